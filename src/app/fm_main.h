@@ -1,0 +1,62 @@
+// The main window: device details, low-level format with the activity log, and
+// S.M.A.R.T. tabs.
+#pragma once
+#include "ui/form.h"
+
+namespace trv::app {
+
+struct App;
+
+class TFmMain : public ui::Form {
+ public:
+  explicit TFmMain(App& app);
+
+  // Components in nesting order (their construction order).
+  ui::Control& Panel2;
+  ui::Control& lbDiskName;
+  ui::StatusBar& StatusBar;
+  ui::Control& Panel10;
+  ui::Control& Panel17;
+  ui::Control& lbCopyright;
+  ui::PageControl& pages;
+  ui::Control& TabSheet3;
+  ui::Control& Panel14;
+  ui::Control& Panel16;
+  ui::Memo& Log_Details;
+  ui::Control& TabSheet1;
+  ui::Control& Panel1;
+  ui::Control& Panel5;
+  ui::Memo& Log_BenchMark;
+  ui::Control& Panel7;
+  ui::Control& GroupBox2;
+  ui::Control& Panel9;
+  ui::ProgressBar& pbCurrentTask;
+  ui::Control& lbCurrentPercent;
+  ui::Control& lbSpeed;
+  ui::Control& lbCurrentPosition;
+  ui::CheckBox& cbQuickWipe;
+  ui::Control& btStop;
+  ui::Control& btRunBenchmarks;
+  ui::Control& TabSheet2;
+  ui::Control& Panel11;
+  ui::Control& Panel13;
+  ui::Memo& Log_Smart;
+  ui::Control& btGetSmart;
+
+  void FormCreate();
+  void FormShow() override;
+  void FormClose(ui::CloseAction& action) override;
+  void btRunBenchmarksClick();
+  void btStopClick();
+  void btGetSmartClick();
+  void lbCopyrightClick();
+  void lbCopyrightMouseEnter();
+  void lbCopyrightMouseLeave();
+  void lbCopyrightMouseDown(ui::MouseButton button);
+  void lbCopyrightMouseUp(ui::MouseButton button);
+
+ private:
+  App& app_;
+};
+
+} // namespace trv::app

@@ -1,0 +1,35 @@
+#include "app/headless_run.h"
+
+#include "ui/headless/window_printer.h"
+
+namespace trv::app {
+
+HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::vector<std::u16string> arguments,
+                        std::string stateFolder) {
+  HeadlessRun run;
+  run.platform = std::make_unique<sim::SimPlatform>(std::move(scenario), std::move(stateFolder));
+  run.ui = std::make_unique<ui::HeadlessUi>(ui::ScriptedUser(script));
+  run.app = std::make_unique<App>(*run.platform, *run.ui, std::move(arguments));
+  try {
+    run.exitCode = RunProgram(*run.app);
+    if (!run.ui->Terminated()) run.exitReason = "main window closed";
+    else if (run.ui->formsShown().empty()) run.exitReason = "agreement declined";
+    else run.exitReason = "application terminated";
+  } catch (const ui::ProcessExit& e) {
+    run.exitCode = static_cast<int>(e.code);
+    run.exitReason = "process ended (code " + std::to_string(e.code) + ")";
+  }
+  return run;
+}
+
+std::string HeadlessRun::Report() const {
+  std::string out = "== Exit: " + exitReason + "\n";
+  for (const auto& p : ui->problems()) out += "== Script problem: " + p + "\n";
+  out += ui::PrintBoxes(ui->boxes());
+  for (const ui::Form* f : {static_cast<const ui::Form*>(&app->FmAgreement), static_cast<const ui::Form*>(&app->FmDebug),
+                            static_cast<const ui::Form*>(&app->FmChoose), static_cast<const ui::Form*>(&app->FmMain)})
+    out += ui::PrintWindow(*f);
+  return out;
+}
+
+} // namespace trv::app

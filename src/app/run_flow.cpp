@@ -1,0 +1,34 @@
+// The run: start-up, the debug pause, the choice of one disk, its exclusive
+// open and its details report.
+#include "app/app.h"
+#include "app/fatal.h"
+#include "app/startup.h"
+#include "report/number_text.h"
+
+namespace trv::app {
+
+void TFmMain::FormShow() {
+  App& app = app_;
+  StartUp(app);
+  if (app.DebugMode) {
+    app.ui.Hide(app.FmDebug);
+    app.ui.ShowModal(app.FmDebug);
+  }
+  if (!app.FmChoose.FillDeviceList()) {
+    app.ui.Terminate();
+    return;
+  }
+  auto& dev = app.dev;
+  dev.DeviceTitle = report::GetDeviceDescription(dev, dev.SelectedDevice, app.platform.DecimalSeparator());
+  lbDiskName.SetCaption(dev.DeviceTitle);
+
+  auto& p = app.platform;
+  dev.DeviceHandle = p.CreateFileW(dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].DevicePath,
+                                   win::GENERIC_READ | win::GENERIC_WRITE, 0, win::OPEN_EXISTING, 0);
+  const std::uint32_t error = p.GetLastError();
+  if (dev.DeviceHandle == win::kInvalidHandle || error != 0)
+    FatalError(app, u"Error opening device: " + p.SystemMessage(error), u"Error");
+  StatusBar.SetPanelText(1, dev.DeviceTitle);
+}
+
+} // namespace trv::app

@@ -1,0 +1,81 @@
+// The program's one seam to the operating system: Windows operations with their
+// Windows meanings. Records cross it as raw bytes, built and parsed by the
+// program itself. Backends: win32 (the real calls) and sim (a simulated PC).
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/win_types.h"
+
+namespace trv::win {
+
+// LPTIMECALLBACK without the calling convention; the backends adapt it.
+using TimerCallback = void (*)(std::uint32_t timerId, std::uint32_t message, std::uintptr_t user,
+                               std::uintptr_t reserved1, std::uintptr_t reserved2);
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- kernel32: files and devices -------------------------------------------------
+  virtual Handle CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                             std::uint32_t creationDisposition, std::uint32_t flags) = 0;
+  virtual bool CloseHandle(Handle handle) = 0;
+  // Sends a control code; `returned` receives the bytes written to `out`.
+  virtual bool DeviceIoControl(Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                               std::uint32_t outSize, std::uint32_t* returned) = 0;
+  virtual bool SetFilePointerEx(Handle handle, std::int64_t distance, std::int64_t* newPosition,
+                                std::uint32_t moveMethod) = 0;
+  virtual bool WriteFile(Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) = 0;
+  virtual bool ReadFile(Handle handle, void* data, std::uint32_t size, std::uint32_t* read) = 0;
+  virtual bool CreateDirectoryW(std::u16string_view path) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  // FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM) without the trailing line break.
+  virtual std::u16string SystemMessage(std::uint32_t code) = 0;
+  // Fills `buffer` with NUL-separated drive roots; returns the length as Windows does.
+  virtual std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) = 0;
+
+  // --- kernel32 and winmm: time -----------------------------------------------------
+  virtual bool QueryPerformanceFrequency(std::int64_t* frequency) = 0;
+  virtual bool QueryPerformanceCounter(std::int64_t* counter) = 0;
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Periodic multimedia timer; returns 0 on failure.
+  virtual std::uint32_t timeSetEvent(std::uint32_t delay, std::uint32_t resolution, TimerCallback callback,
+                                     std::uintptr_t user, std::uint32_t flags) = 0;
+  virtual std::uint32_t timeKillEvent(std::uint32_t timerId) = 0;
+  // Local wall-clock date and time in whole milliseconds (days since 1899-12-30
+  // times 86,400,000, rounded). Only differences are meaningful.
+  virtual std::int64_t WallClockMilliseconds() = 0;
+  // The locale's short date, a blank and the long time; the date alone at midnight.
+  virtual std::u16string DateTimeText() = 0;
+  virtual char16_t DecimalSeparator() = 0;
+
+  // --- system, modules and processes ------------------------------------------------
+  // GetVersionExW on an OSVERSIONINFOW whose first field holds its size.
+  virtual bool GetVersionExW(std::span<std::uint8_t> info) = 0;
+  virtual std::u16string GetModuleFileNameW() = 0;  // full path of the program file
+  virtual Module GetModuleHandleW(std::u16string_view name) = 0;
+  virtual ProcAddress GetProcAddress(Module module, std::string_view name) = 0;
+  virtual Module LoadLibraryW(std::u16string_view name) = 0;
+  virtual bool FreeLibrary(Module module) = 0;
+  virtual Handle GetCurrentProcess() = 0;
+  // Calls IsWow64Process through the entry point found with GetProcAddress.
+  virtual bool CallIsWow64Process(ProcAddress entry, Handle process, std::int32_t* wow64) = 0;
+  // SHGetFolderPathW(CSIDL_LOCAL_APPDATA), without a trailing backslash.
+  virtual std::u16string LocalAppDataFolder() = 0;
+
+  // --- user32, gdi32, shell32 -------------------------------------------------------
+  virtual bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) = 0;
+  virtual std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) = 0;
+  virtual std::uintptr_t GetStockObject(int object) = 0;
+  virtual std::uintptr_t LoadCursorW(int cursorId) = 0;
+  // Whether a screen font family of this name is installed.
+  virtual bool IsFontInstalled(std::u16string_view face) = 0;
+  virtual std::uintptr_t ShellExecuteW(WindowHandle owner, std::u16string_view verb, std::u16string_view file,
+                                       std::u16string_view parameters, std::u16string_view directory,
+                                       int showCommand) = 0;
+};
+
+} // namespace trv::win

@@ -1,0 +1,190 @@
+#include "platform/sim/scenario.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/sim/json_fields.h"
+#include "platform/text.h"
+
+namespace trv::sim {
+
+using jf::json;
+
+namespace {
+
+// "YYYY-MM-DD HH:MM:SS" (or with a T) as milliseconds since 1899-12-30, the
+// origin of the Windows local date-time number.
+std::int64_t ParseStart(const std::string& text, const std::string& where) {
+  int y, mo, d, h = 0, mi = 0, s = 0;
+  char sep = ' ';
+  const int n = std::sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%d", &y, &mo, &d, &sep, &h, &mi, &s);
+  if ((n != 3 && n != 7) || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || y < 1900 ||
+      y > 9999)
+    jf::Fail(where, "start", "expected a local time like \"2026-12-08 17:05:09\", got \"" + text + "\"");
+  // Days from civil date (proleptic Gregorian), relative to 1899-12-30.
+  const int yy = y - (mo <= 2);
+  const int era = yy / 400;
+  const int yoe = yy - era * 400;
+  const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t daysSince1970 = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+  const std::int64_t days = daysSince1970 + 25569;  // 1970-01-01 is day 25569
+  return ((days * 24 + h) * 60 + mi) * 60000LL + s * 1000LL;
+}
+
+} // namespace
+
+Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
+  json root;
+  try {
+    root = json::parse(jsonText);
+  } catch (const json::parse_error& e) {
+    throw ScenarioError(source + ": not valid JSON: " + e.what());
+  }
+  Scenario sc;
+  const std::string& w = source;
+  jf::CheckKeys(root, w,
+                {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
+                 "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
+                 "files", "drives", "volumes", "comment"});
+  sc.name = jf::Str(root, "name", w, sc.name);
+
+  if (jf::Has(root, "os")) {
+    const json& os = root["os"];
+    const std::string ow = w + ": os";
+    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails"});
+    sc.osMajor = static_cast<std::uint32_t>(jf::Int(os, "major", ow, sc.osMajor, 0, UINT32_MAX));
+    sc.osMinor = static_cast<std::uint32_t>(jf::Int(os, "minor", ow, sc.osMinor, 0, UINT32_MAX));
+    sc.osBuild = static_cast<std::uint32_t>(jf::Int(os, "build", ow, sc.osBuild, 0, UINT32_MAX));
+    sc.platformId = static_cast<std::uint32_t>(jf::Int(os, "platformId", ow, sc.platformId, 0, UINT32_MAX));
+    sc.csd = jf::Str16(os, "csd", ow, sc.csd);
+    if (sc.csd.size() > 127) jf::Fail(ow, "csd", "longer than 127 characters");
+    sc.getVersionFails = jf::Bool(os, "getVersionFails", ow, false);
+  }
+
+  if (jf::Has(root, "wow64")) {
+    const json& v = root["wow64"];
+    if (v.is_boolean()) sc.wow64 = v.get<bool>() ? Wow64Mode::Yes : Wow64Mode::No;
+    else if (v == "absent") sc.wow64 = Wow64Mode::Absent;
+    else if (v == "fails") sc.wow64 = Wow64Mode::Fails;
+    else jf::Fail(w, "wow64", "expected true, false, \"absent\" or \"fails\"");
+  }
+
+  if (jf::Has(root, "clock")) {
+    const json& c = root["clock"];
+    const std::string cw = w + ": clock";
+    jf::CheckKeys(c, cw, {"mode", "start"});
+    const std::string mode = jf::Str(c, "mode", cw, "virtual");
+    if (mode == "virtual") sc.clockMode = ClockMode::Virtual;
+    else if (mode == "real") sc.clockMode = ClockMode::Real;
+    else jf::Fail(cw, "mode", "expected \"virtual\" or \"real\", got \"" + mode + "\"");
+    if (jf::Has(c, "start")) sc.clockStartMs = ParseStart(jf::Str(c, "start", cw, {}), cw);
+  }
+  if (sc.clockStartMs == 0) sc.clockStartMs = ParseStart("2026-12-08 17:05:09", w);
+
+  if (jf::Has(root, "performanceCounter")) {
+    const json& c = root["performanceCounter"];
+    const std::string cw = w + ": performanceCounter";
+    jf::CheckKeys(c, cw, {"frequency", "frequencyFails", "failOnRead", "zeroOnRead"});
+    sc.counterFrequency = jf::Int(c, "frequency", cw, sc.counterFrequency, 0, INT64_MAX);
+    sc.frequencyFails = jf::Bool(c, "frequencyFails", cw, false);
+    sc.counterFailOnRead = jf::Int(c, "failOnRead", cw, 0, 0, INT64_MAX);
+    sc.counterZeroOnRead = jf::Int(c, "zeroOnRead", cw, 0, 0, INT64_MAX);
+  }
+
+  if (jf::Has(root, "timer")) {
+    const json& t = root["timer"];
+    const std::string tw = w + ": timer";
+    jf::CheckKeys(t, tw, {"periodMicroseconds", "badAttempts", "badPeriodMicroseconds", "neverFires", "createFails"});
+    sc.timerPeriodUs = jf::Int(t, "periodMicroseconds", tw, sc.timerPeriodUs, 1, 10'000'000);
+    sc.timerBadAttempts = static_cast<int>(jf::Int(t, "badAttempts", tw, 0, 0, 1000));
+    sc.timerBadPeriodUs = jf::Int(t, "badPeriodMicroseconds", tw, sc.timerBadPeriodUs, 1, 10'000'000);
+    sc.timerNeverFires = jf::Bool(t, "neverFires", tw, false);
+    sc.timerCreateFails = jf::Bool(t, "createFails", tw, false);
+  }
+
+  if (jf::Has(root, "setupApi")) {
+    const std::string s = jf::Str(root, "setupApi", w, {});
+    if (s == "present") sc.setupApi = SetupApiMode::Present;
+    else if (s == "missing") sc.setupApi = SetupApiMode::Missing;
+    else if (s == "missingEntryPoint") sc.setupApi = SetupApiMode::MissingEntryPoint;
+    else jf::Fail(w, "setupApi", "expected \"present\", \"missing\" or \"missingEntryPoint\", got \"" + s + "\"");
+  }
+  sc.taskDialog = jf::Bool(root, "taskDialog", w, sc.taskDialog);
+  sc.programPath = jf::Str16(root, "programPath", w, sc.programPath);
+  sc.localAppData = jf::Str16(root, "localAppData", w, sc.localAppData);
+  if (jf::Has(root, "fonts")) {
+    if (!root["fonts"].is_array()) jf::Fail(w, "fonts", "expected a list of font names");
+    sc.fonts.clear();
+    for (const auto& f : root["fonts"]) {
+      if (!f.is_string()) jf::Fail(w, "fonts", "expected a list of font names");
+      sc.fonts.push_back(Utf8ToUtf16(f.get<std::string>()));
+    }
+  }
+  if (jf::Has(root, "iconTitleFont")) {
+    const json& f = root["iconTitleFont"];
+    if (f.is_null()) {
+      sc.iconTitleFontFace.reset();
+    } else {
+      const std::string fw = w + ": iconTitleFont";
+      jf::CheckKeys(f, fw, {"face", "height"});
+      sc.iconTitleFontFace = jf::Str16(f, "face", fw, u"Segoe UI");
+      if (sc.iconTitleFontFace->size() > 31) jf::Fail(fw, "face", "longer than 31 characters");
+      sc.iconTitleFontHeight = static_cast<std::int32_t>(jf::Int(f, "height", fw, -12, -200, 200));
+    }
+  }
+  if (jf::Has(root, "decimalSeparator")) {
+    const std::u16string s = jf::Str16(root, "decimalSeparator", w, u".");
+    if (s.size() != 1) jf::Fail(w, "decimalSeparator", "expected exactly one character");
+    sc.decimalSeparator = s[0];
+  }
+  if (jf::Has(root, "errorMessages")) {
+    const json& m = root["errorMessages"];
+    jf::RequireObject(m, w + ": errorMessages");
+    for (const auto& item : m.items()) {
+      std::size_t used = 0;
+      unsigned long code = 0;
+      try {
+        code = std::stoul(item.key(), &used, 0);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == 0 || used != item.key().size()) jf::Fail(w + ": errorMessages", item.key(), "expected an error code");
+      if (!item.value().is_string()) jf::Fail(w + ": errorMessages", item.key(), "expected a text");
+      sc.errorMessages[static_cast<std::uint32_t>(code)] = Utf8ToUtf16(item.value().get<std::string>());
+    }
+  }
+  sc.agreementAccepted = jf::Bool(root, "agreementAccepted", w, false);
+  if (jf::Has(root, "files")) {
+    const json& files = root["files"];
+    jf::RequireObject(files, w + ": files");
+    for (const auto& item : files.items()) {
+      if (!item.value().is_string()) jf::Fail(w + ": files", item.key(), "expected the file's text");
+      sc.files[Utf8ToUtf16(item.key())] = item.value().get<std::string>();
+    }
+  }
+  if (jf::Has(root, "drives")) {
+    const json& drives = root["drives"];
+    if (!drives.is_array()) jf::Fail(w, "drives", "expected a list of drives");
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+      SimDrive d = ParseDrive(drives[i], w + ": drives[" + std::to_string(i) + "]");
+      for (const auto& other : sc.drives)
+        if (other.number == d.number)
+          jf::Fail(w + ": drives[" + std::to_string(i) + "]", "number", "drive " + std::to_string(d.number) + " is listed twice");
+      sc.drives.push_back(std::move(d));
+    }
+  }
+  return sc;
+}
+
+Scenario LoadScenarioFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ScenarioError(path + ": cannot open the scenario file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseScenario(text.str(), path);
+}
+
+Scenario DefaultScenario() { return ParseScenario(DefaultScenarioJson(), "built-in default scenario"); }
+
+} // namespace trv::sim

@@ -1,0 +1,71 @@
+// A simulated Windows PC as a JSON scenario describes it. See docs/scenario.md.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_drive.h"
+
+namespace trv::sim {
+
+// A scenario that cannot be used; the text names the file, the field and the fault.
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class ClockMode { Virtual, Real };
+enum class Wow64Mode { Absent, Fails, Yes, No };
+enum class SetupApiMode { Present, Missing, MissingEntryPoint };
+
+struct Scenario {
+  std::string name = "unnamed";
+
+  // Operating system.
+  std::uint32_t osMajor = 6, osMinor = 1, osBuild = 7601, platformId = 2;
+  std::u16string csd = u"Service Pack 1";
+  bool getVersionFails = false;
+  Wow64Mode wow64 = Wow64Mode::Yes;
+
+  // Clocks.
+  ClockMode clockMode = ClockMode::Virtual;
+  std::int64_t clockStartMs = 0;  // local wall clock at start, ms since 1899-12-30
+  std::int64_t counterFrequency = 3579545;
+  bool frequencyFails = false;
+  std::int64_t counterFailOnRead = 0;  // the n-th counter read fails (0: never)
+  std::int64_t counterZeroOnRead = 0;  // the n-th counter read answers 0 (0: never)
+
+  // The periodic timer.
+  std::int64_t timerPeriodUs = 1000;
+  int timerBadAttempts = 0;             // the first n timers run at badPeriod
+  std::int64_t timerBadPeriodUs = 2000;
+  bool timerNeverFires = false;
+  bool timerCreateFails = false;
+
+  // Libraries, paths and desktop.
+  SetupApiMode setupApi = SetupApiMode::Present;
+  bool taskDialog = true;  // comctl32.dll exports TaskDialog
+  std::u16string programPath = u"C:\\Program Files\\Trevasso\\trevasso.exe";
+  std::u16string localAppData = u"C:\\Users\\User\\AppData\\Local";
+  std::vector<std::u16string> fonts = {u"Tahoma", u"Courier New", u"Calibri", u"Segoe UI", u"SimSun"};
+  std::optional<std::u16string> iconTitleFontFace = u"Microsoft YaHei UI";  // none: the query fails
+  std::int32_t iconTitleFontHeight = -12;
+  char16_t decimalSeparator = u'.';
+  std::map<std::uint32_t, std::u16string> errorMessages;  // overrides of the system texts
+  bool agreementAccepted = false;
+  std::map<std::u16string, std::string> files;  // path -> content, present at start
+
+  std::vector<SimDrive> drives;
+};
+
+// Parses scenario JSON text; `source` names the file in error messages.
+Scenario ParseScenario(const std::string& jsonText, const std::string& source);
+Scenario LoadScenarioFile(const std::string& path);
+// The built-in default PC.
+const std::string& DefaultScenarioJson();
+Scenario DefaultScenario();
+
+} // namespace trv::sim

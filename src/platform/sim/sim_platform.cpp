@@ -1,0 +1,460 @@
+#include "platform/sim/sim_platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/records.h"
+#include "platform/sim/system_messages.h"
+#include "platform/text.h"
+
+namespace trv::sim {
+
+namespace {
+
+std::string Hex32(std::uint64_t v) {
+  char b[24];
+  std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
+  return b;
+}
+
+std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
+
+constexpr std::u16string_view kDrivePrefix = u"\\\\.\\PhysicalDrive";
+
+// "\\.\PhysicalDriveN" with N in plain decimal (no sign, no leading zeros), 0..255.
+std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
+  if (path.size() <= kDrivePrefix.size() || !EqualsIgnoreAsciiCase(path.substr(0, kDrivePrefix.size()), kDrivePrefix))
+    return std::nullopt;
+  const std::u16string_view digits = path.substr(kDrivePrefix.size());
+  if (digits.size() > 3 || (digits.size() > 1 && digits[0] == u'0')) return std::nullopt;
+  std::uint32_t n = 0;
+  for (char16_t c : digits) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    n = n * 10 + (c - u'0');
+  }
+  if (n > 255) return std::nullopt;
+  return n;
+}
+
+} // namespace
+
+SimPlatform::SimPlatform(Scenario scenario, std::string stateFolder)
+    : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_) {
+  for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content};
+  if (sc_.agreementAccepted)
+    files_[FileKey(sc_.localAppData + u"\\Trevasso\\agreement.txt")] = FileData{"accepted 1\r\n"};
+}
+
+SimPlatform::~SimPlatform() = default;
+
+void SimPlatform::Log(std::string call, std::string detail, std::uint32_t code, std::int64_t handle, const void* input,
+                      std::uint32_t inputSize) {
+  JournalEntry e{std::move(call), std::move(detail), {}, code, handle};
+  if (input && inputSize) {
+    const auto* p = static_cast<const std::uint8_t*>(input);
+    e.input.assign(p, p + inputSize);
+  }
+  journal_.Add(std::move(e));
+}
+
+bool SimPlatform::Fail(std::uint32_t error) {
+  lastError_ = error;
+  return false;
+}
+
+const SimDrive* SimPlatform::DriveAt(std::uint32_t number) const {
+  for (const auto& d : sc_.drives)
+    if (d.number == number) return &d;
+  return nullptr;
+}
+
+SimPlatform::Open* SimPlatform::Find(win::Handle h) {
+  auto it = handles_.find(h);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+std::u16string SimPlatform::FileKey(std::u16string_view path) { return AsciiLower(path); }
+
+std::string SimPlatform::HostPath(const std::u16string& key) const {
+  // One flat folder; the Windows path becomes a safe file name.
+  std::string name;
+  for (char c : U8(key)) name.push_back((std::isalnum(static_cast<unsigned char>(c)) || c == '.') ? c : '_');
+  return stateFolder_ + "/" + name;
+}
+
+void SimPlatform::PersistFile(const std::u16string& key) {
+  if (stateFolder_.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(stateFolder_, ec);
+  std::ofstream out(HostPath(key), std::ios::binary | std::ios::trunc);
+  out << files_[key].content;
+}
+
+std::optional<std::string> SimPlatform::FileContent(const std::u16string& path) const {
+  auto it = files_.find(FileKey(path));
+  if (it == files_.end()) return std::nullopt;
+  return it->second.content;
+}
+
+// --- files and devices -----------------------------------------------------------------
+
+win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                                     std::uint32_t disposition, std::uint32_t flags) {
+  std::string detail = U8(path) + " access=" + Hex32(access) + " share=" + std::to_string(share) +
+                       " disposition=" + std::to_string(disposition) + " flags=" + Hex32(flags);
+  auto result = [&](win::Handle h, std::uint32_t error) {
+    lastError_ = error;
+    Log("CreateFileW", detail + (h == win::kInvalidHandle ? " -> INVALID error=" + std::to_string(error)
+                                                          : " -> " + Hex32(static_cast<std::uint64_t>(h))),
+        0, h);
+    return h;
+  };
+  if (const auto number = DriveNumberOf(path)) {
+    const SimDrive* d = DriveAt(*number);
+    if (!d || d->open == OpenMode::Absent || disposition != win::OPEN_EXISTING)
+      return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
+    if (d->open == OpenMode::Denied) return result(win::kInvalidHandle, win::ERROR_ACCESS_DENIED);
+    // Sharing: another program holds the disk open for reading and writing, so
+    // only an open that shares both succeeds; our own handles count the same way.
+    const bool wantsWrite = (access & win::GENERIC_WRITE) != 0;
+    const bool sharesAll = (share & 3) == 3;
+    if (d->open == OpenMode::InUse && !sharesAll) return result(win::kInvalidHandle, win::ERROR_SHARING_VIOLATION);
+    for (const auto& [h, o] : handles_) {
+      if (o.kind != Kind::Drive || o.drive != *number) continue;
+      const bool otherWrites = (o.access & win::GENERIC_WRITE) != 0;
+      const bool conflict = !(share & win::FILE_SHARE_READ) || (wantsWrite && !(o.share & win::FILE_SHARE_WRITE)) ||
+                            (otherWrites && !(share & win::FILE_SHARE_WRITE)) || (o.share & 3) != 3;
+      if (conflict) return result(win::kInvalidHandle, win::ERROR_SHARING_VIOLATION);
+    }
+    const win::Handle h = nextHandle_;
+    nextHandle_ += 4;
+    handles_[h] = Open{Kind::Drive, *number, std::u16string(path), access, share, 0};
+    return result(h, 0);
+  }
+  if (path.substr(0, 4) == u"\\\\.\\") return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
+
+  // An ordinary file.
+  const std::u16string key = FileKey(path);
+  auto it = files_.find(key);
+  if (it == files_.end() && !stateFolder_.empty()) {
+    std::ifstream in(HostPath(key), std::ios::binary);
+    if (in) {
+      std::ostringstream s;
+      s << in.rdbuf();
+      it = files_.emplace(key, FileData{s.str()}).first;
+    }
+  }
+  if (disposition == win::OPEN_EXISTING) {
+    if (it == files_.end()) return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
+  } else if (disposition == win::CREATE_ALWAYS) {
+    const auto slash = key.find_last_of(u'\\');
+    bool folderExists = slash == std::u16string::npos;
+    for (const auto& [k, f] : files_) folderExists = folderExists || k == key.substr(0, slash) + u"\\";
+    folderExists = folderExists || key.rfind(FileKey(sc_.localAppData), 0) == 0;
+    if (!folderExists) return result(win::kInvalidHandle, 3);
+    files_[key] = FileData{};
+    PersistFile(key);
+  } else {
+    return result(win::kInvalidHandle, win::ERROR_INVALID_PARAMETER);
+  }
+  const win::Handle h = nextHandle_;
+  nextHandle_ += 4;
+  handles_[h] = Open{Kind::File, 0, key, access, share, 0};
+  return result(h, 0);
+}
+
+bool SimPlatform::CloseHandle(win::Handle handle) {
+  const bool known = handles_.erase(handle) != 0;
+  Log("CloseHandle", Hex32(static_cast<std::uint64_t>(handle)) + (known ? "" : " -> invalid"), 0, handle);
+  return known ? true : Fail(win::ERROR_INVALID_HANDLE);
+}
+
+bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
+                                  void* out, std::uint32_t outSize, std::uint32_t* returned) {
+  if (returned) *returned = 0;
+  std::string detail = "code=" + Hex32(code) + " in=" + std::to_string(inSize) + " out=" + std::to_string(outSize);
+  Open* o = Find(handle);
+  IoctlResult r{false, win::ERROR_INVALID_HANDLE, 0};
+  if (o && o->kind == Kind::Drive) {
+    if (const SimDrive* d = DriveAt(o->drive))
+      r = DriveIoctl(*d, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
+                     static_cast<std::uint8_t*>(out), out ? outSize : 0);
+  } else if (o) {
+    r = {false, win::ERROR_INVALID_FUNCTION, 0};
+  }
+  if (r.returned > outSize) r.returned = outSize;
+  if (returned) *returned = r.returned;
+  lastError_ = r.ok ? 0 : r.error;
+  Log("DeviceIoControl", detail + (r.ok ? " -> ok returned=" + std::to_string(r.returned)
+                                         : " -> failed error=" + std::to_string(r.error)),
+      code, handle, in, in ? inSize : 0);
+  return r.ok;
+}
+
+bool SimPlatform::SetFilePointerEx(win::Handle handle, std::int64_t distance, std::int64_t* newPosition,
+                                   std::uint32_t moveMethod) {
+  Log("SetFilePointerEx", std::to_string(distance) + " method=" + std::to_string(moveMethod), 0, handle);
+  Open* o = Find(handle);
+  if (!o) return Fail(win::ERROR_INVALID_HANDLE);
+  if (moveMethod != win::FILE_BEGIN || distance < 0) return Fail(win::ERROR_INVALID_PARAMETER);
+  o->position = distance;
+  if (newPosition) *newPosition = distance;
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) {
+  Log("WriteFile", std::to_string(size) + " bytes", 0, handle);
+  if (written) *written = 0;
+  Open* o = Find(handle);
+  if (!o) return Fail(win::ERROR_INVALID_HANDLE);
+  if (!(o->access & win::GENERIC_WRITE)) return Fail(win::ERROR_ACCESS_DENIED);
+  if (o->kind != Kind::File) return Fail(win::ERROR_INVALID_FUNCTION);  // disk writes arrive with the format engine
+  std::string& content = files_[o->path].content;
+  const auto pos = static_cast<std::size_t>(o->position);
+  if (content.size() < pos + size) content.resize(pos + size);
+  std::memcpy(content.data() + pos, data, size);
+  o->position += size;
+  PersistFile(o->path);
+  if (written) *written = size;
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) {
+  Log("ReadFile", std::to_string(size) + " bytes", 0, handle);
+  if (read) *read = 0;
+  Open* o = Find(handle);
+  if (!o) return Fail(win::ERROR_INVALID_HANDLE);
+  if (!(o->access & win::GENERIC_READ)) return Fail(win::ERROR_ACCESS_DENIED);
+  if (o->kind != Kind::File) return Fail(win::ERROR_INVALID_FUNCTION);
+  const std::string& content = files_[o->path].content;
+  const auto pos = static_cast<std::size_t>(o->position);
+  const std::size_t n = pos >= content.size() ? 0 : std::min<std::size_t>(size, content.size() - pos);
+  if (n) std::memcpy(data, content.data() + pos, n);
+  o->position += static_cast<std::int64_t>(n);
+  if (read) *read = static_cast<std::uint32_t>(n);
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::CreateDirectoryW(std::u16string_view path) {
+  Log("CreateDirectoryW", U8(path));
+  files_[FileKey(path) + u"\\"] = FileData{};  // folders are keys ending in a backslash
+  lastError_ = 0;
+  return true;
+}
+
+std::uint32_t SimPlatform::GetLastError() { return lastError_; }
+
+std::u16string SimPlatform::SystemMessage(std::uint32_t code) {
+  auto it = sc_.errorMessages.find(code);
+  return it != sc_.errorMessages.end() ? it->second : StandardSystemMessage(code);
+}
+
+std::uint32_t SimPlatform::GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) {
+  Log("GetLogicalDriveStringsW", std::to_string(bufferLength));
+  (void)buffer;
+  lastError_ = 0;
+  return 0;  // volumes arrive with the format engine
+}
+
+// --- time ---------------------------------------------------------------------------------
+
+bool SimPlatform::QueryPerformanceFrequency(std::int64_t* frequency) {
+  Log("QueryPerformanceFrequency", sc_.frequencyFails ? "-> failed" : std::to_string(sc_.counterFrequency));
+  if (sc_.frequencyFails) return Fail(win::ERROR_INVALID_FUNCTION);
+  *frequency = sc_.counterFrequency;
+  return true;
+}
+
+bool SimPlatform::QueryPerformanceCounter(std::int64_t* counter) {
+  ++counterReads_;
+  // Each read takes a little time, so a polling loop sees the clock move.
+  clock_.Advance(SimClock::kReadQuantumUs);
+  if (counterReads_ == sc_.counterFailOnRead) {
+    Log("QueryPerformanceCounter", "-> failed");
+    return Fail(win::ERROR_INVALID_FUNCTION);
+  }
+  const std::int64_t us = clock_.NowUs();
+  // 1 + elapsed ticks: a real counter is never 0 once the machine runs.
+  std::int64_t value = 1 + static_cast<std::int64_t>(static_cast<long double>(us) * sc_.counterFrequency / 1e6L);
+  if (counterReads_ == sc_.counterZeroOnRead) value = 0;
+  *counter = value;
+  return true;  // counter reads are not journaled one by one: polling makes thousands
+}
+
+void SimPlatform::Sleep(std::uint32_t milliseconds) {
+  Log("Sleep", std::to_string(milliseconds));
+  clock_.Sleep(milliseconds);
+}
+
+std::uint32_t SimPlatform::timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
+                                        std::uintptr_t user, std::uint32_t flags) {
+  const int attempt = timersCreated_++;
+  std::string detail = "delay=" + std::to_string(delay) + " resolution=" + std::to_string(resolution) +
+                       " flags=" + std::to_string(flags);
+  if (sc_.timerCreateFails || delay == 0 || !callback) {
+    Log("timeSetEvent", detail + " -> 0");
+    return 0;
+  }
+  const std::int64_t period = (attempt < sc_.timerBadAttempts ? sc_.timerBadPeriodUs : sc_.timerPeriodUs) * delay;
+  const std::uint32_t id = clock_.AddTimer(period, !sc_.timerNeverFires, [callback, user](std::uint32_t timerId) {
+    callback(timerId, 0, user, 0, 0);
+  });
+  Log("timeSetEvent", detail + " -> " + std::to_string(id));
+  return id;
+}
+
+std::uint32_t SimPlatform::timeKillEvent(std::uint32_t timerId) {
+  const bool known = clock_.RemoveTimer(timerId);
+  Log("timeKillEvent", std::to_string(timerId) + (known ? "" : " -> unknown"));
+  return known ? 0 : 97;  // TIMERR_NOERROR or MMSYSERR_INVALPARAM
+}
+
+std::int64_t SimPlatform::WallClockMilliseconds() { return clock_.WallMs(); }
+
+std::u16string SimPlatform::DateTimeText() {
+  // Chinese locale: short date yyyy/M/d, long time H:mm:ss.
+  const std::int64_t ms = clock_.WallMs();
+  const std::int64_t days = ms / 86400000 - 25569;  // days since 1970-01-01
+  std::int64_t secOfDay = (ms % 86400000) / 1000;
+  // Civil date from days (proleptic Gregorian).
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t y = yoe + era * 400 + (m <= 2);
+  char buf[64];
+  if (secOfDay == 0 && ms % 1000 == 0) {
+    std::snprintf(buf, sizeof buf, "%lld/%lld/%lld", static_cast<long long>(y), static_cast<long long>(m),
+                  static_cast<long long>(d));
+  } else {
+    std::snprintf(buf, sizeof buf, "%lld/%lld/%lld %lld:%02lld:%02lld", static_cast<long long>(y),
+                  static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(secOfDay / 3600),
+                  static_cast<long long>(secOfDay / 60 % 60), static_cast<long long>(secOfDay % 60));
+  }
+  return Utf8ToUtf16(buf);
+}
+
+char16_t SimPlatform::DecimalSeparator() { return sc_.decimalSeparator; }
+
+// --- system, modules and processes ----------------------------------------------------------
+
+bool SimPlatform::GetVersionExW(std::span<std::uint8_t> info) {
+  Log("GetVersionExW", std::to_string(info.size()) + " bytes");
+  if (sc_.getVersionFails || info.size() < rec::kOsVersionInfoSize || rec::U32(info, 0) != rec::kOsVersionInfoSize)
+    return Fail(win::ERROR_INVALID_PARAMETER);
+  rec::Put32(info, 4, sc_.osMajor);
+  rec::Put32(info, 8, sc_.osMinor);
+  rec::Put32(info, 12, sc_.osBuild);
+  rec::Put32(info, 16, sc_.platformId);
+  for (std::size_t i = 0; i < 128; ++i) rec::Put16(info, 20 + 2 * i, i < sc_.csd.size() ? sc_.csd[i] : 0);
+  return true;
+}
+
+std::u16string SimPlatform::GetModuleFileNameW() { return sc_.programPath; }
+
+win::Module SimPlatform::GetModuleHandleW(std::u16string_view name) {
+  Log("GetModuleHandleW", U8(name));
+  if (EqualsIgnoreAsciiCase(name, u"kernel32") || EqualsIgnoreAsciiCase(name, u"kernel32.dll")) return kKernel32;
+  return 0;
+}
+
+win::ProcAddress SimPlatform::GetProcAddress(win::Module module, std::string_view name) {
+  win::ProcAddress found = 0;
+  if (module == kKernel32 && name == "IsWow64Process" && sc_.wow64 != Wow64Mode::Absent) found = kIsWow64ProcessEntry;
+  if (module == kSetupApi && loaded_.count(kSetupApi)) {
+    const bool missing = sc_.setupApi == SetupApiMode::MissingEntryPoint && name == "SetupDiGetDeviceInterfaceDetailW";
+    if (!missing) found = kSetupApi + 0x1000 + (std::hash<std::string_view>{}(name) & 0xFFF);
+  }
+  if (module == kComctl32 && loaded_.count(kComctl32) && name == "TaskDialog" && sc_.taskDialog) found = kTaskDialogEntry;
+  Log("GetProcAddress", Hex32(module) + " " + std::string(name) + " -> " + Hex32(found));
+  if (!found) lastError_ = win::ERROR_PROC_NOT_FOUND;
+  return found;
+}
+
+win::Module SimPlatform::LoadLibraryW(std::u16string_view name) {
+  win::Module m = 0;
+  if (EqualsIgnoreAsciiCase(name, u"SetupApi.dll") && sc_.setupApi != SetupApiMode::Missing) m = kSetupApi;
+  if (EqualsIgnoreAsciiCase(name, u"comctl32.dll")) m = kComctl32;
+  Log("LoadLibraryW", U8(name) + " -> " + Hex32(m));
+  if (m) ++loaded_[m];
+  else lastError_ = win::ERROR_MOD_NOT_FOUND;
+  return m;
+}
+
+bool SimPlatform::FreeLibrary(win::Module module) {
+  Log("FreeLibrary", Hex32(module));
+  auto it = loaded_.find(module);
+  if (it == loaded_.end()) return Fail(win::ERROR_INVALID_HANDLE);
+  if (--it->second == 0) loaded_.erase(it);
+  return true;
+}
+
+win::Handle SimPlatform::GetCurrentProcess() { return win::kCurrentProcess; }
+
+bool SimPlatform::CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) {
+  Log("IsWow64Process", Hex32(static_cast<std::uint64_t>(process)));
+  if (entry != kIsWow64ProcessEntry || sc_.wow64 == Wow64Mode::Fails) return Fail(win::ERROR_INVALID_HANDLE);
+  *wow64 = sc_.wow64 == Wow64Mode::Yes ? 1 : 0;
+  return true;
+}
+
+std::u16string SimPlatform::LocalAppDataFolder() { return sc_.localAppData; }
+
+// --- user32, gdi32, shell32 ---------------------------------------------------------------
+
+bool SimPlatform::SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) {
+  Log("SystemParametersInfoW", "action=" + std::to_string(action) + " param=" + std::to_string(param) +
+                                   " winIni=" + std::to_string(winIni));
+  if (action != win::SPI_GETICONTITLELOGFONT || param != rec::kLogFontSize || !data || !sc_.iconTitleFontFace)
+    return Fail(win::ERROR_INVALID_PARAMETER);
+  std::span<std::uint8_t> lf(static_cast<std::uint8_t*>(data), rec::kLogFontSize);
+  std::fill(lf.begin(), lf.end(), 0);
+  rec::Put32(lf, 0, static_cast<std::uint32_t>(sc_.iconTitleFontHeight));
+  rec::Put32(lf, 16, 400);  // FW_NORMAL
+  rec::Put8(lf, 23, 1);     // DEFAULT_CHARSET
+  const std::u16string& face = *sc_.iconTitleFontFace;
+  for (std::size_t i = 0; i < face.size() && i < 31; ++i) rec::Put16(lf, rec::kLogFontFaceOffset + 2 * i, face[i]);
+  return true;
+}
+
+std::uintptr_t SimPlatform::CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) {
+  Log("CreateFontIndirectW", "height=" + std::to_string(static_cast<std::int32_t>(rec::U32(logFont, 0))));
+  return nextGdiObject_++;
+}
+
+std::uintptr_t SimPlatform::GetStockObject(int object) {
+  Log("GetStockObject", std::to_string(object));
+  return 0x018A0000u + static_cast<std::uintptr_t>(object);
+}
+
+std::uintptr_t SimPlatform::LoadCursorW(int cursorId) {
+  Log("LoadCursorW", std::to_string(cursorId));
+  return 0x00010000u + static_cast<std::uintptr_t>(cursorId);
+}
+
+bool SimPlatform::IsFontInstalled(std::u16string_view face) {
+  for (const auto& f : sc_.fonts)
+    if (EqualsIgnoreAsciiCase(f, face)) return true;
+  return false;
+}
+
+std::uintptr_t SimPlatform::ShellExecuteW(win::WindowHandle owner, std::u16string_view verb, std::u16string_view file,
+                                          std::u16string_view parameters, std::u16string_view directory,
+                                          int showCommand) {
+  Log("ShellExecuteW", "owner=" + Hex32(owner) + " " + U8(verb) + " " + U8(file) + " params=" + U8(parameters) +
+                           " dir=" + U8(directory) + " show=" + std::to_string(showCommand));
+  shellExecuted_.push_back(std::u16string(verb) + u" " + std::u16string(file));
+  return 42;  // above 32: success
+}
+
+} // namespace trv::sim

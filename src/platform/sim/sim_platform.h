@@ -1,0 +1,118 @@
+// The simulated Windows PC behind the platform seam.
+#pragma once
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/journal.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/sim_clock.h"
+
+namespace trv::sim {
+
+class SimPlatform : public win::Platform {
+ public:
+  // `stateFolder`: a host folder where files the program writes (the agreement
+  // marker) persist between runs; empty keeps them in memory only.
+  explicit SimPlatform(Scenario scenario, std::string stateFolder = {});
+  ~SimPlatform() override;
+
+  const Scenario& scenario() const { return sc_; }
+  Journal& journal() { return journal_; }
+  SimClock& clock() { return clock_; }
+  // Open handles of any kind, for leak checks.
+  std::size_t OpenHandleCount() const { return handles_.size(); }
+  std::optional<std::string> FileContent(const std::u16string& path) const;
+  std::vector<std::u16string> ShellExecuted() const { return shellExecuted_; }
+
+  win::Handle CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                          std::uint32_t creationDisposition, std::uint32_t flags) override;
+  bool CloseHandle(win::Handle handle) override;
+  bool DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                       std::uint32_t outSize, std::uint32_t* returned) override;
+  bool SetFilePointerEx(win::Handle handle, std::int64_t distance, std::int64_t* newPosition,
+                        std::uint32_t moveMethod) override;
+  bool WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) override;
+  bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
+  bool CreateDirectoryW(std::u16string_view path) override;
+  std::uint32_t GetLastError() override;
+  std::u16string SystemMessage(std::uint32_t code) override;
+  std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
+
+  bool QueryPerformanceFrequency(std::int64_t* frequency) override;
+  bool QueryPerformanceCounter(std::int64_t* counter) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::uint32_t timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
+                             std::uintptr_t user, std::uint32_t flags) override;
+  std::uint32_t timeKillEvent(std::uint32_t timerId) override;
+  std::int64_t WallClockMilliseconds() override;
+  std::u16string DateTimeText() override;
+  char16_t DecimalSeparator() override;
+
+  bool GetVersionExW(std::span<std::uint8_t> info) override;
+  std::u16string GetModuleFileNameW() override;
+  win::Module GetModuleHandleW(std::u16string_view name) override;
+  win::ProcAddress GetProcAddress(win::Module module, std::string_view name) override;
+  win::Module LoadLibraryW(std::u16string_view name) override;
+  bool FreeLibrary(win::Module module) override;
+  win::Handle GetCurrentProcess() override;
+  bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
+  std::u16string LocalAppDataFolder() override;
+
+  bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) override;
+  std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) override;
+  std::uintptr_t GetStockObject(int object) override;
+  std::uintptr_t LoadCursorW(int cursorId) override;
+  bool IsFontInstalled(std::u16string_view face) override;
+  std::uintptr_t ShellExecuteW(win::WindowHandle owner, std::u16string_view verb, std::u16string_view file,
+                               std::u16string_view parameters, std::u16string_view directory, int showCommand) override;
+
+  // Module handles the simulated loader hands out.
+  static constexpr win::Module kKernel32 = 0x7C800000;
+  static constexpr win::Module kSetupApi = 0x77920000;
+  static constexpr win::Module kComctl32 = 0x73F10000;
+  static constexpr win::ProcAddress kIsWow64ProcessEntry = 0x7C81234A;
+  static constexpr win::ProcAddress kTaskDialogEntry = 0x73F2AB10;
+
+ private:
+  enum class Kind { Drive, File };
+  struct Open {
+    Kind kind;
+    std::uint32_t drive = 0;
+    std::u16string path;
+    std::uint32_t access = 0;
+    std::uint32_t share = 0;
+    std::int64_t position = 0;
+  };
+  struct FileData {
+    std::string content;
+  };
+
+  void Log(std::string call, std::string detail, std::uint32_t code = 0, std::int64_t handle = 0,
+           const void* input = nullptr, std::uint32_t inputSize = 0);
+  bool Fail(std::uint32_t error);
+  const SimDrive* DriveAt(std::uint32_t number) const;
+  Open* Find(win::Handle h);
+  static std::u16string FileKey(std::u16string_view path);
+  std::string HostPath(const std::u16string& key) const;
+  void PersistFile(const std::u16string& key);
+
+  Scenario sc_;
+  std::string stateFolder_;
+  Journal journal_;
+  SimClock clock_;
+  std::uint32_t lastError_ = 0;
+  std::map<win::Handle, Open> handles_;
+  win::Handle nextHandle_ = 0x100;
+  std::map<std::u16string, FileData> files_;
+  std::int64_t counterReads_ = 0;
+  int timersCreated_ = 0;
+  std::map<win::Module, int> loaded_;
+  std::uintptr_t nextGdiObject_ = 0x0A010000;
+  std::vector<std::u16string> shellExecuted_;
+};
+
+} // namespace trv::sim

@@ -1,0 +1,22 @@
+// UTF-16 text helpers shared by every layer.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace trv {
+
+std::u16string Utf8ToUtf16(std::string_view s);
+std::string Utf16ToUtf8(std::u16string_view s);
+std::u16string DecimalText(std::int64_t value);
+std::u16string DecimalText(std::uint64_t value);
+inline std::u16string DecimalText(std::int32_t v) { return DecimalText(static_cast<std::int64_t>(v)); }
+inline std::u16string DecimalText(std::uint32_t v) { return DecimalText(static_cast<std::uint64_t>(v)); }
+// Lower-cases A to Z only (command-line switches are ASCII).
+std::u16string AsciiLower(std::u16string_view s);
+std::u16string AsciiUpper(std::u16string_view s);
+// Removes leading and trailing characters whose code is 32 or less.
+std::u16string TrimControl(std::u16string_view s);
+bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
+
+} // namespace trv

@@ -1,0 +1,67 @@
+// Windows-shaped names and constants shared by the portable core and both backends.
+// The values are the ones Windows uses, so records built from them can travel unchanged.
+#pragma once
+#include <cstdint>
+
+namespace trv::win {
+
+using Handle = std::intptr_t;            // HANDLE
+using Module = std::uintptr_t;           // HMODULE; 0 means none
+using ProcAddress = std::uintptr_t;      // FARPROC; 0 means absent
+using WindowHandle = std::uintptr_t;     // HWND; 0 means none
+
+inline constexpr Handle kInvalidHandle = -1;  // INVALID_HANDLE_VALUE
+inline constexpr Handle kCurrentProcess = -1; // GetCurrentProcess() pseudo handle
+
+// Access, share and disposition values of CreateFileW.
+inline constexpr std::uint32_t GENERIC_READ = 0x80000000u;
+inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000u;
+inline constexpr std::uint32_t FILE_SHARE_READ = 1;
+inline constexpr std::uint32_t FILE_SHARE_WRITE = 2;
+inline constexpr std::uint32_t CREATE_ALWAYS = 2;
+inline constexpr std::uint32_t OPEN_EXISTING = 3;
+inline constexpr std::uint32_t FILE_BEGIN = 0;
+
+// Error codes the program meets.
+inline constexpr std::uint32_t ERROR_SUCCESS = 0;
+inline constexpr std::uint32_t ERROR_INVALID_FUNCTION = 1;
+inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+inline constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
+inline constexpr std::uint32_t ERROR_NOT_READY = 21;
+inline constexpr std::uint32_t ERROR_CRC = 23;
+inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
+inline constexpr std::uint32_t ERROR_NOT_SUPPORTED = 50;
+inline constexpr std::uint32_t ERROR_DEV_NOT_EXIST = 55;
+inline constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
+inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr std::uint32_t ERROR_MOD_NOT_FOUND = 126;
+inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
+inline constexpr std::uint32_t ERROR_IO_DEVICE = 1117;
+
+inline constexpr std::uint32_t VER_PLATFORM_WIN32_WINDOWS = 1;
+inline constexpr std::uint32_t VER_PLATFORM_WIN32_NT = 2;
+
+// Message box flags and answers.
+inline constexpr std::uint32_t MB_OK = 0x00;
+inline constexpr std::uint32_t MB_ICONERROR = 0x10;
+inline constexpr std::uint32_t MB_ICONQUESTION = 0x20;
+inline constexpr std::uint32_t MB_ICONWARNING = 0x30;
+inline constexpr std::uint32_t MB_ICONINFORMATION = 0x40;
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+inline constexpr std::uint32_t SPI_GETICONTITLELOGFONT = 31;
+inline constexpr int DEFAULT_GUI_FONT = 17;
+inline constexpr int IDC_HAND = 32649;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOW = 5;
+inline constexpr std::uint32_t TIME_PERIODIC = 1;
+inline constexpr int VK_RETURN = 13;
+inline constexpr int VK_ESCAPE = 27;
+
+} // namespace trv::win

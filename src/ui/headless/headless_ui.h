@@ -1,0 +1,64 @@
+// The headless front end: window models stay models, the scripted user acts on
+// them, and every box and dialog shown is recorded.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "ui/headless/scripted_user.h"
+#include "ui/ui_services.h"
+
+namespace trv::ui {
+
+struct ShownBox {
+  std::string kind;  // "MessageBox", "TaskDialog", "MessageDialog"
+  std::u16string caption;
+  std::u16string instruction;
+  std::u16string text;
+  std::uint32_t flags = 0;  // MessageBox flags, task dialog icon, or dialog type
+  std::int32_t buttons = 0;
+  int answer = 0;
+};
+
+class HeadlessUi : public UiServices {
+ public:
+  explicit HeadlessUi(ScriptedUser user) : user_(std::move(user)) {}
+
+  void Show(Form& form) override;
+  void Hide(Form& form) override;
+  int ShowModal(Form& form) override;
+  int MessageBox(win::WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                 std::uint32_t flags) override;
+  int MessageDialog(std::u16string_view text, DialogType type, unsigned buttons) override;
+  std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
+                              std::u16string_view instruction, std::u16string_view content, std::int32_t buttons,
+                              std::int32_t icon, std::int32_t* pressed) override;
+  void ProcessMessages() override;
+  void Terminate() override { terminated_ = true; }
+  bool Terminated() const override { return terminated_; }
+  void SetApplicationTitle(std::u16string_view title) override { appTitle_ = title; }
+  void RunMessageLoop(Form& mainForm) override;
+  [[noreturn]] void ExitProcess(unsigned code) override;
+
+  const std::vector<ShownBox>& boxes() const { return boxes_; }
+  const std::u16string& applicationTitle() const { return appTitle_; }
+  // Every form the program showed, in the order first shown.
+  const std::vector<Form*>& formsShown() const { return formsShown_; }
+  // Actions that found nothing to act on, in order (a script error to report).
+  const std::vector<std::string>& problems() const { return problems_; }
+  ScriptedUser& user() { return user_; }
+
+ private:
+  void Act(Form& form, const Action& action);
+  void CloseByUser(Form& form);
+  int TakeAnswer(const char* fallback);
+  void NoteShown(Form& form);
+
+  ScriptedUser user_;
+  bool terminated_ = false;
+  std::u16string appTitle_;
+  std::vector<ShownBox> boxes_;
+  std::vector<Form*> formsShown_;
+  std::vector<std::string> problems_;
+};
+
+} // namespace trv::ui

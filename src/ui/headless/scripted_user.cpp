@@ -1,0 +1,59 @@
+#include "ui/headless/scripted_user.h"
+
+#include <sstream>
+
+namespace trv::ui {
+
+namespace {
+
+const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
+                              "close",  "answer",  "mouse", "tab",      "check"};
+
+Action ParseAction(const std::string& text) {
+  std::istringstream in(text);
+  Action a;
+  a.text = text;
+  in >> a.verb;
+  for (std::string w; in >> w;) a.args.push_back(w);
+  bool known = false;
+  for (const char* v : kVerbs) known = known || a.verb == v;
+  if (!known) throw ScriptError("unknown action \"" + text + "\"");
+  const std::size_t need = (a.verb == "click" || a.verb == "dblclick" || a.verb == "answer" || a.verb == "tab" ||
+                            a.verb == "check")
+                               ? 1
+                           : (a.verb == "select" || a.verb == "key" || a.verb == "mouse") ? 2
+                                                                                          : 0;
+  if (a.args.size() < need) throw ScriptError("action \"" + text + "\" needs " + std::to_string(need) + " argument(s)");
+  return a;
+}
+
+} // namespace
+
+ScriptedUser::ScriptedUser(const std::string& script) { Append(script); }
+
+void ScriptedUser::Append(const std::string& script) {
+  std::string current;
+  auto flush = [&] {
+    const auto hash = current.find('#');
+    if (hash != std::string::npos) current.erase(hash);
+    const auto b = current.find_first_not_of(" \t\r");
+    if (b != std::string::npos) {
+      const auto e = current.find_last_not_of(" \t\r");
+      actions_.push_back(ParseAction(current.substr(b, e - b + 1)));
+    }
+    current.clear();
+  };
+  for (char c : script) {
+    if (c == ';' || c == '\n') flush();
+    else current.push_back(c);
+  }
+  flush();
+}
+
+Action ScriptedUser::Take() {
+  Action a = std::move(actions_.front());
+  actions_.pop_front();
+  return a;
+}
+
+} // namespace trv::ui

@@ -1,0 +1,60 @@
+// What the program needs from a window system beyond its window models: modal
+// loops, message boxes, the task dialog, message pumping and ending the process.
+// The Win32 front end answers with real windows; the headless one with a
+// scripted user.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/win_types.h"
+#include "ui/form.h"
+
+namespace trv::ui {
+
+// Message dialog types of the framework's own dialog (task dialog fallback).
+enum class DialogType { Warning, Error, Information, Confirmation, Custom };
+
+// Buttons of the framework's message dialog.
+enum DialogButton : unsigned {
+  kDlgYes = 1, kDlgNo = 2, kDlgOk = 4, kDlgCancel = 8, kDlgAbort = 16, kDlgRetry = 32,
+};
+
+// Thrown (headless) or acted on (Win32) when the program ends the process.
+struct ProcessExit {
+  unsigned code;
+};
+
+class UiServices {
+ public:
+  virtual ~UiServices() = default;
+
+  // Shows `form` modeless or hides it.
+  virtual void Show(Form& form) = 0;
+  virtual void Hide(Form& form) = 0;
+  // Shows `form` modally and runs a nested loop until its modalResult is set, it
+  // is closed, or the application is asked to terminate. Returns modalResult.
+  virtual int ShowModal(Form& form) = 0;
+  // MessageBoxW: returns the IDxxx of the button pressed.
+  virtual int MessageBox(win::WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                         std::uint32_t flags) = 0;
+  // The framework's message dialog: content only, centred; returns the modal result.
+  virtual int MessageDialog(std::u16string_view text, DialogType type, unsigned buttons) = 0;
+  // Calls the system TaskDialog found at `entry`; returns its HRESULT and sets *pressed.
+  virtual std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
+                                      std::u16string_view instruction, std::u16string_view content,
+                                      std::int32_t buttons, std::int32_t icon, std::int32_t* pressed) = 0;
+  // Processes all pending window messages, then returns.
+  virtual void ProcessMessages() = 0;
+  // Asks the application to terminate: the main loop and any modal loop end.
+  virtual void Terminate() = 0;
+  virtual bool Terminated() const = 0;
+  // Sets the application title (task bar text).
+  virtual void SetApplicationTitle(std::u16string_view title) = 0;
+  // Runs the main message loop with `mainForm` shown; returns when it ends.
+  virtual void RunMessageLoop(Form& mainForm) = 0;
+  // Ends the process at once; never returns.
+  [[noreturn]] virtual void ExitProcess(unsigned code) = 0;
+};
+
+} // namespace trv::ui

@@ -1,0 +1,26 @@
+// Helpers for whole-program tests: scenarios built from the default PC with
+// changes, and runs with a scripted user.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/headless_run.h"
+#include "platform/sim/scenario.h"
+
+namespace trv::test {
+
+// The default PC with `patch` merged in (RFC 7386), agreement already accepted.
+sim::Scenario Scenario(const nlohmann::json& patch = nlohmann::json::object());
+app::HeadlessRun Play(const sim::Scenario& scenario, const std::string& script = "",
+                     std::vector<std::u16string> args = {});
+// Memo lines as UTF-8, and the same with the "date time   " stamp removed.
+std::vector<std::string> Lines(const ui::Memo& memo);
+std::vector<std::string> Messages(const ui::Memo& memo);
+// True when `line` starts with a time stamp of the simulated locale and three blanks.
+bool HasTimeStamp(const std::string& line);
+std::string U8(const std::u16string& s);
+std::string TestDataDir();
+
+} // namespace trv::test
