@@ -20,6 +20,7 @@ int RunProgram(App& app) {
   app.FmMain.FormCreate();
   app.FmChoose.FormCreate();
   if (!app.FmAgreement.FormCreate(app.platform, app.ui)) {
+    app.AgreementDeclined = true;
     app.ui.Terminate();
     return 0;  // declined: the program ends before any window is shown
   }

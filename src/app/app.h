@@ -37,6 +37,7 @@ struct App {
   bool StopRequested = false;
   std::vector<win::Handle> VolumeHandles;
   SetupApiBinding setupApi;
+  bool AgreementDeclined = false;
 
   // Windows, created hidden in this order at program start.
   TFmMain FmMain;

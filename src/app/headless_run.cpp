@@ -13,7 +13,7 @@ HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::
   try {
     run.exitCode = RunProgram(*run.app);
     if (!run.ui->Terminated()) run.exitReason = "main window closed";
-    else if (run.ui->formsShown().empty()) run.exitReason = "agreement declined";
+    else if (run.app->AgreementDeclined) run.exitReason = "agreement declined";
     else run.exitReason = "application terminated";
   } catch (const ui::ProcessExit& e) {
     run.exitCode = static_cast<int>(e.code);

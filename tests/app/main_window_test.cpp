@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using trv::test::Play;
+using trv::test::Scenario;
+using trv::test::U8;
+
+TEST(MainWindow, DesignStateBeforeAnyDiskIsChosen) {
+  auto run = Play(Scenario());
+  const auto& m = run.app->FmMain;
+  EXPECT_EQ(m.pages.activePage(), 0);
+  EXPECT_EQ(U8(m.TabSheet3.caption()), "设备详细信息");
+  EXPECT_EQ(U8(m.TabSheet1.caption()), "低级格式化");
+  EXPECT_EQ(U8(m.TabSheet2.caption()), "S.M.A.R.T.");
+  EXPECT_EQ(U8(m.cbQuickWipe.caption()), "执行快速擦除 （仅删除分区和 MBR）");
+  EXPECT_FALSE(m.cbQuickWipe.checked());
+  EXPECT_FALSE(m.btStop.enabled());
+  EXPECT_TRUE(m.btRunBenchmarks.enabled());
+  EXPECT_TRUE(m.btGetSmart.enabled());
+  EXPECT_EQ(U8(m.btGetSmart.caption()), "获取 SMART 数据(&G)");
+  ASSERT_EQ(m.StatusBar.panels().size(), 3u);
+  EXPECT_EQ(m.StatusBar.panels()[0].width, 450);
+  EXPECT_TRUE(m.StatusBar.panels()[2].rightAligned);
+  EXPECT_EQ(U8(m.Log_Details.font().name), "Courier New");
+  EXPECT_EQ(U8(m.lbCurrentPercent.font().name), "Tahoma");
+  EXPECT_EQ(m.lbCurrentPercent.font().height, -21);
+  // Layout at 96 dpi: the check box and buttons sit where designed inside the format tab.
+  EXPECT_EQ(m.btRunBenchmarks.placed.width, 169);
+  EXPECT_EQ(m.Panel5.placed.height, 212);
+  EXPECT_EQ(m.Log_Smart.placed.height, 308);
+}
+
+TEST(MainWindow, WindowFontBecomesCalibriTwoPointsLargerOnVista) {
+  auto run = Play(Scenario());
+  const auto& f = run.app->FmMain.font();
+  EXPECT_EQ(U8(f.name), "Calibri");
+  EXPECT_EQ(f.Points(), 11);  // the icon-title font of 9 points plus 2
+  EXPECT_TRUE(run.app->FmMain.lbDiskName.font().bold);
+  EXPECT_EQ(U8(run.app->FmMain.lbDiskName.font().name), "Calibri");
+  EXPECT_EQ(U8(run.app->FmMain.Log_Details.font().name), "Courier New");  // keeps its own font
+
+  auto xp = Play(Scenario({{"os", {{"major", 5}, {"minor", 1}, {"build", 2600}}}}));
+  EXPECT_EQ(U8(xp.app->FmMain.font().name), "Microsoft YaHei UI");
+  auto noCalibri = Play(Scenario({{"fonts", {"Tahoma"}}}));
+  EXPECT_EQ(U8(noCalibri.app->FmMain.font().name), "Microsoft YaHei UI");
+  auto noIconFont = Play(Scenario({{"iconTitleFont", false}, {"os", {{"major", 5}}}}));
+  EXPECT_EQ(U8(noIconFont.app->FmMain.font().name), "MS Shell Dlg");
+  EXPECT_EQ(noIconFont.platform->journal().Count("GetStockObject"), 2u);  // main window and selection dialog
+}
+
+TEST(MainWindow, CreditLabelColoursFollowThePointer) {
+  trv::ui::HeadlessUi ui{trv::ui::ScriptedUser()};
+  trv::sim::SimPlatform platform(Scenario());
+  trv::app::App app(platform, ui, {});
+  auto& label = app.FmMain.lbCopyright;
+  EXPECT_EQ(label.font().color, trv::ui::kGrey);
+  label.onMouseEnter();
+  EXPECT_EQ(label.font().color, trv::ui::kBlue);
+  label.onMouseDown(trv::ui::MouseButton::Right);
+  EXPECT_EQ(label.font().color, trv::ui::kBlue);
+  label.onMouseDown(trv::ui::MouseButton::Left);
+  EXPECT_EQ(label.font().color, trv::ui::kRed);
+  label.onMouseUp(trv::ui::MouseButton::Middle);
+  EXPECT_EQ(label.font().color, trv::ui::kRed);
+  label.onMouseUp(trv::ui::MouseButton::Left);
+  EXPECT_EQ(label.font().color, trv::ui::kGrey);
+  label.onMouseEnter();
+  label.onMouseLeave();
+  EXPECT_EQ(label.font().color, trv::ui::kGrey);
+  label.onClick();
+  ASSERT_EQ(platform.ShellExecuted().size(), 1u);
+  EXPECT_EQ(U8(platform.ShellExecuted()[0]), "open https://trevasso.example.org/");
+  app.FmMain.btStop.SetEnabled(true);
+  app.FmMain.btStop.onClick();
+  EXPECT_TRUE(app.StopRequested);
+}

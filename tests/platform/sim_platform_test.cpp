@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "platform/sim/sim_platform.h"
+#include "test_support.h"
+
+using trv::test::Scenario;
+namespace win = trv::win;
+
+TEST(SimClock, TimeStampsFollowTheChineseLocaleAndDropMidnight) {
+  trv::sim::SimPlatform noon(Scenario({{"clock", {{"start", "2026-01-05 09:03:07"}}}}));
+  EXPECT_EQ(trv::test::U8(noon.DateTimeText()), "2026/1/5 9:03:07");
+  noon.Sleep(2000);
+  EXPECT_EQ(trv::test::U8(noon.DateTimeText()), "2026/1/5 9:03:09");
+  trv::sim::SimPlatform midnight(Scenario({{"clock", {{"start", "2026-12-08 00:00:00"}}}}));
+  EXPECT_EQ(trv::test::U8(midnight.DateTimeText()), "2026/12/8");
+  const auto before = midnight.WallClockMilliseconds();
+  midnight.Sleep(1500);
+  EXPECT_EQ(midnight.WallClockMilliseconds() - before, 1500);
+}
+
+TEST(SimClock, PeriodicTimerTicksAsTheScenarioSays) {
+  trv::sim::SimPlatform p(Scenario());
+  static int ticks;
+  ticks = 0;
+  const auto id = p.timeSetEvent(1, 0, [](std::uint32_t, std::uint32_t, std::uintptr_t, std::uintptr_t, std::uintptr_t) { ++ticks; }, 0, win::TIME_PERIODIC);
+  ASSERT_NE(id, 0u);
+  p.Sleep(50);
+  EXPECT_EQ(ticks, 50);
+  EXPECT_EQ(p.timeKillEvent(id), 0u);
+  p.Sleep(50);
+  EXPECT_EQ(ticks, 50);
+  EXPECT_NE(p.timeKillEvent(id), 0u);
+}
+
+TEST(SimFiles, FilesAreCreatedReadAndJournaled) {
+  trv::sim::SimPlatform p(Scenario());
+  EXPECT_EQ(p.CreateFileW(u"C:\\nope.txt", win::GENERIC_READ, 1, win::OPEN_EXISTING, 0), win::kInvalidHandle);
+  EXPECT_EQ(p.GetLastError(), win::ERROR_FILE_NOT_FOUND);
+  const auto h = p.CreateFileW(u"C:\\Users\\User\\AppData\\Local\\x.txt", win::GENERIC_WRITE | win::GENERIC_READ, 0,
+                               win::CREATE_ALWAYS, 0);
+  ASSERT_NE(h, win::kInvalidHandle);
+  std::uint32_t n = 0;
+  EXPECT_TRUE(p.WriteFile(h, "abc", 3, &n));
+  EXPECT_EQ(n, 3u);
+  EXPECT_TRUE(p.CloseHandle(h));
+  EXPECT_FALSE(p.CloseHandle(h));
+  EXPECT_EQ(p.GetLastError(), win::ERROR_INVALID_HANDLE);
+  EXPECT_EQ(p.FileContent(u"c:\\users\\user\\appdata\\local\\X.TXT"), "abc");
+  EXPECT_EQ(p.journal().Count("CreateFileW"), 2u);
+  EXPECT_EQ(p.OpenHandleCount(), 0u);
+}
+
+TEST(SimSystem, VersionRecordNeedsItsSizeField) {
+  trv::sim::SimPlatform p(Scenario());
+  std::array<std::uint8_t, 276> info{};
+  EXPECT_FALSE(p.GetVersionExW(info));  // size field not set
+  info[0] = 0x14;
+  info[1] = 0x01;  // 276
+  ASSERT_TRUE(p.GetVersionExW(info));
+  EXPECT_EQ(info[4], 6);
+  EXPECT_EQ(info[20], 'S');
+  EXPECT_EQ(trv::test::U8(p.SystemMessage(32)),
+            "The process cannot access the file because it is being used by another process.");
+}

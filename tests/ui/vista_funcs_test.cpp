@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+#include "ui/vista_funcs.h"
+
+using trv::test::Scenario;
+
+namespace {
+
+struct Machine {
+  explicit Machine(const nlohmann::json& patch, const std::string& script = "")
+      : platform(Scenario(patch)), ui(trv::ui::ScriptedUser(script)) {}
+  int Confirm(std::u16string content = u"Are you sure?") {
+    return trv::ui::ShowTaskDialog(platform, ui, 0, u"Warning", u"All data will be lost", content,
+                                   trv::ui::kTdWarningIcon, trv::ui::kTdYes | trv::ui::kTdCancel);
+  }
+  trv::sim::SimPlatform platform;
+  trv::ui::HeadlessUi ui;
+};
+
+const nlohmann::json kSeven = nlohmann::json::object();
+const nlohmann::json kXp = {{"os", {{"major", 5}, {"minor", 1}, {"build", 2600}}}};
+
+} // namespace
+
+TEST(TaskDialog, OnVistaAndLaterTheSystemDialogAnswers) {
+  Machine yes(kSeven, "answer Yes");
+  EXPECT_EQ(yes.Confirm(), 6);
+  ASSERT_EQ(yes.ui.boxes().size(), 1u);
+  const auto& box = yes.ui.boxes()[0];
+  EXPECT_EQ(box.kind, "TaskDialog");
+  EXPECT_EQ(box.flags, 84u);
+  EXPECT_EQ(box.buttons, 10);
+  EXPECT_EQ(trv::test::U8(box.instruction), "All data will be lost");
+  EXPECT_EQ(yes.platform.journal().Count("FreeLibrary"), 1u);
+
+  Machine cancel(kSeven, "answer Cancel");
+  EXPECT_EQ(cancel.Confirm(), 2);
+  Machine closed(kSeven);  // nothing scripted: the user closes the dialog
+  EXPECT_EQ(closed.Confirm(), 2);
+  Machine close(kSeven, "answer Close");
+  EXPECT_EQ(close.Confirm(), 3);
+  Machine ok(kSeven, "answer OK");
+  EXPECT_EQ(ok.Confirm(), 1);
+}
+
+TEST(TaskDialog, TextsLongerThan1024CharactersGoAsEmpty) {
+  Machine m(kSeven, "answer Yes; answer Yes");
+  m.Confirm(std::u16string(1024, u'x'));
+  m.Confirm(std::u16string(1025, u'x'));
+  EXPECT_EQ(m.ui.boxes()[0].text.size(), 1024u);
+  EXPECT_TRUE(m.ui.boxes()[1].text.empty());
+}
+
+TEST(TaskDialog, WithoutTheEntryPointNothingIsShown) {
+  Machine m({{"taskDialog", false}}, "answer Yes");
+  EXPECT_EQ(m.Confirm(), 0);
+  EXPECT_TRUE(m.ui.boxes().empty());
+  EXPECT_EQ(m.platform.journal().Count("FreeLibrary"), 1u);
+}
+
+TEST(TaskDialog, BeforeVistaTheFrameworkDialogShowsTheContentOnly) {
+  Machine m(kXp, "answer Yes");
+  EXPECT_EQ(m.Confirm(u"Content"), 6);
+  ASSERT_EQ(m.ui.boxes().size(), 1u);
+  const auto& box = m.ui.boxes()[0];
+  EXPECT_EQ(box.kind, "MessageDialog");
+  EXPECT_EQ(trv::test::U8(box.text), "Content");
+  EXPECT_TRUE(box.caption.empty());
+  EXPECT_TRUE(box.instruction.empty());
+  EXPECT_EQ(box.flags, static_cast<std::uint32_t>(trv::ui::DialogType::Warning));
+  EXPECT_EQ(box.buttons, static_cast<int>(trv::ui::kDlgYes | trv::ui::kDlgCancel));
+  EXPECT_EQ(m.platform.journal().Count("LoadLibraryW"), 0u);
+}
+
+TEST(VistaFont, CalibriTwoPointsLargerOnceOnly) {
+  Machine m(kSeven);
+  trv::ui::Font f;
+  f.name = u"Tahoma";
+  f.SetPoints(9);
+  trv::ui::ApplyVistaFont(m.platform, f);
+  EXPECT_EQ(trv::test::U8(f.name), "Calibri");
+  EXPECT_EQ(f.Points(), 11);
+  trv::ui::ApplyVistaFont(m.platform, f);
+  EXPECT_EQ(f.Points(), 11);
+  trv::ui::Font lower;
+  lower.name = u"calibri";
+  trv::ui::ApplyVistaFont(m.platform, lower);
+  EXPECT_EQ(lower.Points(), 9);
+}

@@ -123,7 +123,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   }
   if (jf::Has(root, "iconTitleFont")) {
     const json& f = root["iconTitleFont"];
-    if (f.is_null()) {
+    if (f.is_null() || f == false) {  // the system cannot tell its icon-title font
       sc.iconTitleFontFace.reset();
     } else {
       const std::string fw = w + ": iconTitleFont";
