@@ -8,7 +8,7 @@ using trv::test::U8;
 
 TEST(RunFlow, NoDiskFoundEndsWithoutOpeningAnything) {
   for (const char* script : {"", "key DriveList Escape", "close", "key DriveList Enter"}) {
-    auto run = Play(Scenario(), script);
+    auto run = Play(Scenario({{"drives", nlohmann::json::array()}}), script);
     EXPECT_EQ(run.exitReason, "application terminated") << script;
     EXPECT_EQ(U8(run.app->FmChoose.StatusBar.simpleText()), "Disks found: 0");
     EXPECT_TRUE(run.app->FmChoose.DriveList.items().empty());

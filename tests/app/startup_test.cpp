@@ -8,7 +8,7 @@ using trv::test::Play;
 using trv::test::Scenario;
 
 TEST(StartUp, NoDiskRunShowsWarningsCaptionsAndEndsInTheSelectionDialog) {
-  auto run = Play(Scenario());
+  auto run = Play(Scenario({{"drives", nlohmann::json::array()}}));
   auto& app = *run.app;
   EXPECT_EQ(run.exitReason, "application terminated");
   EXPECT_EQ(Messages(app.FmMain.Log_BenchMark),

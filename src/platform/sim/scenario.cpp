@@ -1,5 +1,6 @@
 #include "platform/sim/scenario.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -167,7 +168,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     const json& drives = root["drives"];
     if (!drives.is_array()) jf::Fail(w, "drives", "expected a list of drives");
     for (std::size_t i = 0; i < drives.size(); ++i) {
-      SimDrive d = ParseDrive(drives[i], w + ": drives[" + std::to_string(i) + "]");
+      SimDrive d = ParseDrive(drives[i], w + ": drives[" + std::to_string(i) + "]",
+                              std::filesystem::path(source).parent_path().string());
       for (const auto& other : sc.drives)
         if (other.number == d.number)
           jf::Fail(w + ": drives[" + std::to_string(i) + "]", "number", "drive " + std::to_string(d.number) + " is listed twice");

@@ -1,11 +1,216 @@
+// Reading a drive entry of a scenario, and building the answers it describes as
+// the bytes a Windows storage stack hands back.
 #include "platform/sim/sim_drive.h"
 
+#include <cstring>
+#include <filesystem>
+
+#include "platform/records.h"
+#include "platform/sim/drive_capture.h"
 #include "platform/sim/json_fields.h"
+#include "platform/text.h"
 
 namespace trv::sim {
 
-SimDrive ParseDrive(const nlohmann::json& j, const std::string& where) {
-  jf::CheckKeys(j, where, {"number", "label", "open"});
+using jf::json;
+
+namespace {
+
+constexpr std::int64_t kDefaultSectors = 976773168;  // a 500 GB disk
+
+const char* const kRequestNames[kDriveRequestCount] = {"geometry",     "length",  "adapter",      "device",   "smartVersion",
+                                                       "inquiry",      "smartReceive", "smartSend", "miniport"};
+
+// A text of the descriptor as bytes: one byte per character, U+0000..U+00FF only.
+std::vector<std::uint8_t> TextBytes(const json& object, const char* key, const std::string& where) {
+  const std::u16string text = jf::Str16(object, key, where, {});
+  std::vector<std::uint8_t> bytes;
+  for (char16_t c : text) {
+    if (c == 0 || c > 0xFF) jf::Fail(where, key, "only characters U+0001 to U+00FF fit in a descriptor byte");
+    bytes.push_back(static_cast<std::uint8_t>(c));
+  }
+  return bytes;
+}
+
+// ATA text words (byte-swapped pairs) of an IDENTIFY block, as text bytes.
+std::vector<std::uint8_t> AtaText(const Block512& id, std::size_t firstWord, std::size_t words) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t w = firstWord; w < firstWord + words; ++w) {
+    out.push_back(id[2 * w + 1]);
+    out.push_back(id[2 * w]);
+  }
+  return out;
+}
+
+// The serial as older Windows versions report it: hex digits of the raw bytes.
+std::vector<std::uint8_t> HexOfRawSerial(const Block512& id) {
+  static const char digits[] = "0123456789abcdef";
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 20; i < 40; ++i) {
+    out.push_back(static_cast<std::uint8_t>(digits[id[i] >> 4]));
+    out.push_back(static_cast<std::uint8_t>(digits[id[i] & 15]));
+  }
+  return out;
+}
+
+Block512 Block(const json& object, const char* key, const std::string& where) {
+  const std::vector<std::uint8_t> bytes = jf::Hex(object, key, where);
+  if (bytes.size() != 512) jf::Fail(where, key, "expected 512 bytes, got " + std::to_string(bytes.size()));
+  Block512 b{};
+  std::memcpy(b.data(), bytes.data(), 512);
+  return b;
+}
+
+std::string FindCapture(const std::string& path, const std::string& baseFolder) {
+  namespace fs = std::filesystem;
+  if (!baseFolder.empty() && fs::path(path).is_relative()) {
+    const fs::path beside = fs::path(baseFolder) / path;
+    if (fs::exists(beside)) return beside.string();
+  }
+  return path;
+}
+
+SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
+  jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "answerBytes", "smartEnable", "smartDisable",
+                           "sendCarriesReads", "identifyFailures"});
+  SimAta ata;
+  if (jf::Has(a, "capture")) {
+    const std::string path = FindCapture(jf::Str(a, "capture", where, {}), baseFolder);
+    try {
+      const DriveCapture c = LoadDriveCapture(path);
+      ata.identify = c.identify;
+      ata.smartData = c.smartData;
+      ata.thresholds = c.thresholds;
+    } catch (const std::runtime_error& e) {
+      jf::Fail(where, "capture", e.what());
+    }
+  }
+  if (jf::Has(a, "identify")) ata.identify = Block(a, "identify", where);
+  if (jf::Has(a, "smartData")) ata.smartData = Block(a, "smartData", where);
+  if (jf::Has(a, "thresholds")) ata.thresholds = Block(a, "thresholds", where);
+  if (jf::Has(a, "answerBytes")) {
+    const json& n = a["answerBytes"];
+    const std::string nw = where + ": answerBytes";
+    jf::CheckKeys(n, nw, {"smartReceive", "smartSend", "miniport"});
+    ata.receiveAnswerBytes = static_cast<std::uint32_t>(jf::Int(n, "smartReceive", nw, 0, 0, 65536));
+    ata.sendAnswerBytes = static_cast<std::uint32_t>(jf::Int(n, "smartSend", nw, 0, 0, 65536));
+    ata.miniportAnswerBytes = static_cast<std::uint32_t>(jf::Int(n, "miniport", nw, 0, 0, 65536));
+  }
+  ata.smartEnableWorks = jf::Bool(a, "smartEnable", where, true);
+  ata.smartDisableWorks = jf::Bool(a, "smartDisable", where, true);
+  ata.sendCarriesReads = jf::Bool(a, "sendCarriesReads", where, false);
+  ata.identifyFailures = static_cast<int>(jf::Int(a, "identifyFailures", where, 0, 0, 1000000));
+  return ata;
+}
+
+// STORAGE_ADAPTER_DESCRIPTOR: five DWORDs, four BOOLEANs, the BusType byte at 24,
+// BusMajorVersion and BusMinorVersion at 26 and 28; 32 bytes.
+std::vector<std::uint8_t> BuildAdapter(const json& j, const std::string& where, std::uint8_t bus) {
+  jf::CheckKeys(j, where, {"version", "size", "maxTransfer", "maxPhysicalPages", "alignmentMask", "usesPio", "scansDown",
+                           "commandQueueing", "acceleratedTransfer", "busMajor", "busMinor"});
+  std::vector<std::uint8_t> d(32, 0);
+  rec::Put32(d, 0, static_cast<std::uint32_t>(jf::Int(j, "version", where, 32, 0, UINT32_MAX)));
+  rec::Put32(d, 4, static_cast<std::uint32_t>(jf::Int(j, "size", where, 32, 0, UINT32_MAX)));
+  rec::Put32(d, 8, static_cast<std::uint32_t>(jf::Int(j, "maxTransfer", where, 131072, 0, UINT32_MAX)));
+  rec::Put32(d, 12, static_cast<std::uint32_t>(jf::Int(j, "maxPhysicalPages", where, 33, 0, UINT32_MAX)));
+  rec::Put32(d, 16, static_cast<std::uint32_t>(jf::Int(j, "alignmentMask", where, 1, 0, UINT32_MAX)));
+  d[20] = jf::Bool(j, "usesPio", where, false);
+  d[21] = jf::Bool(j, "scansDown", where, false);
+  d[22] = jf::Bool(j, "commandQueueing", where, false);
+  d[23] = jf::Bool(j, "acceleratedTransfer", where, false);
+  d[24] = bus;
+  rec::Put16(d, 26, static_cast<std::uint16_t>(jf::Int(j, "busMajor", where, 0, 0, 0xFFFF)));
+  rec::Put16(d, 28, static_cast<std::uint16_t>(jf::Int(j, "busMinor", where, 0, 0, 0xFFFF)));
+  return d;
+}
+
+// STORAGE_DEVICE_DESCRIPTOR: the 40-byte record, then the zero-terminated texts
+// its offsets point at; an absent text has offset 0.
+std::vector<std::uint8_t> BuildDevice(const json& j, const std::string& where, std::uint8_t bus, bool removable,
+                                      const std::optional<SimAta>& ata) {
+  jf::CheckKeys(j, where, {"vendor", "product", "revision", "serial", "serialStyle", "deviceType", "deviceTypeModifier",
+                           "commandQueueing"});
+  const Block512* id = ata && ata->identify ? &*ata->identify : nullptr;
+  auto text = [&](const char* key, std::optional<std::vector<std::uint8_t>> fallback) {
+    if (!jf::Has(j, key)) return fallback;
+    if (j[key].is_null()) return std::optional<std::vector<std::uint8_t>>{};
+    return std::optional<std::vector<std::uint8_t>>{TextBytes(j, key, where)};
+  };
+  const std::string style = jf::Str(j, "serialStyle", where, "text");
+  if (style != "text" && style != "hex") jf::Fail(where, "serialStyle", "expected \"text\" or \"hex\", got \"" + style + "\"");
+  using Text = std::optional<std::vector<std::uint8_t>>;
+  const Text vendor = text("vendor", std::nullopt);
+  const Text product = text("product", id ? Text{AtaText(*id, 27, 20)} : std::nullopt);
+  const Text revision = text("revision", id ? Text{AtaText(*id, 23, 4)} : std::nullopt);
+  const Text serial = text("serial", id ? Text{style == "hex" ? HexOfRawSerial(*id) : AtaText(*id, 10, 10)} : std::nullopt);
+
+  std::vector<std::uint8_t> d(40, 0);
+  rec::Put32(d, 0, 40);
+  d[8] = static_cast<std::uint8_t>(jf::Int(j, "deviceType", where, 0, 0, 255));
+  d[9] = static_cast<std::uint8_t>(jf::Int(j, "deviceTypeModifier", where, 0, 0, 255));
+  d[10] = removable;
+  d[11] = jf::Bool(j, "commandQueueing", where, false);
+  const Text* texts[] = {&vendor, &product, &revision, &serial};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (!*texts[i]) continue;
+    rec::Put32(d, 12 + 4 * i, static_cast<std::uint32_t>(d.size()));
+    d.insert(d.end(), (*texts[i])->begin(), (*texts[i])->end());
+    d.push_back(0);
+  }
+  rec::Put32(d, 28, bus);
+  rec::Put32(d, 4, static_cast<std::uint32_t>(d.size()));
+  return d;
+}
+
+// GETVERSIONINPARAMS: bVersion, bRevision, bReserved, bIDEDeviceMap, fCapabilities,
+// four reserved DWORDs; 24 bytes.
+std::vector<std::uint8_t> BuildSmartVersion(const json& j, const std::string& where, bool slave) {
+  jf::CheckKeys(j, where, {"version", "revision", "deviceMap", "capabilities"});
+  std::vector<std::uint8_t> v(24, 0);
+  v[0] = static_cast<std::uint8_t>(jf::Int(j, "version", where, 1, 0, 255));
+  v[1] = static_cast<std::uint8_t>(jf::Int(j, "revision", where, 1, 0, 255));
+  v[3] = static_cast<std::uint8_t>(jf::Int(j, "deviceMap", where, slave ? 0x02 : 0x01, 0, 255));
+  rec::Put32(v, 4, static_cast<std::uint32_t>(jf::Int(j, "capabilities", where, 7, 0, UINT32_MAX)));
+  return v;
+}
+
+// SCSI_ADAPTER_BUS_INFO with one bus (BusData at 4, its InquiryDataOffset at 8)
+// and one SCSI_INQUIRY_DATA at 12 carrying a 36-byte standard INQUIRY answer.
+std::vector<std::uint8_t> BuildInquiry(const json& j, const std::string& where, bool slave, bool removable) {
+  jf::CheckKeys(j, where, {"pathId", "targetId", "lun", "initiatorBusId", "claimed"});
+  std::vector<std::uint8_t> b(12 + 24 + 36, 0);
+  b[0] = 1;  // NumberOfBuses
+  b[4] = 1;  // NumberOfLogicalUnits
+  b[5] = static_cast<std::uint8_t>(jf::Int(j, "initiatorBusId", where, 7, 0, 255));
+  rec::Put32(b, 8, 12);
+  b[12] = static_cast<std::uint8_t>(jf::Int(j, "pathId", where, 0, 0, 255));
+  b[13] = static_cast<std::uint8_t>(jf::Int(j, "targetId", where, slave ? 1 : 0, 0, 255));
+  b[14] = static_cast<std::uint8_t>(jf::Int(j, "lun", where, 0, 0, 255));
+  b[15] = jf::Bool(j, "claimed", where, true);
+  rec::Put32(b, 16, 36);  // InquiryDataLength; NextInquiryDataOffset 0 ends the list
+  std::uint8_t* inq = b.data() + 36;
+  inq[1] = removable ? 0x80 : 0;
+  inq[2] = 5;
+  inq[3] = 2;
+  inq[4] = 31;
+  std::memcpy(inq + 8, "ATA     ", 8);
+  std::memset(inq + 16, ' ', 20);
+  return b;
+}
+
+// A field that is either an object of plain fields or the raw answer as hex text.
+template <typename Build>
+std::vector<std::uint8_t> Answer(const json& drive, const char* key, const std::string& where, Build build) {
+  if (jf::Has(drive, key) && drive[key].is_string()) return jf::Hex(drive, key, where);
+  const json empty = json::object();
+  return build(jf::Has(drive, key) ? drive[key] : empty, where + ": " + key);
+}
+
+} // namespace
+
+SimDrive ParseDrive(const json& j, const std::string& where, const std::string& baseFolder) {
+  jf::CheckKeys(j, where, {"number", "label", "open", "bus", "removable", "slave", "bytesPerSector", "sectors", "length",
+                           "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "comment"});
   SimDrive d;
   if (!jf::Has(j, "number")) jf::Fail(where, "number", "missing");
   d.number = static_cast<std::uint32_t>(jf::Int(j, "number", where, 0, 0, 255));
@@ -16,6 +221,56 @@ SimDrive ParseDrive(const nlohmann::json& j, const std::string& where) {
   else if (open == "denied") d.open = OpenMode::Denied;
   else if (open == "inUse") d.open = OpenMode::InUse;
   else jf::Fail(where, "open", "expected \"ok\", \"absent\", \"denied\" or \"inUse\", got \"" + open + "\"");
+
+  const auto bus = static_cast<std::uint8_t>(jf::Int(j, "bus", where, 11, 0, 255));
+  const bool removable = jf::Bool(j, "removable", where, false);
+  d.slave = jf::Bool(j, "slave", where, false);
+  d.bytesPerSector = static_cast<std::uint32_t>(jf::Int(j, "bytesPerSector", where, 512, 0, UINT32_MAX));
+  if (jf::Has(j, "sectors") && jf::Has(j, "length")) jf::Fail(where, "length", "give either sectors or length, not both");
+  d.lengthBytes = jf::Has(j, "length") ? jf::Int(j, "length", where, 0, INT64_MIN, INT64_MAX)
+                                       : jf::Int(j, "sectors", where, kDefaultSectors, 0, INT64_MAX / 4096) *
+                                             static_cast<std::int64_t>(d.bytesPerSector);
+  d.mediaType = removable ? 11 : 12;
+  if (jf::Has(j, "geometry")) {
+    const json& g = j["geometry"];
+    const std::string gw = where + ": geometry";
+    jf::CheckKeys(g, gw, {"cylinders", "mediaType", "tracksPerCylinder", "sectorsPerTrack"});
+    d.mediaType = static_cast<std::uint32_t>(jf::Int(g, "mediaType", gw, d.mediaType, 0, UINT32_MAX));
+    d.tracksPerCylinder = static_cast<std::uint32_t>(jf::Int(g, "tracksPerCylinder", gw, 255, 0, UINT32_MAX));
+    d.sectorsPerTrack = static_cast<std::uint32_t>(jf::Int(g, "sectorsPerTrack", gw, 63, 0, UINT32_MAX));
+    d.cylinders = jf::Int(g, "cylinders", gw, -1, INT64_MIN, INT64_MAX);
+  } else {
+    d.cylinders = -1;
+  }
+  if (d.cylinders == -1) {
+    const std::int64_t perCylinder = std::int64_t{d.tracksPerCylinder} * d.sectorsPerTrack * d.bytesPerSector;
+    d.cylinders = perCylinder > 0 ? d.lengthBytes / perCylinder : 0;
+  }
+
+  if (jf::Has(j, "ata")) d.ata = ParseAta(j["ata"], where + ": ata", baseFolder);
+  d.adapterDescriptor = Answer(j, "adapter", where, [&](const json& a, const std::string& w) { return BuildAdapter(a, w, bus); });
+  d.deviceDescriptor = Answer(j, "device", where, [&](const json& a, const std::string& w) {
+    return BuildDevice(a, w, bus, removable, d.ata);
+  });
+  if (d.ata || jf::Has(j, "smartVersion"))
+    d.smartVersion = Answer(j, "smartVersion", where, [&](const json& a, const std::string& w) {
+      return BuildSmartVersion(a, w, d.slave);
+    });
+  d.inquiryData = Answer(j, "scsiInquiry", where, [&](const json& a, const std::string& w) {
+    return BuildInquiry(a, w, d.slave, removable);
+  });
+
+  if (jf::Has(j, "fail")) {
+    const json& f = j["fail"];
+    const std::string fw = where + ": fail";
+    jf::RequireObject(f, fw);
+    for (const auto& item : f.items()) {
+      std::size_t k = 0;
+      while (k < kDriveRequestCount && item.key() != kRequestNames[k]) ++k;
+      if (k == kDriveRequestCount) jf::Fail(fw, item.key(), "unknown request");
+      d.failWith[k] = static_cast<std::uint32_t>(jf::Int(f, item.key().c_str(), fw, 0, 0, UINT32_MAX));
+    }
+  }
   return d;
 }
 

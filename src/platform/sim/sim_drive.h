@@ -1,6 +1,9 @@
-// One simulated physical drive and how it answers the storage stack.
+// One simulated physical drive: how it opens, what the storage stack says about
+// it, and how its ATA paths answer. The scenario format is in docs/scenario.md.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,18 +13,73 @@ namespace trv::sim {
 
 enum class OpenMode { Ok, Absent, Denied, InUse };
 
+// The control requests a drive answers; a scenario can make any of them fail.
+enum class DriveRequest {
+  Geometry,      // IOCTL_DISK_GET_DRIVE_GEOMETRY
+  Length,        // IOCTL_DISK_GET_LENGTH_INFO
+  Adapter,       // IOCTL_STORAGE_QUERY_PROPERTY, StorageAdapterProperty
+  Device,        // IOCTL_STORAGE_QUERY_PROPERTY, StorageDeviceProperty
+  SmartVersion,  // SMART_GET_VERSION
+  Inquiry,       // IOCTL_SCSI_GET_INQUIRY_DATA
+  SmartReceive,  // SMART_RCV_DRIVE_DATA
+  SmartSend,     // SMART_SEND_DRIVE_COMMAND
+  Miniport,      // IOCTL_SCSI_MINIPORT
+};
+inline constexpr std::size_t kDriveRequestCount = 9;
+
+using Block512 = std::array<std::uint8_t, 512>;
+
+// The drive's ATA side, reached through the S.M.A.R.T. and miniport requests.
+struct SimAta {
+  std::optional<Block512> identify;   // IDENTIFY DEVICE as the drive sends it
+  std::optional<Block512> smartData;  // SMART READ DATA
+  std::optional<Block512> thresholds; // SMART READ THRESHOLDS
+  // Bytes each path reports returned for a data command; 0 keeps the driver's usual count.
+  std::uint32_t receiveAnswerBytes = 0;
+  std::uint32_t sendAnswerBytes = 0;
+  std::uint32_t miniportAnswerBytes = 0;
+  bool smartEnableWorks = true;
+  bool smartDisableWorks = true;
+  // Whether SMART_SEND_DRIVE_COMMAND also carries SMART READ DATA (some vendor
+  // drivers do; the stock class driver refuses it).
+  bool sendCarriesReads = false;
+  int identifyFailures = 0;  // the first N IDENTIFY commands fail
+};
+
 struct SimDrive {
   std::uint32_t number = 0;
   OpenMode open = OpenMode::Ok;
   std::string label;  // free text for people reading a scenario
+
+  // Geometry and length.
+  std::uint32_t bytesPerSector = 512;
+  std::int64_t lengthBytes = 0;
+  std::int64_t cylinders = 0;
+  std::uint32_t mediaType = 12;  // FixedMedia; RemovableMedia is 11
+  std::uint32_t tracksPerCylinder = 255;
+  std::uint32_t sectorsPerTrack = 63;
+
+  bool slave = false;  // second place on its ATA channel
+  // Answers as bytes, built from plain fields or given raw by the scenario.
+  std::vector<std::uint8_t> adapterDescriptor;
+  std::vector<std::uint8_t> deviceDescriptor;
+  std::optional<std::vector<std::uint8_t>> smartVersion;  // none: the driver knows no S.M.A.R.T.
+  std::vector<std::uint8_t> inquiryData;
+  // A request listed here fails with this last error (0 included).
+  std::array<std::optional<std::uint32_t>, kDriveRequestCount> failWith{};
+
+  std::optional<SimAta> ata;  // none: no ATA pass-through at all
+
+  // What the drive remembers while the simulated PC runs.
+  struct Runtime {
+    int identifyCommands = 0;
+  };
+  mutable Runtime runtime;
 };
 
-// Reads one entry of "drives"; `where` names it in error messages ("file: drives[2]").
-SimDrive ParseDrive(const nlohmann::json& j, const std::string& where);
-
-} // namespace trv::sim
-
-namespace trv::sim {
+// Reads one entry of "drives"; `where` names it in error messages ("file: drives[2]")
+// and `baseFolder` is where capture file paths are looked up first.
+SimDrive ParseDrive(const nlohmann::json& j, const std::string& where, const std::string& baseFolder = {});
 
 // How one control request to a drive came out.
 struct IoctlResult {
@@ -31,8 +89,9 @@ struct IoctlResult {
 };
 
 // Answers one DeviceIoControl sent to an open drive handle, the way a Windows
-// storage stack and its drivers would.
-IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize,
-                       std::uint8_t* out, std::uint32_t outSize);
+// storage stack and its drivers would. `grantedAccess` is the handle's access
+// (GENERIC_READ / GENERIC_WRITE); `in` and `out` may be the same buffer.
+IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t grantedAccess, std::uint32_t code,
+                       const std::uint8_t* in, std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize);
 
 } // namespace trv::sim

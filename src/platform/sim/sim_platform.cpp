@@ -176,11 +176,15 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
                                   void* out, std::uint32_t outSize, std::uint32_t* returned) {
   if (returned) *returned = 0;
   std::string detail = "code=" + Hex32(code) + " in=" + std::to_string(inSize) + " out=" + std::to_string(outSize);
+  // The request as sent: the answer may overwrite it when in and out are one buffer.
+  const auto* inBytes = static_cast<const std::uint8_t*>(in);
+  const std::vector<std::uint8_t> request = in ? std::vector<std::uint8_t>(inBytes, inBytes + inSize)
+                                               : std::vector<std::uint8_t>{};
   Open* o = Find(handle);
   IoctlResult r{false, win::ERROR_INVALID_HANDLE, 0};
   if (o && o->kind == Kind::Drive) {
     if (const SimDrive* d = DriveAt(o->drive))
-      r = DriveIoctl(*d, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
+      r = DriveIoctl(*d, o->access, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
                      static_cast<std::uint8_t*>(out), out ? outSize : 0);
   } else if (o) {
     r = {false, win::ERROR_INVALID_FUNCTION, 0};
@@ -190,7 +194,7 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   lastError_ = r.ok ? 0 : r.error;
   Log("DeviceIoControl", detail + (r.ok ? " -> ok returned=" + std::to_string(r.returned)
                                          : " -> failed error=" + std::to_string(r.error)),
-      code, handle, in, in ? inSize : 0);
+      code, handle, request.data(), static_cast<std::uint32_t>(request.size()));
   return r.ok;
 }
 

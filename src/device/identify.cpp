@@ -1,0 +1,176 @@
+#include "device/identify.h"
+
+#include <array>
+#include <span>
+
+#include "device/storage_records.h"
+#include "platform/records.h"
+#include "platform/text.h"
+
+namespace trv::device {
+
+namespace {
+
+using Buffer = std::array<std::uint8_t, 512>;
+
+// The adapter descriptor used when the adapter query fails: bus 201 ("FLASH"),
+// 64 KiB transfers.
+std::array<std::uint8_t, storage::kAdapterDescriptorSize> DefaultAdapterDescriptor() {
+  std::array<std::uint8_t, storage::kAdapterDescriptorSize> d{};
+  rec::Put32(d, storage::kAdapterVersion, 32);
+  rec::Put32(d, storage::kAdapterSize, 32);
+  rec::Put32(d, storage::kAdapterMaximumTransferLength, 0x10000);
+  rec::Put32(d, storage::kAdapterMaximumPhysicalPages, 1);
+  rec::Put32(d, storage::kAdapterAlignmentMask, 1);
+  rec::Put8(d, storage::kAdapterBusType, 201);
+  return d;
+}
+
+std::u16string Flag(bool succeeded) { return succeeded ? u"-1" : u"0"; }
+
+// One descriptor text: from `offset` up to and including position `size`,
+// stopping before the first zero byte and at the end of the buffer. Offset 0
+// means the text is absent. Each byte becomes the character of the same code.
+std::u16string DescriptorText(const Buffer& b, std::uint32_t offset, std::uint32_t size) {
+  std::u16string text;
+  if (offset == 0) return text;
+  for (std::uint64_t i = offset; i <= size && i < b.size() && b[i] != 0; ++i) text.push_back(b[i]);
+  return text;
+}
+
+int HexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'A' + 10; }
+
+// A serial given as 40 hex digits of byte-swapped words becomes its 20-character
+// text; blanks and underscores count as the digit 2. Anything else stays as it is.
+std::u16string DecodeHexSerial(const std::u16string& serial) {
+  std::u16string copy = AsciiUpper(serial);
+  for (auto& c : copy)
+    if (c == u'_') c = u'2';
+  for (auto& c : copy)
+    if (c == u' ') c = u'2';
+  if (copy.size() != 40) return serial;
+  for (char16_t c : copy)
+    if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))) return serial;
+  std::u16string decoded;
+  for (std::size_t g = 0; g < 40; g += 4) {
+    decoded.push_back(static_cast<char16_t>(HexValue(copy[g + 2]) * 16 + HexValue(copy[g + 3])));
+    decoded.push_back(static_cast<char16_t>(HexValue(copy[g]) * 16 + HexValue(copy[g + 1])));
+  }
+  return TrimControl(decoded);
+}
+
+} // namespace
+
+std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_view devicePath,
+                            TIdentifyDeviceData& data) {
+  (void)devicePath;  // the handle is all the queries need
+  win::Platform& p = env.platform;
+  const auto& log = env.debugLog;
+  TIdentifyDeviceData local;
+  Buffer work{};
+  std::uint32_t returned = 0;
+  // The last error of a failed request; a failure whose last error is 0 counts as answered.
+  auto errorOf = [&](bool ok) { return ok ? std::uint32_t{0} : p.GetLastError(); };
+
+  log(u"Getting geometry...");
+  work.fill(0);
+  bool ok = p.DeviceIoControl(handle, storage::IOCTL_DISK_GET_DRIVE_GEOMETRY, work.data(), 512, work.data(), 512, &returned);
+  if (errorOf(ok) != 0) return -1;
+  log(u"Done " + Flag(ok));
+  const std::int64_t sectorSize = rec::U32(work, storage::kGeometryBytesPerSector);
+  log(u"Sector size = " + DecimalText(sectorSize));
+
+  log(u"Getting disk length...");
+  work.fill(0);
+  ok = p.DeviceIoControl(handle, storage::IOCTL_DISK_GET_LENGTH_INFO, work.data(), 512, work.data(), 512, &returned);
+  if (const std::uint32_t error = errorOf(ok)) {
+    log(u"Error accessing device: " + p.SystemMessage(error));
+    return -1;
+  }
+  log(u"Done " + Flag(ok));
+  const std::int64_t mediaLength = rec::I64(work, storage::kLengthInfoLength);
+  log(u"Media \"Length\" = " + DecimalText(mediaLength));
+
+  std::array<std::uint8_t, storage::kPropertyQuerySize> query{};
+  log(u"Querying storage property (adapter)...");
+  rec::Put32(query, storage::kQueryPropertyId, storage::StorageAdapterProperty);
+  rec::Put32(query, storage::kQueryType, storage::PropertyStandardQuery);
+  work.fill(0);
+  ok = p.DeviceIoControl(handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize,
+                         work.data(), 512, &returned);
+  std::array<std::uint8_t, storage::kAdapterDescriptorSize> adapter{};
+  if (ok) {
+    log(u"Done " + Flag(ok));
+    std::copy_n(work.begin(), adapter.size(), adapter.begin());
+  } else {
+    log(u"Skipped " + Flag(ok));
+    adapter = DefaultAdapterDescriptor();
+  }
+
+  log(u"Querying storage property (device)...");
+  rec::Put32(query, storage::kQueryPropertyId, storage::StorageDeviceProperty);
+  work.fill(0);
+  ok = p.DeviceIoControl(handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize,
+                         work.data(), 512, &returned);
+  if (const std::uint32_t error = errorOf(ok)) {
+    env.errorAndExit(u"Error accessing device: " + p.SystemMessage(error), u"Error");
+    return -1;  // only reached where ending the program is not possible
+  }
+  log(u"Done " + Flag(ok));
+  log(u"Parsing data...");
+  std::array<std::uint8_t, storage::kDeviceDescriptorSize> device{};
+  std::copy_n(work.begin(), device.size(), device.begin());
+
+  const std::uint32_t size = rec::U32(device, storage::kDeviceSize);
+  const std::u16string vendor =
+      TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceVendorIdOffset), size)) + u" ";
+  const std::u16string product = TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceProductIdOffset), size));
+  const std::u16string revision =
+      TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceProductRevisionOffset), size));
+  std::u16string serial = TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceSerialNumberOffset), size));
+  log(u"VendorID: " + vendor);
+  log(u"ProductID: " + product);
+  log(u"ProductRevision: " + revision);
+  log(u"SerialNumber: " + serial);
+
+  const std::int64_t sectors = sectorSize >= 512 ? mediaLength / sectorSize : 0;
+  log(u"Sectors: " + DecimalText(sectors));
+  log(u"SectorSize: " + DecimalText(sectorSize));
+
+  local.BusType = rec::U8(adapter, storage::kAdapterBusType);
+  if (local.BusType == 3 || local.BusType == 11) local.IsIDESlave = DetectIDESlave(p, handle);
+  local.RemovableMedia = rec::U8(device, storage::kDeviceRemovableMedia) != 0;
+
+  const std::int64_t usedSectorSize = sectorSize < 512 ? 512 : sectorSize;
+  const std::int64_t maxTransfer = rec::U32(adapter, storage::kAdapterMaximumTransferLength) / usedSectorSize;
+  local.MaximumSectorsTransfer = maxTransfer > 250 ? 250 : maxTransfer;
+  log(u"MaxTransfer: " + DecimalText(local.MaximumSectorsTransfer));
+
+  local.LBA = sectors;
+  local.SectorSize = usedSectorSize;
+  local.Model = vendor + product;
+  if (TrimControl(local.Model).empty()) local.Model = u"Storage Device";
+  local.FW = TrimControl(revision).empty() ? u"0000" : revision;
+  if (serial.size() == 40) {
+    log(u"Performing the WinXP SN trick...");
+    serial = DecodeHexSerial(serial);
+  }
+  local.SN = TrimControl(serial).empty() ? u"000000" : serial;
+  data = local;
+  return 0;
+}
+
+std::uint8_t DetectIDESlave(win::Platform& platform, win::Handle handle) {
+  std::uint32_t returned = 0;
+  std::array<std::uint8_t, storage::kSmartVersionAnswerSize> version{};
+  if (platform.DeviceIoControl(handle, storage::SMART_GET_VERSION, nullptr, 0, version.data(),
+                               static_cast<std::uint32_t>(version.size()), &returned))
+    return (version[storage::kVersionIdeDeviceMap] & storage::kSlavePositions) ? 1 : 0;
+  std::array<std::uint8_t, storage::kInquiryAnswerSize> inquiry{};
+  if (platform.DeviceIoControl(handle, storage::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, inquiry.data(),
+                               static_cast<std::uint32_t>(inquiry.size()), &returned))
+    return inquiry[storage::kFirstInquiryTargetId] & 1;
+  return 0;
+}
+
+} // namespace trv::device

@@ -1,0 +1,20 @@
+// Identification of an open disk through the storage stack's own queries:
+// geometry, media length, adapter and device descriptors. No ATA command is sent.
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "device/device_env.h"
+#include "device/device_records.h"
+
+namespace trv::device {
+
+// Fills `data` and returns 0 when the disk was identified; -1 leaves `data` as it
+// was. Traces every step in the debug log. A failed device-descriptor query
+// ends the program through `env.errorAndExit`.
+std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_view devicePath, TIdentifyDeviceData& data);
+
+// 1 when the disk sits in the slave position of its ATA channel, else 0.
+std::uint8_t DetectIDESlave(win::Platform& platform, win::Handle handle);
+
+} // namespace trv::device
