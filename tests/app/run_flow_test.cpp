@@ -30,3 +30,37 @@ TEST(RunFlow, DebugWindowIsClosedBeforeTheSelectionDialogShows) {
   EXPECT_FALSE(run.app->FmDebug.visible());
   EXPECT_TRUE(run.ui->problems().empty());
 }
+
+TEST(RunFlow, ChosenDiskIsOpenedExclusivelyAndTitled) {
+  // Default PC: four disks; the user picks the second (PhysicalDrive1) and closes the window.
+  auto run = Play(Scenario(), "select DriveList 1; click btContinue");
+  auto& app = *run.app;
+  EXPECT_EQ(run.exitReason, "main window closed");
+  EXPECT_EQ(U8(app.FmChoose.StatusBar.simpleText()), "Disks found: 4");
+  EXPECT_EQ(app.dev.SelectedDevice, 2);
+  EXPECT_EQ(U8(app.dev.DeviceTitle), "[1]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]");
+  EXPECT_EQ(app.FmMain.lbDiskName.caption(), app.dev.DeviceTitle);
+  EXPECT_EQ(app.FmMain.StatusBar.panels()[1].text, app.dev.DeviceTitle);
+  const auto opens = run.platform->journal().Find("CreateFileW");
+  ASSERT_FALSE(opens.empty());
+  EXPECT_EQ(opens.back()->detail.substr(0, opens.back()->detail.find(" ->")),
+            "\\\\.\\PhysicalDrive1 access=0xC0000000 share=0 disposition=3 flags=0x0");
+  // Closing the main window closed the disk: nothing is left open.
+  EXPECT_EQ(run.platform->OpenHandleCount(), 0u);
+  EXPECT_EQ(run.platform->journal().entries().back().call, "CloseHandle");
+}
+
+TEST(RunFlow, DiskHeldByAnotherProgramEndsWithTheSharingViolation) {
+  nlohmann::json patch = nlohmann::json::parse(trv::sim::DefaultScenarioJson());
+  patch["drives"][1]["open"] = "inUse";
+  auto run = Play(Scenario({{"drives", patch["drives"]}}), "select DriveList 1; click btContinue");
+  EXPECT_EQ(run.exitReason, "process ended (code 1)");
+  ASSERT_EQ(run.ui->boxes().size(), 1u);
+  EXPECT_EQ(U8(run.ui->boxes()[0].text),
+            "Error opening device: The process cannot access the file because it is being used by another process.");
+  EXPECT_EQ(U8(run.ui->boxes()[0].caption), "Error");
+  EXPECT_EQ(run.ui->boxes()[0].flags, 0x10u);
+  EXPECT_TRUE(run.ui->Terminated());
+  EXPECT_TRUE(run.app->FmMain.Log_Details.lines().empty());
+  EXPECT_FALSE(run.app->FmMain.visible());
+}
