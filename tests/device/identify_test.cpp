@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "device/scan_support.h"
 
@@ -60,6 +61,8 @@ TEST(Identify, SizesSectorsAndTransferLimits) {
   EXPECT_TRUE(Has(trace, "MaxTransfer: 128"));
   EXPECT_EQ(Only(small).LBA, 0);
   EXPECT_EQ(Only(small).SectorSize, 512);
+  EXPECT_FALSE(Only(small).RemovableMedia);
+  EXPECT_TRUE(Only(ScanOne({{"removable", true}})).RemovableMedia);
 }
 
 TEST(Identify, FailedAdapterQueryFallsBackToFlashBus) {
@@ -190,9 +193,4 @@ TEST(Identify, SlavePositionIsProbedForAtaAndSataOnly) {
                                     [](const auto& e) { return e.code == 0x00074080; });
     EXPECT_EQ(probed, c.bus != 7) << fields.dump();
   }
-}
-
-TEST(Identify, RemovableFlagComesFromTheDeviceDescriptor) {
-  EXPECT_TRUE(Only(ScanOne({{"removable", true}})).RemovableMedia);
-  EXPECT_FALSE(Only(ScanOne()).RemovableMedia);
 }

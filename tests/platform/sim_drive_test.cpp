@@ -63,26 +63,6 @@ std::string ScenarioError(const json& drive) {
 
 } // namespace
 
-TEST(SimDrive, GeometryAndLengthRecords) {
-  Pc pc({{"number", 0}, {"bytesPerSector", 4096}, {"sectors", 1000000}, {"removable", true}});
-  const auto g = pc.Ask(0x00070000, {}, 512);
-  ASSERT_TRUE(g);
-  ASSERT_EQ(g->size(), 24u);
-  EXPECT_EQ(rec::I64(*g, 0), 4096000000LL / (255 * 63 * 4096));
-  EXPECT_EQ(rec::U32(*g, 8), 11u);  // RemovableMedia
-  EXPECT_EQ(rec::U32(*g, 12), 255u);
-  EXPECT_EQ(rec::U32(*g, 16), 63u);
-  EXPECT_EQ(rec::U32(*g, 20), 4096u);
-  EXPECT_FALSE(pc.Ask(0x00070000, {}, 23));
-  EXPECT_EQ(pc.error, win::ERROR_INSUFFICIENT_BUFFER);
-
-  const auto l = pc.Ask(0x0007405C, {}, 8);
-  ASSERT_TRUE(l);
-  EXPECT_EQ(*l, (std::vector<std::uint8_t>{0x00, 0x00, 0x24, 0xF4, 0x00, 0x00, 0x00, 0x00}));  // 4,096,000,000
-  EXPECT_FALSE(pc.Ask(0x0007405C, {}, 7));
-  EXPECT_EQ(pc.error, win::ERROR_INSUFFICIENT_BUFFER);
-}
-
 TEST(SimDrive, PropertyQueriesHonourTheRecordAndTheOutputSize) {
   Pc pc({{"number", 0},
          {"bus", 7},
@@ -120,47 +100,6 @@ TEST(SimDrive, PropertyQueriesHonourTheRecordAndTheOutputSize) {
   EXPECT_EQ(pc.error, win::ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(pc.Ask(0x002D1400, PropertyQuery(7), 512));
   EXPECT_EQ(pc.error, win::ERROR_NOT_SUPPORTED);
-  const auto exists = pc.Ask(0x002D1400, PropertyQuery(0, 1), 512);
-  ASSERT_TRUE(exists);
-  EXPECT_TRUE(exists->empty());
-}
-
-TEST(SimDrive, SmartVersionInquiryAndAccessRules) {
-  Pc ata({{"number", 0}, {"bus", 3}, {"slave", true}, {"ata", json::object()}});
-  const auto v = ata.Ask(0x00074080, {}, 28);
-  ASSERT_TRUE(v);
-  EXPECT_EQ(*v, (std::vector<std::uint8_t>{1, 1, 0, 2, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_FALSE(ata.Ask(0x00074080, {}, 23));
-  EXPECT_EQ(ata.error, win::ERROR_INSUFFICIENT_BUFFER);
-  const auto inq = ata.Ask(0x0004100C, {}, 512);
-  ASSERT_TRUE(inq);
-  EXPECT_EQ((*inq)[0], 1);               // one bus
-  EXPECT_EQ(rec::U32(*inq, 8), 12u);     // its first inquiry record
-  EXPECT_EQ((*inq)[13], 1);              // TargetId of the slave
-  EXPECT_EQ(Text(*inq, 44).substr(0, 3), "ATA");
-  // S.M.A.R.T. commands need a handle that may write.
-  EXPECT_FALSE(ata.Ask(0x0007C088, std::vector<std::uint8_t>(32, 0), 528));
-  EXPECT_EQ(ata.error, win::ERROR_ACCESS_DENIED);
-
-  Pc usb({{"number", 0}, {"bus", 7}});
-  EXPECT_FALSE(usb.Ask(0x00074080, {}, 28));
-  EXPECT_EQ(usb.error, win::ERROR_INVALID_FUNCTION);
-  EXPECT_FALSE(usb.Ask(0x12345678, {}, 28));
-  EXPECT_EQ(usb.error, win::ERROR_INVALID_FUNCTION);
-}
-
-TEST(SimDrive, ScenarioFailuresAndRawAnswers) {
-  Pc pc({{"number", 0},
-         {"fail", {{"geometry", 0}, {"adapter", 1117}}},
-         {"device", "28000000 ff000000"},
-         {"smartVersion", "01 01 00 ff"}});
-  EXPECT_FALSE(pc.Ask(0x00070000, {}, 512));
-  EXPECT_EQ(pc.error, 0u);
-  EXPECT_FALSE(pc.Ask(0x002D1400, PropertyQuery(1), 512));
-  EXPECT_EQ(pc.error, 1117u);
-  EXPECT_EQ(pc.Ask(0x002D1400, PropertyQuery(0), 512),
-            (std::vector<std::uint8_t>{0x28, 0, 0, 0, 0xFF, 0, 0, 0}));
-  EXPECT_EQ(pc.Ask(0x00074080, {}, 28), (std::vector<std::uint8_t>{1, 1, 0, 0xFF}));
 }
 
 TEST(SimDrive, BadDriveFieldsAreClearErrors) {
@@ -191,4 +130,86 @@ TEST(SimDrive, CaptureFilesAreFoundBesideTheScenario) {
   EXPECT_EQ(id[54], 'T');  // model words start at byte 54, byte-swapped: "ST"
   EXPECT_EQ(id[55], 'S');
   fs::remove_all(dir);
+}
+
+namespace {
+
+// SENDCMDINPARAMS of 32 bytes at the start of a record of `size` bytes.
+std::vector<std::uint8_t> Command(std::vector<std::uint8_t> regs, std::uint32_t bufferSize = 512, std::uint8_t driveNumber = 0,
+                                  std::size_t size = 32) {
+  std::vector<std::uint8_t> r(size, 0);
+  rec::Put32(r, 0, bufferSize);
+  std::copy(regs.begin(), regs.end(), r.begin() + 4);
+  r[12] = driveNumber;
+  return r;
+}
+
+std::vector<std::uint8_t> Miniport(std::vector<std::uint8_t> command, const char* signature = "SCSIDISK",
+                                   std::uint32_t header = 28, std::uint32_t code = 0x1B0501, std::uint32_t length = 544) {
+  std::vector<std::uint8_t> r(28, 0);
+  rec::Put32(r, 0, header);
+  std::copy(signature, signature + 8, r.begin() + 4);
+  rec::Put32(r, 12, 120);
+  rec::Put32(r, 16, code);
+  rec::Put32(r, 24, length);
+  command.resize(544, 0);
+  r.insert(r.end(), command.begin(), command.end());
+  return r;
+}
+
+const std::vector<std::uint8_t> kIdentify = {0, 1, 1, 0, 0, 0xA0, 0xEC};
+const std::vector<std::uint8_t> kReadData = {0xD0, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0};
+
+} // namespace
+
+TEST(SimDrive, AtaDriversReadTheRecordsTheyAreSent) {
+  const std::string capture = trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH";
+  Pc pc({{"number", 0}, {"bus", 3}, {"ata", {{"capture", capture}}}}, win::GENERIC_READ | win::GENERIC_WRITE);
+  const std::uint32_t receive = 0x0007C088, send = 0x0007C084, miniport = 0x0004D008;
+  const auto good = pc.Ask(receive, Command(kIdentify), 528);
+  ASSERT_TRUE(good);
+  ASSERT_EQ(good->size(), 528u);
+  EXPECT_EQ(rec::U32(*good, 0), 512u);
+  EXPECT_EQ((*good)[16 + 54], 'T');  // the model, "ST…", byte-swapped
+
+  struct Refused {
+    std::uint32_t code;
+    std::vector<std::uint8_t> in;
+    std::uint32_t outSize;
+    std::uint32_t error;
+  };
+  for (const Refused& r : {
+           Refused{receive, Command(kIdentify, 512, 0, 31), 528, 87},               // record too short
+           Refused{receive, Command(kIdentify), 527, 122},                           // no room for the answer
+           Refused{receive, Command(kIdentify, 256), 528, 87},                       // cBufferSize
+           Refused{receive, Command({0, 1, 1, 0, 0, 0xB0, 0xEC}), 528, 87},          // selects the absent slave
+           Refused{receive, Command({0, 1, 1, 0, 0, 0x00, 0xEC}), 528, 87},          // drive/head without A0
+           Refused{receive, Command({0, 1, 1, 0, 0, 0xA0, 0x25}), 528, 87},          // not IDENTIFY or SMART
+           Refused{receive, Command({0xD0, 1, 1, 0, 0, 0xA0, 0xB0}), 528, 87},       // SMART without 4F C2
+           Refused{receive, Command(kReadData, 512, 2), 528, 87},                    // bDriveNumber
+           Refused{send, Command({0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 512), 527, 87},  // ENABLE expects no data
+           Refused{send, Command(kReadData), 1039, 87},                              // the class driver sends no reads
+           Refused{miniport, Miniport(Command(kIdentify), "SCSIDISK", 24), 572, 87},
+           Refused{miniport, Miniport(Command(kIdentify), "SCSIDISX"), 572, 87},
+           Refused{miniport, Miniport(Command(kIdentify), "SCSIDISK", 28, 0x1B0502), 572, 87},
+           Refused{miniport, Miniport(Command(kIdentify), "SCSIDISK", 28, 0x1B0501, 600), 572, 87},
+           Refused{miniport, Miniport(Command(kIdentify)), 571, 87},
+           Refused{miniport, Miniport(Command(kIdentify, 512, 1)), 572, 87},  // drive number of the absent slave
+           Refused{miniport, Miniport(Command(kReadData)), 572, 87},
+       }) {
+    EXPECT_FALSE(pc.Ask(r.code, r.in, r.outSize)) << std::hex << r.code;
+    EXPECT_EQ(pc.error, r.error) << std::hex << r.code;
+  }
+  EXPECT_TRUE(pc.Ask(send, Command({0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527));
+
+  // One buffer for request and answer, as the miniport request is sent: the
+  // answer comes back in it and the journal keeps the request as sent.
+  std::vector<std::uint8_t> buffer = Miniport(Command(kIdentify));
+  std::uint32_t returned = 0;
+  ASSERT_TRUE(pc.sim.DeviceIoControl(pc.handle, miniport, buffer.data(), 572, buffer.data(), 572, &returned));
+  EXPECT_EQ(returned, 572u);
+  EXPECT_EQ(std::string(buffer.begin() + 4, buffer.begin() + 12), "SCSIDISK");
+  EXPECT_EQ(buffer[44 + 54], 'T');
+  const auto& sent = pc.sim.journal().entries().back().input;
+  EXPECT_EQ(sent, Miniport(Command(kIdentify)));
 }
