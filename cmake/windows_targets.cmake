@@ -1,0 +1,44 @@
+# The Windows programs (included by the top CMakeLists.txt when building for Windows):
+#   trevasso.exe      the program on the real system (Win32Platform + Win32Ui)
+#   trevasso-sim.exe  the same windows on a simulated PC (SimPlatform + Win32Ui)
+
+enable_language(RC)
+
+set(TREVASSO_WIN32_DEFINITIONS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
+
+add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp)
+target_compile_definitions(trevasso_win32_platform PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
+target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core winmm shell32 gdi32 user32)
+
+add_library(trevasso_win32_ui STATIC
+  src/ui/win32/form_window.cpp
+  src/ui/win32/win32_ui.cpp
+  src/ui/win32/window_support.cpp
+)
+target_compile_definitions(trevasso_win32_ui PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
+target_link_libraries(trevasso_win32_ui PUBLIC trevasso_core comctl32 gdi32 user32)
+
+# Icon, manifest and version resource of one program. LEVEL is the execution level
+# the manifest asks for.
+function(trevasso_add_resources target name level description)
+  set(TREVASSO_NAME ${name})
+  set(TREVASSO_EXECUTION_LEVEL ${level})
+  set(TREVASSO_DESCRIPTION ${description})
+  set(TREVASSO_ICON ${PROJECT_SOURCE_DIR}/res/trevasso.ico)
+  set(TREVASSO_MANIFEST ${PROJECT_BINARY_DIR}/res/${name}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/res/trevasso.manifest.in ${TREVASSO_MANIFEST} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/res/trevasso.rc.in ${PROJECT_BINARY_DIR}/res/${name}.rc @ONLY)
+  target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/res/${name}.rc)
+  set_property(SOURCE ${PROJECT_BINARY_DIR}/res/${name}.rc APPEND PROPERTY OBJECT_DEPENDS
+               ${PROJECT_SOURCE_DIR}/res/trevasso.ico ${TREVASSO_MANIFEST})
+endfunction()
+
+add_executable(trevasso WIN32 src/app/main_win32.cpp)
+target_link_libraries(trevasso PRIVATE trevasso_win32_platform trevasso_win32_ui)
+target_link_options(trevasso PRIVATE -municode)
+trevasso_add_resources(trevasso trevasso highestAvailable "Trevasso 4.12 磁盘检测与低级格式化工具")
+
+add_executable(trevasso-sim WIN32 src/app/main_sim_win32.cpp)
+target_link_libraries(trevasso-sim PRIVATE trevasso_sim trevasso_win32_ui shell32)
+target_link_options(trevasso-sim PRIVATE -municode)
+trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模拟电脑)")

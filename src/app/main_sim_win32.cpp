@@ -1,0 +1,110 @@
+// trevasso-sim.exe: the real Windows front end on a simulated PC. The scenario
+// comes from the file named by TREVASSO_SCENARIO (else the built-in default PC);
+// files the program writes persist in TREVASSO_STATE, else in
+// %LOCALAPPDATA%\Trevasso-sim, else next to the program.
+#include "platform/win32/windows_headers.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/sim_platform.h"
+#include "platform/text.h"
+#include "platform/win32/wide.h"
+#include "ui/win32/win32_ui.h"
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+  const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  const DWORD got = ::GetEnvironmentVariableW(name, value.data(), size);
+  value.resize(got);
+  return value;
+}
+
+std::string Utf8(const std::wstring& s) { return trv::Utf16ToUtf8(trv::win32::Narrow16(s)); }
+
+// The whole file as bytes; throws a scenario error naming the file.
+std::string ReadWholeFile(const std::wstring& path) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw trv::sim::ScenarioError(Utf8(path) + ": cannot open the scenario file");
+  std::string text;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  ::CloseHandle(file);
+  return text;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, n);
+  const std::size_t slash = folder.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : folder.substr(0, slash);
+}
+
+// The simulated PC keeps its files with narrow-path file streams, so the folder
+// is created here and handed over by its short (ASCII) name when it has one.
+std::string StateFolder() {
+  std::wstring folder = Environment(L"TREVASSO_STATE");
+  if (folder.empty()) {
+    wchar_t local[MAX_PATH] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)))
+      folder = std::wstring(local) + L"\\Trevasso-sim";
+    else
+      folder = ProgramFolder() + L"\\Trevasso-sim-state";
+  }
+  ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+  wchar_t shortPath[MAX_PATH] = {};
+  const DWORD length = ::GetShortPathNameW(folder.c_str(), shortPath, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) folder = shortPath;
+  std::string narrow;
+  for (const wchar_t c : folder) narrow += c < 0x80 ? static_cast<char>(c) : '_';
+  return narrow;
+}
+
+void ShowError(const std::string& text) {
+  const std::wstring t = trv::win32::Wide(trv::Utf8ToUtf16(text));
+  ::MessageBoxW(nullptr, t.c_str(), L"Trevasso simulator", MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  std::vector<std::u16string> arguments;
+  int argc = 0;
+  if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {
+    for (int i = 1; i < argc; ++i) arguments.push_back(trv::win32::Narrow16(argv[i]));
+    ::LocalFree(argv);
+  }
+  trv::sim::Scenario scenario;
+  try {
+    const std::wstring path = Environment(L"TREVASSO_SCENARIO");
+    scenario = path.empty() ? trv::sim::DefaultScenario() : trv::sim::ParseScenario(ReadWholeFile(path), Utf8(path));
+  } catch (const std::exception& e) {
+    ShowError(std::string("The scenario cannot be used:\n") + e.what());
+    return 2;
+  }
+  try {
+    trv::sim::SimPlatform platform(std::move(scenario), StateFolder());
+    trv::win32::Win32Ui ui;
+    int code = 0;
+    {
+      trv::app::App app(platform, ui, std::move(arguments));
+      code = trv::app::RunProgram(app);
+      ui.DestroyWindows();
+    }
+    return code;
+  } catch (const std::exception& e) {
+    ShowError(std::string("Internal error: ") + e.what());
+    return 3;
+  }
+}

@@ -1,0 +1,324 @@
+#include "platform/win32/win32_platform.h"
+
+#include "platform/records.h"
+
+// The core's copies of Windows constants, taken before <windows.h> turns their
+// names into macros, to be checked against the system's values below.
+namespace core_values {
+constexpr std::uint32_t kGenericRead = trv::win::GENERIC_READ, kGenericWrite = trv::win::GENERIC_WRITE;
+constexpr std::uint32_t kOpenExisting = trv::win::OPEN_EXISTING, kCreateAlways = trv::win::CREATE_ALWAYS;
+constexpr std::uint32_t kFileShareRead = trv::win::FILE_SHARE_READ, kFileShareWrite = trv::win::FILE_SHARE_WRITE;
+constexpr std::uint32_t kSharingViolation = trv::win::ERROR_SHARING_VIOLATION;
+constexpr std::uint32_t kAccessDenied = trv::win::ERROR_ACCESS_DENIED;
+constexpr std::uint32_t kInsufficientBuffer = trv::win::ERROR_INSUFFICIENT_BUFFER;
+constexpr std::uint32_t kTimePeriodic = trv::win::TIME_PERIODIC;
+constexpr std::uint32_t kIconTitleLogFont = trv::win::SPI_GETICONTITLELOGFONT;
+constexpr std::uint32_t kIconInformation = trv::win::MB_ICONINFORMATION, kIconError = trv::win::MB_ICONERROR;
+constexpr int kDefaultGuiFont = trv::win::DEFAULT_GUI_FONT, kHandCursor = trv::win::IDC_HAND;
+constexpr std::uint32_t kPlatformNt = trv::win::VER_PLATFORM_WIN32_NT;
+} // namespace core_values
+
+#include "platform/win32/windows_headers.h"
+
+#include <mmsystem.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "platform/win32/wide.h"
+
+namespace trv::win32 {
+
+// The records the core builds byte by byte must match the system's.
+static_assert(sizeof(OSVERSIONINFOW) == rec::kOsVersionInfoSize);
+static_assert(sizeof(LOGFONTW) == rec::kLogFontSize);
+static_assert(offsetof(LOGFONTW, lfFaceName) == rec::kLogFontFaceOffset);
+static_assert(offsetof(OSVERSIONINFOW, szCSDVersion) == 20);
+static_assert(sizeof(LARGE_INTEGER) == sizeof(std::int64_t));
+static_assert(sizeof(HANDLE) == sizeof(win::Handle) && sizeof(HMODULE) == sizeof(win::Module) &&
+              sizeof(HWND) == sizeof(win::WindowHandle) && sizeof(FARPROC) == sizeof(win::ProcAddress));
+static_assert(core_values::kGenericRead == GENERIC_READ && core_values::kGenericWrite == GENERIC_WRITE);
+static_assert(core_values::kOpenExisting == OPEN_EXISTING && core_values::kCreateAlways == CREATE_ALWAYS);
+static_assert(core_values::kFileShareRead == FILE_SHARE_READ && core_values::kFileShareWrite == FILE_SHARE_WRITE);
+static_assert(core_values::kSharingViolation == ERROR_SHARING_VIOLATION && core_values::kAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(core_values::kInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER);
+static_assert(core_values::kTimePeriodic == TIME_PERIODIC && core_values::kIconTitleLogFont == SPI_GETICONTITLELOGFONT);
+static_assert(core_values::kIconInformation == MB_ICONINFORMATION && core_values::kIconError == MB_ICONERROR);
+static_assert(core_values::kDefaultGuiFont == DEFAULT_GUI_FONT && core_values::kHandCursor == 32649);
+static_assert(core_values::kPlatformNt == VER_PLATFORM_WIN32_NT);
+
+namespace {
+
+HANDLE H(win::Handle h) { return reinterpret_cast<HANDLE>(h); }
+HMODULE M(win::Module m) { return reinterpret_cast<HMODULE>(m); }
+
+// The system's view of a multimedia timer callback, forwarded to the core's.
+void CALLBACK TimerTrampoline(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1, DWORD_PTR reserved2) {
+  const auto* binding = reinterpret_cast<const Win32Platform::TimerBinding*>(user);
+  binding->callback(id, message, binding->user, reserved1, reserved2);
+}
+
+// Days from 1601-01-01 (FILETIME origin) to 1899-12-30 (the program's date origin).
+constexpr std::int64_t kDaysFrom1601To1899 = 109205;
+constexpr std::int64_t kMsPerDay = 86400000;
+
+} // namespace
+
+Win32Platform::Win32Platform() = default;
+Win32Platform::~Win32Platform() = default;
+
+// --- kernel32: files and devices ----------------------------------------------------------
+
+win::Handle Win32Platform::CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                                       std::uint32_t creationDisposition, std::uint32_t flags) {
+  const std::wstring p = Wide(path);
+  return reinterpret_cast<win::Handle>(
+      ::CreateFileW(p.c_str(), desiredAccess, shareMode, nullptr, creationDisposition, flags, nullptr));
+}
+
+bool Win32Platform::CloseHandle(win::Handle handle) { return ::CloseHandle(H(handle)) != FALSE; }
+
+bool Win32Platform::DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
+                                    void* out, std::uint32_t outSize, std::uint32_t* returned) {
+  DWORD got = 0;
+  const BOOL ok = ::DeviceIoControl(H(handle), code, const_cast<void*>(in), inSize, out, outSize, &got, nullptr);
+  if (returned) *returned = got;
+  return ok != FALSE;
+}
+
+bool Win32Platform::SetFilePointerEx(win::Handle handle, std::int64_t distance, std::int64_t* newPosition,
+                                     std::uint32_t moveMethod) {
+  LARGE_INTEGER move, now;
+  move.QuadPart = distance;
+  now.QuadPart = 0;
+  const BOOL ok = ::SetFilePointerEx(H(handle), move, &now, moveMethod);
+  if (newPosition) *newPosition = now.QuadPart;
+  return ok != FALSE;
+}
+
+bool Win32Platform::WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) {
+  DWORD done = 0;
+  const BOOL ok = ::WriteFile(H(handle), data, size, &done, nullptr);
+  if (written) *written = done;
+  return ok != FALSE;
+}
+
+bool Win32Platform::ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) {
+  DWORD done = 0;
+  const BOOL ok = ::ReadFile(H(handle), data, size, &done, nullptr);
+  if (read) *read = done;
+  return ok != FALSE;
+}
+
+bool Win32Platform::CreateDirectoryW(std::u16string_view path) {
+  const std::wstring p = Wide(path);
+  return ::CreateDirectoryW(p.c_str(), nullptr) != FALSE;
+}
+
+std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
+
+std::u16string Win32Platform::SystemMessage(std::uint32_t code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string text;
+  if (length != 0 && buffer) text = Narrow16(std::wstring_view(buffer, length));
+  if (buffer) ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+  return text;
+}
+
+std::uint32_t Win32Platform::GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) {
+  return ::GetLogicalDriveStringsW(bufferLength, reinterpret_cast<wchar_t*>(buffer));
+}
+
+// --- kernel32 and winmm: time ---------------------------------------------------------------
+
+bool Win32Platform::QueryPerformanceFrequency(std::int64_t* frequency) {
+  LARGE_INTEGER f;
+  f.QuadPart = 0;
+  const BOOL ok = ::QueryPerformanceFrequency(&f);
+  if (frequency) *frequency = f.QuadPart;
+  return ok != FALSE;
+}
+
+bool Win32Platform::QueryPerformanceCounter(std::int64_t* counter) {
+  LARGE_INTEGER c;
+  c.QuadPart = 0;
+  const BOOL ok = ::QueryPerformanceCounter(&c);
+  if (counter) *counter = c.QuadPart;
+  return ok != FALSE;
+}
+
+void Win32Platform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::uint32_t Win32Platform::timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
+                                          std::uintptr_t user, std::uint32_t flags) {
+  auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
+  const MMRESULT id = ::timeSetEvent(delay, resolution, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
+                                     flags | TIME_CALLBACK_FUNCTION);
+  if (id != 0) {
+    std::lock_guard<std::mutex> lock(timersLock_);
+    timers_.push_back(std::move(binding));
+  }
+  return id;
+}
+
+std::uint32_t Win32Platform::timeKillEvent(std::uint32_t timerId) { return ::timeKillEvent(timerId); }
+
+std::int64_t Win32Platform::WallClockMilliseconds() {
+  SYSTEMTIME local;
+  ::GetLocalTime(&local);
+  FILETIME asFileTime;  // the local time read as if it were a file time: 100 ns units since 1601
+  if (!::SystemTimeToFileTime(&local, &asFileTime)) return 0;
+  const std::int64_t ticks =
+      (static_cast<std::int64_t>(asFileTime.dwHighDateTime) << 32) | asFileTime.dwLowDateTime;
+  return ticks / 10000 - kDaysFrom1601To1899 * kMsPerDay;
+}
+
+std::u16string Win32Platform::DateTimeText() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  wchar_t date[128] = {};
+  wchar_t time[128] = {};
+  if (::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128) == 0) date[0] = 0;
+  std::u16string text = Narrow16(date);
+  const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0 && now.wMilliseconds == 0;
+  if (!midnight) {
+    if (::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128) == 0) time[0] = 0;
+    text += u' ';
+    text += Narrow16(time);
+  }
+  return text;
+}
+
+char16_t Win32Platform::DecimalSeparator() {
+  wchar_t buffer[8] = {};
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8) == 0 || buffer[0] == 0) return u'.';
+  return static_cast<char16_t>(buffer[0]);
+}
+
+// --- system, modules and processes ----------------------------------------------------------
+
+bool Win32Platform::GetVersionExW(std::span<std::uint8_t> info) {
+  // The caller's size field decides which record Windows fills; the caller's
+  // buffer must hold that much.
+  OSVERSIONINFOEXW record;
+  std::memset(&record, 0, sizeof record);
+  const std::uint32_t size = rec::U32(info, 0);
+  if (size > sizeof record || size > info.size()) {
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  record.dwOSVersionInfoSize = size;
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+  const BOOL ok = ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record));
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+  if (ok) std::memcpy(info.data(), &record, size);
+  return ok != FALSE;
+}
+
+std::u16string Win32Platform::GetModuleFileNameW() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return Narrow16(std::wstring_view(buffer.data(), n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+win::Module Win32Platform::GetModuleHandleW(std::u16string_view name) {
+  const std::wstring n = Wide(name);
+  return reinterpret_cast<win::Module>(::GetModuleHandleW(n.c_str()));
+}
+
+win::ProcAddress Win32Platform::GetProcAddress(win::Module module, std::string_view name) {
+  const std::string n(name);
+  return reinterpret_cast<win::ProcAddress>(::GetProcAddress(M(module), n.c_str()));
+}
+
+win::Module Win32Platform::LoadLibraryW(std::u16string_view name) {
+  const std::wstring n = Wide(name);
+  return reinterpret_cast<win::Module>(::LoadLibraryW(n.c_str()));
+}
+
+bool Win32Platform::FreeLibrary(win::Module module) { return ::FreeLibrary(M(module)) != FALSE; }
+
+win::Handle Win32Platform::GetCurrentProcess() { return reinterpret_cast<win::Handle>(::GetCurrentProcess()); }
+
+bool Win32Platform::CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) {
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  if (entry == 0) return false;
+  BOOL flag = FALSE;
+  const BOOL ok = reinterpret_cast<IsWow64ProcessFn>(entry)(H(process), &flag);
+  if (wow64) *wow64 = flag;
+  return ok != FALSE;
+}
+
+std::u16string Win32Platform::LocalAppDataFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  std::u16string folder = Narrow16(path);
+  while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
+  return folder;
+}
+
+// --- user32, gdi32, shell32 ----------------------------------------------------------------
+
+bool Win32Platform::SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data,
+                                          std::uint32_t winIni) {
+  return ::SystemParametersInfoW(action, param, data, winIni) != FALSE;
+}
+
+std::uintptr_t Win32Platform::CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) {
+  LOGFONTW record;
+  std::memcpy(&record, logFont.data(), sizeof record);
+  return reinterpret_cast<std::uintptr_t>(::CreateFontIndirectW(&record));
+}
+
+std::uintptr_t Win32Platform::GetStockObject(int object) {
+  return reinterpret_cast<std::uintptr_t>(::GetStockObject(object));
+}
+
+std::uintptr_t Win32Platform::LoadCursorW(int cursorId) {
+  return reinterpret_cast<std::uintptr_t>(::LoadCursorW(nullptr, MAKEINTRESOURCEW(cursorId)));
+}
+
+namespace {
+int CALLBACK NoteFontFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;  // one is enough
+}
+} // namespace
+
+bool Win32Platform::IsFontInstalled(std::u16string_view face) {
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  LOGFONTW query;
+  std::memset(&query, 0, sizeof query);
+  query.lfCharSet = DEFAULT_CHARSET;
+  std::copy(face.begin(), face.end(), query.lfFaceName);
+  HDC screen = ::GetDC(nullptr);
+  bool found = false;
+  ::EnumFontFamiliesExW(screen, &query, &NoteFontFamily, reinterpret_cast<LPARAM>(&found), 0);
+  ::ReleaseDC(nullptr, screen);
+  return found;
+}
+
+std::uintptr_t Win32Platform::ShellExecuteW(win::WindowHandle owner, std::u16string_view verb,
+                                            std::u16string_view file, std::u16string_view parameters,
+                                            std::u16string_view directory, int showCommand) {
+  const std::wstring v = Wide(verb), f = Wide(file), p = Wide(parameters), d = Wide(directory);
+  return reinterpret_cast<std::uintptr_t>(::ShellExecuteW(reinterpret_cast<HWND>(owner), v.empty() ? nullptr : v.c_str(),
+                                                          f.c_str(), p.empty() ? nullptr : p.c_str(),
+                                                          d.empty() ? nullptr : d.c_str(), showCommand));
+}
+
+} // namespace trv::win32

@@ -1,0 +1,73 @@
+// The real Windows behind the platform seam: every method is one system call
+// (or the few lines that adapt its arguments).
+#pragma once
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace trv::win32 {
+
+class Win32Platform : public win::Platform {
+ public:
+  Win32Platform();
+  ~Win32Platform() override;
+
+  win::Handle CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                          std::uint32_t creationDisposition, std::uint32_t flags) override;
+  bool CloseHandle(win::Handle handle) override;
+  bool DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                       std::uint32_t outSize, std::uint32_t* returned) override;
+  bool SetFilePointerEx(win::Handle handle, std::int64_t distance, std::int64_t* newPosition,
+                        std::uint32_t moveMethod) override;
+  bool WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) override;
+  bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
+  bool CreateDirectoryW(std::u16string_view path) override;
+  std::uint32_t GetLastError() override;
+  std::u16string SystemMessage(std::uint32_t code) override;
+  std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
+
+  bool QueryPerformanceFrequency(std::int64_t* frequency) override;
+  bool QueryPerformanceCounter(std::int64_t* counter) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::uint32_t timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
+                             std::uintptr_t user, std::uint32_t flags) override;
+  std::uint32_t timeKillEvent(std::uint32_t timerId) override;
+  std::int64_t WallClockMilliseconds() override;
+  std::u16string DateTimeText() override;
+  char16_t DecimalSeparator() override;
+
+  bool GetVersionExW(std::span<std::uint8_t> info) override;
+  std::u16string GetModuleFileNameW() override;
+  win::Module GetModuleHandleW(std::u16string_view name) override;
+  win::ProcAddress GetProcAddress(win::Module module, std::string_view name) override;
+  win::Module LoadLibraryW(std::u16string_view name) override;
+  bool FreeLibrary(win::Module module) override;
+  win::Handle GetCurrentProcess() override;
+  bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
+  std::u16string LocalAppDataFolder() override;
+
+  bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) override;
+  std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) override;
+  std::uintptr_t GetStockObject(int object) override;
+  std::uintptr_t LoadCursorW(int cursorId) override;
+  bool IsFontInstalled(std::u16string_view face) override;
+  std::uintptr_t ShellExecuteW(win::WindowHandle owner, std::u16string_view verb, std::u16string_view file,
+                               std::u16string_view parameters, std::u16string_view directory,
+                               int showCommand) override;
+
+  // What the timer trampoline hands to the program's callback.
+  struct TimerBinding {
+    win::TimerCallback callback;
+    std::uintptr_t user;
+  };
+
+ private:
+  // Bindings stay allocated until the platform goes away: a tick already on its
+  // way when the timer is killed still finds valid memory.
+  std::mutex timersLock_;
+  std::vector<std::unique_ptr<TimerBinding>> timers_;
+};
+
+} // namespace trv::win32

@@ -1,0 +1,77 @@
+// The Win32 front end: real windows for the window models, real message loops,
+// system message boxes and the system task dialog.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/win32/windows_headers.h"
+#include "ui/ui_services.h"
+
+namespace trv::win32 {
+
+class FormWindow;
+
+class Win32Ui : public ui::UiServices {
+ public:
+  Win32Ui();
+  ~Win32Ui() override;
+  Win32Ui(const Win32Ui&) = delete;
+  Win32Ui& operator=(const Win32Ui&) = delete;
+
+  void Show(ui::Form& form) override;
+  void Hide(ui::Form& form) override;
+  int ShowModal(ui::Form& form) override;
+  int MessageBox(win::WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                 std::uint32_t flags) override;
+  int MessageDialog(std::u16string_view text, ui::DialogType type, unsigned buttons) override;
+  std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
+                              std::u16string_view instruction, std::u16string_view content, std::int32_t buttons,
+                              std::int32_t icon, std::int32_t* pressed) override;
+  void ProcessMessages() override;
+  void Terminate() override;
+  bool Terminated() const override { return terminated_; }
+  void SetApplicationTitle(std::u16string_view title) override { appTitle_ = title; }
+  void RunMessageLoop(ui::Form& mainForm) override;
+  [[noreturn]] void ExitProcess(unsigned code) override;
+
+  const std::u16string& applicationTitle() const { return appTitle_; }
+
+  // The window of a form, created (hidden) on first use.
+  FormWindow& WindowOf(ui::Form& form);
+  FormWindow* WindowFromHandle(HWND anyWindowOfAForm) const;
+  // Destroys every window; call while the window models still exist.
+  void DestroyWindows();
+
+  // The frame's close button (WM_CLOSE) on a form.
+  void CloseRequested(FormWindow& window);
+
+  // Shared GDI objects, released with the front end.
+  HFONT FontFor(const ui::Font& font, UINT dpi);
+  HBRUSH BrushFor(COLORREF color);
+  // Calls SetWindowTheme from the theme library when the system has one.
+  void SetTheme(HWND hwnd, const std::u16string& subApp);
+  bool ThemesActive();
+
+  // Dispatches one message: keyboard pre-handling for our forms, then the usual.
+  void Dispatch(MSG& msg);
+  // Reports a fault escaping from a handler and ends the process.
+  [[noreturn]] void Fatal(const char* what);
+
+ private:
+  bool terminated_ = false;
+  std::u16string appTitle_;
+  ui::Form* mainForm_ = nullptr;
+  std::map<ui::Form*, std::unique_ptr<FormWindow>> windows_;
+  std::map<std::tuple<std::u16string, int, bool, bool>, HFONT> fonts_;
+  std::map<COLORREF, HBRUSH> brushes_;
+  HMODULE uxtheme_ = nullptr;
+  bool uxthemeTried_ = false;
+};
+
+// Registers the window classes and the common controls; called once at start.
+void InitWin32Ui(HINSTANCE instance);
+
+} // namespace trv::win32

@@ -1,0 +1,314 @@
+// The real Windows backend, exercised where it is safe: files this test creates
+// in its own temporary folder, clocks, timers, texts and system records. No
+// device is ever opened.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/timing.h"
+#include "platform/records.h"
+#include "platform/win32/win32_platform.h"
+#include "ui/headless/headless_ui.h"
+#include "ui/vista_funcs.h"
+
+// <windows.h> after the core's headers: its macros share names with the core's constants.
+#include "platform/win32/wide.h"
+#include "platform/win32/windows_headers.h"
+
+namespace trv::win32 {
+namespace {
+
+constexpr std::uint32_t kGenericRead = 0x80000000u, kGenericWrite = 0x40000000u;
+constexpr std::uint32_t kCreateAlways = 2, kOpenExisting = 3, kFileBegin = 0, kFileEnd = 2;
+
+std::u16string U16(const std::wstring& s) { return Narrow16(s); }
+
+// A folder of its own under the system's temporary folder, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder() {
+    wchar_t base[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"trevasso-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            std::to_wstring(::GetTickCount());
+  }
+  ~TempFolder() {
+    for (const auto& f : files_) ::DeleteFileW(f.c_str());
+    ::RemoveDirectoryW(path_.c_str());
+  }
+  std::u16string path() const { return U16(path_); }
+  std::u16string File(const wchar_t* name) {
+    files_.push_back(path_ + L"\\" + name);
+    return U16(files_.back());
+  }
+
+ private:
+  std::wstring path_;
+  std::vector<std::wstring> files_;
+};
+
+class Win32PlatformTest : public ::testing::Test {
+ protected:
+  Win32Platform p;
+};
+
+// --- files ------------------------------------------------------------------------------
+
+TEST_F(Win32PlatformTest, FileRoundTripWithSeeksAndExclusiveSharing) {
+  TempFolder folder;
+  ASSERT_TRUE(p.CreateDirectoryW(folder.path()));
+  EXPECT_FALSE(p.CreateDirectoryW(folder.path())) << "a second create of the same folder must fail";
+  EXPECT_EQ(p.GetLastError(), static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+
+  const std::u16string file = folder.File(L"blocks.bin");
+  const win::Handle h = p.CreateFileW(file, kGenericRead | kGenericWrite, 0, kCreateAlways, 0);
+  ASSERT_NE(h, win::kInvalidHandle) << "error " << p.GetLastError();
+
+  std::vector<std::uint8_t> data(4096);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  std::uint32_t written = 0;
+  ASSERT_TRUE(p.WriteFile(h, data.data(), static_cast<std::uint32_t>(data.size()), &written));
+  EXPECT_EQ(written, data.size());
+
+  // An exclusive open refuses every other open with a sharing violation.
+  const win::Handle second = p.CreateFileW(file, kGenericRead, 1 /*FILE_SHARE_READ*/, kOpenExisting, 0);
+  EXPECT_EQ(second, win::kInvalidHandle);
+  EXPECT_EQ(p.GetLastError(), 32u) << "ERROR_SHARING_VIOLATION";
+
+  std::int64_t position = -1;
+  ASSERT_TRUE(p.SetFilePointerEx(h, 0, &position, kFileEnd));
+  EXPECT_EQ(position, 4096);
+  ASSERT_TRUE(p.SetFilePointerEx(h, 1000, &position, kFileBegin));
+  EXPECT_EQ(position, 1000);
+  std::array<std::uint8_t, 16> part{};
+  std::uint32_t read = 0;
+  ASSERT_TRUE(p.ReadFile(h, part.data(), part.size(), &read));
+  EXPECT_EQ(read, part.size());
+  EXPECT_EQ(std::memcmp(part.data(), data.data() + 1000, part.size()), 0);
+
+  // Past the end: the read succeeds with nothing read.
+  ASSERT_TRUE(p.SetFilePointerEx(h, 4096, &position, kFileBegin));
+  ASSERT_TRUE(p.ReadFile(h, part.data(), part.size(), &read));
+  EXPECT_EQ(read, 0u);
+
+  EXPECT_TRUE(p.CloseHandle(h));
+  // Closed: a shared reader gets in now and sees the whole file.
+  const win::Handle reader = p.CreateFileW(file, kGenericRead, 1, kOpenExisting, 0);
+  ASSERT_NE(reader, win::kInvalidHandle);
+  std::vector<std::uint8_t> back(8192);
+  ASSERT_TRUE(p.ReadFile(reader, back.data(), static_cast<std::uint32_t>(back.size()), &read));
+  ASSERT_EQ(read, 4096u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), back.begin()));
+  EXPECT_TRUE(p.CloseHandle(reader));
+}
+
+TEST_F(Win32PlatformTest, FailuresReportTheSystemsErrorCodes) {
+  TempFolder folder;
+  ASSERT_TRUE(p.CreateDirectoryW(folder.path()));
+  EXPECT_EQ(p.CreateFileW(folder.File(L"absent.bin"), kGenericRead, 1, kOpenExisting, 0), win::kInvalidHandle);
+  EXPECT_EQ(p.GetLastError(), 2u) << "ERROR_FILE_NOT_FOUND";
+
+  const win::Handle h = p.CreateFileW(folder.File(L"once.bin"), kGenericWrite, 0, kCreateAlways, 0);
+  ASSERT_NE(h, win::kInvalidHandle);
+  EXPECT_TRUE(p.CloseHandle(h));
+  EXPECT_FALSE(p.CloseHandle(h)) << "a handle closes once";
+
+  std::uint32_t returned = 77;
+  EXPECT_FALSE(p.DeviceIoControl(win::kInvalidHandle, 0x00070000 /*IOCTL_DISK_GET_DRIVE_GEOMETRY*/, nullptr, 0,
+                                 nullptr, 0, &returned));
+  EXPECT_EQ(returned, 0u);
+}
+
+// --- texts --------------------------------------------------------------------------------
+
+TEST_F(Win32PlatformTest, SystemMessageHasNoTrailingLineBreak) {
+  const std::u16string text = p.SystemMessage(5);  // ERROR_ACCESS_DENIED
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.back(), u'\n');
+  EXPECT_NE(text.back(), u'\r');
+  EXPECT_EQ(text.find(u'\n'), std::u16string::npos);
+  EXPECT_NE(text.find(u"denied"), std::u16string::npos);
+  EXPECT_TRUE(p.SystemMessage(0xFFFFFFF0u).empty()) << "no text for a code the system does not know";
+}
+
+TEST_F(Win32PlatformTest, DateTimeTextIsTheShortDateABlankAndTheLongTime) {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  wchar_t date[128] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
+  const std::u16string text = p.DateTimeText();
+  const std::u16string expectedDate = U16(date);
+  ASSERT_GT(text.size(), expectedDate.size() + 1) << "date and time, unless it is exactly midnight";
+  EXPECT_EQ(text.substr(0, expectedDate.size()), expectedDate);
+  EXPECT_EQ(text[expectedDate.size()], u' ');
+  const std::u16string time = text.substr(expectedDate.size() + 1);
+  EXPECT_EQ(std::count(time.begin(), time.end(), u':'), 2) << "hours, minutes and seconds";
+  EXPECT_EQ(text.find(u'\0'), std::u16string::npos);
+}
+
+TEST_F(Win32PlatformTest, WallClockCountsMillisecondsSinceTheEndOf1899) {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  // Days from 1899-12-30 by the civil calendar, worked out here independently.
+  const int y = now.wMonth <= 2 ? now.wYear - 1 : now.wYear;
+  const int era = y / 400, yoe = y - era * 400;
+  const int mp = (now.wMonth + 9) % 12;
+  const int doy = (153 * mp + 2) / 5 + now.wDay - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t daysSince1970 = static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+  const std::int64_t ms = p.WallClockMilliseconds();
+  EXPECT_NEAR(static_cast<double>(ms / 86400000), static_cast<double>(daysSince1970 + 25569), 1.0);
+  const std::int64_t later = (p.Sleep(30), p.WallClockMilliseconds());
+  EXPECT_GE(later - ms, 20);
+  EXPECT_LT(later - ms, 5000);
+}
+
+TEST_F(Win32PlatformTest, DecimalSeparatorIsTheLocales) {
+  wchar_t buffer[8] = {};
+  ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8);
+  EXPECT_EQ(p.DecimalSeparator(), static_cast<char16_t>(buffer[0]));
+}
+
+// --- clocks and the periodic timer --------------------------------------------------------------
+
+TEST_F(Win32PlatformTest, PerformanceCounterRunsAtItsFrequency) {
+  std::int64_t frequency = 0, t0 = 0, t1 = 0;
+  ASSERT_TRUE(p.QueryPerformanceFrequency(&frequency));
+  EXPECT_GE(frequency, 1000000) << "the start-up refuses slower counters";
+  EXPECT_LE(frequency, 4000000000LL);
+  ASSERT_TRUE(p.QueryPerformanceCounter(&t0));
+  p.Sleep(50);
+  ASSERT_TRUE(p.QueryPerformanceCounter(&t1));
+  const double ms = static_cast<double>(t1 - t0) * 1000.0 / static_cast<double>(frequency);
+  EXPECT_GT(ms, 40.0);
+  EXPECT_LT(ms, 2000.0);
+}
+
+struct Ticks {
+  std::atomic<int> count{0};
+  std::atomic<std::uint32_t> lastId{0};
+};
+
+void CountTick(std::uint32_t id, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+  auto* ticks = reinterpret_cast<Ticks*>(user);
+  ticks->lastId = id;
+  ++ticks->count;
+}
+
+TEST_F(Win32PlatformTest, PeriodicTimerCallsBackWithItsUserDataUntilKilled) {
+  Ticks ticks;
+  const std::uint32_t id = p.timeSetEvent(1, 0, &CountTick, reinterpret_cast<std::uintptr_t>(&ticks), 1);
+  ASSERT_NE(id, 0u);
+  p.Sleep(300);
+  const int seen = ticks.count;
+  EXPECT_EQ(p.timeKillEvent(id), 0u) << "TIMERR_NOERROR";
+  // Loose bounds: a busy machine delays ticks, but a 1 ms timer ticks often in 300 ms.
+  EXPECT_GT(seen, 50);
+  EXPECT_LT(seen, 1000);
+  EXPECT_EQ(ticks.lastId.load(), id);
+  p.Sleep(20);
+  const int stopped = ticks.count;
+  p.Sleep(60);
+  EXPECT_EQ(ticks.count.load(), stopped) << "no ticks after timeKillEvent";
+}
+
+TEST_F(Win32PlatformTest, StartUpTimerCrossCheckPassesOnThisSystem) {
+  ui::HeadlessUi ui{ui::ScriptedUser("")};
+  app::App app(p, ui, {});
+  app.PerformanceFrequency = app::ReadPerformanceFrequency(app);
+  app.TicksPerMicrosecond = static_cast<double>(app.PerformanceFrequency) / 1e6;
+  // The program allows three attempts; a loaded test machine gets a few more.
+  bool passed = false;
+  for (int attempt = 0; attempt < 8 && !passed; ++attempt) passed = app::TimerSelfTest(app);
+  EXPECT_TRUE(passed);
+}
+
+// --- system, modules and desktop -------------------------------------------------------------------
+
+TEST_F(Win32PlatformTest, VersionRecordIsFilledInTheCallersBuffer) {
+  std::array<std::uint8_t, rec::kOsVersionInfoSize> info{};
+  rec::Put32(info, 0, rec::kOsVersionInfoSize);
+  ASSERT_TRUE(p.GetVersionExW(info));
+  EXPECT_EQ(rec::U32(info, 0), rec::kOsVersionInfoSize);
+  EXPECT_GE(rec::U32(info, 4), 5u) << "major version";
+  EXPECT_GT(rec::U32(info, 12), 0u) << "build";
+  EXPECT_EQ(rec::U32(info, 16), 2u) << "VER_PLATFORM_WIN32_NT";
+  bool terminated = false;
+  for (std::size_t i = 0; i < 128 && !terminated; ++i) terminated = rec::U16(info, 20 + 2 * i) == 0;
+  EXPECT_TRUE(terminated) << "the service pack text ends inside its field";
+
+  std::array<std::uint8_t, rec::kOsVersionInfoSize> wrongSize{};
+  rec::Put32(wrongSize, 0, 100);
+  EXPECT_FALSE(p.GetVersionExW(wrongSize));
+  std::array<std::uint8_t, 100> tooSmall{};
+  rec::Put32(tooSmall, 0, rec::kOsVersionInfoSize);
+  EXPECT_FALSE(p.GetVersionExW(tooSmall)) << "the record would not fit the caller's buffer";
+}
+
+TEST_F(Win32PlatformTest, ModulesAndEntryPoints) {
+  const std::u16string path = p.GetModuleFileNameW();
+  EXPECT_NE(path.find(u"trevasso_tests"), std::u16string::npos);
+  EXPECT_EQ(path.substr(path.size() - 4), u".exe");
+
+  const win::Module kernel32 = p.GetModuleHandleW(u"kernel32");
+  ASSERT_NE(kernel32, 0u);
+  const win::ProcAddress isWow64 = p.GetProcAddress(kernel32, "IsWow64Process");
+  ASSERT_NE(isWow64, 0u);
+  std::int32_t wow64 = -1;
+  EXPECT_TRUE(p.CallIsWow64Process(isWow64, p.GetCurrentProcess(), &wow64));
+  EXPECT_TRUE(wow64 == 0 || wow64 == 1);
+  EXPECT_EQ(p.GetProcAddress(kernel32, "NoSuchEntryPoint"), 0u);
+
+  const win::Module comctl = p.LoadLibraryW(u"comctl32.dll");
+  ASSERT_GE(comctl, 32u);
+  EXPECT_TRUE(p.FreeLibrary(comctl));
+  EXPECT_EQ(p.LoadLibraryW(u"trevasso-no-such-library.dll"), 0u);
+  EXPECT_EQ(p.GetLastError(), 126u) << "ERROR_MOD_NOT_FOUND";
+}
+
+TEST_F(Win32PlatformTest, FoldersAndDriveRoots) {
+  const std::u16string local = p.LocalAppDataFolder();
+  ASSERT_FALSE(local.empty());
+  EXPECT_NE(local.back(), u'\\');
+  const DWORD attributes = ::GetFileAttributesW(Wide(local).c_str());
+  EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+
+  std::vector<char16_t> roots(512);
+  const std::uint32_t length = p.GetLogicalDriveStringsW(static_cast<std::uint32_t>(roots.size()), roots.data());
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, roots.size());
+  const std::u16string first(roots.data());
+  EXPECT_EQ(first.size(), 3u);
+  EXPECT_EQ(first.substr(1), u":\\");
+  EXPECT_EQ(p.GetLogicalDriveStringsW(1, roots.data()), length + 1) << "too small: the size needed, with the final NUL";
+}
+
+TEST_F(Win32PlatformTest, FontsCursorsAndTheIconTitleFont) {
+  std::array<std::uint8_t, rec::kLogFontSize> logFont{};
+  ASSERT_TRUE(p.SystemParametersInfoW(31 /*SPI_GETICONTITLELOGFONT*/, rec::kLogFontSize, logFont.data(), 0));
+  EXPECT_NE(rec::U16(logFont, rec::kLogFontFaceOffset), 0u) << "a face name";
+  const std::uintptr_t font = p.CreateFontIndirectW(logFont);
+  EXPECT_NE(font, 0u);
+  ::DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+  EXPECT_NE(p.GetStockObject(17 /*DEFAULT_GUI_FONT*/), 0u);
+  EXPECT_NE(p.LoadCursorW(32649 /*IDC_HAND*/), 0u);
+  EXPECT_TRUE(p.IsFontInstalled(u"Tahoma"));
+  EXPECT_FALSE(p.IsFontInstalled(u"Trevasso No Such Font"));
+
+  // The core's font helpers on the real system.
+  ui::Font f;
+  ui::SetIconTitleFont(p, f);
+  EXPECT_NE(f.handle, 0u);
+  EXPECT_FALSE(f.name.empty());
+  EXPECT_LT(f.height, 0);
+  ::DeleteObject(reinterpret_cast<HGDIOBJ>(f.handle));
+}
+
+} // namespace
+} // namespace trv::win32

@@ -1,0 +1,42 @@
+# Windows-only tests (included by tests/CMakeLists.txt when building for Windows).
+# They run under Wine through CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run).
+
+# The real backend, in the common test program.
+target_sources(trevasso_tests PRIVATE win32/win32_platform_test.cpp)
+target_link_libraries(trevasso_tests PRIVATE trevasso_win32_platform)
+trevasso_add_resources(trevasso_tests trevasso_tests asInvoker "Trevasso tests")
+
+# The Win32 front end makes real windows, which needs an X display under Wine:
+# one test program, run once on its own Xvfb when there is one.
+add_executable(trevasso_win32_ui_tests win32/win32_ui_test.cpp)
+target_link_libraries(trevasso_win32_ui_tests PRIVATE trevasso_win32_ui trevasso_sim ${TREVASSO_GTEST})
+trevasso_add_resources(trevasso_win32_ui_tests trevasso_win32_ui_tests asInvoker "Trevasso window tests")
+
+find_program(TREVASSO_XVFB Xvfb)
+find_program(TREVASSO_XDOTOOL xdotool)
+find_program(TREVASSO_IMPORT import)
+find_package(Python3 COMPONENTS Interpreter)
+set(_scripts ${PROJECT_SOURCE_DIR}/scripts)
+
+if(TREVASSO_XVFB)
+  add_test(NAME win32_ui COMMAND ${_scripts}/xvfb-run-gui run ${_scripts}/wine-run
+                                 $<TARGET_FILE:trevasso_win32_ui_tests> --gtest_brief=1)
+else()
+  # Without a display the tests report themselves skipped.
+  add_test(NAME win32_ui COMMAND trevasso_win32_ui_tests --gtest_brief=1)
+endif()
+set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
+
+# The programs as shipped: system DLLs only, GUI subsystem, manifest, icon, version.
+if(Python3_Interpreter_FOUND)
+  add_test(NAME pe_trevasso COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                    ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable)
+  add_test(NAME pe_trevasso_sim COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker)
+endif()
+
+# The simulated program driven through its windows on Xvfb, with screenshots in out/.
+if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
+  add_test(NAME gui_smoke COMMAND ${_scripts}/gui-smoke $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
+  set_tests_properties(gui_smoke PROPERTIES TIMEOUT 240 RUN_SERIAL TRUE)
+endif()

@@ -1,0 +1,449 @@
+// The Win32 front end with real windows (under Wine on a virtual X display): the
+// windows made from the models, model changes reaching them, user input reaching
+// the models, the modal loop and the message dialog. The PC is simulated.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "app/app.h"
+#include "app/product.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/sim_platform.h"
+#include "platform/text.h"
+#include "ui/vista_funcs.h"
+
+// <windows.h> after the core's headers: its macros share names with the core's constants.
+#include "platform/win32/wide.h"
+#include "platform/win32/windows_headers.h"
+#include "ui/win32/form_window.h"
+#include "ui/win32/win32_ui.h"
+
+#include <commctrl.h>
+
+namespace trv::win32 {
+namespace {
+
+std::wstring ClassOf(HWND h) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(h, name, 64);
+  return name;
+}
+
+std::u16string TextOf(HWND h) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
+  return Narrow16(text);
+}
+
+LONG_PTR StyleOf(HWND h) { return ::GetWindowLongPtrW(h, GWL_STYLE); }
+
+// A control's rectangle in its form's client coordinates.
+RECT RectInForm(HWND control, HWND form) {
+  RECT r;
+  ::GetWindowRect(control, &r);
+  ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The text colour a control's parent gives it when it is drawn.
+COLORREF TextColorOf(HWND control) {
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  ::SendMessageW(::GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(control));
+  const COLORREF color = ::GetTextColor(dc);
+  ::DeleteDC(dc);
+  return color;
+}
+
+LOGFONTW FontOf(HWND control) {
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf;
+}
+
+bool RunningOnWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+void Notify(HWND control, UINT code) {
+  NMHDR header{};
+  header.hwndFrom = control;
+  header.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(control));
+  header.code = code;
+  ::SendMessageW(::GetParent(control), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+// Waits on another thread for a dialog with this caption, lets `look` look at
+// it, then presses the button `press`.
+class BoxWatcher {
+ public:
+  BoxWatcher(std::wstring caption, int press, std::function<void(HWND)> look = {})
+      : thread_([this, caption = std::move(caption), press, look = std::move(look)] {
+          for (int i = 0; i < 500 && !found_; ++i) {
+            if (const HWND box = ::FindWindowW(L"#32770", caption.c_str()); box && ::IsWindowVisible(box)) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let it finish opening
+              if (look) look(box);
+              found_ = true;
+              ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(::GetDlgItem(box, press)));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+        }) {}
+  ~BoxWatcher() { thread_.join(); }
+  bool found() {
+    thread_.join();
+    thread_ = std::thread([] {});
+    return found_;
+  }
+
+ private:
+  std::atomic<bool> found_{false};
+  std::thread thread_;
+};
+
+class Win32UiTest : public ::testing::Test {
+ protected:
+  Win32UiTest() : platform(sim::DefaultScenario()), app(platform, ui, {}) {}
+  void SetUp() override {
+    app.FmMain.FormCreate();
+    app.FmChoose.FormCreate();
+    main = &ui.WindowOf(app.FmMain);
+    if (!main->hwnd()) GTEST_SKIP() << "no window could be made (no display?)";
+  }
+  void TearDown() override {
+    ui.DestroyWindows();
+    // A Terminate leaves WM_QUIT behind; the next test starts with a clean queue.
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  HWND H(const ui::Control& c) { return ui.WindowOf(c.form()).HandleOf(c); }
+  void AddDisk(std::u16string model, std::int64_t lba) {
+    auto& d = app.dev.Devices[static_cast<std::size_t>(++app.dev.DeviceCount)];
+    d.DevicePath = u"\\\\.\\PhysicalDrive" + DecimalText(app.dev.DeviceCount - 1);
+    d.IdentifyData = {std::move(model), u"FW1", u"SN1", lba, 512, 11, 128, false, 0};
+  }
+
+  sim::SimPlatform platform;
+  Win32Ui ui;
+  app::App app;
+  FormWindow* main = nullptr;
+};
+
+// --- the windows made from a model --------------------------------------------------------------
+
+TEST_F(Win32UiTest, MainWindowIsAFixedDialogFrameWithTheModelsControls) {
+  const HWND form = main->hwnd();
+  RECT client;
+  ::GetClientRect(form, &client);
+  EXPECT_EQ(client.right, main->Scale(778));
+  EXPECT_EQ(client.bottom, main->Scale(509));
+  EXPECT_FALSE(StyleOf(form) & WS_THICKFRAME) << "not resizable";
+  EXPECT_FALSE(StyleOf(form) & WS_VISIBLE) << "created hidden";
+  EXPECT_EQ(reinterpret_cast<HWND>(app.FmMain.handle), form);
+
+  auto& m = app.FmMain;
+  EXPECT_EQ(ClassOf(H(m.pages)), WC_TABCONTROLW);
+  EXPECT_EQ(::SendMessageW(H(m.pages), TCM_GETITEMCOUNT, 0, 0), 3);
+  wchar_t tab[64] = {};
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = tab;
+  item.cchTextMax = 64;
+  ::SendMessageW(H(m.pages), TCM_GETITEMW, 1, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(Narrow16(tab), u"低级格式化");
+  EXPECT_EQ(::SendMessageW(H(m.pages), TCM_GETCURSEL, 0, 0), 0) << "opens on the details tab";
+  EXPECT_TRUE(StyleOf(H(m.TabSheet3)) & WS_VISIBLE);
+  EXPECT_FALSE(StyleOf(H(m.TabSheet1)) & WS_VISIBLE);
+
+  EXPECT_EQ(ClassOf(H(m.Log_Details)), WC_EDITW);
+  EXPECT_EQ(StyleOf(H(m.Log_Details)) & (ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOHSCROLL),
+            ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOHSCROLL);
+  EXPECT_EQ(ClassOf(H(m.pbCurrentTask)), PROGRESS_CLASSW);
+  EXPECT_EQ(ClassOf(H(m.StatusBar)), STATUSCLASSNAMEW);
+  EXPECT_EQ(::SendMessageW(H(m.StatusBar), SB_GETPARTS, 0, 0), 3);
+  EXPECT_EQ(ClassOf(H(m.GroupBox2)), WC_BUTTONW);
+  EXPECT_EQ(StyleOf(H(m.GroupBox2)) & BS_TYPEMASK, BS_GROUPBOX);
+  EXPECT_EQ(StyleOf(H(m.btRunBenchmarks)) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(StyleOf(H(m.btStop)) & BS_TYPEMASK, BS_PUSHBUTTON);
+  EXPECT_FALSE(::IsWindowEnabled(H(m.btStop)));
+  EXPECT_EQ(TextOf(H(m.btGetSmart)), u"获取 SMART 数据(&G)");
+
+  // Positions are the model's at any nesting depth: relative to the form's client
+  // area, or, on a tab sheet, to the sheet (which fills the tab control's page area).
+  for (const ui::Control* c : {static_cast<const ui::Control*>(&m.btStop), static_cast<const ui::Control*>(&m.cbQuickWipe),
+                               static_cast<const ui::Control*>(&m.pbCurrentTask),
+                               static_cast<const ui::Control*>(&m.lbDiskName), static_cast<const ui::Control*>(&m.StatusBar)}) {
+    const ui::Control* sheet = c->parent();
+    while (sheet && sheet->kind() != ui::ControlKind::TabSheet) sheet = sheet->parent();
+    const RECT r = RectInForm(H(*c), sheet ? H(*sheet) : form);
+    const int dx = sheet ? main->Scale(sheet->placed.left) : 0, dy = sheet ? main->Scale(sheet->placed.top) : 0;
+    EXPECT_EQ(r.left, main->Scale(c->placed.left) - dx) << c->name();
+    EXPECT_EQ(r.top, main->Scale(c->placed.top) - dy) << c->name();
+    EXPECT_EQ(r.right - r.left, main->Scale(c->placed.left + c->placed.width) - main->Scale(c->placed.left)) << c->name();
+    EXPECT_EQ(r.bottom - r.top, main->Scale(c->placed.top + c->placed.height) - main->Scale(c->placed.top)) << c->name();
+  }
+  // The sheets fill the tab control below its tab strip.
+  RECT pagesRect = RectInForm(H(m.pages), form), sheetRect = RectInForm(H(m.TabSheet3), form);
+  EXPECT_GT(sheetRect.top, pagesRect.top + main->Scale(15));
+  EXPECT_LT(sheetRect.top, pagesRect.top + main->Scale(40));
+  EXPECT_LE(sheetRect.bottom, pagesRect.bottom);
+  // Fonts: the bold title, the 21-pixel labels, Courier New in the reports.
+  EXPECT_EQ(FontOf(H(m.lbDiskName)).lfWeight, FW_BOLD);
+  EXPECT_EQ(FontOf(H(m.lbSpeed)).lfHeight, main->Scale(-21));
+  EXPECT_EQ(std::wstring(FontOf(H(m.Log_Details)).lfFaceName), L"Courier New");
+  EXPECT_EQ(TextColorOf(H(m.lbCopyright)), RGB(128, 128, 128));
+}
+
+TEST_F(Win32UiTest, SelectionDialogListHasTheColumnsAndTheExplorerTheme) {
+  const HWND list = ui.WindowOf(app.FmChoose).HandleOf(app.FmChoose.DriveList);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ClassOf(list), WC_LISTVIEWW);
+  EXPECT_EQ(StyleOf(list) & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_TRUE(::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+  const HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+  EXPECT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 6);
+  EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), main->Scale(170));
+  wchar_t text[32] = {};
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = text;
+  column.cchTextMax = 32;
+  ::SendMessageW(list, LVM_GETCOLUMNW, 5, reinterpret_cast<LPARAM>(&column));
+  EXPECT_EQ(Narrow16(text), u"容量");
+  RECT client;
+  ::GetClientRect(ui.WindowOf(app.FmChoose).hwnd(), &client);
+  EXPECT_EQ(client.right, main->Scale(767));
+  EXPECT_EQ(client.bottom, main->Scale(356));
+}
+
+// --- model changes reach the windows ---------------------------------------------------------------
+
+TEST_F(Win32UiTest, ModelChangesUpdateTheWindows) {
+  auto& m = app.FmMain;
+  m.SetCaption(app::kProductCaption);
+  EXPECT_EQ(TextOf(main->hwnd()), u"Trevasso 4.12    ");
+
+  m.Log_BenchMark.AddLine(u"2026/12/8 17:05:09   第一行");
+  m.Log_BenchMark.AddLine(u" ");
+  m.Log_BenchMark.AddLine(u"third");
+  EXPECT_EQ(TextOf(H(m.Log_BenchMark)), u"2026/12/8 17:05:09   第一行\r\n \r\nthird\r\n");
+  m.Log_BenchMark.SetLines({u"replaced"});
+  EXPECT_EQ(TextOf(H(m.Log_BenchMark)), u"replaced\r\n");
+
+  m.cbQuickWipe.SetChecked(true);
+  EXPECT_EQ(::SendMessageW(H(m.cbQuickWipe), BM_GETCHECK, 0, 0), BST_CHECKED);
+  m.btStop.SetEnabled(true);
+  EXPECT_TRUE(::IsWindowEnabled(H(m.btStop)));
+  m.lbCurrentPercent.SetCaption(u"42 %");
+  EXPECT_EQ(TextOf(H(m.lbCurrentPercent)), u"42 %");
+
+  m.pbCurrentTask.SetPosition(42);
+  EXPECT_EQ(::SendMessageW(H(m.pbCurrentTask), PBM_GETPOS, 0, 0), 42);
+  m.pbCurrentTask.SetState(ui::ProgressState::Error);
+  if (!RunningOnWine()) {  // Wine's progress bar has no states
+    EXPECT_EQ(::SendMessageW(H(m.pbCurrentTask), PBM_GETSTATE, 0, 0), PBST_ERROR);
+  }
+
+  m.StatusBar.SetPanelText(1, u"ST9160821AS  149.05 GB");
+  wchar_t text[128] = {};
+  ::SendMessageW(H(m.StatusBar), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(Narrow16(text), u"ST9160821AS  149.05 GB");
+
+  m.pages.SetActivePage(2);
+  EXPECT_EQ(::SendMessageW(H(m.pages), TCM_GETCURSEL, 0, 0), 2);
+  EXPECT_TRUE(StyleOf(H(m.TabSheet2)) & WS_VISIBLE);
+  EXPECT_FALSE(StyleOf(H(m.TabSheet3)) & WS_VISIBLE);
+
+  m.lbCopyright.SetFontColor(ui::kBlue);
+  EXPECT_EQ(TextColorOf(H(m.lbCopyright)), RGB(0, 0, 255));
+  auto& c = app.FmChoose;
+  c.StatusBar.SetSimpleText(u"Disks found: 4");
+  const HWND status = ui.WindowOf(c).HandleOf(c.StatusBar);
+  EXPECT_TRUE(::SendMessageW(status, SB_ISSIMPLE, 0, 0));
+  text[0] = 0;
+  ::SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));  // in simple mode: the simple text
+  EXPECT_EQ(Narrow16(text), u"Disks found: 4");
+}
+
+TEST_F(Win32UiTest, DpiChangeRescalesTheWholeWindow) {
+  auto& m = app.FmMain;
+  // 144 dpi (150 %): the window still fits the test screen.
+  RECT suggested{10, 10, 1200, 900};
+  ::SendMessageW(main->hwnd(), 0x02E0 /*WM_DPICHANGED*/, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(main->dpi(), 144u);
+  RECT client;
+  ::GetClientRect(main->hwnd(), &client);
+  EXPECT_EQ(client.right, 1167);
+  EXPECT_EQ(client.bottom, 764);
+  const RECT status = RectInForm(H(m.StatusBar), main->hwnd());
+  EXPECT_EQ(status.top, 734) << "489 * 1.5";
+  EXPECT_EQ(status.bottom - status.top, 30);
+  const RECT stop = RectInForm(H(m.btStop), H(m.TabSheet1));
+  EXPECT_EQ(stop.left, MulDiv(m.btStop.placed.left, 3, 2) - MulDiv(m.TabSheet1.placed.left, 3, 2));
+  EXPECT_EQ(stop.bottom - stop.top, 39);
+  EXPECT_EQ(FontOf(H(m.lbSpeed)).lfHeight, -32) << "-21 * 1.5, rounded";
+  EXPECT_EQ(::SendMessageW(H(m.StatusBar), SB_GETPARTS, 0, 0), 3);
+  int edges[3] = {};
+  ::SendMessageW(H(m.StatusBar), SB_GETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  EXPECT_EQ(edges[0], 675);
+  FormWindow& choose = ui.WindowOf(app.FmChoose);
+  EXPECT_EQ(::SendMessageW(choose.HandleOf(app.FmChoose.DriveList), LVM_GETCOLUMNWIDTH, 0, 0), choose.Scale(78))
+      << "another window keeps its own dpi";
+}
+
+// --- user input reaches the model -----------------------------------------------------------------
+
+TEST_F(Win32UiTest, ClicksTabsAndTheCreditLabelDriveTheModel) {
+  auto& m = app.FmMain;
+  ui.Show(m);
+  // The check box has no handler of its own: a click toggles the model, which shows it.
+  ::SendMessageW(H(m.cbQuickWipe), BM_CLICK, 0, 0);
+  EXPECT_TRUE(m.cbQuickWipe.checked());
+  EXPECT_EQ(::SendMessageW(H(m.cbQuickWipe), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  m.btStop.SetEnabled(true);
+  ::SendMessageW(H(m.btStop), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.StopRequested);
+
+  ::SendMessageW(H(m.pages), TCM_SETCURSEL, 1, 0);
+  Notify(H(m.pages), TCN_SELCHANGE);
+  EXPECT_EQ(m.pages.activePage(), 1);
+  EXPECT_TRUE(StyleOf(H(m.TabSheet1)) & WS_VISIBLE);
+  EXPECT_EQ(main->ActiveDefaultButton(), &m.btRunBenchmarks);
+  m.pages.SetActivePage(2);
+  EXPECT_EQ(main->ActiveDefaultButton(), &m.btGetSmart) << "Enter presses the default button on the page shown";
+  // The button lies on a panel that fills its parent: made later, it lies on top.
+  RECT smart;
+  ::GetWindowRect(H(m.btGetSmart), &smart);
+  EXPECT_EQ(::WindowFromPoint(POINT{(smart.left + smart.right) / 2, (smart.top + smart.bottom) / 2}), H(m.btGetSmart));
+
+  const HWND credit = H(m.lbCopyright);
+  ::SendMessageW(credit, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(m.lbCopyright.font().color, ui::kBlue);
+  ::SendMessageW(credit, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 2));
+  ::SendMessageW(credit, WM_RBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(m.lbCopyright.font().color, ui::kBlue) << "other buttons change nothing";
+  ::SendMessageW(credit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  EXPECT_EQ(m.lbCopyright.font().color, ui::kRed);
+  EXPECT_EQ(TextColorOf(credit), RGB(255, 0, 0));
+  ::SendMessageW(credit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(m.lbCopyright.font().color, ui::kGrey);
+  ASSERT_EQ(platform.ShellExecuted().size(), 1u) << "the click opens the web page";
+  EXPECT_NE(platform.ShellExecuted()[0].find(app::kProductWebAddress), std::u16string::npos);
+  ::SendMessageW(credit, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(m.lbCopyright.font().color, ui::kGrey);
+}
+
+TEST_F(Win32UiTest, AcceptingADiskWithEnterInTheModalLoop) {
+  AddDisk(u"Disk A", 976773168);
+  AddDisk(u"Disk B", 15633408);
+  const HWND list = ui.WindowOf(app.FmChoose).HandleOf(app.FmChoose.DriveList);
+  // Queued for the modal loop: the user selects the first row and presses Enter.
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::PostMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+  ::PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(app.FmChoose.FillDeviceList());
+  EXPECT_EQ(app.dev.SelectedDevice, 1);
+  EXPECT_FALSE(ui.Terminated());
+  EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  wchar_t cell[64] = {};
+  LVITEMW item{};
+  item.iSubItem = 4;
+  item.pszText = cell;
+  item.cchTextMax = 64;
+  ::SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(Narrow16(cell), u"15633408");
+  EXPECT_FALSE(::IsWindowVisible(ui.WindowOf(app.FmChoose).hwnd())) << "hidden when the loop ends";
+}
+
+TEST_F(Win32UiTest, EscapeInTheListEndsTheProgram) {
+  AddDisk(u"Disk A", 976773168);
+  const HWND list = ui.WindowOf(app.FmChoose).HandleOf(app.FmChoose.DriveList);
+  ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_FALSE(app.FmChoose.FillDeviceList());
+  EXPECT_TRUE(ui.Terminated());
+  EXPECT_EQ(app.dev.SelectedDevice, -1);
+}
+
+TEST_F(Win32UiTest, TheCloseButtonEndsTheModalLoopThroughFormClose) {
+  ::PostMessageW(ui.WindowOf(app.FmChoose).hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(ui.ShowModal(app.FmChoose), 2) << "mrCancel";
+  EXPECT_TRUE(ui.Terminated()) << "closing without a choice ends the program";
+  EXPECT_FALSE(app.FmChoose.modal);
+}
+
+TEST_F(Win32UiTest, DoubleClickOnATooSmallDiskShowsTheRefusalAndStays) {
+  AddDisk(u"Tiny", 65534);
+  AddDisk(u"Fine", 65535);
+  const HWND list = ui.WindowOf(app.FmChoose).HandleOf(app.FmChoose.DriveList);
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  NMHDR header{};
+  header.hwndFrom = list;
+  header.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(list));
+  header.code = NM_DBLCLK;
+  std::u16string boxText;
+  BoxWatcher ok(L"Cannot access this device", IDOK, [&](HWND box) {
+    for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+      if (ClassOf(c) == L"Static" && ::GetWindowTextLengthW(c) > 10) boxText = TextOf(c);
+  });
+  // The first double-click refuses "Tiny"; then the user picks "Fine" and presses the button.
+  ::PostMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+  ::PostMessageW(::GetParent(list), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+  ::PostMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+  ::PostMessageW(ui.WindowOf(app.FmChoose).HandleOf(app.FmChoose.btContinue), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.FmChoose.FillDeviceList());
+  EXPECT_TRUE(ok.found());
+  EXPECT_EQ(boxText, u"This device cannot be accessed because it is smaller than 65535 sectors.  ");
+  EXPECT_EQ(app.dev.SelectedDevice, 2);
+}
+
+// --- boxes and dialogs ------------------------------------------------------------------------------
+
+TEST_F(Win32UiTest, MessageDialogWithYesAndCancelHidesNo) {
+  bool noHidden = false, yesShown = false, cancelShown = false, adjacent = false;
+  BoxWatcher watcher(L"Warning", IDYES, [&](HWND box) {
+    noHidden = ::GetDlgItem(box, IDNO) && !::IsWindowVisible(::GetDlgItem(box, IDNO));
+    yesShown = ::IsWindowVisible(::GetDlgItem(box, IDYES)) != FALSE;
+    cancelShown = ::IsWindowVisible(::GetDlgItem(box, IDCANCEL)) != FALSE;
+    RECT yes, cancel;
+    ::GetWindowRect(::GetDlgItem(box, IDYES), &yes);
+    ::GetWindowRect(::GetDlgItem(box, IDCANCEL), &cancel);
+    adjacent = yes.top == cancel.top && cancel.left > yes.right && cancel.left - yes.right < (yes.right - yes.left) / 2;
+  });
+  const int answer = ui.MessageDialog(u"Erase the disk?", ui::DialogType::Warning, ui::kDlgYes | ui::kDlgCancel);
+  EXPECT_TRUE(watcher.found());
+  EXPECT_EQ(answer, 6);
+  EXPECT_TRUE(noHidden);
+  EXPECT_TRUE(yesShown);
+  EXPECT_TRUE(cancelShown);
+  EXPECT_TRUE(adjacent) << "no gap where No was";
+}
+
+TEST_F(Win32UiTest, SystemTaskDialogIsCalledThroughTheLookedUpEntry) {
+  const HMODULE comctl = ::LoadLibraryW(L"comctl32.dll");
+  const FARPROC entry = comctl ? ::GetProcAddress(comctl, "TaskDialog") : nullptr;
+  if (!entry) GTEST_SKIP() << "this system's comctl32 has no TaskDialog";
+  BoxWatcher watcher(L"Trevasso task", IDYES);
+  std::int32_t pressed = 0;
+  const std::int32_t result = ui.CallTaskDialog(reinterpret_cast<win::ProcAddress>(entry), 0, u"Trevasso task",
+                                                u"Format this device?", u"All data will be erased.",
+                                                ui::kTdYes | ui::kTdCancel, ui::kTdWarningIcon, &pressed);
+  EXPECT_TRUE(watcher.found());
+  EXPECT_EQ(result, 0) << "S_OK";
+  EXPECT_EQ(pressed, 6);
+  ::FreeLibrary(comctl);
+}
+
+} // namespace
+} // namespace trv::win32
