@@ -2,7 +2,9 @@
 // open and its details report.
 #include "app/app.h"
 #include "app/fatal.h"
+#include "app/product.h"
 #include "app/startup.h"
+#include "report/details_report.h"
 #include "report/number_text.h"
 
 namespace trv::app {
@@ -29,6 +31,10 @@ void TFmMain::FormShow() {
   if (dev.DeviceHandle == win::kInvalidHandle || error != 0)
     FatalError(app, u"Error opening device: " + p.SystemMessage(error), u"Error");
   StatusBar.SetPanelText(1, dev.DeviceTitle);
+
+  report::DetailsContext details{p, dev, Log_Details, kProductTitle, kProductWebAddress, kSupportForumAddress,
+                                 p.DecimalSeparator()};
+  report::ShowDeviceDetails(details);
 }
 
 } // namespace trv::app

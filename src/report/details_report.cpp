@@ -1,0 +1,98 @@
+#include "report/details_report.h"
+
+#include <vector>
+
+#include "device/ata.h"
+#include "device/identify_parse.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::report {
+
+namespace {
+
+constexpr std::int64_t kAtaBus = 3;
+constexpr char16_t kBlank[] = u" ";
+
+std::u16string Choose(bool on, const char16_t* yes, const char16_t* no) { return on ? yes : no; }
+
+// The lines that follow a successful read, from the model to the queue depth.
+std::vector<std::u16string> PassportLines(const device::T_IDE_PASSPORT& p, char16_t sep) {
+  std::vector<std::u16string> out;
+  out.push_back(u"模型: " + p.name);
+  out.push_back(u"固件版本: " + p.fw);
+  out.push_back(u"序列号: " + p.sn);
+  if (p.buffersize > 0) out.push_back(u"缓存大小: " + CapacityToStr(p.buffersize, sep));
+  out.push_back(kBlank);
+
+  out.push_back(u"物理参数：");
+  out.push_back(Choose(p.lba28support, u"支持 LBA 模式", u"不支持 LBA 模式"));
+  out.push_back(Choose(p.lba48support, u"支持 LBA 48 模式", u"不支持 LBA 48 模式"));
+  out.push_back(u"可用扇区 LBA 命令: " + FormatThousands(p.lba28sectors));
+  out.push_back(u"可用扇区 LBA48 命令: " + FormatThousands(p.lba48sectors));
+  // The drive's own logical sector size, so that a 4096-byte-sector disk does
+  // not show an eighth of its size.
+  out.push_back(u"设备全部容量: " + FormatThousands(CapacityBytes(p.lbasectors, p.sectorsize)) + u" bytes");
+  out.push_back(kBlank);
+
+  out.push_back(u"安全：");
+  out.push_back(Choose(p.securitysupport, u"支持安全功能", u"安全功能不支持"));
+  if (p.locked) {
+    out.push_back(u"当前已锁定驱动器");
+    if (p.lockedmax) {
+      out.push_back(u"安全级别： 最大");
+      out.push_back(u"解锁设备需要用户密码。");
+      out.push_back(u"如果未知用户密码，则该设备能删除主服务器的密码。");
+    } else {
+      out.push_back(u"安全级别： 高");
+      out.push_back(u"解锁设备需要用户或主密码。");
+    }
+  } else {
+    out.push_back(u"当前设备未被锁定");
+  }
+  out.push_back(kBlank);
+
+  out.push_back(u"特征：");
+  out.push_back(Choose(p.smartsupport, u"SMART 支持", u"SMART 不支持"));
+  out.push_back(Choose(p.hpasupport, u"HPA (宿主保护区) 支持", u"HPA (宿主保护区) 不支持"));
+  out.push_back(Choose(p.aamsupport, u"AAM (自动噪音管理) 支持", u"AAM (自动噪音管理) 不支持"));
+  out.push_back(Choose(p.StreamingSupported, u"支持特征功能", u"不支持特征功能"));  // the streaming feature set
+  out.push_back(kBlank);
+
+  out.push_back(u"队列：");
+  // Word 75 holds the maximum depth minus one; QueueSupported is not consulted.
+  out.push_back(Choose(p.QueueDepth > 0, u"设备支持命令队列", u"设备不支持命令队列"));
+  if (p.QueueDepth > 0) out.push_back(u"最大队列深度: " + DecimalText(p.QueueDepth + 1));
+  return out;
+}
+
+} // namespace
+
+void ShowDeviceDetails(DetailsContext& ctx) {
+  const auto& dev = ctx.dev;
+  if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return;
+  const auto& id = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData;
+  auto add = [&](std::u16string line) { AddToDetails(ctx.Log_Details, std::move(line)); };
+
+  add(kBlank);
+  add(u"当前日期和时间：" + ctx.platform.DateTimeText());
+  add(std::u16string(ctx.productTitle) + u"; " + std::u16string(ctx.productWebAddress));
+  add(u"设备详细信息" + GetDeviceDescription(dev, dev.SelectedDevice, ctx.decimalSeparator));
+  add(kBlank);
+
+  device::AtaBlock block{};  // zero-filled before the first attempt only
+  bool ok = device::ReadIdentify(ctx.platform, dev.DeviceHandle, id.IsIDESlave, block);
+  if (!ok && id.BusType != kAtaBus) {
+    add(u"详细信息不可用于此设备。");
+    return;
+  }
+  if (!ok) ok = device::ReadIdentify(ctx.platform, dev.DeviceHandle, id.IsIDESlave, block);
+  if (!ok) {
+    add(u"详细信息不可用： 内部错误。");
+    add(u"请发送这个问题到 " + std::u16string(ctx.supportForumAddress));
+    return;
+  }
+  for (auto& line : PassportLines(device::ParseIdentifyData(block), ctx.decimalSeparator)) add(std::move(line));
+}
+
+} // namespace trv::report

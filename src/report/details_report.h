@@ -1,0 +1,29 @@
+// The device details report: what the chosen disk says about itself in its ATA
+// IDENTIFY DEVICE data, appended to the main window's Log_Details memo.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "device/device_records.h"
+#include "platform/platform.h"
+#include "ui/controls.h"
+
+namespace trv::report {
+
+// What the report needs from the run. `dev.SelectedDevice` names a filled entry
+// and `dev.DeviceHandle` is open on it.
+struct DetailsContext {
+  win::Platform& platform;            // device requests and the date-time text
+  const device::DeviceState& dev;
+  ui::Memo& Log_Details;
+  std::u16string_view productTitle;   // "Trevasso 4.12"
+  std::u16string_view productWebAddress;
+  std::u16string_view supportForumAddress;
+  char16_t decimalSeparator = u'.';
+};
+
+// Appends the whole report: the header, then the decoded IDENTIFY data or the
+// reason there is none. Reads IDENTIFY once, twice on the ATA bus (type 3).
+void ShowDeviceDetails(DetailsContext& ctx);
+
+} // namespace trv::report
