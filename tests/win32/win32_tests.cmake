@@ -7,7 +7,7 @@ target_link_libraries(trevasso_tests PRIVATE trevasso_win32_platform)
 trevasso_add_resources(trevasso_tests trevasso_tests asInvoker "Trevasso tests")
 
 # The Win32 front end makes real windows, which needs an X display under Wine:
-# one test program, run once on its own Xvfb when there is one.
+# one test program, run once on its own Xvfb when there is one (scripts/wine-gui).
 add_executable(trevasso_win32_ui_tests win32/win32_ui_test.cpp)
 target_link_libraries(trevasso_win32_ui_tests PRIVATE trevasso_win32_ui trevasso_sim ${TREVASSO_GTEST})
 trevasso_add_resources(trevasso_win32_ui_tests trevasso_win32_ui_tests asInvoker "Trevasso window tests")
@@ -19,13 +19,14 @@ find_package(Python3 COMPONENTS Interpreter)
 set(_scripts ${PROJECT_SOURCE_DIR}/scripts)
 
 if(TREVASSO_XVFB)
-  add_test(NAME win32_ui COMMAND ${_scripts}/xvfb-run-gui run ${_scripts}/wine-run
-                                 $<TARGET_FILE:trevasso_win32_ui_tests> --gtest_brief=1)
+  add_test(NAME win32_ui COMMAND ${_scripts}/wine-gui $<TARGET_FILE:trevasso_win32_ui_tests> --gtest_brief=1)
+  # GUI runs share the GUI Wine prefix and must not overlap.
+  set_tests_properties(win32_ui PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
 else()
   # Without a display the tests report themselves skipped.
   add_test(NAME win32_ui COMMAND trevasso_win32_ui_tests --gtest_brief=1)
+  set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
 endif()
-set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
 
 # The programs as shipped: system DLLs only, GUI subsystem, manifest, icon, version.
 if(Python3_Interpreter_FOUND)

@@ -274,7 +274,8 @@ TEST_F(Win32UiTest, ModelChangesUpdateTheWindows) {
 
 TEST_F(Win32UiTest, DpiChangeRescalesTheWholeWindow) {
   auto& m = app.FmMain;
-  // 144 dpi (150 %): the window still fits the test screen.
+  // 144 dpi (150 %): the window still fits the test screen (1280 x 1024).
+  ASSERT_GE(::GetSystemMetrics(SM_CXSCREEN), 1200) << "a window never grows past the screen";
   RECT suggested{10, 10, 1200, 900};
   ::SendMessageW(main->hwnd(), 0x02E0 /*WM_DPICHANGED*/, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(main->dpi(), 144u);

@@ -157,8 +157,10 @@ void Win32Platform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 std::uint32_t Win32Platform::timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
                                           std::uintptr_t user, std::uint32_t flags) {
   auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
+  // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns, no tick runs any more, so
+  // the program may free what its callback touches right after killing the timer.
   const MMRESULT id = ::timeSetEvent(delay, resolution, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
-                                     flags | TIME_CALLBACK_FUNCTION);
+                                     flags | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
   if (id != 0) {
     std::lock_guard<std::mutex> lock(timersLock_);
     timers_.push_back(std::move(binding));
