@@ -121,8 +121,10 @@ TEST(SimDrive, CaptureFilesAreFoundBesideTheScenario) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / "trevasso-sim-drive-test";
   fs::create_directories(dir);
-  fs::copy_file(trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH", dir / "st9160.bin",
-                fs::copy_options::overwrite_existing);
+  // Copy the bytes, not the file: the test data is read-only, and a read-only
+  // copy could not be removed afterwards on Windows.
+  std::ifstream source(trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH", std::ios::binary);
+  std::ofstream(dir / "st9160.bin", std::ios::binary) << source.rdbuf();
   std::ofstream(dir / "pc.json") << R"({"drives": [{"number": 0, "ata": {"capture": "st9160.bin"}}]})";
   const auto sc = trv::sim::LoadScenarioFile((dir / "pc.json").string());
   ASSERT_TRUE(sc.drives[0].ata && sc.drives[0].ata->identify);
