@@ -88,7 +88,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   trv::sim::Scenario scenario;
   try {
     const std::wstring path = Environment(L"TREVASSO_SCENARIO");
-    scenario = path.empty() ? trv::sim::DefaultScenario() : trv::sim::ParseScenario(ReadWholeFile(path), Utf8(path));
+    if (path.empty()) {
+      // The demonstration PC: its clock is the real one.
+      scenario = trv::sim::DefaultScenario();
+      trv::sim::FollowHostClock(scenario);
+    } else {
+      scenario = trv::sim::ParseScenario(ReadWholeFile(path), Utf8(path));
+    }
   } catch (const std::exception& e) {
     ShowError(std::string("The scenario cannot be used:\n") + e.what());
     return 2;

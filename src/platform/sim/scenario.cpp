@@ -1,6 +1,7 @@
 #include "platform/sim/scenario.h"
 
 #include <filesystem>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -185,6 +186,16 @@ Scenario LoadScenarioFile(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return ParseScenario(text.str(), path);
+}
+
+void FollowHostClock(Scenario& scenario) {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  scenario.clockMode = ClockMode::Real;
+  if (!local) return;
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+  scenario.clockStartMs = ParseStart(text, "host clock");
 }
 
 Scenario DefaultScenario() { return ParseScenario(DefaultScenarioJson(), "built-in default scenario"); }

@@ -67,5 +67,8 @@ Scenario LoadScenarioFile(const std::string& path);
 // The built-in default PC.
 const std::string& DefaultScenarioJson();
 Scenario DefaultScenario();
+// Makes the machine's clock follow the host: real time, starting at the host's
+// local time now (for demonstrations).
+void FollowHostClock(Scenario& scenario);
 
 } // namespace trv::sim
