@@ -64,3 +64,29 @@ TEST(RunFlow, DiskHeldByAnotherProgramEndsWithTheSharingViolation) {
   EXPECT_TRUE(run.app->FmMain.Log_Details.lines().empty());
   EXPECT_FALSE(run.app->FmMain.visible());
 }
+
+TEST(RunFlow, EachDiskOfTheDefaultPcOpensWithItsDetailsReport) {
+  const std::pair<int, const char*> disks[] = {
+      {0, "[0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]"},
+      {1, "[1]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]"},
+      {2, "[2]  Kingston DataTraveler 2.0    PMAP    [8011.12 MB]"},
+  };
+  for (const auto& [row, title] : disks) {
+    auto run = Play(Scenario(), "select DriveList " + std::to_string(row) + "; click btContinue");
+    const auto& m = run.app->FmMain;
+    EXPECT_EQ(run.exitReason, "main window closed");
+    EXPECT_EQ(U8(m.lbDiskName.caption()), title);
+    EXPECT_EQ(U8(m.StatusBar.panels()[0].text), "Trevasso 4.12    ");
+    EXPECT_EQ(U8(m.StatusBar.panels()[1].text), title);
+    const auto details = trv::test::Lines(m.Log_Details);
+    ASSERT_GE(details.size(), 6u);
+    EXPECT_EQ(details[3], std::string("设备详细信息") + title);
+    // The SATA disks answer IDENTIFY; the USB stick does not pass ATA commands through.
+    EXPECT_EQ(details[5], row == 2 ? "详细信息不可用于此设备。" : std::string("模型: ") + (row ? "WDC WD5000AAKS-00TMA0" : "INTEL SSDSA2CW120G3"));
+  }
+  // The card is too small to be chosen.
+  auto card = Play(Scenario(), "select DriveList 3; click btContinue");
+  EXPECT_EQ(card.exitReason, "application terminated");
+  ASSERT_EQ(card.ui->boxes().size(), 1u);
+  EXPECT_EQ(U8(card.ui->boxes()[0].caption), "Cannot access this device");
+}
