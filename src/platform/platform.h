@@ -70,6 +70,7 @@ class Platform {
   virtual bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) = 0;
   virtual std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) = 0;
   virtual std::uintptr_t GetStockObject(int object) = 0;
+  virtual bool DeleteObject(std::uintptr_t object) = 0;
   virtual std::uintptr_t LoadCursorW(int cursorId) = 0;
   // Whether a screen font family of this name is installed.
   virtual bool IsFontInstalled(std::u16string_view face) = 0;

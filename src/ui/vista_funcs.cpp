@@ -25,10 +25,16 @@ void ApplyVistaFont(win::Platform& platform, Font& font) {
   if (!platform.IsFontInstalled(u"Calibri")) return;
   font.SetPoints(font.Points() + 2);
   font.name = u"Calibri";
-  font.handle = 0;  // the font changed; a front end makes a new one
+  ReleaseFontHandle(platform, font);  // it no longer matches; a front end makes the new one
+}
+
+void ReleaseFontHandle(win::Platform& platform, Font& font) {
+  if (font.handle != 0) platform.DeleteObject(font.handle);
+  font.handle = 0;
 }
 
 void SetDefaultGuiFont(win::Platform& platform, Font& font) {
+  ReleaseFontHandle(platform, font);
   font.handle = platform.GetStockObject(win::DEFAULT_GUI_FONT);
   font.name = u"MS Shell Dlg";
   font.height = -11;
@@ -40,6 +46,7 @@ void SetIconTitleFont(win::Platform& platform, Font& font) {
     SetDefaultGuiFont(platform, font);
     return;
   }
+  ReleaseFontHandle(platform, font);
   font.handle = platform.CreateFontIndirectW(logFont);
   // The font object takes its attributes from the handle it now owns.
   font.height = static_cast<std::int32_t>(rec::U32(logFont, 0));

@@ -39,6 +39,7 @@ TEST(MainWindow, WindowFontBecomesCalibriTwoPointsLargerOnVista) {
   EXPECT_TRUE(run.app->FmMain.lbDiskName.font().bold);
   EXPECT_EQ(U8(run.app->FmMain.lbDiskName.font().name), "Calibri");
   EXPECT_EQ(U8(run.app->FmMain.Log_Details.font().name), "Courier New");  // keeps its own font
+  EXPECT_EQ(run.platform->LiveGdiObjects(), 0u);  // the icon-title fonts were released when replaced
 
   auto xp = Play(Scenario({{"os", {{"major", 5}, {"minor", 1}, {"build", 2600}}}}));
   EXPECT_EQ(U8(xp.app->FmMain.font().name), "Microsoft YaHei UI");

@@ -433,12 +433,19 @@ bool SimPlatform::SystemParametersInfoW(std::uint32_t action, std::uint32_t para
 
 std::uintptr_t SimPlatform::CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) {
   Log("CreateFontIndirectW", "height=" + std::to_string(static_cast<std::int32_t>(rec::U32(logFont, 0))));
+  liveGdi_.insert(nextGdiObject_);
   return nextGdiObject_++;
 }
 
 std::uintptr_t SimPlatform::GetStockObject(int object) {
   Log("GetStockObject", std::to_string(object));
   return 0x018A0000u + static_cast<std::uintptr_t>(object);
+}
+
+bool SimPlatform::DeleteObject(std::uintptr_t object) {
+  Log("DeleteObject", Hex32(object));
+  // Stock objects may be "deleted": Windows ignores it and reports success.
+  return liveGdi_.erase(object) != 0 || (object >= 0x018A0000u && object < 0x018A0100u);
 }
 
 std::uintptr_t SimPlatform::LoadCursorW(int cursorId) {

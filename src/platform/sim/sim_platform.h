@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ class SimPlatform : public win::Platform {
   bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) override;
   std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) override;
   std::uintptr_t GetStockObject(int object) override;
+  bool DeleteObject(std::uintptr_t object) override;
+  // GDI objects created and not yet deleted, for leak checks.
+  std::size_t LiveGdiObjects() const { return liveGdi_.size(); }
   std::uintptr_t LoadCursorW(int cursorId) override;
   bool IsFontInstalled(std::u16string_view face) override;
   std::uintptr_t ShellExecuteW(win::WindowHandle owner, std::u16string_view verb, std::u16string_view file,
@@ -112,6 +116,7 @@ class SimPlatform : public win::Platform {
   int timersCreated_ = 0;
   std::map<win::Module, int> loaded_;
   std::uintptr_t nextGdiObject_ = 0x0A010000;
+  std::set<std::uintptr_t> liveGdi_;
   std::vector<std::u16string> shellExecuted_;
 };
 
