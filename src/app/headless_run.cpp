@@ -5,7 +5,7 @@
 namespace trv::app {
 
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::vector<std::u16string> arguments,
-                        std::string stateFolder) {
+                        std::filesystem::path stateFolder) {
   HeadlessRun run;
   run.platform = std::make_unique<sim::SimPlatform>(std::move(scenario), std::move(stateFolder));
   run.ui = std::make_unique<ui::HeadlessUi>(ui::ScriptedUser(script));

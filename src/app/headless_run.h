@@ -1,6 +1,7 @@
 // One whole run of the program on a simulated PC with a scripted user: what
 // tests and the headless command use.
 #pragma once
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,6 @@ struct HeadlessRun {
 
 // Runs the program once. `arguments` are the program's own command line.
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script,
-                        std::vector<std::u16string> arguments = {}, std::string stateFolder = {});
+                        std::vector<std::u16string> arguments = {}, std::filesystem::path stateFolder = {});
 
 } // namespace trv::app

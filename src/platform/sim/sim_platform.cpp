@@ -41,7 +41,7 @@ std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
 
 } // namespace
 
-SimPlatform::SimPlatform(Scenario scenario, std::string stateFolder)
+SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_) {
   for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content};
   if (sc_.agreementAccepted)
@@ -78,11 +78,11 @@ SimPlatform::Open* SimPlatform::Find(win::Handle h) {
 
 std::u16string SimPlatform::FileKey(std::u16string_view path) { return AsciiLower(path); }
 
-std::string SimPlatform::HostPath(const std::u16string& key) const {
+std::filesystem::path SimPlatform::HostPath(const std::u16string& key) const {
   // One flat folder; the Windows path becomes a safe file name.
   std::string name;
   for (char c : U8(key)) name.push_back((std::isalnum(static_cast<unsigned char>(c)) || c == '.') ? c : '_');
-  return stateFolder_ + "/" + name;
+  return stateFolder_ / name;
 }
 
 void SimPlatform::PersistFile(const std::u16string& key) {

@@ -1,5 +1,6 @@
 // The simulated Windows PC behind the platform seam.
 #pragma once
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,7 +19,7 @@ class SimPlatform : public win::Platform {
  public:
   // `stateFolder`: a host folder where files the program writes (the agreement
   // marker) persist between runs; empty keeps them in memory only.
-  explicit SimPlatform(Scenario scenario, std::string stateFolder = {});
+  explicit SimPlatform(Scenario scenario, std::filesystem::path stateFolder = {});
   ~SimPlatform() override;
 
   const Scenario& scenario() const { return sc_; }
@@ -101,11 +102,11 @@ class SimPlatform : public win::Platform {
   const SimDrive* DriveAt(std::uint32_t number) const;
   Open* Find(win::Handle h);
   static std::u16string FileKey(std::u16string_view path);
-  std::string HostPath(const std::u16string& key) const;
+  std::filesystem::path HostPath(const std::u16string& key) const;
   void PersistFile(const std::u16string& key);
 
   Scenario sc_;
-  std::string stateFolder_;
+  std::filesystem::path stateFolder_;
   Journal journal_;
   SimClock clock_;
   std::uint32_t lastError_ = 0;
