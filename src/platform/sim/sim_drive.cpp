@@ -227,9 +227,13 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
   d.slave = jf::Bool(j, "slave", where, false);
   d.bytesPerSector = static_cast<std::uint32_t>(jf::Int(j, "bytesPerSector", where, 512, 0, UINT32_MAX));
   if (jf::Has(j, "sectors") && jf::Has(j, "length")) jf::Fail(where, "length", "give either sectors or length, not both");
-  d.lengthBytes = jf::Has(j, "length") ? jf::Int(j, "length", where, 0, INT64_MIN, INT64_MAX)
-                                       : jf::Int(j, "sectors", where, kDefaultSectors, 0, INT64_MAX / 4096) *
-                                             static_cast<std::int64_t>(d.bytesPerSector);
+  if (jf::Has(j, "length")) {
+    d.lengthBytes = jf::Int(j, "length", where, 0, INT64_MIN, INT64_MAX);
+  } else {
+    const std::int64_t sectors = jf::Int(j, "sectors", where, kDefaultSectors, 0, INT64_MAX);
+    if (__builtin_mul_overflow(sectors, static_cast<std::int64_t>(d.bytesPerSector), &d.lengthBytes))
+      jf::Fail(where, "sectors", "sectors times bytesPerSector does not fit in 64 bits");
+  }
   d.mediaType = removable ? 11 : 12;
   if (jf::Has(j, "geometry")) {
     const json& g = j["geometry"];
@@ -243,8 +247,12 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
     d.cylinders = -1;
   }
   if (d.cylinders == -1) {
-    const std::int64_t perCylinder = std::int64_t{d.tracksPerCylinder} * d.sectorsPerTrack * d.bytesPerSector;
-    d.cylinders = perCylinder > 0 ? d.lengthBytes / perCylinder : 0;
+    // Up to 2^96 in principle: a cylinder that large simply means 0 cylinders.
+    std::int64_t perCylinder = 0;
+    const bool huge =
+        __builtin_mul_overflow(std::int64_t{d.tracksPerCylinder}, std::int64_t{d.sectorsPerTrack}, &perCylinder) ||
+        __builtin_mul_overflow(perCylinder, static_cast<std::int64_t>(d.bytesPerSector), &perCylinder);
+    d.cylinders = !huge && perCylinder > 0 ? d.lengthBytes / perCylinder : 0;
   }
 
   if (jf::Has(j, "ata")) d.ata = ParseAta(j["ata"], where + ": ata", baseFolder);
