@@ -115,7 +115,7 @@ TEST(SimDrive, BadDriveFieldsAreClearErrors) {
             "test scenario: drives[0]: ata: field 'capture': /nonexistent/disk: cannot open the drive capture");
   EXPECT_EQ(ScenarioError({{"number", 0}, {"adapter", {{"maxTransfer", -1}}}}),
             "test scenario: drives[0]: adapter: field 'maxTransfer': value -1 is outside 0..4294967295");
-  EXPECT_EQ(ScenarioError({{"number", 0}, {"sectors", 4294967296LL * 4294967295LL / 2}, {"bytesPerSector", 4096}}),
+  EXPECT_EQ(ScenarioError({{"number", 0}, {"sectors", 1LL << 60}, {"bytesPerSector", 4096}}),
             "test scenario: drives[0]: field 'sectors': sectors times bytesPerSector does not fit in 64 bits");
 }
 
