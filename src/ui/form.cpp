@@ -157,9 +157,22 @@ std::vector<Control*> Form::TopLevel() const {
   return out;
 }
 
+bool Form::Showing(const Control& control) const {
+  for (const Control* c = &control; c; c = c->parent()) {
+    if (!c->visible()) return false;
+    // A tab sheet shows only while it is its page control's active page.
+    if (c->kind() == ControlKind::TabSheet && c->parent()) {
+      const auto& sheets = c->parent()->children();
+      const int index = static_cast<int>(std::find(sheets.begin(), sheets.end(), c) - sheets.begin());
+      if (index != static_cast<const PageControl*>(c->parent())->activePage()) return false;
+    }
+  }
+  return true;
+}
+
 Control* Form::DefaultButton() const {
   for (const auto& c : controls_)
-    if (c->defaultButton && c->visible()) return c.get();
+    if (c->defaultButton && Showing(*c)) return c.get();
   return nullptr;
 }
 

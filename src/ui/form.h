@@ -54,7 +54,10 @@ class Form {
   Control* Find(const std::string& name) const;
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
   std::vector<Control*> TopLevel() const;
+  // The default button on the part of the window that shows (the active tab).
   Control* DefaultButton() const;
+  // Whether the control and all its parents show (tab sheets: the active one).
+  bool Showing(const Control& control) const;
   Control* focus = nullptr;
 
   // Computes every control's `placed` rectangle from the align rules.

@@ -76,3 +76,15 @@ TEST(MainWindow, CreditLabelColoursFollowThePointer) {
   app.FmMain.btStop.onClick();
   EXPECT_TRUE(app.StopRequested);
 }
+
+TEST(MainWindow, EnterPressesTheDefaultButtonOfTheTabShown) {
+  trv::ui::HeadlessUi ui{trv::ui::ScriptedUser()};
+  trv::sim::SimPlatform platform(Scenario());
+  trv::app::App app(platform, ui, {});
+  auto& m = app.FmMain;
+  EXPECT_EQ(m.DefaultButton(), nullptr);  // the details tab has none
+  m.pages.SetActivePage(1);
+  EXPECT_EQ(m.DefaultButton(), &m.btRunBenchmarks);
+  m.pages.SetActivePage(2);
+  EXPECT_EQ(m.DefaultButton(), &m.btGetSmart);
+}

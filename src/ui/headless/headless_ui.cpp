@@ -21,11 +21,7 @@ int AnswerCode(const std::string& word) {
 int KeyCode(const std::string& word) {
   if (word == "Escape" || word == "Esc") return win::VK_ESCAPE;
   if (word == "Enter" || word == "Return") return win::VK_RETURN;
-  try {
-    return std::stoi(word, nullptr, 0);
-  } catch (const std::exception&) {
-    throw ScriptError("unknown key \"" + word + "\"");
-  }
+  return std::stoi(word);  // checked to be digits when the script was read
 }
 
 MouseButton ButtonOf(const std::vector<std::string>& args) {
@@ -156,6 +152,14 @@ int HeadlessUi::ShowModal(Form& form) {
   form.modal = true;
   form.modalResult = 0;
   form.SetVisibleState(true);
+  // The process may end inside the loop (an error box): the window goes with it.
+  struct Restore {
+    Form& form;
+    ~Restore() {
+      form.modal = false;
+      form.SetVisibleState(false);
+    }
+  } restore{form};
   form.FormShow();
   for (;;) {
     if (terminated_) break;
@@ -175,8 +179,6 @@ int HeadlessUi::ShowModal(Form& form) {
     if (close != CloseAction::None) break;
     form.modalResult = 0;
   }
-  form.modal = false;
-  form.SetVisibleState(false);
   return form.modalResult;
 }
 
@@ -190,6 +192,7 @@ void HeadlessUi::RunMessageLoop(Form& mainForm) {
     if (mainForm.modalResult != 0) break;  // the user closed the main window
   }
   if (!terminated_ && mainForm.modalResult == 0) CloseByUser(mainForm);
+  if (mainForm.modalResult != 0) mainForm.SetVisibleState(false);  // closed
 }
 
 void HeadlessUi::ExitProcess(unsigned code) { throw ProcessExit{code}; }

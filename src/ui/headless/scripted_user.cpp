@@ -24,6 +24,17 @@ Action ParseAction(const std::string& text) {
                            : (a.verb == "select" || a.verb == "key" || a.verb == "mouse") ? 2
                                                                                           : 0;
   if (a.args.size() < need) throw ScriptError("action \"" + text + "\" needs " + std::to_string(need) + " argument(s)");
+  // Numbers are checked here, so that playing the script cannot fail half-way.
+  auto isIndex = [](const std::string& s) {
+    return !s.empty() && s.size() <= 6 && s.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if ((a.verb == "select" || (a.verb == "dblclick" && a.args.size() > 1)) && a.args[1] != "none" && !isIndex(a.args[1]))
+    throw ScriptError("action \"" + text + "\": expected a row number or none, got \"" + a.args[1] + "\"");
+  if (a.verb == "tab" && !isIndex(a.args[0]))
+    throw ScriptError("action \"" + text + "\": expected a page number, got \"" + a.args[0] + "\"");
+  if (a.verb == "key" && a.args[1] != "Escape" && a.args[1] != "Esc" && a.args[1] != "Enter" && a.args[1] != "Return" &&
+      !isIndex(a.args[1]))
+    throw ScriptError("action \"" + text + "\": unknown key \"" + a.args[1] + "\"");
   return a;
 }
 
