@@ -4,13 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/ata_records.h"
+
 namespace trv::device::storage {
 
 inline constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000;
 inline constexpr std::uint32_t IOCTL_DISK_GET_LENGTH_INFO = 0x0007405C;
 inline constexpr std::uint32_t IOCTL_STORAGE_QUERY_PROPERTY = 0x002D1400;
 inline constexpr std::uint32_t IOCTL_SCSI_GET_INQUIRY_DATA = 0x0004100C;
-inline constexpr std::uint32_t SMART_GET_VERSION = 0x00074080;
+using ata::SMART_GET_VERSION;  // the scan asks it too, for the slave probe
 
 // DISK_GEOMETRY: Cylinders (i64), MediaType, TracksPerCylinder, SectorsPerTrack, BytesPerSector.
 inline constexpr std::size_t kGeometryBytesPerSector = 20;
@@ -48,7 +50,7 @@ inline constexpr std::size_t kDeviceProductRevisionOffset = 20;
 inline constexpr std::size_t kDeviceSerialNumberOffset = 24;
 
 // GETVERSIONINPARAMS: bVersion, bRevision, bReserved, bIDEDeviceMap, fCapabilities, dwReserved[4].
-inline constexpr std::size_t kSmartVersionAnswerSize = 28;  // what the scan offers; the record is 24
+inline constexpr std::size_t kSmartVersionAnswerSize = ata::kVersionAnswerSize;
 inline constexpr std::size_t kVersionIdeDeviceMap = 3;
 inline constexpr std::uint8_t kSlavePositions = 0xAA;
 
