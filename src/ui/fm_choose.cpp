@@ -1,5 +1,6 @@
 #include "ui/fm_choose.h"
 
+#include "app/product.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 #include "ui/vista_funcs.h"
@@ -38,7 +39,7 @@ TFmChoose::TFmChoose(win::Platform& platform, UiServices& ui, device::DeviceStat
   Label1.whiteBackground = true;
   Label1.rightAligned = true;
   Label1.handCursor = true;
-  Label1.SetCaption(u"trevasso.example.org");
+  Label1.SetCaption(app::kProductWebLinkText);
   lbDiskManagement.handCursor = true;
   lbDiskManagement.SetCaption(u"打开磁盘管理控制台");
   Label2.SetCaption(u"请选择一个设备");
@@ -126,7 +127,7 @@ void TFmChoose::lbDiskManagementClick() {
 }
 
 void TFmChoose::Label1Click() {
-  platform_.ShellExecuteW(handle, u"open", u"https://trevasso.example.org/", u"", u"", win::SW_SHOW);
+  platform_.ShellExecuteW(handle, u"open", app::kProductWebAddress, u"", u"", win::SW_SHOW);
 }
 
 void TFmChoose::Label1MouseDown(MouseButton button) {
