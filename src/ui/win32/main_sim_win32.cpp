@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,9 @@ std::wstring ProgramFolder() {
   return slash == std::wstring::npos ? std::wstring(L".") : folder.substr(0, slash);
 }
 
-// The simulated PC keeps its files with narrow-path file streams, so the folder
-// is created here and handed over by its short (ASCII) name when it has one.
-std::string StateFolder() {
+// The folder is created here and handed over by its wide path as it is, so that
+// any name (non-ASCII included) works.
+std::filesystem::path StateFolder() {
   std::wstring folder = Environment(L"TREVASSO_STATE");
   if (folder.empty()) {
     wchar_t local[MAX_PATH] = {};
@@ -63,12 +64,7 @@ std::string StateFolder() {
       folder = ProgramFolder() + L"\\Trevasso-sim-state";
   }
   ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-  wchar_t shortPath[MAX_PATH] = {};
-  const DWORD length = ::GetShortPathNameW(folder.c_str(), shortPath, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) folder = shortPath;
-  std::string narrow;
-  for (const wchar_t c : folder) narrow += c < 0x80 ? static_cast<char>(c) : '_';
-  return narrow;
+  return std::filesystem::path(folder);
 }
 
 void ShowError(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "platform/text.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/win32/win32_ui.h"
@@ -30,8 +31,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     return code;
   } catch (const std::exception& e) {
-    const std::string what = e.what();
-    const std::wstring text = L"Internal error: " + std::wstring(what.begin(), what.end());
+    const std::wstring text = L"Internal error: " + trv::win32::Wide(trv::Utf8ToUtf16(e.what()));
     ::MessageBoxW(nullptr, text.c_str(), L"Trevasso", MB_OK | MB_ICONERROR);
     return 3;
   }
