@@ -217,6 +217,35 @@ TEST_F(Win32PlatformTest, PeriodicTimerCallsBackWithItsUserDataUntilKilled) {
   EXPECT_EQ(ticks.count.load(), stopped) << "no ticks after timeKillEvent";
 }
 
+TEST_F(Win32PlatformTest, KilledTimersCanBeMadeAgainAndUnknownOnesAreRefused) {
+  // Each kill frees its timer's binding; many short-lived timers in a row.
+  for (int round = 0; round < 20; ++round) {
+    Ticks ticks;
+    const std::uint32_t id = p.timeSetEvent(1, 0, &CountTick, reinterpret_cast<std::uintptr_t>(&ticks), 1);
+    ASSERT_NE(id, 0u) << "round " << round;
+    p.Sleep(3);
+    EXPECT_EQ(p.timeKillEvent(id), 0u);
+    const int stopped = ticks.count;
+    p.Sleep(5);
+    EXPECT_EQ(ticks.count.load(), stopped) << "no ticks after timeKillEvent, round " << round;
+    EXPECT_NE(p.timeKillEvent(id), 0u) << "a killed timer cannot be killed again";
+  }
+  EXPECT_NE(p.timeKillEvent(0xFFFF0000u), 0u) << "an unknown timer";
+}
+
+TEST_F(Win32PlatformTest, TimersStillRunningStopWhenThePlatformGoesAway) {
+  Ticks ticks;
+  {
+    Win32Platform other;
+    ASSERT_NE(other.timeSetEvent(1, 0, &CountTick, reinterpret_cast<std::uintptr_t>(&ticks), 1), 0u);
+    other.Sleep(30);
+  }
+  const int stopped = ticks.count;
+  EXPECT_GT(stopped, 0);
+  p.Sleep(60);
+  EXPECT_EQ(ticks.count.load(), stopped);
+}
+
 TEST_F(Win32PlatformTest, StartUpTimerCrossCheckPassesOnThisSystem) {
   ui::HeadlessUi ui{ui::ScriptedUser("")};
   app::App app(p, ui, {});
@@ -295,7 +324,7 @@ TEST_F(Win32PlatformTest, FontsCursorsAndTheIconTitleFont) {
   EXPECT_NE(rec::U16(logFont, rec::kLogFontFaceOffset), 0u) << "a face name";
   const std::uintptr_t font = p.CreateFontIndirectW(logFont);
   EXPECT_NE(font, 0u);
-  ::DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+  EXPECT_TRUE(p.DeleteObject(font));
   EXPECT_NE(p.GetStockObject(17 /*DEFAULT_GUI_FONT*/), 0u);
   EXPECT_NE(p.LoadCursorW(32649 /*IDC_HAND*/), 0u);
   EXPECT_TRUE(p.IsFontInstalled(u"Tahoma"));
@@ -307,7 +336,59 @@ TEST_F(Win32PlatformTest, FontsCursorsAndTheIconTitleFont) {
   EXPECT_NE(f.handle, 0u);
   EXPECT_FALSE(f.name.empty());
   EXPECT_LT(f.height, 0);
-  ::DeleteObject(reinterpret_cast<HGDIOBJ>(f.handle));
+  EXPECT_TRUE(p.DeleteObject(f.handle));
+}
+
+TEST_F(Win32PlatformTest, IconTitleFontHeightIsIn96DpiPixels) {
+  // The core's fonts are in 96-dpi pixels; the program is dpi aware, so the
+  // system's own answer is in pixels of the screen's dpi.
+  LOGFONTW screen{};
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof screen, &screen, 0));
+  const HDC dc = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  ::ReleaseDC(nullptr, dc);
+  ASSERT_GT(dpi, 0);
+
+  std::array<std::uint8_t, rec::kLogFontSize> logFont{};
+  ASSERT_TRUE(p.SystemParametersInfoW(SPI_GETICONTITLELOGFONT, rec::kLogFontSize, logFont.data(), 0));
+  const auto height = static_cast<std::int32_t>(rec::U32(logFont, 0));
+  EXPECT_NE(height, 0);
+  if (dpi == 96) {
+    EXPECT_EQ(height, screen.lfHeight) << "at 96 dpi the system's height is kept";
+  }
+  // The system's own conversion may round differently by a pixel.
+  EXPECT_NEAR(height, ::MulDiv(screen.lfHeight, 96, dpi), 1) << "screen dpi " << dpi;
+
+  // Where the system answers for a given dpi, its 96-dpi record is the one returned.
+  using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  const FARPROC entry = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi");
+  if (const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(entry))) {
+    LOGFONTW at96{};
+    ASSERT_TRUE(forDpi(SPI_GETICONTITLELOGFONT, sizeof at96, &at96, 0, 96));
+    EXPECT_EQ(height, at96.lfHeight);
+    EXPECT_EQ(0, std::memcmp(logFont.data() + 4, reinterpret_cast<const std::uint8_t*>(&at96) + 4, sizeof at96 - 4))
+        << "the rest of the record as the system gives it";
+  } else {
+    EXPECT_EQ(0, std::memcmp(logFont.data() + 4, reinterpret_cast<const std::uint8_t*>(&screen) + 4, sizeof screen - 4))
+        << "only the height changes";
+  }
+
+  // Other actions pass through unchanged.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  EXPECT_TRUE(p.SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  EXPECT_GT(metrics.iCaptionHeight, 0);
+}
+
+TEST_F(Win32PlatformTest, DeleteObjectDeletesTheGdiObject) {
+  std::array<std::uint8_t, rec::kLogFontSize> logFont{};
+  ASSERT_TRUE(p.SystemParametersInfoW(31 /*SPI_GETICONTITLELOGFONT*/, rec::kLogFontSize, logFont.data(), 0));
+  const std::uintptr_t font = p.CreateFontIndirectW(logFont);
+  ASSERT_NE(font, 0u);
+  EXPECT_EQ(::GetObjectType(reinterpret_cast<HGDIOBJ>(font)), static_cast<DWORD>(OBJ_FONT));
+  EXPECT_TRUE(p.DeleteObject(font));
+  EXPECT_EQ(::GetObjectType(reinterpret_cast<HGDIOBJ>(font)), 0u) << "gone";
+  EXPECT_FALSE(p.DeleteObject(0));
 }
 
 } // namespace

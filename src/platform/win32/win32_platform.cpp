@@ -66,7 +66,11 @@ constexpr std::int64_t kMsPerDay = 86400000;
 } // namespace
 
 Win32Platform::Win32Platform() = default;
-Win32Platform::~Win32Platform() = default;
+
+Win32Platform::~Win32Platform() {
+  // Timers still running would tick into freed bindings.
+  for (const auto& [id, binding] : timers_) ::timeKillEvent(id);
+}
 
 // --- kernel32: files and devices ----------------------------------------------------------
 
@@ -158,17 +162,21 @@ std::uint32_t Win32Platform::timeSetEvent(std::uint32_t delay, std::uint32_t res
                                           std::uintptr_t user, std::uint32_t flags) {
   auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
   // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns, no tick runs any more, so
-  // the program may free what its callback touches right after killing the timer.
+  // the program may free what its callback touches right after killing the timer,
+  // and timeKillEvent frees the binding.
   const MMRESULT id = ::timeSetEvent(delay, resolution, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
                                      flags | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
-  if (id != 0) {
-    std::lock_guard<std::mutex> lock(timersLock_);
-    timers_.push_back(std::move(binding));
-  }
+  if (id != 0) timers_[id] = std::move(binding);
   return id;
 }
 
-std::uint32_t Win32Platform::timeKillEvent(std::uint32_t timerId) { return ::timeKillEvent(timerId); }
+std::uint32_t Win32Platform::timeKillEvent(std::uint32_t timerId) {
+  const MMRESULT result = ::timeKillEvent(timerId);
+  // Killed from its own callback, the system does not wait for that tick to end;
+  // the trampoline no longer reads the binding once it has called the program.
+  if (result == TIMERR_NOERROR) timers_.erase(timerId);
+  return result;
+}
 
 std::int64_t Win32Platform::WallClockMilliseconds() {
   SYSTEMTIME local;
@@ -277,7 +285,26 @@ std::u16string Win32Platform::LocalAppDataFolder() {
 
 bool Win32Platform::SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data,
                                           std::uint32_t winIni) {
-  return ::SystemParametersInfoW(action, param, data, winIni) != FALSE;
+  if (action != SPI_GETICONTITLELOGFONT || !data) return ::SystemParametersInfoW(action, param, data, winIni) != FALSE;
+  // The system's answer is in pixels of the dpi the program sees; the core's
+  // fonts are in 96-dpi pixels. Newer systems give the 96-dpi record directly.
+  using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  if (const HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+    const FARPROC entry = ::GetProcAddress(user32, "SystemParametersInfoForDpi");
+    if (const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(entry)))
+      return forDpi(action, param, data, winIni, 96) != FALSE;
+  }
+  if (!::SystemParametersInfoW(action, param, data, winIni)) return false;
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  if (dpi > 0 && dpi != 96) {
+    LONG height;  // the caller's buffer is a byte record: no alignment to rely on
+    std::memcpy(&height, data, sizeof height);
+    height = ::MulDiv(height, 96, dpi);
+    std::memcpy(data, &height, sizeof height);
+  }
+  return true;
 }
 
 std::uintptr_t Win32Platform::CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) {
@@ -288,6 +315,10 @@ std::uintptr_t Win32Platform::CreateFontIndirectW(std::span<const std::uint8_t, 
 
 std::uintptr_t Win32Platform::GetStockObject(int object) {
   return reinterpret_cast<std::uintptr_t>(::GetStockObject(object));
+}
+
+bool Win32Platform::DeleteObject(std::uintptr_t object) {
+  return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != FALSE;
 }
 
 std::uintptr_t Win32Platform::LoadCursorW(int cursorId) {

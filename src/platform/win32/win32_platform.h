@@ -1,9 +1,9 @@
 // The real Windows behind the platform seam: every method is one system call
 // (or the few lines that adapt its arguments).
 #pragma once
+#include <cstdint>
+#include <map>
 #include <memory>
-#include <mutex>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -48,9 +48,13 @@ class Win32Platform : public win::Platform {
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
 
+  // SPI_GETICONTITLELOGFONT answers with the font's height at 96 dpi, the unit of
+  // the core's fonts (the program is dpi aware, so the system's answer is in
+  // screen pixels); other actions pass through unchanged.
   bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) override;
   std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) override;
   std::uintptr_t GetStockObject(int object) override;
+  bool DeleteObject(std::uintptr_t object) override;
   std::uintptr_t LoadCursorW(int cursorId) override;
   bool IsFontInstalled(std::u16string_view face) override;
   std::uintptr_t ShellExecuteW(win::WindowHandle owner, std::u16string_view verb, std::u16string_view file,
@@ -64,10 +68,11 @@ class Win32Platform : public win::Platform {
   };
 
  private:
-  // Bindings stay allocated until the platform goes away: a tick already on its
-  // way when the timer is killed still finds valid memory.
-  std::mutex timersLock_;
-  std::vector<std::unique_ptr<TimerBinding>> timers_;
+  // The binding of each live timer, by timer id. Timers are made with
+  // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no tick runs any more, so
+  // the binding goes with the timer. Only the program's thread touches the map
+  // (the timer thread reads just its own binding), so it needs no lock.
+  std::map<std::uint32_t, std::unique_ptr<TimerBinding>> timers_;
 };
 
 } // namespace trv::win32
