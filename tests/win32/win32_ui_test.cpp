@@ -272,6 +272,27 @@ TEST_F(Win32UiTest, ModelChangesUpdateTheWindows) {
   EXPECT_EQ(Narrow16(text), u"Disks found: 4");
 }
 
+TEST_F(Win32UiTest, ANonModalWindowPaintsItsTraceWithoutAMessageLoop) {
+  // At start-up the debug window is shown while the checks run, with no message
+  // loop: what it shows and each line written to it must be painted at once.
+  auto& d = app.FmDebug;
+  d.Memo1.SetLines({u"before showing"});
+  ui.Show(d);
+  const HWND form = ui.WindowOf(d).hwnd();
+  const HWND memo = H(d.Memo1);
+  ASSERT_TRUE(::IsWindowVisible(form));
+  EXPECT_FALSE(::GetUpdateRect(form, nullptr, FALSE)) << "the window painted when shown";
+  EXPECT_FALSE(::GetUpdateRect(memo, nullptr, FALSE)) << "the memo painted when shown";
+  for (int i = 0; i < 3; ++i) {
+    d.Memo1.AddLine(u"trace line " + DecimalText(i));
+    EXPECT_FALSE(::GetUpdateRect(memo, nullptr, FALSE)) << "line " << i << " painted as it was added";
+  }
+  EXPECT_EQ(TextOf(memo), u"before showing\r\ntrace line 0\r\ntrace line 1\r\ntrace line 2\r\n");
+  d.Memo1.SetLines({u"replaced"});
+  EXPECT_FALSE(::GetUpdateRect(memo, nullptr, FALSE)) << "a replaced text painted at once";
+  ui.Hide(d);
+}
+
 TEST_F(Win32UiTest, DpiChangeRescalesTheWholeWindow) {
   auto& m = app.FmMain;
   // 144 dpi (150 %): the window still fits the test screen (1280 x 1024).

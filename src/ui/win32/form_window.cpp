@@ -476,13 +476,16 @@ void FormWindow::SyncMemo(Item& item) {
     ::SendMessageW(item.hwnd, EM_SETSEL, length, length);
     ::SendMessageW(item.hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     shown.insert(shown.end(), lines.begin() + static_cast<std::ptrdiff_t>(shown.size()), lines.end());
-    return;
+  } else {
+    std::u16string all;
+    for (const std::u16string& line : lines) all += line + u"\r\n";
+    const std::wstring text = Wide(all);
+    ::SetWindowTextW(item.hwnd, text.c_str());
+    shown = lines;
   }
-  std::u16string all;
-  for (const std::u16string& line : lines) all += line + u"\r\n";
-  const std::wstring text = Wide(all);
-  ::SetWindowTextW(item.hwnd, text.c_str());
-  shown = lines;
+  // A trace written while no message loop runs (start-up) must appear as it is
+  // written: the memo paints now instead of waiting for WM_PAINT.
+  if (::IsWindowVisible(item.hwnd)) ::UpdateWindow(item.hwnd);
 }
 
 void FormWindow::SyncList(Item& item) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/text.h"
 #include "platform/win32/wide.h"
 #include "ui/win32/form_window.h"
 #include "ui/win32/window_support.h"
@@ -55,6 +56,9 @@ void Win32Ui::Show(ui::Form& form) {
   FormWindow& window = WindowOf(form);
   if (!window.hwnd()) return;
   ::ShowWindow(window.hwnd(), SW_SHOW);
+  // Paint now: during start-up no message loop runs yet, and a window shown
+  // non-modally (the debug window) must show what it holds while work goes on.
+  ::UpdateWindow(window.hwnd());
   form.SetVisibleState(true);
 }
 
@@ -201,8 +205,7 @@ void Win32Ui::Terminate() {
 void Win32Ui::ExitProcess(unsigned code) { ::ExitProcess(code); }
 
 [[noreturn]] void Win32Ui::Fatal(const char* what) {
-  std::wstring text = L"Internal error: ";
-  for (const char* p = what; p && *p; ++p) text += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+  const std::wstring text = L"Internal error: " + Wide(Utf8ToUtf16(what ? what : ""));
   ::MessageBoxW(nullptr, text.c_str(), L"Trevasso", MB_OK | MB_ICONERROR | MB_TASKMODAL);
   ::ExitProcess(3);
 }
@@ -374,28 +377,30 @@ HBRUSH Win32Ui::BrushFor(COLORREF color) {
   return slot;
 }
 
-void Win32Ui::SetTheme(HWND hwnd, const std::u16string& subApp) {
+HMODULE Win32Ui::ThemeLibrary() {
   if (!uxthemeTried_) {
     uxthemeTried_ = true;
     uxtheme_ = ::LoadLibraryW(L"uxtheme.dll");
   }
-  if (!uxtheme_) return;
+  return uxtheme_;
+}
+
+void Win32Ui::SetTheme(HWND hwnd, const std::u16string& subApp) {
+  const HMODULE uxtheme = ThemeLibrary();
+  if (!uxtheme) return;
   using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  const auto setWindowTheme = ProcAs<SetWindowThemeFn>(::GetProcAddress(uxtheme_, "SetWindowTheme"));
+  const auto setWindowTheme = ProcAs<SetWindowThemeFn>(::GetProcAddress(uxtheme, "SetWindowTheme"));
   if (!setWindowTheme) return;
   const std::wstring name = Wide(subApp);
   setWindowTheme(hwnd, name.c_str(), nullptr);
 }
 
 bool Win32Ui::ThemesActive() {
-  if (!uxthemeTried_) {
-    uxthemeTried_ = true;
-    uxtheme_ = ::LoadLibraryW(L"uxtheme.dll");
-  }
-  if (!uxtheme_) return false;
+  const HMODULE uxtheme = ThemeLibrary();
+  if (!uxtheme) return false;
   using BoolFn = BOOL(WINAPI*)();
-  const auto isAppThemed = ProcAs<BoolFn>(::GetProcAddress(uxtheme_, "IsAppThemed"));
-  const auto isThemeActive = ProcAs<BoolFn>(::GetProcAddress(uxtheme_, "IsThemeActive"));
+  const auto isAppThemed = ProcAs<BoolFn>(::GetProcAddress(uxtheme, "IsAppThemed"));
+  const auto isThemeActive = ProcAs<BoolFn>(::GetProcAddress(uxtheme, "IsThemeActive"));
   return isAppThemed && isThemeActive && isAppThemed() && isThemeActive();
 }
 

@@ -61,6 +61,9 @@ class Win32Ui : public ui::UiServices {
   [[noreturn]] void Fatal(const char* what);
 
  private:
+  // The theme library, loaded on first use (nullptr where the system has none).
+  HMODULE ThemeLibrary();
+
   bool terminated_ = false;
   std::u16string appTitle_;
   ui::Form* mainForm_ = nullptr;
