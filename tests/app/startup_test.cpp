@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/logs.h"
 #include "test_support.h"
 
 using trv::test::Lines;
@@ -129,4 +130,18 @@ TEST(StartUp, IncompleteSetupApiIsReleased) {
   auto run = Play(Scenario({{"setupApi", "missingEntryPoint"}}));
   EXPECT_EQ(run.platform->journal().Count("FreeLibrary"), 1u);
   EXPECT_FALSE(run.app->setupApi.Loaded());
+}
+
+TEST(ActivityLog, MessagesAreTakenAsTheyAre) {
+  trv::ui::HeadlessUi ui{trv::ui::ScriptedUser()};
+  trv::sim::SimPlatform platform(Scenario());
+  trv::app::App app(platform, ui, {});
+  trv::app::AddToLog(app, u" ");
+  trv::app::AddToLog(app, u"  two leading blanks");
+  trv::app::AddToDebugLog(app, u"not in debug mode");
+  const auto lines = Lines(app.FmMain.Log_BenchMark);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "2026/12/8 17:05:09    ");  // the stamp, three blanks and the message's one
+  EXPECT_EQ(lines[1], "2026/12/8 17:05:09     two leading blanks");
+  EXPECT_EQ(Lines(app.FmDebug.Memo1), (std::vector<std::string>{"调试窗口"}));
 }
