@@ -17,7 +17,7 @@
 #include "platform/sim/sim_platform.h"
 #include "platform/text.h"
 #include "platform/win32/wide.h"
-#include "ui/win32/win32_ui.h"
+#include "ui/win32/program_entry.h"
 
 namespace {
 
@@ -75,12 +75,7 @@ void ShowError(const std::string& text) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  std::vector<std::u16string> arguments;
-  int argc = 0;
-  if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {
-    for (int i = 1; i < argc; ++i) arguments.push_back(trv::win32::Narrow16(argv[i]));
-    ::LocalFree(argv);
-  }
+  std::vector<std::u16string> arguments = trv::win32::CommandLineArguments();
   trv::sim::Scenario scenario;
   try {
     const std::wstring path = Environment(L"TREVASSO_SCENARIO");
@@ -97,14 +92,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   try {
     trv::sim::SimPlatform platform(std::move(scenario), StateFolder());
-    trv::win32::Win32Ui ui;
-    int code = 0;
-    {
-      trv::app::App app(platform, ui, std::move(arguments));
-      code = trv::app::RunProgram(app);
-      ui.DestroyWindows();
-    }
-    return code;
+    return trv::win32::RunWithWindows(platform, std::move(arguments));
   } catch (const std::exception& e) {
     ShowError(std::string("Internal error: ") + e.what());
     return 3;
