@@ -108,12 +108,27 @@ void TFmMain::FormCreate() {
 }
 
 void TFmMain::FormClose(ui::CloseAction& action) {
-  (void)action;
+  if (formatRunning_) {
+    // Closing acts as Stop: the current block finishes, the run ends as
+    // cancelled and releases the volumes, and only then does the window close,
+    // so no write ever goes to a closed handle.
+    app_.StopRequested = true;
+    closeAfterFormat_ = true;
+    action = ui::CloseAction::None;
+    return;
+  }
   app_.platform.CloseHandle(app_.dev.DeviceHandle);
 }
 
-// The format and S.M.A.R.T. commands arrive with their engines.
-void TFmMain::btRunBenchmarksClick() {}
+void TFmMain::SetBusy(bool enabled) {
+  btRunBenchmarks.SetEnabled(enabled);
+  btGetSmart.SetEnabled(enabled);
+  cbQuickWipe.SetEnabled(enabled);
+}
+
+void TFmMain::btRunBenchmarksClick() { RunFormat(); }
+
+// The S.M.A.R.T. command arrives with its report.
 void TFmMain::btGetSmartClick() {}
 
 void TFmMain::btStopClick() { app_.StopRequested = true; }

@@ -55,8 +55,16 @@ class TFmMain : public ui::Form {
   void lbCopyrightMouseDown(ui::MouseButton button);
   void lbCopyrightMouseUp(ui::MouseButton button);
 
+  // Enables or disables the command controls around a long command.
+  void SetBusy(bool enabled);
+  // The format command behind btRunBenchmarks.
+  void RunFormat();
+  bool FormatRunning() const { return formatRunning_; }
+
  private:
   App& app_;
+  bool formatRunning_ = false;
+  bool closeAfterFormat_ = false;  // the user closed the window during a run
 };
 
 } // namespace trv::app

@@ -30,6 +30,7 @@ class Platform {
                                 std::uint32_t moveMethod) = 0;
   virtual bool WriteFile(Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) = 0;
   virtual bool ReadFile(Handle handle, void* data, std::uint32_t size, std::uint32_t* read) = 0;
+  virtual bool FlushFileBuffers(Handle handle) = 0;
   virtual bool CreateDirectoryW(std::u16string_view path) = 0;
   virtual std::uint32_t GetLastError() = 0;
   // FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM) without the trailing line break.

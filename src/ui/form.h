@@ -16,6 +16,8 @@ class FormObserver {
   virtual ~FormObserver() = default;
   virtual void ControlChanged(Control& control) = 0;
   virtual void FormChanged(Form& form) = 0;
+  // The program moved the keyboard focus to `control` while the form shows.
+  virtual void FocusRequested(Control& control) { (void)control; }
 };
 
 enum class CloseAction { None, Hide, Free };
@@ -59,6 +61,11 @@ class Form {
   // Whether the control and all its parents show (tab sheets: the active one).
   bool Showing(const Control& control) const;
   Control* focus = nullptr;
+  // Gives `control` the keyboard focus (now, when the form shows; else when it does).
+  void FocusControl(Control& control) {
+    focus = &control;
+    if (observer_) observer_->FocusRequested(control);
+  }
 
   // Computes every control's `placed` rectangle from the align rules.
   void Layout();

@@ -44,6 +44,8 @@ class UiServices {
   virtual std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
                                       std::u16string_view instruction, std::u16string_view content,
                                       std::int32_t buttons, std::int32_t icon, std::int32_t* pressed) = 0;
+  // Closes `form` as its frame's close button would: its close handler runs first.
+  virtual void Close(Form& form) = 0;
   // Processes all pending window messages, then returns.
   virtual void ProcessMessages() = 0;
   // Asks the application to terminate: the main loop and any modal loop end.

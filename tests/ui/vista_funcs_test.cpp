@@ -10,9 +10,9 @@ namespace {
 struct Machine {
   explicit Machine(const nlohmann::json& patch, const std::string& script = "")
       : platform(Scenario(patch)), ui(trv::ui::ScriptedUser(script)) {}
-  int Confirm(std::u16string content = u"Are you sure?") {
+  int Confirm(std::u16string content = u"Are you sure?", std::int32_t buttons = trv::ui::kTdYes | trv::ui::kTdCancel) {
     return trv::ui::ShowTaskDialog(platform, ui, 0, u"Warning", u"All data will be lost", content,
-                                   trv::ui::kTdWarningIcon, trv::ui::kTdYes | trv::ui::kTdCancel);
+                                   trv::ui::kTdWarningIcon, buttons);
   }
   trv::sim::SimPlatform platform;
   trv::ui::HeadlessUi ui;
@@ -38,10 +38,17 @@ TEST(TaskDialog, OnVistaAndLaterTheSystemDialogAnswers) {
   EXPECT_EQ(cancel.Confirm(), 2);
   Machine closed(kSeven);  // nothing scripted: the user closes the dialog
   EXPECT_EQ(closed.Confirm(), 2);
+  // Close (pressed 8) comes back as 3; OK as 1.
   Machine close(kSeven, "answer Close");
-  EXPECT_EQ(close.Confirm(), 3);
+  EXPECT_EQ(close.Confirm(u"?", trv::ui::kTdOk | trv::ui::kTdClose), 3);
   Machine ok(kSeven, "answer OK");
-  EXPECT_EQ(ok.Confirm(), 1);
+  EXPECT_EQ(ok.Confirm(u"?", trv::ui::kTdOk | trv::ui::kTdClose), 1);
+  // A button the dialog does not have cannot be pressed: the script is wrong,
+  // and the dialog is closed as if unscripted.
+  Machine absent(kSeven, "answer OK");
+  EXPECT_EQ(absent.Confirm(), 2);
+  ASSERT_EQ(absent.ui.problems().size(), 1u);
+  EXPECT_EQ(absent.ui.problems()[0], "\"answer OK\": the box has no OK button");
 }
 
 TEST(TaskDialog, TextsLongerThan1024CharactersGoAsEmpty) {

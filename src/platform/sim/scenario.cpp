@@ -75,12 +75,22 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "clock")) {
     const json& c = root["clock"];
     const std::string cw = w + ": clock";
-    jf::CheckKeys(c, cw, {"mode", "start"});
+    jf::CheckKeys(c, cw, {"mode", "start", "jumps"});
     const std::string mode = jf::Str(c, "mode", cw, "virtual");
     if (mode == "virtual") sc.clockMode = ClockMode::Virtual;
     else if (mode == "real") sc.clockMode = ClockMode::Real;
     else jf::Fail(cw, "mode", "expected \"virtual\" or \"real\", got \"" + mode + "\"");
     if (jf::Has(c, "start")) sc.clockStartMs = ParseStart(jf::Str(c, "start", cw, {}), cw);
+    if (jf::Has(c, "jumps")) {
+      if (!c["jumps"].is_array()) jf::Fail(cw, "jumps", "expected a list");
+      for (std::size_t i = 0; i < c["jumps"].size(); ++i) {
+        const json& jump = c["jumps"][i];
+        const std::string jw = cw + ": jumps[" + std::to_string(i) + "]";
+        jf::CheckKeys(jump, jw, {"afterMilliseconds", "byMilliseconds"});
+        sc.clockJumps.push_back({jf::Int(jump, "afterMilliseconds", jw, 0, 0, INT64_MAX / 1000),
+                                 jf::Int(jump, "byMilliseconds", jw, 0, -1'000'000'000'000, 1'000'000'000'000)});
+      }
+    }
   }
   if (sc.clockStartMs == 0) sc.clockStartMs = ParseStart("2026-12-08 17:05:09", w);
 
@@ -176,6 +186,12 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
           jf::Fail(w + ": drives[" + std::to_string(i) + "]", "number", "drive " + std::to_string(d.number) + " is listed twice");
       sc.drives.push_back(std::move(d));
     }
+  }
+  if (jf::Has(root, "volumes")) {
+    const json& volumes = root["volumes"];
+    if (!volumes.is_array()) jf::Fail(w, "volumes", "expected a list of volumes");
+    for (std::size_t i = 0; i < volumes.size(); ++i)
+      sc.volumes.push_back(ParseVolume(volumes[i], w + ": volumes[" + std::to_string(i) + "]"));
   }
   return sc;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sim/sim_drive.h"
+#include "platform/sim/sim_volume.h"
 
 namespace trv::sim {
 
@@ -33,6 +34,11 @@ struct Scenario {
   // Clocks.
   ClockMode clockMode = ClockMode::Virtual;
   std::int64_t clockStartMs = 0;  // local wall clock at start, ms since 1899-12-30
+  struct ClockJump {
+    std::int64_t afterMs = 0;  // machine uptime when the wall clock is changed
+    std::int64_t byMs = 0;     // negative: set back
+  };
+  std::vector<ClockJump> clockJumps;
   std::int64_t counterFrequency = 3579545;
   bool frequencyFails = false;
   std::int64_t counterFailOnRead = 0;  // the n-th counter read fails (0: never)
@@ -59,6 +65,7 @@ struct Scenario {
   std::map<std::u16string, std::string> files;  // path -> content, present at start
 
   std::vector<SimDrive> drives;
+  std::vector<SimVolume> volumes;  // in the order GetLogicalDriveStringsW lists them
 };
 
 // Parses scenario JSON text; `source` names the file in error messages.

@@ -5,7 +5,7 @@
 namespace trv::sim {
 
 SimClock::SimClock(const Scenario& sc)
-    : mode_(sc.clockMode), startWallMs_(sc.clockStartMs), hostStart_(std::chrono::steady_clock::now()) {}
+    : mode_(sc.clockMode), startWallMs_(sc.clockStartMs), jumps_(sc.clockJumps), hostStart_(std::chrono::steady_clock::now()) {}
 
 void SimClock::CatchUpWithHost() {
   if (mode_ != ClockMode::Real || !timers_.empty()) return;
@@ -46,7 +46,23 @@ void SimClock::Sleep(std::uint32_t ms) {
   Advance(static_cast<std::int64_t>(ms) * 1000);
 }
 
-std::int64_t SimClock::WallMs() { return startWallMs_ + NowUs() / 1000; }
+void SimClock::Busy(std::int64_t us) {
+  if (us <= 0) return;
+  if (mode_ == ClockMode::Real) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+    CatchUpWithHost();
+    return;
+  }
+  Advance(us);
+}
+
+std::int64_t SimClock::WallMs() {
+  const std::int64_t uptimeMs = NowUs() / 1000;
+  std::int64_t wall = startWallMs_ + uptimeMs;
+  for (const auto& jump : jumps_)
+    if (uptimeMs >= jump.afterMs) wall += jump.byMs;
+  return wall;
+}
 
 std::uint32_t SimClock::AddTimer(std::int64_t periodUs, bool fires, Tick tick) {
   CatchUpWithHost();

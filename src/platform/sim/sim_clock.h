@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "platform/sim/scenario.h"
 
@@ -21,7 +22,9 @@ class SimClock {
   void Advance(std::int64_t us);
   // Sleep: virtual clocks jump, real clocks really wait.
   void Sleep(std::uint32_t ms);
-  // Local wall clock in ms since 1899-12-30.
+  // Time a device transfer takes: virtual clocks move, real clocks really wait.
+  void Busy(std::int64_t us);
+  // Local wall clock in ms since 1899-12-30, with the scenario's jumps applied.
   std::int64_t WallMs();
 
   using Tick = std::function<void(std::uint32_t timerId)>;
@@ -42,6 +45,7 @@ class SimClock {
 
   ClockMode mode_;
   std::int64_t startWallMs_;
+  std::vector<Scenario::ClockJump> jumps_;
   std::int64_t nowUs_ = 0;
   std::chrono::steady_clock::time_point hostStart_;
   std::map<std::uint32_t, Timer> timers_;

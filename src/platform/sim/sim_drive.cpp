@@ -210,7 +210,7 @@ std::vector<std::uint8_t> Answer(const json& drive, const char* key, const std::
 
 SimDrive ParseDrive(const json& j, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(j, where, {"number", "label", "open", "bus", "removable", "slave", "bytesPerSector", "sectors", "length",
-                           "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "comment"});
+                           "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "media", "comment"});
   SimDrive d;
   if (!jf::Has(j, "number")) jf::Fail(where, "number", "missing");
   d.number = static_cast<std::uint32_t>(jf::Int(j, "number", where, 0, 0, 255));
@@ -256,6 +256,7 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
   }
 
   if (jf::Has(j, "ata")) d.ata = ParseAta(j["ata"], where + ": ata", baseFolder);
+  if (jf::Has(j, "media")) d.media = ParseMedia(j["media"], where + ": media");
   d.adapterDescriptor = Answer(j, "adapter", where, [&](const json& a, const std::string& w) { return BuildAdapter(a, w, bus); });
   d.deviceDescriptor = Answer(j, "device", where, [&](const json& a, const std::string& w) {
     return BuildDevice(a, w, bus, removable, d.ata);

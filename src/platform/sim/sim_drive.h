@@ -9,6 +9,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "platform/sim/sim_media.h"
+
 namespace trv::sim {
 
 enum class OpenMode { Ok, Absent, Denied, InUse };
@@ -69,10 +71,12 @@ struct SimDrive {
   std::array<std::optional<std::uint32_t>, kDriveRequestCount> failWith{};
 
   std::optional<SimAta> ata;  // none: no ATA pass-through at all
+  MediaSpec media;            // content, faults and speed of reads and writes
 
   // What the drive remembers while the simulated PC runs.
   struct Runtime {
     int identifyCommands = 0;
+    MediaState media;
   };
   mutable Runtime runtime;
 };

@@ -42,7 +42,7 @@ std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
 } // namespace
 
 SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
-    : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_) {
+    : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_), volumes_(sc_.volumes.size()) {
   for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content};
   if (sc_.agreementAccepted)
     files_[FileKey(sc_.localAppData + u"\\Trevasso\\agreement.txt")] = FileData{"accepted 1\r\n"};
@@ -114,7 +114,7 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
   };
   if (const auto number = DriveNumberOf(path)) {
     const SimDrive* d = DriveAt(*number);
-    if (!d || d->open == OpenMode::Absent || disposition != win::OPEN_EXISTING)
+    if (!d || d->open == OpenMode::Absent || d->runtime.media.unplugged || disposition != win::OPEN_EXISTING)
       return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
     if (d->open == OpenMode::Denied) return result(win::kInvalidHandle, win::ERROR_ACCESS_DENIED);
     // Sharing: another program holds the disk open for reading and writing, so
@@ -134,7 +134,11 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     handles_[h] = Open{Kind::Drive, *number, std::u16string(path), access, share, 0};
     return result(h, 0);
   }
-  if (path.substr(0, 4) == u"\\\\.\\") return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
+  if (path.substr(0, 4) == u"\\\\.\\") {
+    for (const SimVolume& v : sc_.volumes)
+      if (EqualsIgnoreAsciiCase(path, v.DeviceName())) return OpenVolume(path, access, share, detail);
+    return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
+  }
 
   // An ordinary file.
   const std::u16string key = FileKey(path);
@@ -166,7 +170,29 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
   return result(h, 0);
 }
 
+win::Handle SimPlatform::OpenVolume(std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                                    std::string detail) {
+  std::size_t index = 0;
+  while (!EqualsIgnoreAsciiCase(path, sc_.volumes[index].DeviceName())) ++index;
+  std::uint32_t error = sc_.volumes[index].Failure(VolumeRequest::Open).value_or(0);
+  // A locked volume admits no other handle.
+  if (!error && volumes_[index].lockedBy != 0) error = win::ERROR_ACCESS_DENIED;
+  if (error) {
+    lastError_ = error;
+    Log("CreateFileW", detail + " -> INVALID error=" + std::to_string(error));
+    return win::kInvalidHandle;
+  }
+  const win::Handle h = nextHandle_;
+  nextHandle_ += 4;
+  handles_[h] = Open{Kind::Volume, static_cast<std::uint32_t>(index), std::u16string(path), access, share, 0};
+  lastError_ = 0;
+  Log("CreateFileW", detail + " -> " + Hex32(static_cast<std::uint64_t>(h)), 0, h);
+  return h;
+}
+
 bool SimPlatform::CloseHandle(win::Handle handle) {
+  if (Open* o = Find(handle); o && o->kind == Kind::Volume && volumes_[o->drive].lockedBy == handle)
+    volumes_[o->drive].lockedBy = 0;  // closing the handle ends its lock
   const bool known = handles_.erase(handle) != 0;
   Log("CloseHandle", Hex32(static_cast<std::uint64_t>(handle)) + (known ? "" : " -> invalid"), 0, handle);
   return known ? true : Fail(win::ERROR_INVALID_HANDLE);
@@ -181,9 +207,13 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   const std::vector<std::uint8_t> request = in ? std::vector<std::uint8_t>(inBytes, inBytes + inSize)
                                                : std::vector<std::uint8_t>{};
   Open* o = Find(handle);
+  if (o && o->kind == Kind::Volume) return VolumeIoctl(handle, *o, code, out, out ? outSize : 0, returned, detail);
   IoctlResult r{false, win::ERROR_INVALID_HANDLE, 0};
   if (o && o->kind == Kind::Drive) {
-    if (const SimDrive* d = DriveAt(o->drive))
+    const SimDrive* d = DriveAt(o->drive);
+    if (d && d->runtime.media.unplugged)
+      r = {false, d->media.unplug->error, 0};
+    else if (d)
       r = DriveIoctl(*d, o->access, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
                      static_cast<std::uint8_t*>(out), out ? outSize : 0);
   } else if (o) {
@@ -200,23 +230,55 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
 
 bool SimPlatform::SetFilePointerEx(win::Handle handle, std::int64_t distance, std::int64_t* newPosition,
                                    std::uint32_t moveMethod) {
-  Log("SetFilePointerEx", std::to_string(distance) + " method=" + std::to_string(moveMethod), 0, handle);
+  std::string detail = std::to_string(distance) + " method=" + std::to_string(moveMethod);
   Open* o = Find(handle);
-  if (!o) return Fail(win::ERROR_INVALID_HANDLE);
-  if (moveMethod != win::FILE_BEGIN || distance < 0) return Fail(win::ERROR_INVALID_PARAMETER);
+  std::uint32_t error = 0;
+  if (!o) error = win::ERROR_INVALID_HANDLE;
+  else if (moveMethod != win::FILE_BEGIN || distance < 0) error = win::ERROR_INVALID_PARAMETER;
+  else if (o->kind == Kind::Drive) {
+    const SimDrive* d = DriveAt(o->drive);
+    if (d->runtime.media.unplugged) error = d->media.unplug->error;
+    for (const MediaFault& f : d->media.seekFails)
+      if (!error && f.offset == distance) error = f.error;
+  }
+  if (error) {
+    Log("SetFilePointerEx", detail + " -> failed error=" + std::to_string(error), 0, handle);
+    return Fail(error);
+  }
+  Log("SetFilePointerEx", detail, 0, handle);
   o->position = distance;
   if (newPosition) *newPosition = distance;
   lastError_ = 0;
   return true;
 }
 
+bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done) {
+  Open& o = *Find(handle);
+  const SimDrive& d = *DriveAt(o.drive);
+  std::string detail = "offset=" + std::to_string(o.position) + " " + std::to_string(size) + " bytes";
+  const char* call = write ? "WriteFile" : "ReadFile";
+  MediaResult r;
+  if (!(o.access & (write ? win::GENERIC_WRITE : win::GENERIC_READ))) r.error = win::ERROR_ACCESS_DENIED;
+  else if (d.bytesPerSector && (o.position % d.bytesPerSector || size % d.bytesPerSector)) r.error = win::ERROR_INVALID_PARAMETER;
+  else if (write) r = MediaWrite(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<const std::uint8_t*>(data), size);
+  else r = MediaRead(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<std::uint8_t*>(data), size);
+  clock_.Busy(r.busyUs);
+  Log(call, detail + (r.ok ? " -> ok" : " -> failed error=" + std::to_string(r.error)), 0, handle);
+  if (!r.ok) return Fail(r.error);
+  o.position += size;
+  if (done) *done = size;
+  lastError_ = 0;
+  return true;
+}
+
 bool SimPlatform::WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) {
-  Log("WriteFile", std::to_string(size) + " bytes", 0, handle);
   if (written) *written = 0;
   Open* o = Find(handle);
+  if (o && o->kind == Kind::Drive) return DriveTransfer(handle, true, const_cast<void*>(data), size, written);
+  Log("WriteFile", std::to_string(size) + " bytes", 0, handle);
   if (!o) return Fail(win::ERROR_INVALID_HANDLE);
   if (!(o->access & win::GENERIC_WRITE)) return Fail(win::ERROR_ACCESS_DENIED);
-  if (o->kind != Kind::File) return Fail(win::ERROR_INVALID_FUNCTION);  // disk writes arrive with the format engine
+  if (o->kind != Kind::File) return Fail(win::ERROR_INVALID_FUNCTION);
   std::string& content = files_[o->path].content;
   const auto pos = static_cast<std::size_t>(o->position);
   if (content.size() < pos + size) content.resize(pos + size);
@@ -229,9 +291,10 @@ bool SimPlatform::WriteFile(win::Handle handle, const void* data, std::uint32_t 
 }
 
 bool SimPlatform::ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) {
-  Log("ReadFile", std::to_string(size) + " bytes", 0, handle);
   if (read) *read = 0;
   Open* o = Find(handle);
+  if (o && o->kind == Kind::Drive) return DriveTransfer(handle, false, data, size, read);
+  Log("ReadFile", std::to_string(size) + " bytes", 0, handle);
   if (!o) return Fail(win::ERROR_INVALID_HANDLE);
   if (!(o->access & win::GENERIC_READ)) return Fail(win::ERROR_ACCESS_DENIED);
   if (o->kind != Kind::File) return Fail(win::ERROR_INVALID_FUNCTION);
@@ -241,6 +304,24 @@ bool SimPlatform::ReadFile(win::Handle handle, void* data, std::uint32_t size, s
   if (n) std::memcpy(data, content.data() + pos, n);
   o->position += static_cast<std::int64_t>(n);
   if (read) *read = static_cast<std::uint32_t>(n);
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::FlushFileBuffers(win::Handle handle) {
+  Open* o = Find(handle);
+  std::uint32_t error = 0;
+  if (!o) error = win::ERROR_INVALID_HANDLE;
+  else if (o->kind == Kind::Volume) error = win::ERROR_INVALID_FUNCTION;
+  else if (o->kind == Kind::Drive) {
+    const SimDrive& d = *DriveAt(o->drive);
+    if (d.runtime.media.unplugged) error = d.media.unplug->error;
+    else if (!(o->access & win::GENERIC_WRITE)) error = win::ERROR_ACCESS_DENIED;
+    else if (d.media.flushError) error = *d.media.flushError;
+  }
+  Log("FlushFileBuffers", Hex32(static_cast<std::uint64_t>(handle)) +
+                              (error ? " -> failed error=" + std::to_string(error) : " -> ok"), 0, handle);
+  if (error) return Fail(error);
   lastError_ = 0;
   return true;
 }
@@ -260,10 +341,81 @@ std::u16string SimPlatform::SystemMessage(std::uint32_t code) {
 }
 
 std::uint32_t SimPlatform::GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) {
-  Log("GetLogicalDriveStringsW", std::to_string(bufferLength));
-  (void)buffer;
+  std::u16string list;
+  for (const SimVolume& v : sc_.volumes) list += v.root + u'\0';
+  const auto needed = static_cast<std::uint32_t>(list.size());  // without the final NUL
   lastError_ = 0;
-  return 0;  // volumes arrive with the format engine
+  // Like Windows: when the list and its final NUL do not fit, nothing is written
+  // and the size needed is returned.
+  if (needed + 1 > bufferLength || !buffer) {
+    Log("GetLogicalDriveStringsW", std::to_string(bufferLength) + " -> " + std::to_string(needed + 1) + " needed");
+    return needed + 1;
+  }
+  std::copy(list.begin(), list.end(), buffer);
+  buffer[needed] = 0;
+  Log("GetLogicalDriveStringsW", std::to_string(bufferLength) + " -> " + std::to_string(needed));
+  return needed;
+}
+
+// --- volumes --------------------------------------------------------------------------------
+
+bool SimPlatform::VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
+                              std::uint32_t* returned, const std::string& detail) {
+  constexpr std::uint32_t kGetDeviceNumber = 0x002D1080, kLock = 0x00090018, kDismount = 0x00090020,
+                          kExtendedIo = 0x00090083;
+  const SimVolume& v = sc_.volumes[o.drive];
+  VolumeState& state = volumes_[o.drive];
+  std::uint32_t error = 0, bytes = 0;
+  auto failure = [&](VolumeRequest r) { return v.Failure(r).value_or(0); };
+  switch (code) {
+    case kGetDeviceNumber:
+      if ((error = failure(VolumeRequest::Query))) break;
+      if (outSize < 12 || !out) {
+        error = win::ERROR_INSUFFICIENT_BUFFER;
+        break;
+      }
+      {
+        std::span<std::uint8_t> answer(static_cast<std::uint8_t*>(out), outSize);
+        rec::Put32(answer, 0, v.deviceType);
+        rec::Put32(answer, 4, v.deviceNumber);
+        rec::Put32(answer, 8, v.partition);
+      }
+      bytes = 12;
+      break;
+    case kLock:
+      if ((error = failure(VolumeRequest::Lock))) break;
+      if (state.lockedBy != 0 && state.lockedBy != handle) error = win::ERROR_ACCESS_DENIED;
+      else state.lockedBy = handle;
+      break;
+    case kDismount:
+      if ((error = failure(VolumeRequest::Dismount))) break;
+      state.dismounted = true;
+      break;
+    case kExtendedIo:
+      error = failure(VolumeRequest::ExtendedIo);
+      break;
+    default:
+      error = win::ERROR_INVALID_FUNCTION;
+  }
+  if (returned) *returned = error ? 0 : bytes;
+  lastError_ = error;
+  Log("DeviceIoControl", detail + " " + Utf16ToUtf8(v.root) +
+                             (error ? " -> failed error=" + std::to_string(error) : " -> ok returned=" + std::to_string(bytes)),
+      code, handle);
+  return error == 0;
+}
+
+const MediaState* SimPlatform::Media(std::uint32_t driveNumber) const {
+  const SimDrive* d = DriveAt(driveNumber);
+  return d ? &d->runtime.media : nullptr;
+}
+
+bool SimPlatform::VolumeLocked(std::size_t index) const { return volumes_.at(index).lockedBy != 0; }
+
+std::size_t SimPlatform::OpenVolumeHandles() const {
+  std::size_t n = 0;
+  for (const auto& [h, o] : handles_) n += o.kind == Kind::Volume;
+  return n;
 }
 
 // --- time ---------------------------------------------------------------------------------

@@ -29,6 +29,12 @@ class SimPlatform : public win::Platform {
   std::size_t OpenHandleCount() const { return handles_.size(); }
   std::optional<std::string> FileContent(const std::u16string& path) const;
   std::vector<std::u16string> ShellExecuted() const { return shellExecuted_; }
+  // What a drive's medium holds now (nullptr: no such drive).
+  const MediaState* Media(std::uint32_t driveNumber) const;
+  // Whether volume `index` (of the scenario's list) is locked, dismounted, open.
+  bool VolumeLocked(std::size_t index) const;
+  bool VolumeDismounted(std::size_t index) const { return volumes_.at(index).dismounted; }
+  std::size_t OpenVolumeHandles() const;
 
   win::Handle CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                           std::uint32_t creationDisposition, std::uint32_t flags) override;
@@ -39,6 +45,7 @@ class SimPlatform : public win::Platform {
                         std::uint32_t moveMethod) override;
   bool WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) override;
   bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
+  bool FlushFileBuffers(win::Handle handle) override;
   bool CreateDirectoryW(std::u16string_view path) override;
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;
@@ -83,10 +90,10 @@ class SimPlatform : public win::Platform {
   static constexpr win::ProcAddress kTaskDialogEntry = 0x73F2AB10;
 
  private:
-  enum class Kind { Drive, File };
+  enum class Kind { Drive, File, Volume };
   struct Open {
     Kind kind;
-    std::uint32_t drive = 0;
+    std::uint32_t drive = 0;  // drive number, or volume index
     std::u16string path;
     std::uint32_t access = 0;
     std::uint32_t share = 0;
@@ -100,6 +107,10 @@ class SimPlatform : public win::Platform {
            const void* input = nullptr, std::uint32_t inputSize = 0);
   bool Fail(std::uint32_t error);
   const SimDrive* DriveAt(std::uint32_t number) const;
+  win::Handle OpenVolume(std::u16string_view path, std::uint32_t access, std::uint32_t share, std::string detail);
+  bool VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
+                   std::uint32_t* returned, const std::string& detail);
+  bool DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done);
   Open* Find(win::Handle h);
   static std::u16string FileKey(std::u16string_view path);
   std::filesystem::path HostPath(const std::u16string& key) const;
@@ -119,6 +130,11 @@ class SimPlatform : public win::Platform {
   std::uintptr_t nextGdiObject_ = 0x0A010000;
   std::set<std::uintptr_t> liveGdi_;
   std::vector<std::u16string> shellExecuted_;
+  struct VolumeState {
+    win::Handle lockedBy = 0;
+    bool dismounted = false;
+  };
+  std::vector<VolumeState> volumes_;
 };
 
 } // namespace trv::sim

@@ -115,6 +115,8 @@ bool Win32Platform::ReadFile(win::Handle handle, void* data, std::uint32_t size,
   return ok != FALSE;
 }
 
+bool Win32Platform::FlushFileBuffers(win::Handle handle) { return ::FlushFileBuffers(H(handle)) != FALSE; }
+
 bool Win32Platform::CreateDirectoryW(std::u16string_view path) {
   const std::wstring p = Wide(path);
   return ::CreateDirectoryW(p.c_str(), nullptr) != FALSE;

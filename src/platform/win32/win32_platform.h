@@ -23,6 +23,7 @@ class Win32Platform : public win::Platform {
                         std::uint32_t moveMethod) override;
   bool WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) override;
   bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
+  bool FlushFileBuffers(win::Handle handle) override;
   bool CreateDirectoryW(std::u16string_view path) override;
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;

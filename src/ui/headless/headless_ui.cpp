@@ -44,22 +44,34 @@ void HeadlessUi::Show(Form& form) {
 
 void HeadlessUi::Hide(Form& form) { form.SetVisibleState(false); }
 
-int HeadlessUi::TakeAnswer(const char* fallback) {
-  if (const Action* next = user_.Peek(); next && next->verb == "answer") return AnswerCode(user_.Take().args[0]);
+int HeadlessUi::TakeAnswer(const char* fallback, const std::vector<int>& offered) {
+  const Action* next = user_.Peek();
+  if (!next || next->verb != "answer") return AnswerCode(fallback);
+  const Action a = user_.Take();
+  const int answer = AnswerCode(a.args[0]);
+  if (std::find(offered.begin(), offered.end(), answer) != offered.end()) return answer;
+  // A button the box does not have cannot be pressed: the box is closed as if unscripted.
+  problems_.push_back("\"" + a.text + "\": the box has no " + a.args[0] + " button");
   return AnswerCode(fallback);
 }
 
 int HeadlessUi::MessageBox(win::WindowHandle, std::u16string_view text, std::u16string_view caption,
                            std::uint32_t flags) {
-  const bool okOnly = (flags & 0xF) == 0;
-  int answer = TakeAnswer(okOnly ? "ok" : "cancel");
-  if (okOnly) answer = 1;  // an OK box has one answer, whatever was scripted
+  static const std::vector<int> kSets[] = {{1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2}};
+  const std::uint32_t set = flags & 0xF;
+  const std::vector<int>& offered = set < 6 ? kSets[set] : kSets[0];
+  const bool okOnly = set == 0;
+  const int answer = TakeAnswer(okOnly ? "ok" : (set == 4 ? "no" : "cancel"), offered);
   boxes_.push_back({"MessageBox", std::u16string(caption), {}, std::u16string(text), flags, 0, answer});
   return answer;
 }
 
 int HeadlessUi::MessageDialog(std::u16string_view text, DialogType type, unsigned buttons) {
-  const int answer = TakeAnswer("cancel");
+  std::vector<int> offered;
+  const std::pair<unsigned, int> kButtons[] = {{kDlgYes, 6}, {kDlgNo, 7}, {kDlgOk, 1}, {kDlgCancel, 2}, {kDlgAbort, 3}, {kDlgRetry, 4}};
+  for (const auto& [flag, code] : kButtons)
+    if (buttons & flag) offered.push_back(code);
+  const int answer = TakeAnswer("cancel", offered);
   boxes_.push_back({"MessageDialog", {}, {}, std::u16string(text), static_cast<std::uint32_t>(type),
                     static_cast<std::int32_t>(buttons), answer});
   return answer;
@@ -69,14 +81,35 @@ std::int32_t HeadlessUi::CallTaskDialog(win::ProcAddress, win::WindowHandle, std
                                         std::u16string_view instruction, std::u16string_view content,
                                         std::int32_t buttons, std::int32_t icon, std::int32_t* pressed) {
   // Closing a task dialog without a choice presses Cancel.
-  const int answer = TakeAnswer("cancel");
+  std::vector<int> offered{2};
+  const std::pair<std::int32_t, int> kButtons[] = {{1, 1}, {2, 6}, {4, 7}, {16, 4}, {32, 8}};
+  for (const auto& [flag, code] : kButtons)
+    if (buttons & flag) offered.push_back(code);
+  const int answer = TakeAnswer("cancel", offered);
   boxes_.push_back({"TaskDialog", std::u16string(title), std::u16string(instruction), std::u16string(content),
                     static_cast<std::uint32_t>(icon), buttons, answer});
   if (pressed) *pressed = answer;
   return 0;  // S_OK
 }
 
-void HeadlessUi::ProcessMessages() {}
+void HeadlessUi::ProcessMessages() {
+  // A `wait N` lets N pumps pass; the action after it is taken at the last one,
+  // in the window whose loop runs (Stop during a format run, for example).
+  const Action* next = user_.Peek();
+  if (!next || next->verb != "wait" || running_.empty() || terminated_) return;
+  if (waitLeft_ == 0) waitLeft_ = std::stoi(next->args[0]);
+  if (--waitLeft_ > 0) return;
+  user_.Take();
+  if (const Action* then = user_.Peek(); then && then->verb != "wait" && then->verb != "answer")
+    Act(*running_.back(), user_.Take());
+}
+
+void HeadlessUi::WaitEndedOutsidePump(const Action& wait) {
+  const int passed = waitLeft_ ? std::stoi(wait.args[0]) - waitLeft_ : 0;
+  problems_.push_back("\"" + wait.text + "\": the program pumped messages " + std::to_string(passed) +
+                      " time(s), then stopped waiting for input");
+  waitLeft_ = 0;
+}
 
 void HeadlessUi::CloseByUser(Form& form) {
   if (!form.closable) return;
@@ -95,6 +128,11 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     }
     return c;
   };
+  auto rowExists = [&](const ListView& list, const std::string& row) {
+    if (row == "none" || std::stoi(row) < static_cast<int>(list.items().size())) return true;
+    problems_.push_back("\"" + a.text + "\": " + list.name() + " has " + std::to_string(list.items().size()) + " row(s)");
+    return false;
+  };
   auto click = [&](Control* c) {
     if (!c) return;
     if (c->onClick) c->onClick();
@@ -111,12 +149,13 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     click(control(a.args[0]));
   } else if (a.verb == "dblclick") {
     Control* c = control(a.args[0]);
-    if (auto* list = dynamic_cast<ListView*>(c); list && a.args.size() > 1)
-      list->Select(a.args[1] == "none" ? -1 : std::stoi(a.args[1]));
+    auto* list = dynamic_cast<ListView*>(c);
+    if (list && a.args.size() > 1 && !rowExists(*list, a.args[1])) return;
+    if (list && a.args.size() > 1) list->Select(a.args[1] == "none" ? -1 : std::stoi(a.args[1]));
     if (c && c->onDblClick) c->onDblClick();
   } else if (a.verb == "select") {
     auto* list = dynamic_cast<ListView*>(control(a.args[0]));
-    if (!list) return;
+    if (!list || !rowExists(*list, a.args[1])) return;
     list->Select(a.args[1] == "none" ? -1 : std::stoi(a.args[1]));
     if (list->selected() >= 0) list->SetFocusedItem(list->selected());
     if (list->onClick) list->onClick();
@@ -144,6 +183,8 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     if (auto* pages = dynamic_cast<PageControl*>(control("pages"))) pages->SetActivePage(std::stoi(a.args[0]));
   } else if (a.verb == "answer") {
     problems_.push_back("\"" + a.text + "\": no box or dialog was waiting for an answer");
+  } else if (a.verb == "wait") {
+    WaitEndedOutsidePump(a);
   }
 }
 
@@ -152,14 +193,17 @@ int HeadlessUi::ShowModal(Form& form) {
   form.modal = true;
   form.modalResult = 0;
   form.SetVisibleState(true);
+  running_.push_back(&form);
   // The process may end inside the loop (an error box): the window goes with it.
   struct Restore {
     Form& form;
+    std::vector<Form*>& running;
     ~Restore() {
       form.modal = false;
       form.SetVisibleState(false);
+      running.pop_back();
     }
-  } restore{form};
+  } restore{form, running_};
   form.FormShow();
   for (;;) {
     if (terminated_) break;
@@ -187,6 +231,7 @@ void HeadlessUi::RunMessageLoop(Form& mainForm) {
   mainForm.FormShow();
   if (terminated_) return;
   mainForm.SetVisibleState(true);
+  running_.push_back(&mainForm);
   while (!terminated_ && !user_.Empty()) {
     Act(mainForm, user_.Take());
     if (mainForm.modalResult != 0) break;  // the user closed the main window

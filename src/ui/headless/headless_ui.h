@@ -32,6 +32,7 @@ class HeadlessUi : public UiServices {
   std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
                               std::u16string_view instruction, std::u16string_view content, std::int32_t buttons,
                               std::int32_t icon, std::int32_t* pressed) override;
+  void Close(Form& form) override { CloseByUser(form); }
   void ProcessMessages() override;
   void Terminate() override { terminated_ = true; }
   bool Terminated() const override { return terminated_; }
@@ -50,8 +51,10 @@ class HeadlessUi : public UiServices {
  private:
   void Act(Form& form, const Action& action);
   void CloseByUser(Form& form);
-  int TakeAnswer(const char* fallback);
+  // The scripted answer to a box offering `offered` (IDxxx codes), or `fallback`.
+  int TakeAnswer(const char* fallback, const std::vector<int>& offered);
   void NoteShown(Form& form);
+  void WaitEndedOutsidePump(const Action& wait);
 
   ScriptedUser user_;
   bool terminated_ = false;
@@ -59,6 +62,8 @@ class HeadlessUi : public UiServices {
   std::vector<ShownBox> boxes_;
   std::vector<Form*> formsShown_;
   std::vector<std::string> problems_;
+  std::vector<Form*> running_;  // the forms whose loops run, innermost last
+  int waitLeft_ = 0;            // message pumps still to pass for the `wait` at the head of the script
 };
 
 } // namespace trv::ui

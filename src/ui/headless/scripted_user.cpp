@@ -7,7 +7,12 @@ namespace trv::ui {
 namespace {
 
 const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
-                              "close",  "answer",  "mouse", "tab",      "check"};
+                              "close",  "answer",  "mouse", "tab",      "check", "wait"};
+
+// What a script can name: the selection list holds at most 15 disks, and the
+// main window has three pages.
+constexpr int kListRows = 15;
+constexpr int kPages = 3;
 
 Action ParseAction(const std::string& text) {
   std::istringstream in(text);
@@ -19,7 +24,7 @@ Action ParseAction(const std::string& text) {
   for (const char* v : kVerbs) known = known || a.verb == v;
   if (!known) throw ScriptError("unknown action \"" + text + "\"");
   const std::size_t need = (a.verb == "click" || a.verb == "dblclick" || a.verb == "answer" || a.verb == "tab" ||
-                            a.verb == "check")
+                            a.verb == "check" || a.verb == "wait")
                                ? 1
                            : (a.verb == "select" || a.verb == "key" || a.verb == "mouse") ? 2
                                                                                           : 0;
@@ -28,10 +33,15 @@ Action ParseAction(const std::string& text) {
   auto isIndex = [](const std::string& s) {
     return !s.empty() && s.size() <= 6 && s.find_first_not_of("0123456789") == std::string::npos;
   };
-  if ((a.verb == "select" || (a.verb == "dblclick" && a.args.size() > 1)) && a.args[1] != "none" && !isIndex(a.args[1]))
-    throw ScriptError("action \"" + text + "\": expected a row number or none, got \"" + a.args[1] + "\"");
-  if (a.verb == "tab" && !isIndex(a.args[0]))
-    throw ScriptError("action \"" + text + "\": expected a page number, got \"" + a.args[0] + "\"");
+  if ((a.verb == "select" || (a.verb == "dblclick" && a.args.size() > 1)) && a.args[1] != "none" &&
+      (!isIndex(a.args[1]) || std::stoi(a.args[1]) >= kListRows))
+    throw ScriptError("action \"" + text + "\": expected a row number from 0 to " + std::to_string(kListRows - 1) +
+                      " or none, got \"" + a.args[1] + "\"");
+  if (a.verb == "tab" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) >= kPages))
+    throw ScriptError("action \"" + text + "\": expected a page number from 0 to " + std::to_string(kPages - 1) +
+                      ", got \"" + a.args[0] + "\"");
+  if (a.verb == "wait" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) < 1))
+    throw ScriptError("action \"" + text + "\": expected a number of message pumps from 1, got \"" + a.args[0] + "\"");
   if (a.verb == "key" && a.args[1] != "Escape" && a.args[1] != "Esc" && a.args[1] != "Enter" && a.args[1] != "Return" &&
       !isIndex(a.args[1]))
     throw ScriptError("action \"" + text + "\": unknown key \"" + a.args[1] + "\"");

@@ -342,6 +342,10 @@ void FormWindow::FormChanged(ui::Form& form) {
   for (Item& item : items_) Sync(item, false);
 }
 
+void FormWindow::FocusRequested(Control& control) {
+  if (const HWND h = HandleOf(control); h && hwnd_ && ::IsWindowVisible(hwnd_)) ::SetFocus(h);
+}
+
 void FormWindow::ControlChanged(Control& control) {
   if (!alive_ || !hwnd_) return;
   Item* item = ItemOf(control);

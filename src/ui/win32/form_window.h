@@ -42,6 +42,7 @@ class FormWindow : public ui::FormObserver {
   // ui::FormObserver
   void ControlChanged(ui::Control& control) override;
   void FormChanged(ui::Form& form) override;
+  void FocusRequested(ui::Control& control) override;
 
   // Keyboard handling the message loops do before dispatching: Tab moves the
   // focus, Enter presses the default button, Alt+letter the button with that

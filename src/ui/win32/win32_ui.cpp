@@ -186,6 +186,11 @@ void Win32Ui::Dispatch(MSG& msg) {
   ::DispatchMessageW(&msg);
 }
 
+void Win32Ui::Close(ui::Form& form) {
+  // Through the window's own message, so that it arrives like the frame's button.
+  if (const HWND hwnd = WindowOf(form).hwnd()) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
 void Win32Ui::ProcessMessages() {
   MSG msg;
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

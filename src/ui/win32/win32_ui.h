@@ -30,6 +30,7 @@ class Win32Ui : public ui::UiServices {
   std::int32_t CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
                               std::u16string_view instruction, std::u16string_view content, std::int32_t buttons,
                               std::int32_t icon, std::int32_t* pressed) override;
+  void Close(ui::Form& form) override;
   void ProcessMessages() override;
   void Terminate() override;
   bool Terminated() const override { return terminated_; }

@@ -1,0 +1,49 @@
+#include "app/format_tab.h"
+
+#include "app/app.h"
+#include "app/logs.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::app {
+
+void FormatTabObserver::Log(const std::u16string& message) { AddToLog(app_, message); }
+
+void FormatTabObserver::LogBare(const std::u16string& line) { app_.FmMain.Log_BenchMark.AddLine(line); }
+
+void FormatTabObserver::ShowProgress(const format::BlockProgress& progress) {
+  TFmMain& m = app_.FmMain;
+  m.pbCurrentTask.SetPosition(progress.barPosition);
+  m.lbCurrentPercent.SetCaption(DecimalText(static_cast<std::int64_t>(progress.percent)) + u"% complete");
+  m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
+}
+
+void FormatTabObserver::ShowSpeed(const std::u16string& text) { app_.FmMain.lbSpeed.SetCaption(text); }
+
+std::u16string FormatTabObserver::SpeedShown() { return app_.FmMain.lbSpeed.caption(); }
+
+void FormatTabObserver::ShowComplete() { app_.FmMain.pbCurrentTask.SetPosition(100); }
+
+void FormatTabObserver::ProcessMessages() {
+  app_.ui.ProcessMessages();
+  // The system or the user ending the program stops the run at the next block.
+  if (app_.ui.Terminated()) app_.StopRequested = true;
+}
+
+void FormatTabObserver::FormatStarting() {
+  TFmMain& m = app_.FmMain;
+  m.btStop.SetEnabled(true);
+  m.FocusControl(m.btStop);
+}
+
+void FormatTabObserver::FormatRunning() { app_.FmMain.pbCurrentTask.SetState(ui::ProgressState::Normal); }
+
+void FormatTabObserver::FormatEnded(const format::EraseResult& result) {
+  TFmMain& m = app_.FmMain;
+  // A run that left bytes unwritten ends in the bar's error state.
+  m.pbCurrentTask.SetState(result.outcome == format::EraseOutcome::CompletedWithErrors ? ui::ProgressState::Error
+                                                                                       : ui::ProgressState::Paused);
+  m.btStop.SetEnabled(false);
+}
+
+} // namespace trv::app

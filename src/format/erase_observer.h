@@ -1,0 +1,79 @@
+// What an erase reports to whoever drives it: the window program's format tab
+// or a console. The engine never touches a window control.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace trv::format {
+
+// A byte range [begin, end) of the disk.
+struct Span {
+  std::int64_t begin = 0;
+  std::int64_t end = 0;
+  std::int64_t Bytes() const { return end - begin; }
+  bool operator==(const Span&) const = default;
+};
+
+enum class EraseOutcome {
+  Completed,            // every byte of every area written and flushed
+  CompletedWithErrors,  // the run went to the end, but bytes were left unwritten or the flush failed
+  Cancelled,            // the user stopped it
+  Terminated,           // the device went away
+};
+
+struct EraseResult {
+  EraseOutcome outcome = EraseOutcome::Completed;
+  std::vector<Span> areas;      // what the run set out to write
+  std::vector<Span> written;    // what was written, merged
+  std::vector<Span> unwritten;  // what failed, merged (at most the failing 64 KiB pieces)
+  std::int64_t bytesWritten = 0;
+  std::int64_t endOffset = 0;   // where the run stopped (cancelled or terminated), else the end of the last area
+  bool flushed = false;         // FlushFileBuffers ran and succeeded
+  std::uint32_t flushError = 0;
+};
+
+// The state of one block as it begins.
+struct BlockProgress {
+  int barPosition = 0;       // rounded percentage of the run, before the 100 cap
+  int percent = 0;           // the same, at most 100
+  std::int64_t sector = 0;   // the sector at the end of the block
+  std::int64_t offset = 0;   // where the block starts
+  std::int64_t blockSize = 0;
+};
+
+class EraseObserver {
+ public:
+  virtual ~EraseObserver() = default;
+  // An activity log line; the observer adds its time stamp.
+  virtual void Log(const std::u16string& message) = 0;
+  // A line added as it stands, without a time stamp.
+  virtual void LogBare(const std::u16string& line) = 0;
+  virtual void ShowProgress(const BlockProgress& progress) = 0;
+  virtual void ShowSpeed(const std::u16string& text) = 0;
+  // What the speed display shows now (the last speed of this run, or what it held before).
+  virtual std::u16string SpeedShown() = 0;
+  // The run covered everything: the progress display goes to its end.
+  virtual void ShowComplete() = 0;
+  // Lets the user act (Stop); called once before the loop and once per block.
+  virtual void ProcessMessages() = 0;
+  // Around the zero-fill loop: before "Formatting... " is logged, right after it,
+  // and when the loop has returned.
+  virtual void FormatStarting() {}
+  virtual void FormatRunning() {}
+  virtual void FormatEnded(const EraseResult& result) { (void)result; }
+};
+
+// Everything an erase works with besides the disk itself.
+struct FormatContext {
+  win::Platform& platform;
+  EraseObserver& observer;
+  bool debugMode = false;
+  bool& stopRequested;                     // set by Stop, read once per block
+  std::vector<win::Handle>& volumeHandles; // volumes locked for the run
+  char16_t decimalSeparator = u'.';
+};
+
+} // namespace trv::format

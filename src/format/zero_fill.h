@@ -1,0 +1,35 @@
+// The zero-fill loop: writes zeros over the disk from offset 0 (or, for a quick
+// wipe, over the partition tables at both ends) in blocks that grow with the
+// measured speed, reporting progress and speed per block and taking Stop in.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "format/erase_observer.h"
+
+namespace trv::format {
+
+inline constexpr std::int64_t kZeroBufferSize = 33'554'432;   // 32 MiB, also the largest block
+inline constexpr std::int64_t kQuickWipeBytes = 10'240'000;   // 20,000 sectors of 512 bytes
+inline constexpr std::int64_t kBackupTableBytes = 1'048'576;  // the end of the disk a quick wipe also clears
+inline constexpr std::int64_t kInitialBlockSize = 65'536;
+inline constexpr std::int64_t kRetryPieceSize = 65'536;       // a failed block is tried again in these
+
+// The disk a run writes: an open handle and its size.
+struct EraseTarget {
+  win::Handle handle = win::kInvalidHandle;
+  std::int64_t sectors = 0;
+  std::int64_t sectorSize = 0;
+};
+
+// The byte ranges a run writes: the whole disk, or for a quick wipe its first
+// 10,240,000 bytes and its last MiB (where a GPT keeps its backup).
+std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe);
+
+// Moves the handle's file pointer to `offset`; the new position, or -1.
+std::int64_t SeekDevice(win::Platform& platform, win::Handle handle, std::int64_t offset);
+
+// Runs to completion, cancellation or termination and says which.
+EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe);
+
+} // namespace trv::format

@@ -1,0 +1,120 @@
+#include "platform/sim/sim_media.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sim/json_fields.h"
+#include "platform/win_types.h"
+
+namespace trv::sim {
+
+using jf::json;
+
+namespace {
+
+MediaFault ParseFault(const json& j, const std::string& where, bool withLength, std::uint32_t defaultError) {
+  if (withLength) jf::CheckKeys(j, where, {"offset", "length", "error"});
+  else jf::CheckKeys(j, where, {"offset", "error"});
+  if (!jf::Has(j, "offset")) jf::Fail(where, "offset", "missing");
+  MediaFault f;
+  f.offset = jf::Int(j, "offset", where, 0, 0, INT64_MAX);
+  f.length = withLength ? jf::Int(j, "length", where, 512, 1, INT64_MAX - f.offset) : 0;
+  f.error = static_cast<std::uint32_t>(jf::Int(j, "error", where, defaultError, 0, UINT32_MAX));
+  return f;
+}
+
+std::vector<MediaFault> ParseFaults(const json& j, const char* key, const std::string& where, bool withLength,
+                                    std::uint32_t defaultError) {
+  std::vector<MediaFault> out;
+  if (!jf::Has(j, key)) return out;
+  if (!j[key].is_array()) jf::Fail(where, key, "expected a list");
+  for (std::size_t i = 0; i < j[key].size(); ++i)
+    out.push_back(ParseFault(j[key][i], where + ": " + key + "[" + std::to_string(i) + "]", withLength, defaultError));
+  return out;
+}
+
+bool AllZero(const std::uint8_t* p, std::size_t n) {
+  static const std::uint8_t zeros[4096] = {};
+  while (n > 0) {
+    const std::size_t k = std::min(n, sizeof zeros);
+    if (std::memcmp(p, zeros, k) != 0) return false;
+    p += k;
+    n -= k;
+  }
+  return true;
+}
+
+} // namespace
+
+MediaSpec ParseMedia(const json& j, const std::string& where) {
+  jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
+                           "writeLatencyMicroseconds"});
+  MediaSpec m;
+  m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
+  if (jf::Has(j, "unplugAt")) m.unplug = ParseFault(j["unplugAt"], where + ": unplugAt", false, win::ERROR_DEV_NOT_EXIST);
+  m.seekFails = ParseFaults(j, "seekFails", where, false, win::ERROR_INVALID_PARAMETER);
+  if (jf::Has(j, "flushError"))
+    m.flushError = static_cast<std::uint32_t>(jf::Int(j, "flushError", where, 0, 0, UINT32_MAX));
+  for (const MediaFault& f : ParseFaults(j, "lyingAreas", where, true, 0)) m.lyingAreas.push_back({f.offset, f.offset + f.length});
+  m.megabytesPerSecond = static_cast<double>(jf::Int(j, "megabytesPerSecond", where, 100, 0, 1'000'000));
+  m.writeLatencyUs = jf::Int(j, "writeLatencyMicroseconds", where, 0, 0, 60'000'000);
+  return m;
+}
+
+MediaResult MediaWrite(const MediaSpec& spec, MediaState& state, std::int64_t length, std::int64_t offset,
+                       const std::uint8_t* data, std::uint32_t size) {
+  if (state.unplugged) return {false, spec.unplug->error, 0};
+  const std::int64_t end = offset + size;
+  if (spec.unplug && spec.unplug->offset >= offset && spec.unplug->offset < end) {
+    state.unplugged = true;
+    return {false, spec.unplug->error, 0};
+  }
+  if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
+  for (const MediaFault& bad : spec.badAreas)
+    if (bad.offset < end && offset < bad.offset + bad.length) return {false, bad.error, 0};
+  ++state.writes;
+  const std::int64_t busy =
+      spec.writeLatencyUs + (spec.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / spec.megabytesPerSecond) : 0);
+  // The parts of the write that take effect: all but the lying areas.
+  std::vector<ByteRange> effective{{offset, end}};
+  for (const ByteRange& lie : spec.lyingAreas) {
+    std::vector<ByteRange> next;
+    for (const ByteRange& r : effective) {
+      if (lie.end <= r.begin || r.end <= lie.begin) {
+        next.push_back(r);
+        continue;
+      }
+      if (r.begin < lie.begin) next.push_back({r.begin, lie.begin});
+      if (lie.end < r.end) next.push_back({lie.end, r.end});
+    }
+    effective = std::move(next);
+  }
+  for (const ByteRange& r : effective) {
+    const auto* p = data + (r.begin - offset);
+    state.changed.Add(r.begin, r.end);
+    if (AllZero(p, static_cast<std::size_t>(r.end - r.begin))) state.zero.Add(r.begin, r.end);
+    else state.zero.Remove(r.begin, r.end);  // other content is not kept
+  }
+  return {true, 0, busy};
+}
+
+MediaResult MediaRead(const MediaSpec& spec, const MediaState& state, std::int64_t length, std::int64_t offset,
+                      std::uint8_t* data, std::uint32_t size) {
+  if (state.unplugged) return {false, spec.unplug->error, 0};
+  const std::int64_t end = offset + size;
+  if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
+  for (std::int64_t o = offset; o < end; ++o) data[o - offset] = PatternByte(o);
+  for (const ByteRange& c : state.changed.List()) {
+    const std::int64_t b = std::max(c.begin, offset), e = std::min(c.end, end);
+    for (std::int64_t o = b; o < e; ++o) data[o - offset] ^= 0xFF;
+  }
+  for (const ByteRange& z : state.zero.List()) {
+    const std::int64_t b = std::max(z.begin, offset), e = std::min(z.end, end);
+    if (b < e) std::memset(data + (b - offset), 0, static_cast<std::size_t>(e - b));
+  }
+  const std::int64_t busy =
+      spec.writeLatencyUs + (spec.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / spec.megabytesPerSecond) : 0);
+  return {true, 0, busy};
+}
+
+} // namespace trv::sim

@@ -1,0 +1,59 @@
+// The medium of a simulated disk: a known, non-zero starting content (a function
+// of the offset), the byte ranges written since, the faults a scenario gives it,
+// and how long its writes take. Nothing is held per byte, so a 2 TB disk costs
+// nothing.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "platform/sim/byte_ranges.h"
+
+namespace trv::sim {
+
+struct MediaFault {
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+  std::uint32_t error = 0;
+};
+
+// What the scenario says about the medium.
+struct MediaSpec {
+  std::vector<MediaFault> badAreas;        // writes touching these fail with their error
+  std::optional<MediaFault> unplug;        // the write covering `offset` fails, and every later request
+  std::vector<MediaFault> seekFails;       // a seek to exactly `offset` fails
+  std::optional<std::uint32_t> flushError; // FlushFileBuffers fails with this
+  std::vector<ByteRange> lyingAreas;       // writes here report success and change nothing
+  double megabytesPerSecond = 100;         // 1,000,000 bytes; 0: writes take no time
+  std::int64_t writeLatencyUs = 0;         // per write, on top of the transfer time
+};
+
+MediaSpec ParseMedia(const nlohmann::json& j, const std::string& where);
+
+// The content a disk starts with: never zero, different from byte to byte.
+inline std::uint8_t PatternByte(std::int64_t offset) { return static_cast<std::uint8_t>(offset % 251 + 1); }
+
+// What the medium holds while the simulated PC runs.
+struct MediaState {
+  ByteRanges zero;      // bytes that read back as zero now
+  ByteRanges changed;   // bytes that no longer hold their starting content
+  std::int64_t writes = 0;
+  bool unplugged = false;
+};
+
+// How one write or read to the medium comes out.
+struct MediaResult {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::int64_t busyUs = 0;  // time the transfer takes
+};
+
+MediaResult MediaWrite(const MediaSpec& spec, MediaState& state, std::int64_t length, std::int64_t offset,
+                       const std::uint8_t* data, std::uint32_t size);
+MediaResult MediaRead(const MediaSpec& spec, const MediaState& state, std::int64_t length, std::int64_t offset,
+                      std::uint8_t* data, std::uint32_t size);
+
+} // namespace trv::sim
