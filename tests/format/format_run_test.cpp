@@ -1,0 +1,336 @@
+// Whole-program format runs on the simulated PC: the confirmed command, its log,
+// the volumes, and exactly which bytes of which disk end up zero.
+#include <gtest/gtest.h>
+
+#include "format/volume_lock.h"
+#include "format_support.h"
+
+using namespace trv::test;
+using trv::sim::ByteRange;
+using trv::ui::ProgressState;
+
+namespace {
+
+constexpr std::int64_t kDisk1Bytes = 500'107'862'016;  // the default PC's data disk
+constexpr std::int64_t kGiB = 1'073'741'824;
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t n) {
+  return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
+}
+
+// The journal's calls in order, as "call detail" texts.
+std::vector<std::string> Calls(const trv::app::HeadlessRun& run) {
+  std::vector<std::string> out;
+  for (const auto& e : run.platform->journal().entries()) out.push_back(e.call + " " + e.detail);
+  return out;
+}
+
+std::ptrdiff_t IndexOf(const std::vector<std::string>& calls, const std::string& start, std::ptrdiff_t from = 0) {
+  for (auto i = static_cast<std::size_t>(from); i < calls.size(); ++i)
+    if (calls[i].rfind(start, 0) == 0) return static_cast<std::ptrdiff_t>(i);
+  return -1;
+}
+
+void ExpectIdle(const trv::app::TFmMain& m) {
+  EXPECT_TRUE(m.btRunBenchmarks.enabled());
+  EXPECT_TRUE(m.btGetSmart.enabled());
+  EXPECT_TRUE(m.cbQuickWipe.enabled());
+  EXPECT_FALSE(m.btStop.enabled());
+}
+
+const std::vector<std::string> kBanner = {
+    " ",
+    "=================================================",
+    "Trevasso 4.12; https://trevasso.example.org/",
+    "Low level format: [1]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]",
+    "Device capacity: 976,773,168 sectors",
+    "Locking device... ",
+};
+
+} // namespace
+
+TEST(FormatRun, QuickWipeOfTheDataDiskClearsBothPartitionTablesAndNothingElse) {
+  auto run = Play(Scenario(), FormatScript(true));
+  const auto& m = run.app->FmMain;
+  std::vector<std::string> expected = kBanner;
+  expected.push_back("Formatting... ");
+  expected.push_back("Clearing the backup partition table: the last 1,048,576 bytes from offset 500,106,813,440");
+  expected.push_back("Average speed: " + U8(m.lbSpeed.caption()));
+  expected.push_back("Low-level format is complete.");
+  expected.push_back("");
+  expected.push_back("Remember to create new partitions.");
+  EXPECT_EQ(RunLog(run), expected);
+  for (const auto& line : Lines(m.Log_BenchMark)) EXPECT_TRUE(HasTimeStamp(line)) << line;
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 10'240'000}, {kDisk1Bytes - 1'048'576, kDisk1Bytes}}));
+  EXPECT_EQ(run.platform->Media(1)->changed.Bytes(), 10'240'000 + 1'048'576);
+  for (std::uint32_t other : {0u, 2u, 3u}) EXPECT_TRUE(run.platform->Media(other)->changed.Empty()) << other;
+
+  // E: and F: live on disk 1: locked and dismounted before the first write,
+  // released after the refresh request; the others were only asked their number.
+  const auto calls = Calls(run);
+  const auto firstWrite = IndexOf(calls, "WriteFile");
+  const auto refresh = IndexOf(calls, "DeviceIoControl code=0x70140");
+  ASSERT_GT(firstWrite, 0);
+  ASSERT_GT(refresh, firstWrite);
+  for (std::size_t v = 0; v < 5; ++v) {
+    EXPECT_FALSE(run.platform->VolumeLocked(v));
+    EXPECT_EQ(run.platform->VolumeDismounted(v), v == 2 || v == 3) << v;
+  }
+  const auto lockE = IndexOf(calls, "DeviceIoControl code=0x90018 in=0 out=0 E:\\ -> ok");
+  const auto lockF = IndexOf(calls, "DeviceIoControl code=0x90018 in=0 out=0 F:\\ -> ok");
+  EXPECT_TRUE(lockE > 0 && lockF > lockE && firstWrite > lockF);
+  EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u);
+  EXPECT_GT(IndexOf(calls, "CloseHandle", refresh), refresh);
+  EXPECT_GT(IndexOf(calls, "FlushFileBuffers"), IndexOf(calls, "WriteFile offset=500106813440"));
+
+  EXPECT_EQ(m.pbCurrentTask.position(), 100);
+  EXPECT_EQ(m.pbCurrentTask.state(), ProgressState::Paused);
+  EXPECT_EQ(U8(m.lbCurrentPercent.caption()), "100% complete");
+  EXPECT_EQ(U8(m.lbCurrentPosition.caption()), "Current sector: 976,773,168");
+  ExpectIdle(m);
+  EXPECT_FALSE(run.app->StopRequested);
+  EXPECT_TRUE(run.ui->problems().empty());
+}
+
+TEST(FormatRun, FullFormatZeroesTheWholeDiskWithTheDoublingBlockSchedule) {
+  // Fast enough that every 10 blocks take less than a second.
+  auto run = Play(PcWithDisk1(PlainDisk(1, kGiB / 512, {{"megabytesPerSecond", 100000}})), FormatScript(false));
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, kGiB}}));
+  const auto writes = Writes(run);
+  ASSERT_GT(writes.size(), 100u);
+  for (std::size_t i = 0; i < 19; ++i) EXPECT_EQ(writes[i].size, 65'536) << i;
+  EXPECT_EQ(writes[19].size, 131'072);  // block 20: the first window (blocks 10-19) was fast
+  EXPECT_EQ(writes[29].size, 262'144);
+  EXPECT_EQ(writes[89].size, 16'777'216);
+  EXPECT_EQ(writes[98].size, 16'777'216);
+  for (std::size_t i = 99; i + 1 < writes.size(); ++i) EXPECT_EQ(writes[i].size, 33'554'432) << i;
+  std::int64_t next = 0;
+  for (const auto& w : writes) {
+    EXPECT_TRUE(w.ok);
+    EXPECT_EQ(w.offset, next);
+    next += w.size;
+  }
+  EXPECT_EQ(next, kGiB);
+  EXPECT_LT(writes.back().size, 33'554'432);  // the shortened last block ends exactly at the end
+  EXPECT_EQ(Tail(RunLog(run), 3)[0], "Low-level format is complete.");
+  EXPECT_EQ(U8(run.app->FmMain.lbCurrentPercent.caption()), "100% complete");
+
+  // A disk whose 10 blocks take a second or more keeps its 64 KiB blocks.
+  auto slow = Play(PcWithDisk1(PlainDisk(1, 65'536, {{"megabytesPerSecond", 0}, {"writeLatencyMicroseconds", 100'000}})),
+                   FormatScript(false));
+  const auto slowWrites = Writes(slow);
+  ASSERT_EQ(slowWrites.size(), 512u);
+  for (const auto& w : slowWrites) EXPECT_EQ(w.size, 65'536);
+  EXPECT_EQ(U8(slow.app->FmMain.lbSpeed.caption()), "0.7 MB/s");  // 65,536 bytes per 100 ms
+}
+
+TEST(FormatRun, DecliningTheConfirmationChangesNothing) {
+  for (const char* answer : {"Cancel", "Close"}) {
+    std::string script = FormatScript(true);
+    script.replace(script.find("answer Yes"), 10, std::string("answer ") + answer);
+    auto run = Play(Scenario(), script);
+    const auto& m = run.app->FmMain;
+    ASSERT_EQ(run.ui->boxes().size(), 1u);
+    const auto& box = run.ui->boxes()[0];
+    EXPECT_EQ(box.kind, "TaskDialog");
+    EXPECT_EQ(U8(box.caption), "Warning");
+    EXPECT_EQ(U8(box.instruction), "All data on the selected device will be lost");
+    EXPECT_EQ(U8(box.text), "Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\n"
+                            "[1]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]");
+    EXPECT_EQ(box.flags, 84u);
+    EXPECT_EQ(box.buttons, 10);
+    EXPECT_TRUE(RunLog(run).empty());
+    EXPECT_TRUE(Writes(run).empty());
+    EXPECT_EQ(IndexOf(Calls(run), "GetLogicalDriveStringsW"), -1);
+    ExpectIdle(m);
+    EXPECT_TRUE(m.cbQuickWipe.checked());
+    EXPECT_EQ(m.pbCurrentTask.position(), 0);
+    EXPECT_EQ(m.pbCurrentTask.state(), ProgressState::Normal);
+    EXPECT_TRUE(m.lbCurrentPercent.caption().empty());
+  }
+}
+
+TEST(FormatRun, AVolumeInUseStopsTheRunBeforeAnyWriteAndEveryLockIsReleased) {
+  // The system disk: C: has open files, so its lock fails.
+  std::string script = FormatScript(true);
+  script.replace(script.find("DriveList 1"), 11, "DriveList 0");
+  auto run = Play(Scenario(), script);
+  auto log = RunLog(run);
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[3], "Low level format: [0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]");
+  EXPECT_EQ(log[5], "Locking device... ");
+  EXPECT_EQ(log[6], "Unable to lock device. Make sure you do not have open files on this device and try again. ");
+  EXPECT_TRUE(Writes(run).empty());
+  const auto calls = Calls(run);
+  const auto lockC = IndexOf(calls, "DeviceIoControl code=0x90018 in=0 out=0 C:\\ -> failed error=5");
+  ASSERT_GT(lockC, 0);
+  EXPECT_EQ(calls[static_cast<std::size_t>(lockC) + 1].rfind("CloseHandle", 0), 0u);  // closed at once
+  EXPECT_GT(IndexOf(calls, "DeviceIoControl code=0x70140", lockC), lockC);  // the refresh still happens
+  EXPECT_EQ(IndexOf(calls, "CreateFileW \\\\.\\D: access=0x80000000"), -1);  // D: is never reached
+  EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u);
+  ExpectIdle(run.app->FmMain);
+  EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Normal);
+
+  // The second of disk 1's volumes refuses: the first stays locked until the
+  // release after the refresh request.
+  auto patch = nlohmann::json::parse(trv::sim::DefaultScenarioJson());
+  patch["volumes"][3]["fail"] = {{"lock", 5}};
+  auto second = Play(Scenario({{"volumes", patch["volumes"]}}), FormatScript(true));
+  EXPECT_EQ(RunLog(second).back(), "Unable to lock device. Make sure you do not have open files on this device and try again. ");
+  EXPECT_TRUE(Writes(second).empty());
+  const auto c2 = Calls(second);
+  const auto lockE = IndexOf(c2, "DeviceIoControl code=0x90018 in=0 out=0 E:\\ -> ok");
+  const auto lockF = IndexOf(c2, "DeviceIoControl code=0x90018 in=0 out=0 F:\\ -> failed");
+  const auto refresh = IndexOf(c2, "DeviceIoControl code=0x70140");
+  ASSERT_TRUE(lockE > 0 && lockF > lockE && refresh > lockF);
+  EXPECT_EQ(c2[static_cast<std::size_t>(lockF) + 1].rfind("CloseHandle", 0), 0u);
+  EXPECT_EQ(c2[static_cast<std::size_t>(refresh) + 1].rfind("CloseHandle", 0), 0u);  // E:'s lock ends here
+  EXPECT_EQ(second.platform->OpenVolumeHandles(), 0u);
+  EXPECT_FALSE(second.platform->VolumeLocked(2));
+}
+
+TEST(FormatRun, DebugModeTracesEveryVolumeAndACdromNumberedLikeTheDiskIsLockedToo) {
+  auto patch = nlohmann::json::parse(trv::sim::DefaultScenarioJson());
+  patch["volumes"][0].erase("fail");  // C: can be locked here
+  std::string script = FormatScript(true);
+  script.replace(script.find("DriveList 1"), 11, "DriveList 0");
+  auto run = Play(Scenario({{"volumes", patch["volumes"]}}), "close; " + script, {u"--debug"});
+  auto log = RunLog(run);
+  const std::vector<std::string> expected = {
+      "Looking for partitions...", "Done.",
+      "Getting device data...", "Done.", "Found partition C:      DeviceType: 7   DeviceNumber: 0   Partition: 2",
+      "Locking \\\\.\\C:", "Got handle!", "Locking volume...", "Done.", "Dismounting volume...", "Done.",
+      "Extending I/O...", "Done.",
+      "Getting device data...", "Done.", "Found partition D:      DeviceType: 2   DeviceNumber: 0   Partition: 0",
+      "Locking \\\\.\\D:", "Got handle!", "Locking volume...", "Done.", "Dismounting volume...", "Done.",
+      "Extending I/O...", "Done.",
+      "Getting device data...", "Done.", "Found partition E:      DeviceType: 7   DeviceNumber: 1   Partition: 1",
+      "Getting device data...", "Done.", "Found partition F:      DeviceType: 7   DeviceNumber: 1   Partition: 2",
+      "Getting device data...", "Done.", "Found partition G:      DeviceType: 7   DeviceNumber: 2   Partition: 1",
+      "Formatting... "};
+  ASSERT_GE(log.size(), 6 + expected.size());
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 6, log.begin() + 6 + static_cast<std::ptrdiff_t>(expected.size())), expected);
+  EXPECT_TRUE(run.platform->VolumeDismounted(1));  // the DVD drive went offline with disk 0
+  EXPECT_EQ(ZeroRanges(run, 0).size(), 2u);
+
+  // Without debug mode the lock adds no line at all.
+  auto quiet = Play(Scenario({{"volumes", patch["volumes"]}}), script);
+  EXPECT_EQ(RunLog(quiet)[6], "Formatting... ");
+}
+
+TEST(FormatRun, DriveStringsLongerThanTheBufferLeaveNoVolumeToLock) {
+  nlohmann::json volumes = nlohmann::json::array();
+  for (int i = 0; i < 30; ++i)  // 30 roots of 40 characters: more than 1,024 in all
+    volumes.push_back({{"root", "\\\\?\\Volume{0000-" + std::to_string(1000 + i) + "-long-name-for-test}\\"}, {"deviceNumber", 1}});
+  auto run = Play(Scenario({{"volumes", volumes}}), "close; " + FormatScript(true), {u"--debug"});
+  const auto log = RunLog(run);
+  EXPECT_EQ(log[6], "Looking for partitions...");
+  EXPECT_EQ(log[7], "Done.");
+  EXPECT_EQ(log[8], "Formatting... ");
+  EXPECT_EQ(ZeroRanges(run, 1).size(), 2u);
+}
+
+TEST(FormatRun, BadAreasCostOnlyTheirFailing64KiBPiecesAndTheRunDoesNotClaimCompletion) {
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"badAreas", {{{"offset", 314'576'896}, {"length", 70'000}, {"error", 23}},
+                                              {{"offset", 700'000'256}, {"length", 512}, {"error", 1117}}}}};
+  auto run = Play(PcWithDisk1(PlainDisk(1, kGiB / 512, media)), FormatScript(false));
+  const auto& m = run.app->FmMain;
+  // Pieces [314,572,800, 314,703,872) and [699,990,016, 700,055,552) stay as they were.
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 314'572'800}, {314'703'872, 699'990'016}, {700'055'552, kGiB}}));
+  const auto log = RunLog(run);
+  std::vector<std::string> errors;
+  for (const auto& l : log)
+    if (l.rfind("Format Error occurred at offset ", 0) == 0) errors.push_back(l);
+  // Each failing block's line, then the pieces that failed again.
+  ASSERT_EQ(errors.size(), 5u);
+  EXPECT_EQ(errors[0], "Format Error occurred at offset 301,924,352   (23)");  // its 16 MiB block
+  EXPECT_EQ(errors[1], "Format Error occurred at offset 314,572,800   (23)");
+  EXPECT_EQ(errors[2], "Format Error occurred at offset 314,638,336   (23)");
+  EXPECT_EQ(errors[3].substr(errors[3].size() - 9), "   (1117)");
+  EXPECT_EQ(errors[4], "Format Error occurred at offset 699,990,016   (1117)");
+  const auto tail = Tail(log, 4);
+  EXPECT_EQ(tail[0], "Average speed: " + U8(m.lbSpeed.caption()));
+  EXPECT_EQ(tail[1], "Low-level format finished with errors: 196,608 bytes in 2 areas could not be written "
+                     "(first at offset 314,572,800).");
+  EXPECT_EQ(tail[2], "");
+  EXPECT_EQ(tail[3], "Remember to create new partitions.");
+  EXPECT_EQ(m.pbCurrentTask.state(), ProgressState::Error);
+  ExpectIdle(m);
+}
+
+TEST(FormatRun, AnUnpluggedDiskEndsTheRunAtTheFailingBlock) {
+  for (std::uint32_t code : {55u, 2u}) {
+    const nlohmann::json media = {{"megabytesPerSecond", 100000}, {"unplugAt", {{"offset", 500'000'768}, {"error", code}}}};
+    auto run = Play(PcWithDisk1(PlainDisk(1, kGiB / 512, media)), FormatScript(false));
+    const auto writes = Writes(run);
+    ASSERT_FALSE(writes.empty());
+    const auto failed = writes.back();  // nothing is written after it
+    EXPECT_FALSE(failed.ok);
+    EXPECT_LE(failed.offset, 500'000'768);
+    EXPECT_GT(failed.offset + failed.size, 500'000'768);
+    EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, failed.offset}}));
+    const std::string at = trv::Utf16ToUtf8(trv::report::FormatThousands(failed.offset));
+    const std::string lba = trv::Utf16ToUtf8(trv::report::FormatThousands(failed.offset / 512));
+    const auto tail = Tail(RunLog(run), 6);
+    EXPECT_EQ(tail[0], "Format Error occurred at offset " + at + "   (" + std::to_string(code) + ")");
+    EXPECT_EQ(tail[1], "Device was unplugged, aborting...");
+    EXPECT_EQ(tail[2].rfind("Average speed: ", 0), 0u);
+    EXPECT_EQ(tail[3], "Operation terminated at offset " + at + "    LBA " + lba);
+    EXPECT_EQ(tail[5], "Remember to create new partitions.");
+    EXPECT_EQ(run.platform->journal().Count("FlushFileBuffers"), 0u);
+    EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
+  }
+}
+
+TEST(FormatRun, StopEndsTheRunAfterTheCurrentBlockWhileOtherCommandsStayDisabled) {
+  // Pump 1 comes before the first block, pump n+1 as block n begins.
+  auto run = Play(Scenario(), FormatScript(false, "wait 2; click btGetSmart; wait 4; click btStop"));
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 327'680}}));  // blocks 1 to 5
+  const auto tail = Tail(RunLog(run), 4);
+  EXPECT_EQ(tail[1], "Operation cancelled at offset 327,680    LBA 640");
+  EXPECT_FALSE(run.app->StopRequested);
+  EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
+  ASSERT_EQ(run.ui->problems().size(), 1u);
+  EXPECT_EQ(run.ui->problems()[0], "\"click btGetSmart\": btGetSmart is disabled");
+  ExpectIdle(run.app->FmMain);
+
+  // A wait longer than the run is reported, not silently dropped.
+  auto late = Play(PcWithDisk1(PlainDisk(1, 65'536, {{"megabytesPerSecond", 100000}})), FormatScript(false, "wait 999; click btStop"));
+  ASSERT_EQ(late.ui->problems().size(), 2u);
+  EXPECT_EQ(late.ui->problems()[0].rfind("\"wait 999\": the program pumped messages ", 0), 0u);
+  EXPECT_EQ(late.ui->problems()[1], "\"click btStop\": btStop is disabled");
+}
+
+TEST(FormatRun, ClosingTheWindowDuringARunStopsItFirstAndNeverWritesToAClosedHandle) {
+  auto run = Play(Scenario(), FormatScript(false, "wait 6; close"));
+  EXPECT_EQ(run.exitReason, "main window closed");
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 327'680}}));
+  const auto tail = Tail(RunLog(run), 4);
+  EXPECT_EQ(tail[1], "Operation cancelled at offset 327,680    LBA 640");
+  EXPECT_EQ(tail[3], "Remember to create new partitions.");
+  const auto calls = Calls(run);
+  EXPECT_EQ(calls.back().rfind("CloseHandle", 0), 0u);  // the disk, last of all
+  EXPECT_LT(IndexOf(calls, "CloseHandle", IndexOf(calls, "DeviceIoControl code=0x70140")), static_cast<std::ptrdiff_t>(calls.size()));
+  EXPECT_EQ(run.platform->OpenHandleCount(), 0u);
+  EXPECT_FALSE(run.app->FmMain.visible());
+}
+
+TEST(FormatRun, SeekAndFlushFailuresAreCountedAgainstTheRun) {
+  auto seek = Play(PcWithDisk1(PlainDisk(1, 65'536, {{"megabytesPerSecond", 100000}, {"seekFails", {{{"offset", 196'608}}}}})),
+                   FormatScript(false));
+  EXPECT_EQ(ZeroRanges(seek, 1), (std::vector<ByteRange>{{0, 196'608}, {262'144, 33'554'432}}));
+  const auto log = RunLog(seek);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Seek error occurred at offset 196,608"), 1);
+  EXPECT_EQ(Tail(log, 3)[0], "Low-level format finished with errors: 65,536 bytes in 1 area could not be written "
+                             "(first at offset 196,608).");
+
+  auto flush = Play(PcWithDisk1(PlainDisk(1, 65'536, {{"megabytesPerSecond", 100000}, {"flushError", 1117}})),
+                    FormatScript(false));
+  const auto tail = Tail(RunLog(flush), 5);
+  EXPECT_EQ(tail[0], "Flush error occurred   (1117)");
+  EXPECT_EQ(tail[1].rfind("Average speed: ", 0), 0u);
+  EXPECT_EQ(tail[2], "Low-level format is not complete: the device did not confirm that the zeros were written.");
+  EXPECT_EQ(flush.app->FmMain.pbCurrentTask.state(), ProgressState::Error);
+  EXPECT_EQ(ZeroRanges(flush, 1), (std::vector<ByteRange>{{0, 33'554'432}}));
+}

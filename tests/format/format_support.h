@@ -1,0 +1,108 @@
+// Format runs on simulated PCs: whole-program runs with a scripted user, and
+// the engine alone on an open disk for sizes the selection dialog refuses.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "format/zero_fill.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+#include "test_support.h"
+
+namespace trv::test {
+
+// A plain disk for format runs: `sectors` of 512 bytes, the given media fields.
+inline nlohmann::json PlainDisk(int number, std::int64_t sectors, const nlohmann::json& media = nlohmann::json::object()) {
+  nlohmann::json d = {{"number", number},
+                      {"bus", 11},
+                      {"sectors", sectors},
+                      {"device", {{"vendor", "ACME"}, {"product", "TestDisk " + std::to_string(number)}, {"revision", "1.0"}, {"serial", "S" + std::to_string(number)}}}};
+  if (!media.empty()) d["media"] = media;
+  return d;
+}
+
+// The default PC with its drive 1 replaced (and the volumes kept).
+inline sim::Scenario PcWithDisk1(const nlohmann::json& disk1, const nlohmann::json& patch = nlohmann::json::object()) {
+  nlohmann::json drives = nlohmann::json::parse(sim::DefaultScenarioJson())["drives"];
+  drives[1] = disk1;
+  nlohmann::json p = patch;
+  p["drives"] = drives;
+  return Scenario(p);
+}
+
+// Opens disk 1 and starts a confirmed format run; `during` is played in the run's pumps.
+inline std::string FormatScript(bool quickWipe, const std::string& during = "") {
+  return std::string("select DriveList 1; click btContinue; tab 1; ") + (quickWipe ? "check cbQuickWipe; " : "") +
+         "click btRunBenchmarks; answer Yes" + (during.empty() ? "" : "; " + during);
+}
+
+// The activity log of the run: the messages after the three start-up lines.
+inline std::vector<std::string> RunLog(const app::HeadlessRun& run) {
+  auto lines = Messages(run.app->FmMain.Log_BenchMark);
+  return {lines.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(lines.size())), lines.end()};
+}
+
+struct Write {
+  std::int64_t offset;
+  std::int64_t size;
+  bool ok;
+};
+// The disk writes of a run, from the journal.
+inline std::vector<Write> Writes(const app::HeadlessRun& run) {
+  std::vector<Write> out;
+  for (const auto* e : run.platform->journal().Find("WriteFile")) {
+    long long offset = 0, size = 0;
+    if (std::sscanf(e->detail.c_str(), "offset=%lld %lld bytes", &offset, &size) == 2)
+      out.push_back({offset, size, e->detail.find("-> ok") != std::string::npos});
+  }
+  return out;
+}
+
+inline std::vector<sim::ByteRange> ZeroRanges(const app::HeadlessRun& run, std::uint32_t disk) {
+  return run.platform->Media(disk)->zero.List();
+}
+
+// The engine alone, on one open disk of a simulated PC.
+class EngineRun : public format::EraseObserver {
+ public:
+  explicit EngineRun(const nlohmann::json& disk, const nlohmann::json& patch = nlohmann::json::object())
+      : platform(Scenario(Patched(disk, patch))) {
+    handle = platform.CreateFileW(u"\\\\.\\PhysicalDrive" + Utf8ToUtf16(std::to_string(disk["number"].get<int>())),
+                                  win::GENERIC_READ | win::GENERIC_WRITE, 0, win::OPEN_EXISTING, 0);
+  }
+  format::EraseResult Run(std::int64_t sectors, std::int64_t sectorSize, bool quickWipe) {
+    format::FormatContext ctx{platform, *this, false, stop, volumes, u'.'};
+    return format::LowLevelFormat(ctx, {handle, sectors, sectorSize}, quickWipe);
+  }
+
+  void Log(const std::u16string& m) override { log.push_back(Utf16ToUtf8(m)); }
+  void LogBare(const std::u16string& l) override { log.push_back(Utf16ToUtf8(l)); }
+  void ShowProgress(const format::BlockProgress& p) override { progress.push_back(p); }
+  void ShowSpeed(const std::u16string& t) override { speed = t; speeds.push_back(Utf16ToUtf8(t)); }
+  std::u16string SpeedShown() override { return speed; }
+  void ShowComplete() override { complete = true; }
+  void ProcessMessages() override {
+    if (++pumps == stopAtPump) stop = true;
+  }
+
+  sim::SimPlatform platform;
+  win::Handle handle = win::kInvalidHandle;
+  bool stop = false;
+  int pumps = 0, stopAtPump = 0;
+  std::vector<win::Handle> volumes;
+  std::vector<std::string> log, speeds;
+  std::vector<format::BlockProgress> progress;
+  std::u16string speed = u"earlier text";
+  bool complete = false;
+
+ private:
+  static nlohmann::json Patched(const nlohmann::json& disk, nlohmann::json patch) {
+    patch["drives"] = nlohmann::json::array({disk});
+    patch["volumes"] = nlohmann::json::array();
+    return patch;
+  }
+};
+
+} // namespace trv::test
