@@ -43,3 +43,8 @@ add_executable(trevasso-sim WIN32 src/ui/win32/main_sim_win32.cpp)
 target_link_libraries(trevasso-sim PRIVATE trevasso_sim trevasso_win32_ui shell32)
 target_link_options(trevasso-sim PRIVATE -municode)
 trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模拟电脑)")
+
+# The erase engine on a file, for scripts/bench (never opens a device).
+add_executable(trevasso-erase-bench bench/erase_bench.cpp)
+target_link_libraries(trevasso-erase-bench PRIVATE trevasso_win32_platform psapi)
+target_link_options(trevasso-erase-bench PRIVATE -municode)

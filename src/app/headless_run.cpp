@@ -29,21 +29,9 @@ std::string HeadlessRun::Report() const {
   for (const ui::Form* f : {static_cast<const ui::Form*>(&app->FmAgreement), static_cast<const ui::Form*>(&app->FmDebug),
                             static_cast<const ui::Form*>(&app->FmChoose), static_cast<const ui::Form*>(&app->FmMain)})
     out += ui::PrintWindow(*f);
-  out += DiskChanges(*platform);
+  out += platform->DiskChanges();
   return out;
 }
 
-std::string DiskChanges(const sim::SimPlatform& platform) {
-  std::string out;
-  for (const sim::SimDrive& d : platform.scenario().drives) {
-    const sim::MediaState& media = *platform.Media(d.number);
-    if (media.writes == 0 && media.changed.Empty()) continue;
-    out += "== Disk " + std::to_string(d.number) + ": " + std::to_string(media.changed.Bytes()) + " bytes changed; zero:";
-    for (const sim::ByteRange& r : media.zero.List())
-      out += " [" + std::to_string(r.begin) + ", " + std::to_string(r.end) + ")";
-    out += "\n";
-  }
-  return out;
-}
 
 } // namespace trv::app

@@ -23,9 +23,6 @@ struct HeadlessRun {
   std::string Report() const;
 };
 
-// "== Disk N: B bytes changed; zero: [begin, end) ..." for every disk written to.
-std::string DiskChanges(const sim::SimPlatform& platform);
-
 // Runs the program once. `arguments` are the program's own command line.
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script,
                         std::vector<std::u16string> arguments = {}, std::filesystem::path stateFolder = {});

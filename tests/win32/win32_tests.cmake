@@ -2,7 +2,7 @@
 # They run under Wine through CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run).
 
 # The real backend, in the common test program.
-target_sources(trevasso_tests PRIVATE win32/win32_platform_test.cpp)
+target_sources(trevasso_tests PRIVATE win32/win32_platform_test.cpp win32/erase_file_test.cpp)
 target_link_libraries(trevasso_tests PRIVATE trevasso_win32_platform)
 trevasso_add_resources(trevasso_tests trevasso_tests asInvoker "Trevasso tests")
 
@@ -41,3 +41,12 @@ if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
   add_test(NAME gui_smoke COMMAND ${_scripts}/gui-smoke $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
   set_tests_properties(gui_smoke PROPERTIES TIMEOUT 240 RUN_SERIAL TRUE)
 endif()
+
+# A quick wipe and a stopped full format through the real windows on Xvfb.
+if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
+  add_test(NAME gui_format COMMAND ${_scripts}/gui-format $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
+  set_tests_properties(gui_format PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+endif()
+
+# The engine through the real backend on a file, as the benchmark runs it.
+add_test(NAME erase_bench_smoke COMMAND trevasso-erase-bench erase-bench-smoke.bin 3146240)

@@ -410,6 +410,18 @@ const MediaState* SimPlatform::Media(std::uint32_t driveNumber) const {
   return d ? &d->runtime.media : nullptr;
 }
 
+std::string SimPlatform::DiskChanges() const {
+  std::string out;
+  for (const SimDrive& d : sc_.drives) {
+    const MediaState& media = d.runtime.media;
+    if (media.writes == 0 && media.changed.Empty()) continue;
+    out += "== Disk " + std::to_string(d.number) + ": " + std::to_string(media.changed.Bytes()) + " bytes changed; zero:";
+    for (const ByteRange& r : media.zero.List()) out += " [" + std::to_string(r.begin) + ", " + std::to_string(r.end) + ")";
+    out += "\n";
+  }
+  return out;
+}
+
 bool SimPlatform::VolumeLocked(std::size_t index) const { return volumes_.at(index).lockedBy != 0; }
 
 std::size_t SimPlatform::OpenVolumeHandles() const {

@@ -31,6 +31,8 @@ class SimPlatform : public win::Platform {
   std::vector<std::u16string> ShellExecuted() const { return shellExecuted_; }
   // What a drive's medium holds now (nullptr: no such drive).
   const MediaState* Media(std::uint32_t driveNumber) const;
+  // "== Disk N: B bytes changed; zero: [begin, end) ..." for every disk written to.
+  std::string DiskChanges() const;
   // Whether volume `index` (of the scenario's list) is locked, dismounted, open.
   bool VolumeLocked(std::size_t index) const;
   bool VolumeDismounted(std::size_t index) const { return volumes_.at(index).dismounted; }

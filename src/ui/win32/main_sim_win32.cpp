@@ -67,6 +67,19 @@ std::filesystem::path StateFolder() {
   return std::filesystem::path(folder);
 }
 
+// What happened to the simulated disks, for whoever drove the session
+// (TREVASSO_REPORT names the file).
+void WriteDiskReport(const trv::sim::SimPlatform& platform) {
+  const std::wstring path = Environment(L"TREVASSO_REPORT");
+  if (path.empty()) return;
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::string text = platform.DiskChanges();
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
 void ShowError(const std::string& text) {
   const std::wstring t = trv::win32::Wide(trv::Utf8ToUtf16(text));
   ::MessageBoxW(nullptr, t.c_str(), L"Trevasso simulator", MB_OK | MB_ICONERROR);
@@ -92,7 +105,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   try {
     trv::sim::SimPlatform platform(std::move(scenario), StateFolder());
-    return trv::win32::RunWithWindows(platform, std::move(arguments));
+    const int code = trv::win32::RunWithWindows(platform, std::move(arguments));
+    WriteDiskReport(platform);
+    return code;
   } catch (const std::exception& e) {
     ShowError(std::string("Internal error: ") + e.what());
     return 3;
