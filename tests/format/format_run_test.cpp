@@ -334,3 +334,32 @@ TEST(FormatRun, SeekAndFlushFailuresAreCountedAgainstTheRun) {
   EXPECT_EQ(flush.app->FmMain.pbCurrentTask.state(), ProgressState::Error);
   EXPECT_EQ(ZeroRanges(flush, 1), (std::vector<ByteRange>{{0, 33'554'432}}));
 }
+
+TEST(FormatRun, NoVolumeOrThreeVolumesOnTheDisk) {
+  // A raw disk: nothing to lock, and the run goes on.
+  auto raw = Play(Scenario({{"volumes", nlohmann::json::array()}}), FormatScript(true));
+  EXPECT_EQ(RunLog(raw)[6], "Formatting... ");
+  EXPECT_EQ(ZeroRanges(raw, 1).size(), 2u);
+
+  // Three lettered partitions: locked in drive-list order, all released at the end.
+  const nlohmann::json three = {{{"letter", "C"}, {"deviceNumber", 0}},
+                                {{"letter", "H"}, {"deviceNumber", 1}, {"partition", 1}},
+                                {{"letter", "I"}, {"deviceNumber", 1}, {"partition", 2}},
+                                {{"letter", "J"}, {"deviceNumber", 1}, {"partition", 3}}};
+  auto run = Play(Scenario({{"volumes", three}}), FormatScript(true, "wait 3; check cbQuickWipe"));
+  const auto calls = Calls(run);
+  std::ptrdiff_t previous = 0;
+  for (const char* v : {"H:", "I:", "J:"}) {
+    const auto lock = IndexOf(calls, std::string("DeviceIoControl code=0x90018 in=0 out=0 ") + v + "\\ -> ok");
+    EXPECT_GT(lock, previous) << v;
+    previous = lock;
+  }
+  const auto refresh = IndexOf(calls, "DeviceIoControl code=0x70140");
+  for (std::size_t i = 1; i <= 3; ++i) EXPECT_EQ(calls[static_cast<std::size_t>(refresh) + i].rfind("CloseHandle", 0), 0u);
+  EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u);
+  EXPECT_TRUE(run.app->VolumeHandles.empty());
+  // The quick-wipe box cannot change the running operation.
+  ASSERT_EQ(run.ui->problems().size(), 1u);
+  EXPECT_EQ(run.ui->problems()[0], "\"check cbQuickWipe\": cbQuickWipe is disabled");
+  EXPECT_TRUE(run.app->FmMain.cbQuickWipe.checked());
+}
