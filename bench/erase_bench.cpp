@@ -49,8 +49,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::int64_t bytes = _wtoi64(argv[2]);
   trv::win32::Win32Platform platform;
-  const trv::win::Handle h = platform.CreateFileW(trv::win32::Narrow16(argv[1]), trv::win::GENERIC_READ | trv::win::GENERIC_WRITE, 0,
-                                                  trv::win::CREATE_ALWAYS, 0);
+  const trv::win::Handle h = platform.CreateFileW(trv::win32::Narrow16(argv[1]), GENERIC_READ | GENERIC_WRITE, 0,
+                                                  CREATE_ALWAYS, 0);
   if (h == trv::win::kInvalidHandle) {
     std::fprintf(stderr, "cannot create the file (error %lu)\n", ::GetLastError());
     return 1;

@@ -69,7 +69,7 @@ class EraseFile : public ::testing::Test {
   }
 
   format::EraseResult Run(std::uint32_t access, std::int64_t size) {
-    const win::Handle h = p_.CreateFileW(Narrow16(path_), access, 0, win::OPEN_EXISTING, 0);
+    const win::Handle h = p_.CreateFileW(Narrow16(path_), access, 0, OPEN_EXISTING, 0);
     EXPECT_NE(h, win::kInvalidHandle);
     format::FormatContext ctx{p_, observer_, false, stop_, volumes_, u'.'};
     const auto result = format::LowLevelFormat(ctx, {h, size / 512, 512}, false);
@@ -88,7 +88,7 @@ TEST_F(EraseFile, PatternFileEndsAllZeros) {
   const std::int64_t size = 64 * 1048576 + 7 * 512;  // not a multiple of 64 KiB
   MakePatternFile(size);
   ASSERT_EQ(NonZeroBytes().first, size);
-  const auto result = Run(win::GENERIC_READ | win::GENERIC_WRITE, size);
+  const auto result = Run(GENERIC_READ | GENERIC_WRITE, size);
   EXPECT_EQ(result.outcome, format::EraseOutcome::Completed);
   EXPECT_TRUE(result.flushed);
   EXPECT_EQ(observer_.log.back(), "Low-level format is complete.");
@@ -99,7 +99,7 @@ TEST_F(EraseFile, PatternFileEndsAllZeros) {
 TEST_F(EraseFile, ReadOnlyHandleReportsTheSystemsCodeAndIsNotComplete) {
   const std::int64_t size = 1048576 + 512;
   MakePatternFile(size);
-  const auto result = Run(win::GENERIC_READ, size);
+  const auto result = Run(GENERIC_READ, size);
   EXPECT_NE(result.outcome, format::EraseOutcome::Completed);
   ASSERT_FALSE(observer_.log.empty());
   EXPECT_EQ(observer_.log[0], "Format Error occurred at offset 0   (5)");  // ERROR_ACCESS_DENIED

@@ -96,4 +96,18 @@ std::vector<std::uint8_t> Hex(const json& object, const char* key, const std::st
   return out;
 }
 
+void Failures(const json& object, const std::string& where, const char* const* names, std::size_t count,
+              std::optional<std::uint32_t>* errors) {
+  if (!Has(object, "fail")) return;
+  const json& f = object["fail"];
+  const std::string fw = where + ": fail";
+  RequireObject(f, fw);
+  for (const auto& item : f.items()) {
+    std::size_t k = 0;
+    while (k < count && item.key() != names[k]) ++k;
+    if (k == count) Fail(fw, item.key(), "unknown request");
+    errors[k] = static_cast<std::uint32_t>(Int(f, item.key().c_str(), fw, 0, 0, UINT32_MAX));
+  }
+}
+
 } // namespace trv::sim::jf

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ std::int64_t Int(const json& object, const char* key, const std::string& where, 
                  std::int64_t min, std::int64_t max);
 std::string Str(const json& object, const char* key, const std::string& where, const std::string& fallback);
 std::u16string Str16(const json& object, const char* key, const std::string& where, const std::u16string& fallback);
+// A "fail" object: request name -> the error it leaves. `names` and `errors` run
+// in parallel, `count` long; an unknown name is an error.
+void Failures(const json& object, const std::string& where, const char* const* names, std::size_t count,
+              std::optional<std::uint32_t>* errors);
 // Hex text ("0A 1b ff" or "0a1bff") into bytes.
 std::vector<std::uint8_t> Hex(const json& object, const char* key, const std::string& where);
 

@@ -269,17 +269,7 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
     return BuildInquiry(a, w, d.slave, removable);
   });
 
-  if (jf::Has(j, "fail")) {
-    const json& f = j["fail"];
-    const std::string fw = where + ": fail";
-    jf::RequireObject(f, fw);
-    for (const auto& item : f.items()) {
-      std::size_t k = 0;
-      while (k < kDriveRequestCount && item.key() != kRequestNames[k]) ++k;
-      if (k == kDriveRequestCount) jf::Fail(fw, item.key(), "unknown request");
-      d.failWith[k] = static_cast<std::uint32_t>(jf::Int(f, item.key().c_str(), fw, 0, 0, UINT32_MAX));
-    }
-  }
+  jf::Failures(j, where, kRequestNames, kDriveRequestCount, d.failWith.data());
   return d;
 }
 

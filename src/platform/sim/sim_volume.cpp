@@ -34,17 +34,7 @@ SimVolume ParseVolume(const json& j, const std::string& where) {
   v.deviceNumber = static_cast<std::uint32_t>(jf::Int(j, "deviceNumber", where, 0, 0, UINT32_MAX));
   v.partition = static_cast<std::uint32_t>(jf::Int(j, "partition", where, 1, 0, UINT32_MAX));
   v.label = jf::Str(j, "label", where, {});
-  if (jf::Has(j, "fail")) {
-    const json& f = j["fail"];
-    const std::string fw = where + ": fail";
-    jf::RequireObject(f, fw);
-    for (const auto& item : f.items()) {
-      std::size_t k = 0;
-      while (k < kVolumeRequestCount && item.key() != kRequestNames[k]) ++k;
-      if (k == kVolumeRequestCount) jf::Fail(fw, item.key(), "unknown request");
-      v.failWith[k] = static_cast<std::uint32_t>(jf::Int(f, item.key().c_str(), fw, 0, 0, UINT32_MAX));
-    }
-  }
+  jf::Failures(j, where, kRequestNames, kVolumeRequestCount, v.failWith);
   return v;
 }
 
