@@ -352,7 +352,16 @@ std::int32_t Win32Ui::CallTaskDialog(win::ProcAddress entry, win::WindowHandle o
                                      std::u16string_view instruction, std::u16string_view content,
                                      std::int32_t buttons, std::int32_t icon, std::int32_t* pressed) {
   using TaskDialogFn = HRESULT(WINAPI*)(HWND, HINSTANCE, PCWSTR, PCWSTR, PCWSTR, int, PCWSTR, int*);
-  const auto taskDialog = reinterpret_cast<TaskDialogFn>(entry);
+  // The dialog is this process's own: the one of the common controls it runs
+  // with. `entry` says the program found one, and on a simulated PC it is not
+  // an address in this process.
+  (void)entry;
+  const HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
+  const auto taskDialog = comctl ? reinterpret_cast<TaskDialogFn>(reinterpret_cast<void (*)()>(::GetProcAddress(comctl, "TaskDialog"))) : nullptr;
+  if (!taskDialog) {
+    if (pressed) *pressed = 0;
+    return static_cast<std::int32_t>(E_NOTIMPL);
+  }
   const std::wstring t = Wide(title), i = Wide(instruction), c = Wide(content);
   int button = 0;
   const HRESULT result = taskDialog(reinterpret_cast<HWND>(owner), nullptr, t.c_str(), i.c_str(), c.c_str(), buttons,
