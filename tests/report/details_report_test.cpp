@@ -12,6 +12,7 @@
 #include "test_support.h"
 
 using nlohmann::json;
+using trv::test::IdentifyHex;
 using trv::test::Lines;
 using trv::test::Play;
 using trv::test::Scenario;
@@ -22,20 +23,6 @@ namespace {
 
 constexpr std::uint32_t kSmartGetVersion = 0x00074080;
 constexpr std::uint32_t kSmartRcvDriveData = 0x0007C088;
-
-// A 512-byte IDENTIFY block with the given words set, as scenario hex.
-std::string IdentifyHex(const Words& words) {
-  std::uint16_t w[256] = {};
-  for (auto [n, v] : words) w[n] = v;
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint16_t v : w)
-    for (unsigned byte : {v & 0xFFu, static_cast<unsigned>(v >> 8)}) {
-      hex.push_back(digits[byte >> 4]);
-      hex.push_back(digits[byte & 15]);
-    }
-  return hex;
-}
 
 // A small synthetic disk: model "M", firmware "F", serial "S" (each character
 // in the high byte of its first word), LBA with 1,000,000 sectors, no cache size,
