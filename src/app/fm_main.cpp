@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/product.h"
+#include "report/smart_report.h"
 #include "ui/vista_funcs.h"
 
 namespace trv::app {
@@ -112,9 +113,22 @@ void TFmMain::FormClose(ui::CloseAction& action) {
   app_.platform.CloseHandle(app_.dev.DeviceHandle);
 }
 
-// The format and S.M.A.R.T. commands arrive with their engines.
+// The format command arrives with its engine.
 void TFmMain::btRunBenchmarksClick() {}
-void TFmMain::btGetSmartClick() {}
+
+void TFmMain::SetBusy(bool Enabled) {
+  btRunBenchmarks.SetEnabled(Enabled);
+  btGetSmart.SetEnabled(Enabled);
+  cbQuickWipe.SetEnabled(Enabled);
+}
+
+void TFmMain::btGetSmartClick() {
+  SetBusy(false);
+  auto& p = app_.platform;
+  report::SmartContext smart{p, app_.dev, Log_Smart, kProductTitle, kProductWebAddress, p.DecimalSeparator()};
+  report::ShowSmartData(smart);
+  SetBusy(true);
+}
 
 void TFmMain::btStopClick() { app_.StopRequested = true; }
 

@@ -55,6 +55,9 @@ class TFmMain : public ui::Form {
   void lbCopyrightMouseDown(ui::MouseButton button);
   void lbCopyrightMouseUp(ui::MouseButton button);
 
+  // Enables or disables the command controls around a long command.
+  void SetBusy(bool Enabled);
+
  private:
   App& app_;
 };
