@@ -22,14 +22,28 @@ std::u16string Hex2(std::uint8_t v) {
   return {digits[v >> 4], digits[v & 15]};
 }
 
+// The pieces of one attribute line, in order. The name keeps its stored blanks,
+// so the columns after it do not line up from line to line.
 std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
   const std::uint8_t id = rec::U8(entry, kId);
   const std::uint64_t raw = rec::GetLE(entry, kRaw, kRawBytes);
-  std::u16string line = u" " + PadRight(DecimalText(std::uint32_t{id}), 3) + u"  " + Hex2(id) + u"  " + GetSmartAttributeName(id) +
-                        u"     " + PadLeft(DecimalText(std::uint32_t{rec::U8(entry, kCurrent)}), 5) + u"  " +
-                        PadLeft(DecimalText(std::uint32_t{rec::U8(entry, kWorst)}), 7) + u"  " +
-                        PadLeft(DecimalText(raw), 16);
-  if (id == kTemperatureId) line += u"  (" + DecimalText(raw % 256) + u" 度) ";
+  std::u16string line = u" ";
+  line += PadRight(DecimalText(std::uint32_t{id}), 3);
+  line += u"  ";
+  line += Hex2(id);
+  line += u"  ";
+  line += GetSmartAttributeName(id);
+  line += u"     ";
+  line += PadLeft(DecimalText(std::uint32_t{rec::U8(entry, kCurrent)}), 5);
+  line += u"  ";
+  line += PadLeft(DecimalText(std::uint32_t{rec::U8(entry, kWorst)}), 7);
+  line += u"  ";
+  line += PadLeft(DecimalText(raw), 16);
+  if (id == kTemperatureId) {
+    line += u"  (";
+    line += DecimalText(raw % 256);
+    line += u" 度) ";
+  }
   return line;
 }
 
