@@ -39,4 +39,23 @@ std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
 std::string TestDataDir() { return TREVASSO_TESTDATA_DIR; }
 
+std::string HexText(const std::vector<std::uint8_t>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t b : bytes) {
+    hex.push_back(digits[b >> 4]);
+    hex.push_back(digits[b & 15]);
+  }
+  return hex;
+}
+
+std::string IdentifyHex(const std::vector<std::pair<int, std::uint16_t>>& words) {
+  std::vector<std::uint8_t> block(512, 0);
+  for (auto [n, v] : words) {
+    block.at(2 * static_cast<std::size_t>(n)) = static_cast<std::uint8_t>(v & 0xFF);
+    block.at(2 * static_cast<std::size_t>(n) + 1) = static_cast<std::uint8_t>(v >> 8);
+  }
+  return HexText(block);
+}
+
 } // namespace trv::test

@@ -1,7 +1,9 @@
 // Helpers for whole-program tests: scenarios built from the default PC with
 // changes, and runs with a scripted user.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -22,5 +24,9 @@ std::vector<std::string> Messages(const ui::Memo& memo);
 bool HasTimeStamp(const std::string& line);
 std::string U8(const std::u16string& s);
 std::string TestDataDir();
+// Bytes as the hex text a scenario takes.
+std::string HexText(const std::vector<std::uint8_t>& bytes);
+// A 512-byte IDENTIFY block with the given words set and the rest zero, as scenario hex.
+std::string IdentifyHex(const std::vector<std::pair<int, std::uint16_t>>& words);
 
 } // namespace trv::test

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/product.h"
+#include "report/smart_report.h"
 #include "ui/vista_funcs.h"
 
 namespace trv::app {
@@ -128,8 +129,13 @@ void TFmMain::SetBusy(bool enabled) {
 
 void TFmMain::btRunBenchmarksClick() { RunFormat(); }
 
-// The S.M.A.R.T. command arrives with its report.
-void TFmMain::btGetSmartClick() {}
+void TFmMain::btGetSmartClick() {
+  SetBusy(false);
+  auto& p = app_.platform;
+  report::SmartContext smart{p, app_.dev, Log_Smart, kProductTitle, kProductWebAddress, p.DecimalSeparator()};
+  report::ShowSmartData(smart);
+  SetBusy(true);
+}
 
 void TFmMain::btStopClick() { app_.StopRequested = true; }
 

@@ -33,5 +33,10 @@ std::string HeadlessRun::Report() const {
   return out;
 }
 
+std::string HeadlessRun::JournalText() const {
+  std::string out = "== Journal\n";
+  for (const auto& e : platform->journal().entries()) out += e.call + " " + e.detail + "\n";
+  return out;
+}
 
 } // namespace trv::app

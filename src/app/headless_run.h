@@ -21,6 +21,9 @@ struct HeadlessRun {
 
   // Everything the windows show at the end, the boxes shown, and the exit reason.
   std::string Report() const;
+  // Every call made through the platform seam, one line each: the call and its
+  // detail (for ATA requests the command, feature register and command name).
+  std::string JournalText() const;
 };
 
 // Runs the program once. `arguments` are the program's own command line.

@@ -57,10 +57,7 @@ int main(int argc, char** argv) {
         scenarioPath.empty() ? trv::sim::DefaultScenario() : trv::sim::LoadScenarioFile(scenarioPath);
     trv::app::HeadlessRun run = trv::app::RunHeadless(std::move(scenario), script, programArgs, state);
     std::string out = run.Report();
-    if (journal) {
-      out += "== Journal\n";
-      for (const auto& e : run.platform->journal().entries()) out += e.call + " " + e.detail + "\n";
-    }
+    if (journal) out += run.JournalText();
     std::fwrite(out.data(), 1, out.size(), stdout);
     return run.exitCode;
   } catch (const std::exception& e) {

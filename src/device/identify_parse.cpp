@@ -94,7 +94,8 @@ T_IDE_PASSPORT ParseIdentifyData(const AtaBlock& block) {
   p.securitysupport = Bit(w82, 1);
   if (p.securitysupport) {
     const std::uint16_t w128 = Word(b, 128);
-    p.locked = Bit(w128, 1);
+    // Bit 1 only says a password is set; bit 2 is the lock itself.
+    p.locked = Bit(w128, 2);
     p.lockedmax = Bit(w128, 8);
   }
   p.hpasupport = Bit(w82, 10);

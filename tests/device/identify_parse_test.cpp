@@ -127,17 +127,21 @@ TEST(ParseIdentifyData, DmaModesAreTheHighestSetBits) {
 
 TEST(ParseIdentifyData, FeatureFlagsAndTheirPrerequisites) {
   // Security bits in word 128 count only with word 82 bit 1.
-  auto p = ParseIdentifyData(Block({{82, 0x0000}, {128, 0x0102}}));
+  auto p = ParseIdentifyData(Block({{82, 0x0000}, {128, 0x0106}}));
   EXPECT_FALSE(p.securitysupport);
   EXPECT_FALSE(p.locked);
   EXPECT_FALSE(p.lockedmax);
-  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0102}}));
+  // Bit 2 is the lock; bit 1 (a password is set) alone is not.
+  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0104}}));
   EXPECT_TRUE(p.securitysupport);
   EXPECT_TRUE(p.locked);
   EXPECT_TRUE(p.lockedmax);
-  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0100}}));
+  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0102}}));
   EXPECT_FALSE(p.locked);
   EXPECT_TRUE(p.lockedmax);
+  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0004}}));
+  EXPECT_TRUE(p.locked);
+  EXPECT_FALSE(p.lockedmax);
 
   // S.M.A.R.T. enabled counts only when supported.
   EXPECT_FALSE(ParseIdentifyData(Block({{85, 0x0001}})).smartenabled);
@@ -209,8 +213,8 @@ TEST(ParseIdentifyData, SectorSizeIsTheLogicalSectorSizeTheDriveReports) {
 // 48-bit count that is not larger than the 28-bit one does not count.
 TEST(ParseIdentifyData, CapturedDrives) {
   // w49 0x2F00, w53 7, w47 0x8010 on all five: LBA and DMA supported, read multiple 16.
-  // ST9160821AS: w83 0x7D09 (48-bit yes, AAM no), w82 0x346B, w85 0x3469, w128 0x0029 (not
-  // enabled), w88 0x203F, w21 16384, w75 31, w84 0x6023, w106 0x4000 (no logical size).
+  // ST9160821AS: w83 0x7D09 (48-bit yes, AAM no), w82 0x346B, w85 0x3469, w128 0x0029 (no
+  // password, not locked), w88 0x203F, w21 16384, w75 31, w84 0x6023, w106 0x4000 (no logical size).
   EXPECT_EQ(Describe(FromCapture("ST9160821AS--3.CLH")),
             "name=ST9160821AS fw=3.CLH sn=5MAC2QTA lba28=1 lba48=1 s28=268435455 s48=312581808 s=312581808 rm=16 "
             "sec=1 locked=0 max=0 hpa=1 smart=1 smarton=1 aam=0 dma=1 dmasup=5 dmasel=5 rem=0 pkt=0 buf=8388608 "
@@ -221,10 +225,11 @@ TEST(ParseIdentifyData, CapturedDrives) {
             "s48=976773168 s=976773168 rm=16 sec=1 locked=0 max=0 hpa=1 smart=1 smarton=1 aam=1 dma=1 dmasup=6 "
             "dmasel=5 rem=0 pkt=0 buf=16777216 ss=512 q=1 qd=31 stream=0");
   // INTEL: words 100..103 equal words 60/61, so no 48-bit addressing (the table lists 234441648).
-  // w128 0x012B: bit 1 (security enabled) and bit 8 (maximum level) set. w21 0: no cache size.
+  // w128 0x012B: bit 1 (a password is set) and bit 8 (maximum level) set, bit 2 clear: not
+  // locked. w21 0: no cache size.
   EXPECT_EQ(Describe(FromCapture("INTEL_SSDSA2CW120G3--4PC10302")),
             "name=INTEL SSDSA2CW120G3 fw=4PC10302 sn=CVPR109301UZ120LGN lba28=1 lba48=0 s28=234441648 s48=0 "
-            "s=234441648 rm=16 sec=1 locked=1 max=1 hpa=1 smart=1 smarton=1 aam=0 dma=1 dmasup=6 dmasel=6 rem=0 "
+            "s=234441648 rm=16 sec=1 locked=0 max=1 hpa=1 smart=1 smarton=1 aam=0 dma=1 dmasup=6 dmasel=6 rem=0 "
             "pkt=0 buf=0 ss=512 q=1 qd=31 stream=0");
   // Maxtor: w83 0x4309 (no 48-bit, AAM yes), w82 0x7C69 (no security), w75 0, w21 4096.
   EXPECT_EQ(Describe(FromCapture("Maxtor_96147H8--BAC51KJ0")),

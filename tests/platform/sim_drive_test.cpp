@@ -217,3 +217,59 @@ TEST(SimDrive, AtaDriversReadTheRecordsTheyAreSent) {
   const auto& sent = pc.sim.journal().entries().back().input;
   EXPECT_EQ(sent, Miniport(Command(kIdentify)));
 }
+
+TEST(SimDrive, SmartSwitchFollowsInIdentifyAndGatesTheReads) {
+  // The ST9160821AS starts with S.M.A.R.T. on (word 85 = 0x3469).
+  const std::string capture = trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH";
+  Pc pc({{"number", 0}, {"bus", 3}, {"ata", {{"capture", capture}}}}, win::GENERIC_READ | win::GENERIC_WRITE);
+  const std::uint32_t receive = 0x0007C088, send = 0x0007C084;
+  auto identify = [&] {
+    auto a = pc.Ask(receive, Command(kIdentify), 528);
+    EXPECT_TRUE(a);
+    return a ? std::vector<std::uint8_t>(a->begin() + 16, a->end()) : std::vector<std::uint8_t>(512, 0);
+  };
+  auto sum = [](const std::vector<std::uint8_t>& b) {
+    unsigned s = 0;
+    for (auto v : b) s += v;
+    return s & 0xFF;
+  };
+  const auto before = identify();
+  EXPECT_EQ(rec::U16(before, 170), 0x3469);
+  ASSERT_EQ(before[510], 0xA5);
+  EXPECT_EQ(sum(before), 0u);
+
+  ASSERT_TRUE(pc.Ask(send, Command({0xD9, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527));  // DISABLE
+  auto off = identify();
+  EXPECT_EQ(rec::U16(off, 170), 0x3468);
+  EXPECT_EQ(sum(off), 0u);  // the integrity byte follows
+  // With S.M.A.R.T. off the drive aborts the reads; IDENTIFY still answers.
+  EXPECT_FALSE(pc.Ask(receive, Command(kReadData), 528));
+  EXPECT_EQ(pc.error, 1117u);  // ERROR_IO_DEVICE
+  EXPECT_FALSE(pc.Ask(receive, Command({0xD1, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}), 528));
+
+  ASSERT_TRUE(pc.Ask(send, Command({0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527));  // ENABLE
+  EXPECT_EQ(identify(), before);
+  EXPECT_TRUE(pc.Ask(receive, Command(kReadData), 528));
+}
+
+TEST(SimDrive, JournalNamesTheAtaCommandOfEachRequest) {
+  const std::string capture = trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH";
+  Pc pc({{"number", 0}, {"bus", 3}, {"ata", {{"capture", capture}}}}, win::GENERIC_READ | win::GENERIC_WRITE);
+  const std::uint32_t receive = 0x0007C088, send = 0x0007C084, miniport = 0x0004D008;
+  pc.Ask(receive, Command({0xD1, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}), 528);
+  pc.Ask(send, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527);
+  pc.Ask(send, Command({0x00, 1, 1, 0, 0, 0xA0, 0xEF}, 0), 527);
+  pc.Ask(miniport, Miniport(Command(kIdentify)), 572);
+  pc.Ask(receive, Command(kReadData, 512, 0, 31), 528);  // too short to hold a command
+  pc.Ask(0x00074080, {}, 28);
+  std::vector<std::string> details;
+  for (const auto* e : pc.sim.journal().Find("DeviceIoControl")) details.push_back(e->detail);
+  EXPECT_EQ(details, (std::vector<std::string>{
+                         "code=0x7C088 in=32 out=528 command=0xB0 feature=0xD1 SMART READ THRESHOLDS -> ok returned=528",
+                         "code=0x7C084 in=32 out=527 command=0xB0 feature=0xDA SMART RETURN STATUS -> failed error=87",
+                         "code=0x7C084 in=32 out=527 command=0xEF feature=0x00 (other command) -> failed error=87",
+                         "code=0x4D008 in=572 out=572 command=0xEC feature=0x00 IDENTIFY DEVICE -> ok returned=572",
+                         "code=0x7C088 in=31 out=528 -> failed error=87",
+                         "code=0x74080 in=0 out=28 -> ok returned=24",
+                     }));
+}

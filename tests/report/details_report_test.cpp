@@ -12,6 +12,7 @@
 #include "test_support.h"
 
 using nlohmann::json;
+using trv::test::IdentifyHex;
 using trv::test::Lines;
 using trv::test::Play;
 using trv::test::Scenario;
@@ -22,20 +23,6 @@ namespace {
 
 constexpr std::uint32_t kSmartGetVersion = 0x00074080;
 constexpr std::uint32_t kSmartRcvDriveData = 0x0007C088;
-
-// A 512-byte IDENTIFY block with the given words set, as scenario hex.
-std::string IdentifyHex(const Words& words) {
-  std::uint16_t w[256] = {};
-  for (auto [n, v] : words) w[n] = v;
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint16_t v : w)
-    for (unsigned byte : {v & 0xFFu, static_cast<unsigned>(v >> 8)}) {
-      hex.push_back(digits[byte >> 4]);
-      hex.push_back(digits[byte & 15]);
-    }
-  return hex;
-}
 
 // A small synthetic disk: model "M", firmware "F", serial "S" (each character
 // in the high byte of its first word), LBA with 1,000,000 sectors, no cache size,
@@ -141,18 +128,18 @@ TEST(DetailsReport, CapturedWdcWD5000AAKS) {
                            "队列：", "设备支持命令队列", "最大队列深度: 32"}));
 }
 
-TEST(DetailsReport, CapturedIntelSSDSA2CW120G3_No48BitBecauseBothCountsAreEqual_LockedAtMaximum) {
+TEST(DetailsReport, CapturedIntelSSDSA2CW120G3_No48BitBecauseBothCountsAreEqual_PasswordSetButNotLocked) {
   // Differences to the table: words 100..103 equal words 60/61 (234441648), so
   // 48-bit addressing does not count and its line shows 0 (the table lists
-  // 234441648); w21 0: no cache line ("unknown"). w128 0x012B has bit 1 and bit 8
-  // set, which the report shows as locked at the maximum level. w83 0x7D01: no AAM.
+  // 234441648); w21 0: no cache line ("unknown"). w128 0x012B: a password is set
+  // (bit 1) at the maximum level (bit 8), but bit 2 is clear: not locked. w83
+  // 0x7D01: no AAM.
   auto s = ChooseDisk(Disk(3, 234441648, Capture("INTEL_SSDSA2CW120G3--4PC10302")));
   EXPECT_EQ(s.lines, Join(Header("[0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]"),
                           {"模型: INTEL SSDSA2CW120G3", "固件版本: 4PC10302", "序列号: CVPR109301UZ120LGN", " ",
                            "物理参数：", "支持 LBA 模式", "不支持 LBA 48 模式", "可用扇区 LBA 命令: 234,441,648",
                            "可用扇区 LBA48 命令: 0", "设备全部容量: 120,034,123,776 bytes", " ",
-                           "安全：", "支持安全功能", "当前已锁定驱动器", "安全级别： 最大", "解锁设备需要用户密码。",
-                           "如果未知用户密码，则该设备能删除主服务器的密码。", " ",
+                           "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
                            "队列：", "设备支持命令队列", "最大队列深度: 32"}));
 }
@@ -262,13 +249,15 @@ TEST(DetailsReport, SecurityLevels) {
     Report lines;
   };
   const Case cases[] = {
-      {"high", {{82, 0x0002}, {128, 0x0002}},
+      {"high", {{82, 0x0002}, {128, 0x0006}},
        {"安全：", "支持安全功能", "当前已锁定驱动器", "安全级别： 高", "解锁设备需要用户或主密码。"}},
-      {"maximum", {{82, 0x0002}, {128, 0x0102}},
+      {"maximum", {{82, 0x0002}, {128, 0x0106}},
        {"安全：", "支持安全功能", "当前已锁定驱动器", "安全级别： 最大", "解锁设备需要用户密码。",
         "如果未知用户密码，则该设备能删除主服务器的密码。"}},
       {"not locked", {{82, 0x0002}, {128, 0x0100}}, {"安全：", "支持安全功能", "当前设备未被锁定"}},
-      {"bits without the feature set", {{82, 0x0000}, {128, 0x0102}}, {"安全：", "安全功能不支持", "当前设备未被锁定"}},
+      // A password set at the maximum level (bits 1 and 8) does not lock the drive by itself.
+      {"password set, not locked", {{82, 0x0002}, {128, 0x0102}}, {"安全：", "支持安全功能", "当前设备未被锁定"}},
+      {"bits without the feature set", {{82, 0x0000}, {128, 0x0106}}, {"安全：", "安全功能不支持", "当前设备未被锁定"}},
   };
   for (const auto& c : cases) {
     auto s = ChooseDisk(Disk(3, kSyntheticSectors, Synthetic(c.words)));

@@ -3,6 +3,7 @@
 // the SCSI miniport pass-through. Each reads the records it is sent the way a
 // driver does and refuses a malformed one with ERROR_INVALID_PARAMETER.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/records.h"
@@ -34,7 +35,7 @@ struct Command {
   std::uint8_t features, cylLow, cylHigh, driveHead, command, driveNumber;
 };
 
-Command ReadCommand(const std::vector<std::uint8_t>& in, std::size_t at) {
+Command ReadCommand(std::span<const std::uint8_t> in, std::size_t at) {
   return {rec::U32(in, at),          rec::U8(in, at + 4), rec::U8(in, at + 7),  rec::U8(in, at + 8),
           rec::U8(in, at + 9),       rec::U8(in, at + 10), rec::U8(in, at + 12)};
 }
@@ -46,20 +47,41 @@ bool SelectsThisDrive(const SimDrive& d, const Command& c) {
 
 bool IsSmart(const Command& c) { return c.command == kSmartCommand && c.cylLow == 0x4F && c.cylHigh == 0xC2; }
 
-// The 512 bytes a data command returns, or the failure of a command the drive aborts.
+constexpr std::size_t kSmartEnabledByte = 2 * 85;  // IDENTIFY word 85 bit 0, in its low byte
+
+// Whether the drive's S.M.A.R.T. feature set is on: as last switched, else as
+// its IDENTIFY data says; a drive without IDENTIFY data has it on.
+bool SmartOn(const SimDrive& d) {
+  if (d.runtime.smartEnabled) return *d.runtime.smartEnabled;
+  return !d.ata->identify || ((*d.ata->identify)[kSmartEnabledByte] & 1) != 0;
+}
+
+// IDENTIFY data as the drive sends it now: word 85 bit 0 follows the switch,
+// and the integrity word (signature 0xA5, then the byte that makes the block
+// sum to zero) is kept right, as a drive keeps it.
+Block512 CurrentIdentify(const SimDrive& d, Block512 id) {
+  if (!d.runtime.smartEnabled) return id;
+  id[kSmartEnabledByte] = static_cast<std::uint8_t>((id[kSmartEnabledByte] & ~1u) | (*d.runtime.smartEnabled ? 1u : 0u));
+  if (id[510] == 0xA5) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < 511; ++i) sum = static_cast<std::uint8_t>(sum + id[i]);
+    id[511] = static_cast<std::uint8_t>(-sum);
+  }
+  return id;
+}
+
+// The 512 bytes a data command returns, or the failure of a command the drive
+// aborts. With S.M.A.R.T. off a drive aborts the S.M.A.R.T. reads.
 std::optional<std::uint32_t> ReadBlock(const SimDrive& d, const Command& c, Block512& block) {
   const SimAta& ata = *d.ata;
-  const std::optional<Block512>* source = nullptr;
   if (c.command == kIdentifyCommand) {
-    if (++d.runtime.identifyCommands <= ata.identifyFailures) return win::ERROR_IO_DEVICE;
-    source = &ata.identify;
-  } else if (c.features == kReadData) {
-    source = &ata.smartData;
-  } else {
-    source = &ata.thresholds;
+    if (++d.runtime.identifyCommands <= ata.identifyFailures || !ata.identify) return win::ERROR_IO_DEVICE;
+    block = CurrentIdentify(d, *ata.identify);
+    return std::nullopt;
   }
-  if (!*source) return win::ERROR_IO_DEVICE;
-  block = **source;
+  const std::optional<Block512>& source = c.features == kReadData ? ata.smartData : ata.thresholds;
+  if (!source || !SmartOn(d)) return win::ERROR_IO_DEVICE;
+  block = *source;
   return std::nullopt;
 }
 
@@ -102,6 +124,7 @@ IoctlResult Send(const SimDrive& d, const Request& r) {
   if (c.features == kEnable || c.features == kDisable) {
     if (c.bufferSize != 0) return Failed(win::ERROR_INVALID_PARAMETER);
     if (!(c.features == kEnable ? ata.smartEnableWorks : ata.smartDisableWorks)) return Failed(win::ERROR_IO_DEVICE);
+    d.runtime.smartEnabled = c.features == kEnable;
     return Deliver(r, std::vector<std::uint8_t>(kCommandOutHeader, 0));
   }
   if ((c.features == kReadData || c.features == kReadThresholds) && ata.sendCarriesReads) {
@@ -140,6 +163,17 @@ IoctlResult Miniport(const SimDrive& d, const Request& r) {
   return Deliver(r, answer, d.ata->miniportAnswerBytes);
 }
 
+const char* SmartFeatureName(std::uint8_t feature) {
+  switch (feature) {
+    case kReadData: return "SMART READ DATA";
+    case kReadThresholds: return "SMART READ THRESHOLDS";
+    case kEnable: return "SMART ENABLE OPERATIONS";
+    case kDisable: return "SMART DISABLE OPERATIONS";
+    case 0xDA: return "SMART RETURN STATUS";
+    default: return "SMART (other feature)";
+  }
+}
+
 } // namespace
 
 std::optional<IoctlResult> AtaIoctl(const SimDrive& d, const Request& r) {
@@ -152,3 +186,21 @@ std::optional<IoctlResult> AtaIoctl(const SimDrive& d, const Request& r) {
 }
 
 } // namespace trv::sim::ioctl
+
+namespace trv::sim {
+
+std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize) {
+  std::size_t at = 0;
+  if (code == ioctl::kScsiMiniport) at = ioctl::kSrbHeader;
+  else if (code != ioctl::kSmartSend && code != ioctl::kSmartReceive) return {};
+  if (!in || inSize < at + ioctl::kCommandInSize) return {};
+  const ioctl::Command c = ioctl::ReadCommand(std::span<const std::uint8_t>(in, inSize), at);
+  char registers[40];
+  std::snprintf(registers, sizeof registers, "command=0x%02X feature=0x%02X ", c.command, c.features);
+  const char* name = c.command == ioctl::kIdentifyCommand ? "IDENTIFY DEVICE"
+                     : c.command == ioctl::kSmartCommand    ? ioctl::SmartFeatureName(c.features)
+                                                            : "(other command)";
+  return registers + std::string(name);
+}
+
+} // namespace trv::sim

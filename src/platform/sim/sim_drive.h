@@ -77,6 +77,8 @@ struct SimDrive {
   struct Runtime {
     int identifyCommands = 0;
     MediaState media;
+    // Set by SMART ENABLE / DISABLE OPERATIONS; until then IDENTIFY word 85 bit 0 says.
+    std::optional<bool> smartEnabled;
   };
   mutable Runtime runtime;
 };
@@ -97,5 +99,10 @@ struct IoctlResult {
 // (GENERIC_READ / GENERIC_WRITE); `in` and `out` may be the same buffer.
 IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t grantedAccess, std::uint32_t code,
                        const std::uint8_t* in, std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize);
+
+// The ATA command a request to the ATA drivers carries, for the journal:
+// "command=0xB0 feature=0xD8 SMART ENABLE OPERATIONS". Empty for other requests
+// and for records too short to hold one.
+std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize);
 
 } // namespace trv::sim

@@ -204,6 +204,7 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   std::string detail = "code=" + Hex32(code) + " in=" + std::to_string(inSize) + " out=" + std::to_string(outSize);
   // The request as sent: the answer may overwrite it when in and out are one buffer.
   const auto* inBytes = static_cast<const std::uint8_t*>(in);
+  if (const std::string ata = AtaCommandText(code, inBytes, in ? inSize : 0); !ata.empty()) detail += " " + ata;
   const std::vector<std::uint8_t> request = in ? std::vector<std::uint8_t>(inBytes, inBytes + inSize)
                                                : std::vector<std::uint8_t>{};
   Open* o = Find(handle);

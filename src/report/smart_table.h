@@ -1,0 +1,20 @@
+// The S.M.A.R.T. attribute table: the lines made from one SMART READ DATA block.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/ata.h"
+
+namespace trv::report {
+
+// Blanks after `text` until it is `width` characters long; longer text unchanged.
+std::u16string PadRight(std::u16string text, std::uint16_t width);
+// Blanks before `text` until it is `width` characters long; longer text unchanged.
+std::u16string PadLeft(std::u16string text, std::uint16_t width);
+
+// The column header, the rule, one line per attribute entry up to the first
+// empty one (at most 30), and a closing single-blank line.
+std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData);
+
+} // namespace trv::report
