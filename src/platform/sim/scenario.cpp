@@ -177,6 +177,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
       sc.drives.push_back(std::move(d));
     }
   }
+  // The NVMe protocol-specific queries arrived with Windows 10.
+  for (auto& d : sc.drives) d.protocolQueries = sc.osMajor >= 10;
   return sc;
 }
 
