@@ -69,8 +69,8 @@ std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& h, char16_
   out.push_back(Row(u"不安全关机", CounterThousands(h.unsafeShutdowns)));
   out.push_back(Row(u"介质和数据完整性错误", CounterThousands(h.mediaErrors)));
   out.push_back(Row(u"错误日志条目", CounterThousands(h.errorLogEntries)));
-  out.push_back(Row(u"警告温度时间", DecimalText(h.warningTemperatureMinutes) + u" 分钟"));
-  out.push_back(Row(u"严重温度时间", DecimalText(h.criticalTemperatureMinutes) + u" 分钟"));
+  out.push_back(Row(u"警告温度时间", CounterThousands({h.warningTemperatureMinutes, 0}) + u" 分钟"));
+  out.push_back(Row(u"严重温度时间", CounterThousands({h.criticalTemperatureMinutes, 0}) + u" 分钟"));
   out.push_back(u" ");
   return out;
 }
