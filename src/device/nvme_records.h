@@ -48,4 +48,22 @@ inline constexpr std::size_t kDescriptorRecordSize = kDescriptorSpecific + kSpec
 inline constexpr std::size_t kIdentifySize = 4096;
 inline constexpr std::size_t kHealthLogSize = 512;
 
+// Identify Controller byte offsets.
+inline constexpr std::size_t kCtrlVid = 0, kCtrlSsvid = 2, kCtrlSerial = 4, kCtrlModel = 24, kCtrlFirmware = 64;
+inline constexpr std::size_t kCtrlVersion = 80, kCtrlOacs = 256, kCtrlSanicap = 328, kCtrlNn = 516;
+inline constexpr std::size_t kCtrlOncs = 520, kCtrlFna = 524, kCtrlVwc = 525;
+inline constexpr std::size_t kSerialLength = 20, kModelLength = 40, kFirmwareLength = 8;
+
+// Identify Namespace byte offsets; the LBA format table holds at most 64 entries of 4 bytes.
+inline constexpr std::size_t kNsSize = 0, kNsCapacity = 8, kNsFormatCount = 25, kNsFormatInUse = 26;
+inline constexpr std::size_t kNsFormats = 128, kNsMaxFormats = 64;
+
+// SMART / Health Information log byte offsets; the counters are 16 bytes each.
+inline constexpr std::size_t kLogCriticalWarning = 0, kLogTemperature = 1, kLogAvailableSpare = 3;
+inline constexpr std::size_t kLogSpareThreshold = 4, kLogPercentageUsed = 5;
+inline constexpr std::size_t kLogDataUnitsRead = 32, kLogDataUnitsWritten = 48, kLogHostReads = 64;
+inline constexpr std::size_t kLogHostWrites = 80, kLogBusyTime = 96, kLogPowerCycles = 112, kLogPowerOnHours = 128;
+inline constexpr std::size_t kLogUnsafeShutdowns = 144, kLogMediaErrors = 160, kLogErrorEntries = 176;
+inline constexpr std::size_t kLogWarningTime = 192, kLogCriticalTime = 196;
+
 } // namespace trv::device::nvme
