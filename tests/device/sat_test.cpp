@@ -3,6 +3,7 @@
 // that refuses and one that never answers.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "device/ata_any_path.h"
@@ -55,10 +56,10 @@ AtaBlock Untouched() {
 // SCSI_PASS_THROUGH as a 32-bit program lays it out: Length 44, CdbLength 16,
 // SenseInfoLength 32, DataIn 1, 512 bytes in, 5 seconds, data at 80, sense at
 // 48, then the CDB.
-std::vector<std::uint8_t> Record(std::vector<std::uint8_t> cdb) {
+std::vector<std::uint8_t> Record(const std::array<std::uint8_t, 16>& cdb) {
   std::vector<std::uint8_t> r = {44, 0, 0, 0, 0, 0, 16, 32, 1, 0, 0, 0, 0, 2, 0, 0,
                                  5,  0, 0, 0, 80, 0, 0, 0, 48, 0, 0, 0};
-  r.insert(r.end(), cdb.begin(), cdb.end());
+  for (std::uint8_t b : cdb) r.push_back(b);
   return r;
 }
 
