@@ -12,9 +12,7 @@ namespace trv::device {
 namespace {
 
 // One protocol-specific query. The request and the answer share one buffer
-// sized for the descriptor and the data, as the storage stack expects. Every
-// length and offset in the answer is checked before the data is read: a
-// driver that answers short or points outside its answer gives a failure.
+// sized for the descriptor and the data, as the storage stack expects.
 bool ProtocolQuery(win::Platform& p, win::Handle handle, std::uint32_t property, std::uint32_t dataType,
                    std::uint32_t value, std::uint32_t subValue, std::span<std::uint8_t> data) {
   const std::size_t size = nvme::kDescriptorRecordSize + data.size();
@@ -32,17 +30,7 @@ bool ProtocolQuery(win::Platform& p, win::Handle handle, std::uint32_t property,
   if (!p.DeviceIoControl(handle, nvme::IOCTL_STORAGE_QUERY_PROPERTY, buffer.data(), static_cast<std::uint32_t>(size),
                          buffer.data(), static_cast<std::uint32_t>(size), &returned))
     return false;
-  if (returned < nvme::kDescriptorRecordSize || returned > size) return false;
-  if (rec::U32(buffer, nvme::kDescriptorVersion) != nvme::kDescriptorRecordSize ||
-      rec::U32(buffer, nvme::kDescriptorSize) != nvme::kDescriptorRecordSize)
-    return false;
-  const std::uint64_t offset = rec::U32(buffer, nvme::kDescriptorSpecific + nvme::kSpecificDataOffset);
-  const std::uint64_t length = rec::U32(buffer, nvme::kDescriptorSpecific + nvme::kSpecificDataLength);
-  if (offset < nvme::kSpecificSize || length < data.size()) return false;
-  const std::uint64_t start = nvme::kDescriptorSpecific + offset;
-  if (start + data.size() > returned) return false;
-  std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(start), data.size(), data.begin());
-  return true;
+  return TakeNvmeData(buffer, returned, data);
 }
 
 template <std::size_t N>
@@ -54,6 +42,20 @@ bool Into(std::array<std::uint8_t, N>& block, auto&& query) {
 }
 
 } // namespace
+
+bool TakeNvmeData(std::span<const std::uint8_t> answer, std::uint32_t returned, std::span<std::uint8_t> data) {
+  if (returned < nvme::kDescriptorRecordSize || returned > answer.size()) return false;
+  if (rec::U32(answer, nvme::kDescriptorVersion) != nvme::kDescriptorRecordSize ||
+      rec::U32(answer, nvme::kDescriptorSize) != nvme::kDescriptorRecordSize)
+    return false;
+  const std::uint64_t offset = rec::U32(answer, nvme::kDescriptorSpecific + nvme::kSpecificDataOffset);
+  const std::uint64_t length = rec::U32(answer, nvme::kDescriptorSpecific + nvme::kSpecificDataLength);
+  if (offset < nvme::kSpecificSize || length < data.size()) return false;
+  const std::uint64_t start = nvme::kDescriptorSpecific + offset;
+  if (start + data.size() > returned) return false;
+  std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(start), data.size(), data.begin());
+  return true;
+}
 
 bool ReadNvmeIdentifyController(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block) {
   return Into(block, [&](std::span<std::uint8_t> data) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "platform/platform.h"
 
@@ -20,5 +21,11 @@ bool ReadNvmeIdentifyController(win::Platform& platform, win::Handle handle, Nvm
 bool ReadNvmeIdentifyNamespace(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block);
 // Log page 02h for the whole controller (all namespaces).
 bool ReadNvmeHealthLog(win::Platform& platform, win::Handle handle, NvmeLogBlock& block);
+
+// The data of one answer: `answer` is the output buffer, `returned` the count
+// the driver reported. Every length and offset the answer gives is checked
+// before the data is read; a short answer, or one pointing outside itself,
+// gives false and leaves `data` untouched.
+bool TakeNvmeData(std::span<const std::uint8_t> answer, std::uint32_t returned, std::span<std::uint8_t> data);
 
 } // namespace trv::device

@@ -43,21 +43,26 @@ bool PassThrough(win::Platform& p, win::Handle handle, const Registers& r, AtaBl
   if (!p.DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH, buffer.data(), kSptSize, buffer.data(), kBufferSize,
                          &returned))
     return false;  // refused by the port, or no answer within the timeout
-  if (returned < kSptSize || returned > kBufferSize) return false;
-  if (rec::U8(buffer, kSptScsiStatus) != kStatusGood) return false;  // CHECK CONDITION: ILLEGAL REQUEST and the like
-  const std::size_t senseLength = std::min<std::size_t>(rec::U8(buffer, kSptSenseInfoLength), kSenseLength);
-  const std::uint8_t key = SenseKey(std::span<const std::uint8_t>(buffer).subspan(kSenseOffset, kSenseLength), senseLength);
-  if (key != kSenseNoSense && key != kSenseRecoveredError) return false;
+  return TakeBlock(buffer, returned, block);
+}
+
+} // namespace
+
+bool TakeBlock(std::span<const std::uint8_t> answer, std::uint32_t returned, AtaBlock& block) {
+  if (answer.size() < kBufferSize || returned < kSptSize || returned > answer.size()) return false;
+  if (rec::U8(answer, kSptScsiStatus) != kStatusGood) return false;  // CHECK CONDITION: ILLEGAL REQUEST and the like
+  const std::size_t senseLength = std::min<std::size_t>(rec::U8(answer, kSptSenseInfoLength), kSenseLength);
+  if (const std::uint8_t key = SenseKey(answer.subspan(kSenseOffset, kSenseLength), senseLength);
+      key != kSenseNoSense && key != kSenseRecoveredError)
+    return false;
   // The bridge says how much it moved; a short transfer is a refusal, not a block.
-  if (rec::U32(buffer, kSptDataTransferLength) != 512 || returned < kDataOffset + 512) return false;
-  const auto data = std::span<const std::uint8_t>(buffer).subspan(kDataOffset, 512);
+  if (rec::U32(answer, kSptDataTransferLength) != 512 || returned < kDataOffset + 512) return false;
+  const auto data = answer.subspan(kDataOffset, 512);
   // Some bridges acknowledge a command they ignored and move nothing.
   if (std::all_of(data.begin(), data.end(), [](std::uint8_t b) { return b == 0; })) return false;
   std::copy(data.begin(), data.end(), block.begin());
   return true;
 }
-
-} // namespace
 
 bool ReadIdentify(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
   return PassThrough(platform, handle, {0x00, 0x01, 0x01, 0x00, 0x00, Device(drive), 0xEC}, block);

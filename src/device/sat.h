@@ -12,4 +12,10 @@ namespace trv::device::sat {
 bool ReadIdentify(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block);
 bool ReadSmartData(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block);
 
+// The block of one answer in the program's 592-byte buffer layout (the record,
+// sense data at 48, data at 80), `returned` the count the driver reported:
+// false, `block` untouched, for CHECK CONDITION or an error sense key, a short
+// or lying count, or a block of zeros.
+bool TakeBlock(std::span<const std::uint8_t> answer, std::uint32_t returned, AtaBlock& block);
+
 } // namespace trv::device::sat

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "device/ata_any_path.h"
@@ -163,4 +164,41 @@ TEST(Sat, OnlyTheUsbBusFallsBackToTheBridge) {
   EXPECT_FALSE(trv::device::ReadIdentifyAnyPath(d.sim, d.handle, 0, 11, block));
   EXPECT_FALSE(trv::device::ReadSmartDataAnyPath(d.sim, d.handle, 0, 11, block));
   EXPECT_TRUE(d.PassThroughs().empty());
+}
+
+TEST(Sat, AnswersAreJudgedByStatusSenseKeyAndCount) {
+  // A good answer: status GOOD, no sense, 512 bytes moved, data at 80.
+  auto good = [] {
+    std::vector<std::uint8_t> a(592, 0);
+    a[0] = 44;
+    a[13] = 2;  // DataTransferLength 512
+    for (std::size_t i = 80; i < 592; ++i) a[i] = static_cast<std::uint8_t>(i);
+    return a;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+    std::uint32_t returned;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"good", [](auto&) {}, 592, true},
+      {"recovered error in fixed sense", [](auto& a) { a[7] = 18; a[48] = 0x70; a[50] = 0x01; }, 592, true},
+      {"CHECK CONDITION", [](auto& a) { a[2] = 0x02; }, 592, false},
+      {"ILLEGAL REQUEST in descriptor sense", [](auto& a) { a[7] = 8; a[48] = 0x72; a[49] = 0x05; }, 592, false},
+      {"sense key past the reported sense length", [](auto& a) { a[7] = 2; a[48] = 0x70; a[50] = 0x05; }, 592, true},
+      {"sense length past the sense area", [](auto& a) { a[7] = 255; a[48] = 0x70; a[50] = 0x0B; }, 592, false},
+      {"half a block moved", [](auto& a) { a[13] = 1; }, 336, false},
+      {"count says 512, bytes returned fewer", [](auto&) {}, 591, false},
+      {"count past the buffer", [](auto&) {}, 593, false},
+      {"record only", [](auto&) {}, 44, false},
+  };
+  for (const Case& c : cases) {
+    auto answer = good();
+    c.change(answer);
+    AtaBlock block = Untouched();
+    EXPECT_EQ(trv::device::sat::TakeBlock(answer, c.returned, block), c.taken) << c.name;
+    if (c.taken) EXPECT_EQ(block[0], 80) << c.name;
+    else EXPECT_EQ(block, Untouched()) << c.name;
+  }
 }
