@@ -6,7 +6,7 @@ enable_language(RC)
 
 set(TREVASSO_WIN32_DEFINITIONS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
 
-add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp)
+add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp src/platform/win32/record_layouts.cpp)
 target_compile_definitions(trevasso_win32_platform PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
 target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core winmm shell32 gdi32 user32)
 

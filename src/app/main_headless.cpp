@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/headless_run.h"
+#include "platform/sim/built_in_pcs.h"
 #include "platform/sim/scenario.h"
 #include "platform/text.h"
 #include "ui/headless/scripted_user.h"
@@ -14,8 +15,8 @@ namespace {
 
 void Usage() {
   std::fputs(
-      "usage: trevasso-headless [--scenario FILE] [--script ACTIONS | --script-file FILE] [--journal]\n"
-      "                         [--state DIR] [program arguments...]\n"
+      "usage: trevasso-headless [--scenario FILE | --pc default|modern] [--script ACTIONS | --script-file FILE]\n"
+      "                         [--journal] [--state DIR] [program arguments...]\n"
       "Runs the program on a simulated PC; see docs/headless.md.\n",
       stderr);
 }
@@ -31,7 +32,7 @@ std::string ReadFile(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-  std::string scenarioPath, script, state;
+  std::string scenarioPath, script, state, pc = "default";
   bool journal = false;
   std::vector<std::u16string> programArgs;
   try {
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
         return argv[++i];
       };
       if (a == "--scenario") scenarioPath = value();
+      else if (a == "--pc") pc = value();
       else if (a == "--script") script += value() + "\n";
       else if (a == "--script-file") script += ReadFile(value()) + "\n";
       else if (a == "--state") state = value();
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
       }
     }
     trv::sim::Scenario scenario =
-        scenarioPath.empty() ? trv::sim::DefaultScenario() : trv::sim::LoadScenarioFile(scenarioPath);
+        scenarioPath.empty() ? trv::sim::BuiltInScenario(pc) : trv::sim::LoadScenarioFile(scenarioPath);
     trv::app::HeadlessRun run = trv::app::RunHeadless(std::move(scenario), script, programArgs, state);
     std::string out = run.Report();
     if (journal) out += run.JournalText();

@@ -20,6 +20,10 @@ std::u16string GetBusTypeName(std::int64_t busType) {
     case 13: return u"MMC";
     case 14: return u"VIRTUAL";
     case 15: return u"FBVIRTUAL";
+    // Bus types of Windows 10 and later; 16 (Spaces) stays "UNKNOWN".
+    case 17: return u"NVMe";
+    case 18: return u"SCM";
+    case 19: return u"UFS";
     case 200: return u"IMAGE";
     case 201: return u"FLASH";
     default: return u"UNKNOWN";

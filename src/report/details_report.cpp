@@ -2,10 +2,12 @@
 
 #include <vector>
 
-#include "device/ata.h"
+#include "device/ata_any_path.h"
 #include "device/identify_parse.h"
+#include "device/nvme.h"
 #include "platform/text.h"
 #include "report/number_text.h"
+#include "report/nvme_details_report.h"
 
 namespace trv::report {
 
@@ -80,8 +82,12 @@ void ShowDeviceDetails(DetailsContext& ctx) {
   add(u"设备详细信息" + GetDeviceDescription(dev, dev.SelectedDevice, ctx.decimalSeparator));
   add(kBlank);
 
+  // An NVMe disk answers from its own identify data; where the system cannot
+  // ask for it, the report goes on as for any other disk.
+  if (id.BusType == device::kNvmeBus && AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details)) return;
+
   device::AtaBlock block{};  // zero-filled before the first attempt only
-  bool ok = device::ReadIdentify(ctx.platform, dev.DeviceHandle, id.IsIDESlave, block);
+  bool ok = device::ReadIdentifyAnyPath(ctx.platform, dev.DeviceHandle, id.IsIDESlave, id.BusType, block);
   if (!ok && id.BusType != kAtaBus) {
     add(u"详细信息不可用于此设备。");
     return;

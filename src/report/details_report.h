@@ -23,7 +23,9 @@ struct DetailsContext {
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the
-// reason there is none. Reads IDENTIFY once, twice on the ATA bus (type 3).
+// reason there is none. Reads IDENTIFY once, twice on the ATA bus (type 3); a
+// USB disk gets one more try through its bridge, an NVMe disk (17) shows its
+// NVMe identify data instead where the system can read it.
 void ShowDeviceDetails(DetailsContext& ctx);
 
 } // namespace trv::report

@@ -1,8 +1,10 @@
 #include "report/smart_report.h"
 
 #include "device/ata.h"
+#include "device/ata_any_path.h"
 #include "platform/records.h"
 #include "report/number_text.h"
+#include "report/nvme_health_report.h"
 #include "report/smart_table.h"
 
 namespace trv::report {
@@ -10,6 +12,7 @@ namespace trv::report {
 namespace {
 
 constexpr std::int64_t kAtaBus = 3;
+constexpr std::int64_t kNvmeBus = 17;
 constexpr std::size_t kCommandSetsEnabledWord = 85;  // bit 0: the S.M.A.R.T. feature set is enabled
 
 // Whether the drive says, in IDENTIFY data read now, that S.M.A.R.T. is off.
@@ -28,7 +31,8 @@ bool ReadAttributes(SmartContext& ctx, const device::TIdentifyDeviceData& id, de
   auto& p = ctx.platform;
   const win::Handle handle = ctx.dev.DeviceHandle;
   const std::uint8_t drive = id.IsIDESlave;
-  if (id.BusType != kAtaBus) return device::ReadSmartData(p, handle, drive, block);
+  // Off the ATA bus a USB bridge may still answer through the SCSI/ATA Translation.
+  if (id.BusType != kAtaBus) return device::ReadSmartDataAnyPath(p, handle, drive, id.BusType, block);
   const bool wasOff = SmartIsOffNow(p, handle, drive);
   const bool ok = device::SmartEnable(p, handle, drive) && device::ReadSmartData(p, handle, drive, block);
   if (wasOff) device::SmartDisable(p, handle, drive);  // its outcome changes nothing in the report
@@ -49,6 +53,12 @@ void ShowSmartData(SmartContext& ctx) {
   add(u"SMART data for " + GetDeviceDescription(dev, dev.SelectedDevice, ctx.decimalSeparator));
   add(u" ");
 
+  if (id.BusType == kNvmeBus) {
+    // An NVMe disk has no attribute table: its health log takes the table's place.
+    if (!AppendNvmeHealth(ctx.platform, dev.DeviceHandle, ctx.Log_Smart, ctx.decimalSeparator))
+      add(u"SMART is not supported by this device.");
+    return;
+  }
   device::AtaBlock block{};
   if (!ReadAttributes(ctx, id, block)) {
     add(u"SMART is not supported by this device.");

@@ -9,10 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "report/details_lines.h"
 #include "test_support.h"
 
 using nlohmann::json;
 using trv::test::IdentifyHex;
+using trv::test::Join;
 using trv::test::Lines;
 using trv::test::Play;
 using trv::test::Scenario;
@@ -66,16 +68,7 @@ Shown ChooseDisk(json disk, json extra = json::object()) {
   return s;
 }
 
-// Lines 1 to 5. The virtual clock of the default PC starts at 2026-12-08 17:05:09.
-Report Header(const std::string& description) {
-  return {" ", "当前日期和时间：2026/12/8 17:05:09", "Trevasso 4.12; https://trevasso.example.org/",
-          "设备详细信息" + description, " "};
-}
-
-Report Join(Report a, const Report& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+Report Header(const std::string& description) { return trv::test::DetailsHeader(description); }
 
 // The lines from `heading` up to the next single-blank line or the end.
 Report Section(const Report& lines, const std::string& heading) {

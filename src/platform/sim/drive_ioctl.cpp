@@ -34,6 +34,7 @@ IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t grantedAccess, std::
                    std::span<std::uint8_t>(out, out ? outSize : 0)};
   if (auto result = ioctl::StorageIoctl(drive, r)) return *result;
   if (auto result = ioctl::AtaIoctl(drive, r)) return *result;
+  if (auto result = ioctl::ScsiIoctl(drive, r)) return *result;
   return ioctl::Failed(win::ERROR_INVALID_FUNCTION);
 }
 

@@ -29,5 +29,8 @@ const std::optional<std::uint32_t>& ScenarioFailure(const SimDrive& drive, Drive
 // Each returns nothing when the code is not one of its own.
 std::optional<IoctlResult> StorageIoctl(const SimDrive& drive, const Request& r);
 std::optional<IoctlResult> AtaIoctl(const SimDrive& drive, const Request& r);
+std::optional<IoctlResult> ScsiIoctl(const SimDrive& drive, const Request& r);
+// The NVMe protocol-specific property queries, where the drive and the system know them.
+std::optional<IoctlResult> ProtocolQuery(const SimDrive& drive, const Request& r);
 
 } // namespace trv::sim::ioctl

@@ -35,6 +35,7 @@ IoctlResult Length(const SimDrive& d, const Request& r) {
 // STORAGE_PROPERTY_QUERY: PropertyId, QueryType, AdditionalParameters; 12 bytes.
 IoctlResult Property(const SimDrive& d, const Request& r) {
   if (r.in.size() < 12) return Failed(win::ERROR_INVALID_PARAMETER);
+  if (auto answer = ProtocolQuery(d, r)) return *answer;
   const std::uint32_t property = rec::U32(r.in, 0);
   const std::uint32_t queryType = rec::U32(r.in, 4);
   if (queryType > 1) return Failed(win::ERROR_INVALID_PARAMETER);

@@ -193,6 +193,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     for (std::size_t i = 0; i < volumes.size(); ++i)
       sc.volumes.push_back(ParseVolume(volumes[i], w + ": volumes[" + std::to_string(i) + "]"));
   }
+  // The NVMe protocol-specific queries arrived with Windows 10.
+  for (auto& d : sc.drives) d.protocolQueries = sc.osMajor >= 10;
   return sc;
 }
 

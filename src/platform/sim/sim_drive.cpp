@@ -8,6 +8,7 @@
 #include "platform/records.h"
 #include "platform/sim/drive_capture.h"
 #include "platform/sim/json_fields.h"
+#include "platform/sim/nvme_blocks.h"
 #include "platform/text.h"
 
 namespace trv::sim {
@@ -19,7 +20,8 @@ namespace {
 constexpr std::int64_t kDefaultSectors = 976773168;  // a 500 GB disk
 
 const char* const kRequestNames[kDriveRequestCount] = {"geometry",     "length",  "adapter",      "device",   "smartVersion",
-                                                       "inquiry",      "smartReceive", "smartSend", "miniport"};
+                                                       "inquiry",      "smartReceive", "smartSend", "miniport",
+                                                       "protocolQuery", "scsiPassThrough"};
 
 // A text of the descriptor as bytes: one byte per character, U+0000..U+00FF only.
 std::vector<std::uint8_t> TextBytes(const json& object, const char* key, const std::string& where) {
@@ -70,10 +72,8 @@ std::string FindCapture(const std::string& path, const std::string& baseFolder) 
   return path;
 }
 
-SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
-  jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "answerBytes", "smartEnable", "smartDisable",
-                           "sendCarriesReads", "identifyFailures"});
-  SimAta ata;
+// The blocks of a drive's ATA side: from a capture file, then from hex fields.
+void LoadBlocks(const json& a, const std::string& where, const std::string& baseFolder, SimAta& ata) {
   if (jf::Has(a, "capture")) {
     const std::string path = FindCapture(jf::Str(a, "capture", where, {}), baseFolder);
     try {
@@ -88,6 +88,13 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
   if (jf::Has(a, "identify")) ata.identify = Block(a, "identify", where);
   if (jf::Has(a, "smartData")) ata.smartData = Block(a, "smartData", where);
   if (jf::Has(a, "thresholds")) ata.thresholds = Block(a, "thresholds", where);
+}
+
+SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
+  jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "answerBytes", "smartEnable", "smartDisable",
+                           "sendCarriesReads", "identifyFailures"});
+  SimAta ata;
+  LoadBlocks(a, where, baseFolder, ata);
   if (jf::Has(a, "answerBytes")) {
     const json& n = a["answerBytes"];
     const std::string nw = where + ": answerBytes";
@@ -101,6 +108,23 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
   ata.sendCarriesReads = jf::Bool(a, "sendCarriesReads", where, false);
   ata.identifyFailures = static_cast<int>(jf::Int(a, "identifyFailures", where, 0, 0, 1000000));
   return ata;
+}
+
+// A USB bridge's answer to ATA PASS-THROUGH, with the drive's blocks behind it.
+SimSat ParseSat(const json& a, const std::string& where, const std::string& baseFolder) {
+  jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "transferred"});
+  SimSat sat;
+  const std::string mode = jf::Str(a, "answer", where, "data");
+  if (mode == "data") sat.mode = SatMode::Answer;
+  else if (mode == "illegalRequest") sat.mode = SatMode::Refuse;
+  else if (mode == "hang") sat.mode = SatMode::Hang;
+  else jf::Fail(where, "answer", "expected \"data\", \"illegalRequest\" or \"hang\", got \"" + mode + "\"");
+  SimAta blocks;
+  LoadBlocks(a, where, baseFolder, blocks);
+  sat.identify = blocks.identify;
+  sat.smartData = blocks.smartData;
+  sat.transferred = static_cast<std::uint32_t>(jf::Int(a, "transferred", where, 0, 0, 512));
+  return sat;
 }
 
 // STORAGE_ADAPTER_DESCRIPTOR: five DWORDs, four BOOLEANs, the BusType byte at 24,
@@ -210,7 +234,8 @@ std::vector<std::uint8_t> Answer(const json& drive, const char* key, const std::
 
 SimDrive ParseDrive(const json& j, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(j, where, {"number", "label", "open", "bus", "removable", "slave", "bytesPerSector", "sectors", "length",
-                           "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "media", "comment"});
+                           "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "media", "comment",
+                           "nvme", "sat"});
   SimDrive d;
   if (!jf::Has(j, "number")) jf::Fail(where, "number", "missing");
   d.number = static_cast<std::uint32_t>(jf::Int(j, "number", where, 0, 0, 255));
@@ -269,6 +294,8 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
     return BuildInquiry(a, w, d.slave, removable);
   });
 
+  if (jf::Has(j, "nvme")) d.nvme = ParseNvme(j["nvme"], where + ": nvme");
+  if (jf::Has(j, "sat")) d.sat = ParseSat(j["sat"], where + ": sat", baseFolder);
   jf::Failures(j, where, kRequestNames, kDriveRequestCount, d.failWith.data());
   return d;
 }

@@ -26,8 +26,10 @@ enum class DriveRequest {
   SmartReceive,  // SMART_RCV_DRIVE_DATA
   SmartSend,     // SMART_SEND_DRIVE_COMMAND
   Miniport,      // IOCTL_SCSI_MINIPORT
+  ProtocolQuery, // IOCTL_STORAGE_QUERY_PROPERTY, the NVMe protocol-specific properties
+  ScsiPassThrough,  // IOCTL_SCSI_PASS_THROUGH
 };
-inline constexpr std::size_t kDriveRequestCount = 9;
+inline constexpr std::size_t kDriveRequestCount = 11;
 
 using Block512 = std::array<std::uint8_t, 512>;
 
@@ -46,6 +48,31 @@ struct SimAta {
   // drivers do; the stock class driver refuses it).
   bool sendCarriesReads = false;
   int identifyFailures = 0;  // the first N IDENTIFY commands fail
+};
+
+// An NVMe drive's data, answered through the protocol-specific property queries.
+struct SimNvme {
+  std::vector<std::uint8_t> controller;  // Identify Controller, 4,096 bytes
+  std::vector<std::uint8_t> ns;          // Identify Namespace, 4,096 bytes
+  std::vector<std::uint8_t> healthLog;   // SMART / Health Information, 512 bytes
+  std::uint32_t namespaceId = 1;
+  // What the driver reports in its answer, replacing the true values: the
+  // descriptor's data offset and length and the bytes returned (0: the true one).
+  std::uint32_t answerOffset = 0, answerLength = 0, answerBytes = 0;
+};
+
+// How a USB bridge takes ATA PASS-THROUGH (16).
+enum class SatMode {
+  Refuse,  // CHECK CONDITION, ILLEGAL REQUEST: the bridge knows no such command
+  Answer,  // runs IDENTIFY DEVICE and SMART READ DATA from the blocks below
+  Hang,    // never answers; the request ends when its timeout has passed
+};
+
+struct SimSat {
+  SatMode mode = SatMode::Refuse;
+  std::optional<Block512> identify;
+  std::optional<Block512> smartData;
+  std::uint32_t transferred = 0;  // bytes the bridge says it moved (0: all it had)
 };
 
 struct SimDrive {
@@ -73,6 +100,11 @@ struct SimDrive {
   std::optional<SimAta> ata;  // none: no ATA pass-through at all
   MediaSpec media;            // content, faults and speed of reads and writes
 
+  std::optional<SimNvme> nvme;  // none: not an NVMe drive
+  SimSat sat;                   // a drive without a "sat" field refuses the pass-through
+  // Whether the storage stack knows the protocol-specific queries (Windows 10 and later).
+  bool protocolQueries = true;
+
   // What the drive remembers while the simulated PC runs.
   struct Runtime {
     int identifyCommands = 0;
@@ -92,6 +124,7 @@ struct IoctlResult {
   bool ok = false;
   std::uint32_t error = 0;     // the last error when !ok (0 is a possible, odd answer)
   std::uint32_t returned = 0;  // bytes written to the output buffer
+  std::uint32_t busyMilliseconds = 0;  // time the request took, on the PC's clock
 };
 
 // Answers one DeviceIoControl sent to an open drive handle, the way a Windows

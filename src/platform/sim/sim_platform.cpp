@@ -220,6 +220,7 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   } else if (o) {
     r = {false, win::ERROR_INVALID_FUNCTION, 0};
   }
+  if (r.busyMilliseconds) clock_.Sleep(r.busyMilliseconds);  // a device that keeps the caller waiting
   if (r.returned > outSize) r.returned = outSize;
   if (returned) *returned = r.returned;
   lastError_ = r.ok ? 0 : r.error;

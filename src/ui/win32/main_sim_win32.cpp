@@ -1,5 +1,6 @@
 // trevasso-sim.exe: the real Windows front end on a simulated PC. The scenario
-// comes from the file named by TREVASSO_SCENARIO (else the built-in default PC);
+// comes from the file named by TREVASSO_SCENARIO (else the built-in PC named by
+// TREVASSO_PC, "default" when unset);
 // files the program writes persist in TREVASSO_STATE, else in
 // %LOCALAPPDATA%\Trevasso-sim, else next to the program.
 #include "platform/win32/windows_headers.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "platform/sim/built_in_pcs.h"
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/text.h"
@@ -93,8 +95,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     const std::wstring path = Environment(L"TREVASSO_SCENARIO");
     if (path.empty()) {
-      // The demonstration PC: its clock is the real one.
-      scenario = trv::sim::DefaultScenario();
+      // A built-in demonstration PC (TREVASSO_PC: default or modern): its clock is the real one.
+      const std::wstring pc = Environment(L"TREVASSO_PC");
+      scenario = trv::sim::BuiltInScenario(pc.empty() ? "default" : Utf8(pc));
       trv::sim::FollowHostClock(scenario);
     } else {
       scenario = trv::sim::ParseScenario(ReadWholeFile(path), Utf8(path));

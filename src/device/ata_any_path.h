@@ -1,0 +1,19 @@
+// The ATA reads the reports make, with the bridge fallback: a disk on the USB bus
+// (7) whose ordinary ATA paths fail gets one try through the SCSI/ATA
+// Translation. Every other bus reads exactly as device::ReadIdentify and
+// device::ReadSmartData do.
+#pragma once
+#include <cstdint>
+
+#include "device/ata.h"
+
+namespace trv::device {
+
+inline constexpr std::int64_t kUsbBus = 7;
+
+bool ReadIdentifyAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
+                         AtaBlock& block);
+bool ReadSmartDataAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
+                          AtaBlock& block);
+
+} // namespace trv::device

@@ -1,0 +1,98 @@
+// A USB bridge taking IOCTL_SCSI_PASS_THROUGH: it runs ATA PASS-THROUGH (16)
+// with PIO data-in for IDENTIFY DEVICE and SMART READ DATA from the drive's
+// blocks, refuses everything else with CHECK CONDITION and sense data, or never
+// answers, as the scenario says. The record is the 32-bit SCSI_PASS_THROUGH of a
+// 32-bit program.
+#include <algorithm>
+
+#include "platform/records.h"
+#include "platform/sim/drive_ioctl.h"
+#include "platform/win_types.h"
+
+namespace trv::sim::ioctl {
+
+namespace {
+
+constexpr std::uint32_t kScsiPassThrough = 0x0004D004;
+constexpr std::size_t kRecord = 44;  // SCSI_PASS_THROUGH
+constexpr std::size_t kCdb = 28;
+constexpr std::uint32_t kSemTimeout = 121;  // ERROR_SEM_TIMEOUT
+constexpr std::uint8_t kCheckCondition = 0x02;
+constexpr std::uint8_t kIllegalRequest = 0x05, kAbortedCommand = 0x0B;
+constexpr std::uint8_t kInvalidOpcode = 0x20, kInvalidFieldInCdb = 0x24;
+
+struct Fields {
+  std::uint8_t senseLength, dataIn;
+  std::uint32_t transfer, timeout, dataOffset, senseOffset;
+};
+
+// The answer with the record as sent, then changed by the device's outcome.
+std::vector<std::uint8_t> RecordBack(const Request& r, std::size_t size) {
+  std::vector<std::uint8_t> a(size, 0);
+  std::copy_n(r.in.begin(), kRecord, a.begin());
+  return a;
+}
+
+IoctlResult CheckCondition(const Request& r, const Fields& f, std::uint8_t key, std::uint8_t asc) {
+  const std::uint8_t sense[18] = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0, 0, 0, 0};
+  const std::size_t written = std::min<std::size_t>(f.senseLength, sizeof sense);
+  std::vector<std::uint8_t> a = RecordBack(r, written ? std::max<std::size_t>(kRecord, f.senseOffset + written) : kRecord);
+  a[2] = kCheckCondition;
+  a[7] = static_cast<std::uint8_t>(written);
+  rec::Put32(a, 12, 0);
+  std::copy_n(sense, written, a.begin() + (written ? f.senseOffset : 0));
+  return Deliver(r, a);
+}
+
+IoctlResult RunCommand(const SimDrive& d, const Request& r, const Fields& f) {
+  const std::uint8_t* cdb = r.in.data() + kCdb;
+  if (cdb[0] != 0x85) return CheckCondition(r, f, kIllegalRequest, kInvalidOpcode);
+  // PIO data-in, the count in blocks in the sector count field, one block of 512.
+  const bool readsOneBlock = ((cdb[1] >> 1) & 0x0F) == 4 && cdb[2] == 0x0E && cdb[6] == 1 && f.dataIn == 1 &&
+                             f.transfer >= 512;
+  if (!readsOneBlock) return CheckCondition(r, f, kIllegalRequest, kInvalidFieldInCdb);
+  const std::optional<Block512>* block = nullptr;
+  if (cdb[14] == 0xEC) block = &d.sat.identify;
+  else if (cdb[14] == 0xB0 && cdb[4] == 0xD0 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.smartData;
+  if (!block || !*block) return CheckCondition(r, f, kAbortedCommand, 0);  // the drive aborts the command
+  const std::uint32_t moved = d.sat.transferred ? d.sat.transferred : 512;
+  std::vector<std::uint8_t> a = RecordBack(r, f.dataOffset + moved);
+  a[7] = 0;
+  rec::Put32(a, 12, moved);
+  std::copy_n((*block)->begin(), moved, a.begin() + f.dataOffset);
+  return Deliver(r, a);
+}
+
+IoctlResult PassThrough(const SimDrive& d, const Request& r) {
+  if (const auto& failure = ScenarioFailure(d, DriveRequest::ScsiPassThrough)) return Failed(*failure);
+  if (r.in.size() < kRecord || rec::U16(r.in, 0) != kRecord) return Failed(win::ERROR_INVALID_PARAMETER);
+  if (r.out.size() < kRecord) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
+  const std::uint8_t cdbLength = r.in[6];
+  const Fields f{r.in[7], r.in[8], rec::U32(r.in, 12), rec::U32(r.in, 16), rec::U32(r.in, 20), rec::U32(r.in, 24)};
+  if (cdbLength == 0 || cdbLength > 16 || f.dataIn > 2) return Failed(win::ERROR_INVALID_PARAMETER);
+  // The data and sense areas must lie in the caller's buffer, after the record.
+  const std::uint64_t size = r.out.size();
+  if (f.transfer > 0 && (f.dataOffset < kRecord || std::uint64_t{f.dataOffset} + f.transfer > size))
+    return Failed(win::ERROR_INVALID_PARAMETER);
+  if (f.senseLength > 0 && (f.senseOffset < kRecord || std::uint64_t{f.senseOffset} + f.senseLength > size))
+    return Failed(win::ERROR_INVALID_PARAMETER);
+  switch (d.sat.mode) {
+    case SatMode::Hang: {
+      IoctlResult late = Failed(kSemTimeout);
+      late.busyMilliseconds = f.timeout * 1000u;
+      return late;
+    }
+    case SatMode::Refuse: return CheckCondition(r, f, kIllegalRequest, kInvalidOpcode);
+    case SatMode::Answer: return RunCommand(d, r, f);
+  }
+  return Failed(win::ERROR_INVALID_FUNCTION);
+}
+
+} // namespace
+
+std::optional<IoctlResult> ScsiIoctl(const SimDrive& drive, const Request& r) {
+  if (r.code != kScsiPassThrough) return std::nullopt;
+  return PassThrough(drive, r);
+}
+
+} // namespace trv::sim::ioctl

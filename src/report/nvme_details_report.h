@@ -1,0 +1,24 @@
+// The device details report of an NVMe disk (bus 17): what its Identify
+// Controller and Identify Namespace data say, in the same style as the ATA
+// details. The details report calls it after its five header lines.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/nvme_parse.h"
+#include "platform/platform.h"
+#include "ui/controls.h"
+
+namespace trv::report {
+
+// Reads both blocks and appends the lines to `logDetails`. Returns false, with
+// nothing appended, when the controller data cannot be read (Windows before
+// 10 knows no such query); a missing namespace block only shortens the report.
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, ui::Memo& logDetails);
+
+// The lines themselves, for the blocks as decoded.
+std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,
+                                             const std::optional<device::NvmeNamespace>& ns);
+
+} // namespace trv::report

@@ -1,0 +1,204 @@
+// Disks behind USB bridges: the ATA PASS-THROUGH (16) records that reach the
+// bridge, byte by byte, and what the user sees for a bridge that answers, one
+// that refuses and one that never answers.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "device/ata_any_path.h"
+#include "device/sat.h"
+#include "modern_pc.h"
+#include "platform/sim/drive_capture.h"
+#include "platform/sim/sim_platform.h"
+#include "platform/text.h"
+#include "test_support.h"
+
+using nlohmann::json;
+using trv::device::AtaBlock;
+using trv::test::ModernPc;
+namespace win = trv::win;
+
+namespace {
+
+constexpr std::uint32_t kScsiPassThrough = 0x0004D004;
+constexpr int kBridge = 2, kStick = 3;  // drive numbers on the modern PC
+
+const trv::sim::DriveCapture& Seagate() {
+  static const trv::sim::DriveCapture c =
+      trv::sim::LoadDriveCapture(trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH");
+  return c;
+}
+
+// One drive of a PC, opened for reading and writing as the run flow opens it.
+struct Disk {
+  Disk(const trv::sim::Scenario& pc, int number) : sim(pc) {
+    handle = sim.CreateFileW(u"\\\\.\\PhysicalDrive" + trv::Utf8ToUtf16(std::to_string(number)), win::GENERIC_READ | win::GENERIC_WRITE,
+                             0, win::OPEN_EXISTING, 0);
+    sim.journal().Clear();
+  }
+  std::vector<const trv::sim::JournalEntry*> PassThroughs() {
+    std::vector<const trv::sim::JournalEntry*> found;
+    for (const auto* e : sim.journal().Find("DeviceIoControl"))
+      if (e->code == kScsiPassThrough) found.push_back(e);
+    return found;
+  }
+  trv::sim::SimPlatform sim;
+  win::Handle handle;
+};
+
+AtaBlock Untouched() {
+  AtaBlock b;
+  b.fill(0x5A);
+  return b;
+}
+
+// SCSI_PASS_THROUGH as a 32-bit program lays it out: Length 44, CdbLength 16,
+// SenseInfoLength 32, DataIn 1, 512 bytes in, 5 seconds, data at 80, sense at
+// 48, then the CDB.
+std::vector<std::uint8_t> Record(const std::array<std::uint8_t, 16>& cdb) {
+  std::vector<std::uint8_t> r = {44, 0, 0, 0, 0, 0, 16, 32, 1, 0, 0, 0, 0, 2, 0, 0,
+                                 5,  0, 0, 0, 80, 0, 0, 0, 48, 0, 0, 0};
+  for (std::uint8_t b : cdb) r.push_back(b);
+  return r;
+}
+
+struct Shown {
+  trv::app::HeadlessRun run;
+  std::vector<std::string> lines;
+  std::size_t passThroughs = 0;  // on the opened disk
+};
+
+Shown Open(const trv::sim::Scenario& pc, int row) {
+  Shown s{trv::test::Play(pc, "select DriveList " + std::to_string(row) + "; click btContinue"), {}, 0};
+  s.lines = trv::test::Lines(s.run.app->FmMain.Log_Details);
+  for (const auto* e : s.run.platform->journal().Find("DeviceIoControl"))
+    if (e->code == kScsiPassThrough && e->handle == s.run.app->dev.DeviceHandle) ++s.passThroughs;
+  return s;
+}
+
+} // namespace
+
+TEST(Sat, BridgeGetsReadOnlyAtaPassThroughAndAnswersWithTheDrivesBlocks) {
+  Disk d(ModernPc(), kBridge);
+  AtaBlock identify = Untouched(), smart = Untouched();
+  ASSERT_TRUE(trv::device::sat::ReadIdentify(d.sim, d.handle, 0, identify));
+  ASSERT_TRUE(trv::device::sat::ReadSmartData(d.sim, d.handle, 0, smart));
+  EXPECT_EQ(identify, *Seagate().identify);
+  EXPECT_EQ(smart, *Seagate().smartData);
+
+  const auto sent = d.PassThroughs();
+  ASSERT_EQ(sent.size(), 2u);
+  // ATA PASS-THROUGH (16): PIO data-in (protocol 4), T_DIR in, blocks, count in
+  // the sector count field; IDENTIFY DEVICE (EC), then SMART READ DATA (B0, D0,
+  // 4F/C2). Nothing else is ever sent.
+  EXPECT_EQ(sent[0]->input, Record({0x85, 0x08, 0x0E, 0, 0x00, 0, 1, 0, 1, 0, 0x00, 0, 0x00, 0xA0, 0xEC, 0}));
+  EXPECT_EQ(sent[1]->input, Record({0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
+  EXPECT_NE(sent[0]->detail.find("out=592"), std::string::npos) << sent[0]->detail;
+}
+
+TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
+  const auto bridged = Open(ModernPc(), kBridge);
+  const auto sata = Open(trv::test::Scenario({{"drives", json::array({{{"number", 0}, {"bus", 11}, {"sectors", 312581808},
+      {"ata", {{"capture", trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH"}}}}})}}), 0);
+  ASSERT_GT(bridged.lines.size(), 6u);
+  EXPECT_EQ(bridged.lines[5], "模型: ST9160821AS");
+  // Everything after the five header lines (whose description comes from the
+  // bridge's own USB texts).
+  EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end()),
+            std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end()));
+  EXPECT_EQ(bridged.passThroughs, 1u);
+  EXPECT_EQ(sata.passThroughs, 0u);
+
+  // The S.M.A.R.T. tab's read: the same data block as the SATA disk gives.
+  Disk d(ModernPc(), kBridge);
+  AtaBlock smart = Untouched();
+  EXPECT_TRUE(trv::device::ReadSmartDataAnyPath(d.sim, d.handle, 0, 7, smart));
+  EXPECT_EQ(smart, *Seagate().smartData);
+}
+
+TEST(Sat, BridgesThatDoNotAnswerKeepTodaysLinesAfterOneTry) {
+  struct Case {
+    const char* name;
+    int row;
+    json sat;  // replaces the bridge's "sat" (null: the drive as the modern PC has it)
+  };
+  const Case cases[] = {
+      {"stick refusing with ILLEGAL REQUEST", kStick, nullptr},
+      {"bridge that never answers", kBridge, {{"answer", "hang"}}},
+      {"bridge moving half a block", kBridge, {{"answer", "data"}, {"capture", trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH"}, {"transferred", 256}}},
+      {"bridge acknowledging without data", kBridge, {{"answer", "data"}, {"identify", std::string(1024, '0')}}},
+      {"bridge whose drive aborts IDENTIFY", kBridge, {{"answer", "data"}}},
+  };
+  for (const Case& c : cases) {
+    auto pc = ModernPc([&](json& j) {
+      if (!c.sat.is_null()) j["drives"][c.row]["sat"] = c.sat;
+    });
+    const auto s = Open(pc, c.row);
+    ASSERT_EQ(s.lines.size(), 6u) << c.name;
+    EXPECT_EQ(s.lines[5], "详细信息不可用于此设备。") << c.name;
+    EXPECT_EQ(s.passThroughs, 1u) << c.name;
+
+    Disk d(pc, c.row);
+    AtaBlock block = Untouched();
+    EXPECT_FALSE(trv::device::ReadSmartDataAnyPath(d.sim, d.handle, 0, 7, block)) << c.name;
+    EXPECT_EQ(block, Untouched()) << c.name;
+    EXPECT_EQ(d.PassThroughs().size(), 1u) << c.name;
+  }
+}
+
+TEST(Sat, SilentBridgeCostsTheShortTimeoutOnly) {
+  Disk d(ModernPc([](json& j) { j["drives"][kBridge]["sat"] = {{"answer", "hang"}}; }), kBridge);
+  const std::int64_t before = d.sim.WallClockMilliseconds();
+  AtaBlock block = Untouched();
+  EXPECT_FALSE(trv::device::sat::ReadIdentify(d.sim, d.handle, 0, block));
+  EXPECT_EQ(d.sim.WallClockMilliseconds() - before, 5000);
+}
+
+TEST(Sat, OnlyTheUsbBusFallsBackToTheBridge) {
+  // The same drive and bridge reported on the SATA bus: the ordinary paths fail
+  // and no pass-through is sent.
+  Disk d(ModernPc([](json& j) { j["drives"][kBridge]["bus"] = 11; }), kBridge);
+  AtaBlock block = Untouched();
+  EXPECT_FALSE(trv::device::ReadIdentifyAnyPath(d.sim, d.handle, 0, 11, block));
+  EXPECT_FALSE(trv::device::ReadSmartDataAnyPath(d.sim, d.handle, 0, 11, block));
+  EXPECT_TRUE(d.PassThroughs().empty());
+}
+
+TEST(Sat, AnswersAreJudgedByStatusSenseKeyAndCount) {
+  // A good answer: status GOOD, no sense, 512 bytes moved, data at 80.
+  auto good = [] {
+    std::vector<std::uint8_t> a(592, 0);
+    a[0] = 44;
+    a[13] = 2;  // DataTransferLength 512
+    for (std::size_t i = 80; i < 592; ++i) a[i] = static_cast<std::uint8_t>(i);
+    return a;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+    std::uint32_t returned;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"good", [](auto&) {}, 592, true},
+      {"recovered error in fixed sense", [](auto& a) { a[7] = 18; a[48] = 0x70; a[50] = 0x01; }, 592, true},
+      {"CHECK CONDITION", [](auto& a) { a[2] = 0x02; }, 592, false},
+      {"ILLEGAL REQUEST in descriptor sense", [](auto& a) { a[7] = 8; a[48] = 0x72; a[49] = 0x05; }, 592, false},
+      {"sense key past the reported sense length", [](auto& a) { a[7] = 2; a[48] = 0x70; a[50] = 0x05; }, 592, true},
+      {"sense length past the sense area", [](auto& a) { a[7] = 255; a[48] = 0x70; a[50] = 0x0B; }, 592, false},
+      {"half a block moved", [](auto& a) { a[13] = 1; }, 336, false},
+      {"count says 512, bytes returned fewer", [](auto&) {}, 591, false},
+      {"count past the buffer", [](auto&) {}, 593, false},
+      {"record only", [](auto&) {}, 44, false},
+  };
+  for (const Case& c : cases) {
+    auto answer = good();
+    c.change(answer);
+    AtaBlock block = Untouched();
+    EXPECT_EQ(trv::device::sat::TakeBlock(answer, c.returned, block), c.taken) << c.name;
+    if (c.taken) EXPECT_EQ(block[0], 80) << c.name;
+    else EXPECT_EQ(block, Untouched()) << c.name;
+  }
+}

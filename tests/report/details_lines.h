@@ -1,0 +1,21 @@
+// Expected lines of the details report shared by its tests.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace trv::test {
+
+using ReportLines = std::vector<std::string>;
+
+// Lines 1 to 5. The virtual clock of the built-in PCs starts at 2026-12-08 17:05:09.
+inline ReportLines DetailsHeader(const std::string& description) {
+  return {" ", "当前日期和时间：2026/12/8 17:05:09", "Trevasso 4.12; https://trevasso.example.org/",
+          "设备详细信息" + description, " "};
+}
+
+inline ReportLines Join(ReportLines a, const ReportLines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+} // namespace trv::test
