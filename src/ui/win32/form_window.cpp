@@ -137,12 +137,16 @@ void FormWindow::CreateControl(Item& item) {
       cls = WC_BUTTONW;
       style |= BS_GROUPBOX;
       break;
-    case ControlKind::Memo:
+    case ControlKind::Memo: {
       cls = WC_EDITW;
-      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0) |
-               (c.wordWrap ? 0 : ES_AUTOHSCROLL);
+      const ui::ScrollBars bars = static_cast<const ui::Memo&>(c).scrollBars;
+      const bool horizontal = bars == ui::ScrollBars::Horizontal || bars == ui::ScrollBars::Both;
+      const bool vertical = bars == ui::ScrollBars::Vertical || bars == ui::ScrollBars::Both;
+      style |= WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0) |
+               (c.wordWrap ? 0 : ES_AUTOHSCROLL) | (horizontal ? WS_HSCROLL : 0) | (vertical ? WS_VSCROLL : 0);
       ex |= WS_EX_CLIENTEDGE;
       break;
+    }
     case ControlKind::ListView:
       cls = WC_LISTVIEWW;
       style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | (c.readOnly ? 0 : LVS_EDITLABELS);
