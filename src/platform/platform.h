@@ -58,6 +58,7 @@ class Platform {
   virtual std::u16string GetModuleFileNameW() = 0;  // full path of the program file
   virtual Module GetModuleHandleW(std::u16string_view name) = 0;
   virtual ProcAddress GetProcAddress(Module module, std::string_view name) = 0;
+  // A bare file name is looked for in the system folder only, never beside the program.
   virtual Module LoadLibraryW(std::u16string_view name) = 0;
   virtual bool FreeLibrary(Module module) = 0;
   virtual Handle GetCurrentProcess() = 0;

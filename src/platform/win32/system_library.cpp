@@ -35,6 +35,7 @@ void HardenDllSearch() {
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
+  if (::lstrcmpiW(name, L"comctl32.dll") == 0) return LoadCommonControls();  // by its own rules
   HMODULE module = nullptr;
   if (::GetModuleHandleExW(0, name, &module) && module) return module;
   if (SearchFlagsSupported()) return ::LoadLibraryExW(name, nullptr, kLoadLibrarySearchSystem32);
@@ -43,6 +44,15 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   const std::wstring path = folder + L"\\" + name;
   // Its own dependencies are then looked up beside it, in the system folder.
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE LoadCommonControls() {
+  HMODULE module = nullptr;
+  if (::GetModuleHandleExW(0, L"comctl32.dll", &module) && module) return module;
+  // The bare name, so that the manifest's redirection to version 6 applies.
+  if (SearchFlagsSupported()) return ::LoadLibraryExW(L"comctl32.dll", nullptr, kLoadLibrarySearchSystem32);
+  LoadSystemLibrary(L"uxtheme.dll");  // kept loaded for comctl32's use
+  return ::LoadLibraryW(L"comctl32.dll");
 }
 
 } // namespace trv::win32

@@ -17,7 +17,15 @@ void HardenDllSearch();
 // folder: LoadLibraryExW with LOAD_LIBRARY_SEARCH_SYSTEM32 where the system
 // supports the flag, else by its full path in the system folder. A library the
 // process has already loaded (comctl32 version 6) is that very module, with one
-// more reference. Returns nullptr when it cannot be loaded; free with FreeLibrary.
+// more reference. comctl32.dll goes through LoadCommonControls. Returns nullptr
+// when it cannot be loaded; free with FreeLibrary.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// Loads comctl32.dll in the version the program's manifest asks for (6, from the
+// side-by-side store). It is not imported: at start, before HardenDllSearch,
+// its own dependencies (uxtheme.dll) would be looked for beside the program.
+// Where the system lacks the search flags, the theme library is first loaded
+// from the system folder by its full path, so that comctl32 finds it loaded.
+HMODULE LoadCommonControls();
 
 } // namespace trv::win32

@@ -9,6 +9,7 @@
 #include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
 #include "ui/vista_funcs.h"
+#include "ui/win32/common_controls.h"
 #include "ui/win32/form_window.h"
 #include "ui/win32/window_support.h"
 
@@ -19,7 +20,7 @@ void InitWin32Ui(HINSTANCE instance) {
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS |
                    ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
-  ::InitCommonControlsEx(&controls);
+  comctl::InitCommonControlsEx(&controls);
   RegisterWindowClasses(instance);
 }
 
