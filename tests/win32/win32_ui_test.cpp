@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "app/app.h"
 #include "app/product.h"
@@ -79,32 +77,50 @@ void Notify(HWND control, UINT code) {
 }
 
 // Waits on another thread for a dialog with this caption, lets `look` look at
-// it, then presses the button `press`.
+// it, then presses the button `press`. A Win32 thread: the toolchain that
+// builds for Windows XP has no std::thread.
 class BoxWatcher {
  public:
   BoxWatcher(std::wstring caption, int press, std::function<void(HWND)> look = {})
-      : thread_([this, caption = std::move(caption), press, look = std::move(look)] {
-          for (int i = 0; i < 500 && !found_; ++i) {
-            if (const HWND box = ::FindWindowW(L"#32770", caption.c_str()); box && ::IsWindowVisible(box)) {
-              std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let it finish opening
-              if (look) look(box);
-              found_ = true;
-              ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(::GetDlgItem(box, press)));
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-          }
-        }) {}
-  ~BoxWatcher() { thread_.join(); }
+      : caption_(std::move(caption)), press_(press), look_(std::move(look)),
+        thread_(::CreateThread(nullptr, 0, &BoxWatcher::Run, this, 0, nullptr)) {}
+  ~BoxWatcher() { Join(); }
+  BoxWatcher(const BoxWatcher&) = delete;
+  BoxWatcher& operator=(const BoxWatcher&) = delete;
   bool found() {
-    thread_.join();
-    thread_ = std::thread([] {});
+    Join();
     return found_;
   }
 
  private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<BoxWatcher*>(self)->Watch();
+    return 0;
+  }
+  void Watch() {
+    for (int i = 0; i < 500 && !found_; ++i) {
+      if (const HWND box = ::FindWindowW(L"#32770", caption_.c_str()); box && ::IsWindowVisible(box)) {
+        ::Sleep(100);  // let it finish opening
+        if (look_) look_(box);
+        found_ = true;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press_, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(box, press_)));
+      }
+      ::Sleep(20);
+    }
+  }
+  void Join() {
+    if (!thread_) return;
+    ::WaitForSingleObject(thread_, INFINITE);
+    ::CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+  std::wstring caption_;
+  int press_;
+  std::function<void(HWND)> look_;
   std::atomic<bool> found_{false};
-  std::thread thread_;
+  HANDLE thread_;
 };
 
 class Win32UiTest : public ::testing::Test {
