@@ -1,14 +1,22 @@
-# Cross-compile for 32-bit Windows (i686) with Debian's mingw-w64 "posix" compilers.
+# Cross-compile for 32-bit Windows (i686) with Debian's mingw-w64 compilers.
 #   cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
 # Programs are linked fully static (no libstdc++/libgcc/libwinpthread DLLs) and are
 # run under Wine by ctest through scripts/wine-run (CMAKE_CROSSCOMPILING_EMULATOR).
+#
+# TREVASSO_MINGW_THREADS picks the compiler flavour: "posix" (the default here)
+# links winpthreads, whose GetTickCount64 import keeps the programs from loading
+# on Windows XP; "win32" (cmake/toolchain-mingw-i686-xp.cmake) has no
+# std::thread but loads on XP SP3.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
+if(NOT DEFINED TREVASSO_MINGW_THREADS)
+  set(TREVASSO_MINGW_THREADS posix)
+endif()
 set(TREVASSO_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TREVASSO_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TREVASSO_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_C_COMPILER   ${TREVASSO_MINGW_TRIPLET}-gcc-${TREVASSO_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER ${TREVASSO_MINGW_TRIPLET}-g++-${TREVASSO_MINGW_THREADS})
 set(CMAKE_RC_COMPILER  ${TREVASSO_MINGW_TRIPLET}-windres)
 
 # .rc files are UTF-8: without code page 65001 windres reads them as CP1252 and

@@ -6,18 +6,28 @@ enable_language(RC)
 
 set(TREVASSO_WIN32_DEFINITIONS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
 
+# Loading of the system's DLLs from the system folder only (no planted copies).
+add_library(trevasso_win32_system STATIC src/platform/win32/system_library.cpp)
+target_include_directories(trevasso_win32_system PUBLIC src)
+target_compile_definitions(trevasso_win32_system PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
+
+# Static imports stay with KnownDLLs; winmm, uxtheme, setupapi and comctl32
+# are loaded at run time from the system folder.
 add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp src/platform/win32/record_layouts.cpp)
 target_compile_definitions(trevasso_win32_platform PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
-target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core winmm shell32 gdi32 user32)
+target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win32_system shell32 gdi32 user32)
 
 add_library(trevasso_win32_ui STATIC
+  src/ui/win32/common_controls.cpp
   src/ui/win32/form_window.cpp
   src/ui/win32/win32_ui.cpp
   src/ui/win32/program_entry.cpp
   src/ui/win32/window_support.cpp
 )
 target_compile_definitions(trevasso_win32_ui PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
-target_link_libraries(trevasso_win32_ui PUBLIC trevasso_core comctl32 gdi32 user32)
+# comctl32 too is loaded at run time (src/ui/win32/common_controls): imported,
+# its own dependencies would be looked for beside the program at start.
+target_link_libraries(trevasso_win32_ui PUBLIC trevasso_core trevasso_win32_system ole32 gdi32 user32)
 
 # Icon, manifest and version resource of one program. LEVEL is the execution level
 # the manifest asks for.

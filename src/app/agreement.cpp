@@ -51,6 +51,7 @@ TFmAgreement::TFmAgreement()
       btDecline(Add(ui::ControlKind::Button, "btDecline", nullptr, ui::Align::None, {450, 320, 100, 26})) {
   SetCaption(std::u16string(kProductTitle) + u" - 使用协议");
   Text.readOnly = true;
+  Text.scrollBars = ui::ScrollBars::Vertical;
   std::vector<std::u16string> lines(std::begin(kAgreementLines), std::end(kAgreementLines));
   Text.SetLines(std::move(lines));
   cbAccept.SetCaption(u"我已阅读并接受上述协议");

@@ -11,6 +11,7 @@ TFmDebug::TFmDebug()
   font.height = -11;  // 8 points
   SetFont(font);
   Memo1.wordWrap = false;
+  Memo1.scrollBars = ui::ScrollBars::Both;  // long trace lines must stay readable
   Memo1.AddLine(u"调试窗口");
 }
 

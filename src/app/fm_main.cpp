@@ -63,6 +63,7 @@ TFmMain::TFmMain(App& app)
     memo->whiteBackground = true;
     memo->readOnly = true;
     memo->wordWrap = false;
+    memo->scrollBars = ui::ScrollBars::Vertical;
   }
   Log_Details.SetFont(courier);
   Log_Smart.SetFont(courier);

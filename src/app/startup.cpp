@@ -78,6 +78,7 @@ void StartUp(App& app) {
   if (app.PerformanceFrequency < 1000000) FatalError(app, u"Unknown error.", u"Timer");
   if (app.PerformanceFrequency > 4000000000LL) FatalError(app, u"Unknown error.", u"Timer");
   p.Sleep(100);
+  KeepTimerResolution(app);  // before the timer checks: no window of ours is visible yet
   bool timerPassed = false;
   for (int attempt = 0; attempt < 3 && !timerPassed; ++attempt) timerPassed = TimerSelfTest(app);
   if (!timerPassed) FatalError(app, u"Unknown error.", u"Timer");

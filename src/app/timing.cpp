@@ -1,7 +1,10 @@
 #include "app/timing.h"
 
+#include <array>
+
 #include "app/app.h"
 #include "app/fatal.h"
+#include "platform/records.h"
 
 namespace trv::app {
 
@@ -16,6 +19,20 @@ TCounter::~TCounter() { platform_.timeKillEvent(timer_id); }
 
 void TCounter::Callback(std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
   reinterpret_cast<TCounter*>(user)->inc();
+}
+
+void KeepTimerResolution(App& app) {
+  auto& p = app.platform;
+  const win::ProcAddress entry = p.GetProcAddress(p.GetModuleHandleW(u"kernel32"), "SetProcessInformation");
+  if (entry == 0) return;
+  // PROCESS_POWER_THROTTLING_STATE: the timer-resolution mechanism is controlled
+  // (ControlMask) and switched off for this process (its StateMask bit clear).
+  std::array<std::uint8_t, win::kPowerThrottlingStateSize> state{};
+  rec::Put32(state, 0, win::PROCESS_POWER_THROTTLING_CURRENT_VERSION);
+  rec::Put32(state, 4, win::PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION);
+  rec::Put32(state, 8, 0);
+  // A refusal (older Windows 10) changes nothing: the timers are not throttled there.
+  p.CallSetProcessInformation(entry, p.GetCurrentProcess(), win::ProcessPowerThrottling, state);
 }
 
 std::int64_t ReadPerformanceFrequency(App& app) {

@@ -33,6 +33,11 @@ class TCounter {
   std::uint32_t timer_id = 0;
 };
 
+// Asks Windows to honour the program's timer resolution while it has no visible
+// window: Windows 11 may otherwise keep such a process at the default ~15.6 ms,
+// and the 1 ms timer check would fail. Nothing happens where the system has no
+// SetProcessInformation or does not know the request (before Windows 11).
+void KeepTimerResolution(App& app);
 std::int64_t ReadPerformanceFrequency(App& app);
 std::int64_t ReadPerformanceCounter(App& app);
 // One attempt: 10 and 30 timer periods must measure 8..12 ms and 27..33 ms.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <utility>
 
 #include "platform/text.h"
@@ -11,14 +12,6 @@ namespace trv::device {
 namespace {
 
 constexpr std::size_t kWords = 256;
-
-// Windows-1252 for the bytes 0x80..0x9F; undefined bytes keep their value.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
-};
 
 // Word n of the block: the two bytes from 2n, low byte first.
 std::uint16_t Word(const AtaBlock& b, std::size_t n) {
@@ -33,10 +26,16 @@ void SwapWords(AtaBlock& b, std::size_t first, std::size_t last) {
   for (std::size_t n = first; n <= last && n < kWords; ++n) std::swap(b[2 * n], b[2 * n + 1]);
 }
 
-// The bytes of words first..last (already swapped) as trimmed text.
-std::u16string TextField(const AtaBlock& b, std::size_t first, std::size_t last) {
-  std::u16string text;
-  for (std::size_t i = 2 * first; i < 2 * (last + 1) && i < b.size(); ++i) text.push_back(AnsiCharacter(b[i]));
+// The bytes of words first..last (already swapped) as trimmed text in the
+// system's ANSI code page, as Windows' own programs read these fields.
+std::u16string TextField(win::Platform& platform, const AtaBlock& b, std::size_t first, std::size_t last) {
+  const std::span<const std::uint8_t> bytes(b.data() + 2 * first, 2 * (last - first + 1));
+  std::u16string text = platform.MultiByteToWideChar(win::CP_ACP, bytes);
+  if (text.empty()) {
+    // The system could not convert: each byte as the character of its value,
+    // so that an ASCII text still reads right.
+    for (const std::uint8_t byte : bytes) text.push_back(byte);
+  }
   return TrimControl(text);
 }
 
@@ -60,21 +59,16 @@ std::int64_t LogicalSectorSize(const AtaBlock& b) {
 
 } // namespace
 
-char16_t AnsiCharacter(std::uint8_t byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
-  return static_cast<char16_t>(byte);
-}
-
-T_IDE_PASSPORT ParseIdentifyData(const AtaBlock& block) {
+T_IDE_PASSPORT ParseIdentifyData(const AtaBlock& block, win::Platform& platform) {
   AtaBlock b = block;  // the caller's block stays as the device sent it
   T_IDE_PASSPORT p;
 
   SwapWords(b, 10, 19);  // serial
   SwapWords(b, 23, 26);  // firmware
   SwapWords(b, 27, 46);  // model
-  p.sn = TextField(b, 10, 19);
-  p.fw = TextField(b, 23, 26);
-  p.name = TextField(b, 27, 46);
+  p.sn = TextField(platform, b, 10, 19);
+  p.fw = TextField(platform, b, 23, 26);
+  p.name = TextField(platform, b, 27, 46);
 
   const std::uint16_t w49 = Word(b, 49), w82 = Word(b, 82), w83 = Word(b, 83);
 

@@ -18,9 +18,11 @@ using Bytes = std::span<const std::uint8_t>;
 bool Bit(std::uint64_t value, int bit) { return ((value >> bit) & 1u) != 0; }
 
 // An ASCII field padded with blanks, as NVMe stores its texts (no byte swapping).
+// A byte outside ASCII is not text: it shows as the replacement character.
 std::u16string Text(Bytes b, std::size_t from, std::size_t length) {
   std::u16string text;
-  for (std::size_t i = from; i < from + length && i < b.size(); ++i) text.push_back(AnsiCharacter(b[i]));
+  for (std::size_t i = from; i < from + length && i < b.size(); ++i)
+    text.push_back(b[i] < 0x80 ? static_cast<char16_t>(b[i]) : u'\uFFFD');
   return TrimControl(text);
 }
 

@@ -59,6 +59,7 @@ class Platform {
   virtual std::u16string GetModuleFileNameW() = 0;  // full path of the program file
   virtual Module GetModuleHandleW(std::u16string_view name) = 0;
   virtual ProcAddress GetProcAddress(Module module, std::string_view name) = 0;
+  // A bare file name is looked for in the system folder only, never beside the program.
   virtual Module LoadLibraryW(std::u16string_view name) = 0;
   virtual bool FreeLibrary(Module module) = 0;
   virtual Handle GetCurrentProcess() = 0;
@@ -66,6 +67,14 @@ class Platform {
   virtual bool CallIsWow64Process(ProcAddress entry, Handle process, std::int32_t* wow64) = 0;
   // SHGetFolderPathW(CSIDL_LOCAL_APPDATA), without a trailing backslash.
   virtual std::u16string LocalAppDataFolder() = 0;
+  // Calls SetProcessInformation through the entry point found with GetProcAddress;
+  // `info` is the record of the information class, byte by byte.
+  virtual bool CallSetProcessInformation(ProcAddress entry, Handle process, std::uint32_t infoClass,
+                                         std::span<const std::uint8_t> info) = 0;
+  // MultiByteToWideChar(codePage, 0, ...) on the whole of `bytes` (CP_ACP: the
+  // system's ANSI code page); a zero byte becomes a zero character. Empty, with
+  // the last error set, for a code page the system does not know.
+  virtual std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) = 0;
 
   // --- user32, gdi32, shell32 -------------------------------------------------------
   virtual bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) = 0;

@@ -1,6 +1,7 @@
 // Windows-shaped names and constants shared by the portable core and both backends.
 // The values are the ones Windows uses, so records built from them can travel unchanged.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace trv::win {
@@ -61,6 +62,14 @@ inline constexpr int IDC_HAND = 32649;
 inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr int SW_SHOW = 5;
 inline constexpr std::uint32_t TIME_PERIODIC = 1;
+inline constexpr std::uint32_t CP_ACP = 0;
+
+// SetProcessInformation: the power throttling class and its record
+// (PROCESS_POWER_THROTTLING_STATE: Version, ControlMask, StateMask).
+inline constexpr std::uint32_t ProcessPowerThrottling = 4;
+inline constexpr std::uint32_t PROCESS_POWER_THROTTLING_CURRENT_VERSION = 1;
+inline constexpr std::uint32_t PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION = 4;
+inline constexpr std::size_t kPowerThrottlingStateSize = 12;
 inline constexpr int VK_RETURN = 13;
 inline constexpr int VK_ESCAPE = 27;
 

@@ -98,7 +98,7 @@ void ShowDeviceDetails(DetailsContext& ctx) {
     add(u"请发送这个问题到 " + std::u16string(ctx.supportForumAddress));
     return;
   }
-  for (auto& line : PassportLines(device::ParseIdentifyData(block), ctx.decimalSeparator)) add(std::move(line));
+  for (auto& line : PassportLines(device::ParseIdentifyData(block, ctx.platform), ctx.decimalSeparator)) add(std::move(line));
 }
 
 } // namespace trv::report

@@ -121,9 +121,14 @@ class CheckBox : public Control {
   bool checked_ = false;
 };
 
+// The scroll bars a memo asks for; text wider than a memo without a horizontal
+// bar cannot be seen past its edge.
+enum class ScrollBars { None, Horizontal, Vertical, Both };
+
 class Memo : public Control {
  public:
   using Control::Control;
+  ScrollBars scrollBars = ScrollBars::None;
   const std::vector<std::u16string>& lines() const { return lines_; }
   void AddLine(std::u16string line);
   void SetLines(std::vector<std::u16string> lines);

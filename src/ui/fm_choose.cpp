@@ -114,7 +114,8 @@ void TFmChoose::btContinueClick() {
   if (k < 0 || k + 1 > devices_.DeviceCount) return;  // nothing chosen: Enter does nothing
   const auto& entry = devices_.Devices[static_cast<std::size_t>(k + 1)];
   if (entry.IdentifyData.LBA < kSmallestUsableSectors) {
-    ui_.MessageBox(0, kTooSmallText, kTooSmallCaption, win::MB_ICONINFORMATION | win::MB_OK);
+    // Owned by this dialog, so that the dialog cannot be used while the box is up.
+    ui_.MessageBox(handle, kTooSmallText, kTooSmallCaption, win::MB_ICONINFORMATION | win::MB_OK);
     return;
   }
   DeviceChosen = true;

@@ -68,33 +68,9 @@ std::u16string Bounded(std::u16string_view text) {
   return text.size() > 1024 ? std::u16string() : std::u16string(text);
 }
 
-} // namespace
-
-int ShowTaskDialog(win::Platform& platform, UiServices& ui, win::WindowHandle owner, std::u16string_view title,
-                   std::u16string_view instruction, std::u16string_view content, std::int32_t icon,
-                   std::int32_t buttons) {
-  if (IsVistaOrLater(platform)) {
-    const win::Module library = platform.LoadLibraryW(u"comctl32.dll");
-    if (library < 32) return 0;
-    const win::ProcAddress entry = platform.GetProcAddress(library, "TaskDialog");
-    if (entry == 0) {
-      platform.FreeLibrary(library);
-      return 0;
-    }
-    std::int32_t pressed = 0;
-    ui.CallTaskDialog(entry, owner, Bounded(title), Bounded(instruction), Bounded(content), buttons, icon, &pressed);
-    int result = 1;
-    switch (pressed) {
-      case 2: result = 2; break;
-      case 4: result = 4; break;
-      case 6: result = 6; break;
-      case 7: result = 7; break;
-      case 8: result = 3; break;
-      default: break;
-    }
-    platform.FreeLibrary(library);
-    return result;
-  }
+// The framework's message dialog with the content alone: the form of the
+// question on systems without the task dialog.
+int AskWithMessageDialog(UiServices& ui, std::u16string_view content, std::int32_t icon, std::int32_t buttons) {
   unsigned set = 0;
   if (buttons & kTdOk) set |= kDlgOk;
   if (buttons & kTdYes) set |= kDlgYes;
@@ -111,6 +87,44 @@ int ShowTaskDialog(win::Platform& platform, UiServices& ui, win::WindowHandle ow
     default: break;
   }
   return ui.MessageDialog(content, type, set);
+}
+
+} // namespace
+
+int ShowTaskDialog(win::Platform& platform, UiServices& ui, win::WindowHandle owner, std::u16string_view title,
+                   std::u16string_view instruction, std::u16string_view content, std::int32_t icon,
+                   std::int32_t buttons) {
+  if (IsVistaOrLater(platform)) {
+    const win::Module library = platform.LoadLibraryW(u"comctl32.dll");
+    if (library < 32) return 0;
+    const win::ProcAddress entry = platform.GetProcAddress(library, "TaskDialog");
+    if (entry == 0) {
+      platform.FreeLibrary(library);
+      return 0;
+    }
+    std::int32_t pressed = 0;
+    const std::int32_t hresult =
+        ui.CallTaskDialog(entry, owner, Bounded(title), Bounded(instruction), Bounded(content), buttons, icon, &pressed);
+    if (hresult < 0) {
+      // The dialog could not be shown (out of memory, a bad argument): no answer
+      // was given, so the user is asked again with the plain message dialog
+      // rather than the question counting as declined.
+      platform.FreeLibrary(library);
+      return AskWithMessageDialog(ui, content, icon, buttons);
+    }
+    int result = 1;
+    switch (pressed) {
+      case 2: result = 2; break;
+      case 4: result = 4; break;
+      case 6: result = 6; break;
+      case 7: result = 7; break;
+      case 8: result = 3; break;
+      default: break;
+    }
+    platform.FreeLibrary(library);
+    return result;
+  }
+  return AskWithMessageDialog(ui, content, icon, buttons);
 }
 
 } // namespace trv::ui

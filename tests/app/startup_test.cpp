@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/logs.h"
 #include "test_support.h"
 
@@ -104,6 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"TimerNeverFires", {{"timer", {{"neverFires", true}}}}, "Unknown error.", "Timer"},
         FailureCase{"TimerNotCreated", {{"timer", {{"createFails", true}}}}, "Unknown error.", "Timer"},
         FailureCase{"TimerDrifts", {{"timer", {{"periodMicroseconds", 1250}}}}, "Unknown error.", "Timer"},
+        // A system that throttles hidden programs' timers but offers no way out.
+        FailureCase{"TimerThrottledWithoutOptOut", {{"timer", {{"throttledWhileHidden", true}}}}, "Unknown error.",
+                    "Timer"},
         FailureCase{"NoSetupApi", {{"setupApi", "missing"}}, "Error #01704", "Error"},
         FailureCase{"SetupApiIncomplete", {{"setupApi", "missingEntryPoint"}}, "Error #01704", "Error"},
         FailureCase{"Wow64CallFails", {{"wow64", "fails"}}, "Bad process handle", "Trevasso 4.12"}),
@@ -124,6 +129,30 @@ TEST(StartUp, TimerSelfTestStopsAtTheFirstPass) {
     EXPECT_EQ(run.platform->journal().Count("timeSetEvent"), static_cast<std::size_t>(bad + 1));
     EXPECT_EQ(run.platform->journal().Count("timeKillEvent"), static_cast<std::size_t>(bad + 1));
   }
+}
+
+TEST(StartUp, OnWindows11TheTimerKeepsItsResolutionWhileNoWindowShows) {
+  // Windows 11 runs a hidden program's timers at the coarse period unless it opted out.
+  const auto windows11 = Scenario({{"os", {{"major", 10}, {"minor", 0}, {"build", 22631}, {"csd", ""}}},
+                                   {"timer", {{"throttledWhileHidden", true}}}});
+  auto run = Play(windows11);
+  EXPECT_EQ(run.exitReason, "application terminated");
+  EXPECT_TRUE(run.ui->boxes().empty());
+  EXPECT_EQ(run.platform->journal().Count("timeSetEvent"), 1u) << "the first attempt passes";
+  const auto& entries = run.platform->journal().entries();
+  const auto call = [&](const std::string& name) {
+    return std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.call == name; });
+  };
+  ASSERT_NE(call("SetProcessInformation"), entries.end());
+  EXPECT_LT(call("SetProcessInformation"), call("timeSetEvent")) << "opted out before the timer checks";
+  EXPECT_EQ(call("SetProcessInformation")->detail, "class=4 size=12 control=0x4 state=0x0 -> ok");
+
+  // Windows 10 before 11 refuses the request; its timers are not throttled, so
+  // the refusal is of no account.
+  auto windows10 = Play(Scenario({{"os", {{"major", 10}, {"minor", 0}, {"build", 19045}, {"csd", ""}}}}));
+  EXPECT_EQ(windows10.exitReason, "application terminated");
+  EXPECT_EQ(windows10.platform->journal().Find("SetProcessInformation").at(0)->detail,
+            "class=4 size=12 control=0x4 state=0x0 -> failed");
 }
 
 TEST(StartUp, IncompleteSetupApiIsReleased) {

@@ -4,10 +4,10 @@
 
 #include "device/identify_parse.h"
 #include "platform/sim/drive_capture.h"
+#include "platform/sim/sim_platform.h"
 #include "test_support.h"
 
 using trv::device::AtaBlock;
-using trv::device::ParseIdentifyData;
 using trv::device::T_IDE_PASSPORT;
 using trv::test::U8;
 
@@ -36,16 +36,22 @@ std::string Describe(const T_IDE_PASSPORT& p) {
          " stream=" + n(p.StreamingSupported);
 }
 
+// The block decoded on a PC whose ANSI code page is `codePage`.
+T_IDE_PASSPORT Parse(const AtaBlock& block, std::uint32_t codePage = 1252) {
+  trv::sim::SimPlatform pc(trv::test::Scenario({{"ansiCodePage", codePage}}));
+  return trv::device::ParseIdentifyData(block, pc);
+}
+
 T_IDE_PASSPORT FromCapture(const std::string& file) {
   const auto capture = trv::sim::LoadDriveCapture(trv::test::TestDataDir() + "/drives/" + file);
   EXPECT_TRUE(capture.identify.has_value()) << file;
-  return ParseIdentifyData(capture.identify.value_or(AtaBlock{}));
+  return Parse(capture.identify.value_or(AtaBlock{}));
 }
 
 } // namespace
 
 TEST(ParseIdentifyData, AllZeroBlockGivesTheEmptyRecordWith512ByteSectors) {
-  EXPECT_EQ(Describe(ParseIdentifyData(AtaBlock{})),
+  EXPECT_EQ(Describe(Parse(AtaBlock{})),
             "name= fw= sn= lba28=0 lba48=0 s28=0 s48=0 s=0 rm=0 sec=0 locked=0 max=0 hpa=0 smart=0 smarton=0 "
             "aam=0 dma=0 dmasup=0 dmasel=0 rem=0 pkt=0 buf=0 ss=512 q=0 qd=0 stream=0");
 }
@@ -55,7 +61,7 @@ TEST(ParseIdentifyData, LbaCapacities) {
   const std::initializer_list<std::pair<int, std::uint16_t>> big = {
       {60, 0xFFFF}, {61, 0x0FFF}, {83, 0x0400}, {100, 0x6030}, {101, 0x3A38}};
   auto noLba = Block(big);  // word 49 bit 9 clear: nothing counts
-  auto p = ParseIdentifyData(noLba);
+  auto p = Parse(noLba);
   EXPECT_FALSE(p.lba28support);
   EXPECT_FALSE(p.lba48support);
   EXPECT_EQ(p.lba28sectors, 0);
@@ -64,7 +70,7 @@ TEST(ParseIdentifyData, LbaCapacities) {
 
   auto both = Block(big);
   both[98] = 0x00, both[99] = 0x02;  // word 49 = 0x0200
-  p = ParseIdentifyData(both);
+  p = Parse(both);
   EXPECT_TRUE(p.lba28support);
   EXPECT_TRUE(p.lba48support);
   EXPECT_EQ(p.lba28sectors, 268435455);
@@ -72,34 +78,34 @@ TEST(ParseIdentifyData, LbaCapacities) {
   EXPECT_EQ(p.lbasectors, 976773168);
 
   // A small disk that reports the same count in both places.
-  p = ParseIdentifyData(Block({{49, 0x0200}, {60, 0x4BB0}, {61, 0x0DF9}, {83, 0x0400}, {100, 0x4BB0}, {101, 0x0DF9}}));
+  p = Parse(Block({{49, 0x0200}, {60, 0x4BB0}, {61, 0x0DF9}, {83, 0x0400}, {100, 0x4BB0}, {101, 0x0DF9}}));
   EXPECT_TRUE(p.lba28support);
   EXPECT_FALSE(p.lba48support);
   EXPECT_EQ(p.lba48sectors, 0);
   EXPECT_EQ(p.lbasectors, 234441648);
 
   // Word 83 bit 10 clear: the 48-bit count is ignored however large.
-  p = ParseIdentifyData(Block({{49, 0x0200}, {60, 0xFFFF}, {61, 0x0FFF}, {100, 0x6030}, {101, 0x3A38}}));
+  p = Parse(Block({{49, 0x0200}, {60, 0xFFFF}, {61, 0x0FFF}, {100, 0x6030}, {101, 0x3A38}}));
   EXPECT_FALSE(p.lba48support);
   EXPECT_EQ(p.lbasectors, 268435455);
 
   // A 48-bit count with its top bit set is negative as a signed number and never greater.
-  p = ParseIdentifyData(Block({{49, 0x0200}, {60, 0x0001}, {83, 0x0400}, {103, 0x8000}}));
+  p = Parse(Block({{49, 0x0200}, {60, 0x0001}, {83, 0x0400}, {103, 0x8000}}));
   EXPECT_FALSE(p.lba48support);
   EXPECT_EQ(p.lbasectors, 1);
-  p = ParseIdentifyData(Block({{49, 0x0200}, {60, 0x0001}, {83, 0x0400}, {103, 0x7FFF}}));
+  p = Parse(Block({{49, 0x0200}, {60, 0x0001}, {83, 0x0400}, {103, 0x7FFF}}));
   EXPECT_TRUE(p.lba48support);
   EXPECT_EQ(p.lbasectors, 0x7FFF000000000000LL);
 }
 
 TEST(ParseIdentifyData, NumbersFromSingleWords) {
-  auto p = ParseIdentifyData(Block({{75, 31}, {21, 16384}, {47, 0x8010}}));
+  auto p = Parse(Block({{75, 31}, {21, 16384}, {47, 0x8010}}));
   EXPECT_TRUE(p.QueueSupported);
   EXPECT_EQ(p.QueueDepth, 31);
   EXPECT_EQ(p.buffersize, 8388608u);
   EXPECT_EQ(p.readmultiplesectors, 0x10);
   // Word 75 is taken whole, not masked to its depth bits.
-  p = ParseIdentifyData(Block({{75, 0xFFFF}, {21, 0xFFFF}}));
+  p = Parse(Block({{75, 0xFFFF}, {21, 0xFFFF}}));
   EXPECT_EQ(p.QueueDepth, 65535);
   EXPECT_EQ(p.buffersize, 65535u * 512u);
 }
@@ -111,14 +117,14 @@ TEST(ParseIdentifyData, DmaModesAreTheHighestSetBits) {
   };
   for (auto c : {Case{0x203F, 5, 5}, Case{0x407F, 6, 6}, Case{0x0001, 0, 0}, Case{0x0000, 0, 0},
                  Case{0x40FF, 6, 6} /* bit 7 is not a mode bit */, Case{0x8080, 0, 0}}) {
-    auto p = ParseIdentifyData(Block({{49, 0x0100}, {53, 0x0004}, {88, c.w88}}));
+    auto p = Parse(Block({{49, 0x0100}, {53, 0x0004}, {88, c.w88}}));
     EXPECT_TRUE(p.dmasupport);
     EXPECT_EQ(p.dmamodesupport, c.supported) << std::hex << c.w88;
     EXPECT_EQ(p.dmamodeselected, c.selected) << std::hex << c.w88;
   }
   // Without word 49 bit 8 and word 53 bit 2 together the modes stay 0.
   for (auto b : {Block({{49, 0x0100}, {88, 0x407F}}), Block({{53, 0x0004}, {88, 0x407F}})}) {
-    auto p = ParseIdentifyData(b);
+    auto p = Parse(b);
     EXPECT_FALSE(p.dmasupport);
     EXPECT_EQ(p.dmamodesupport, 0);
     EXPECT_EQ(p.dmamodeselected, 0);
@@ -127,25 +133,25 @@ TEST(ParseIdentifyData, DmaModesAreTheHighestSetBits) {
 
 TEST(ParseIdentifyData, FeatureFlagsAndTheirPrerequisites) {
   // Security bits in word 128 count only with word 82 bit 1.
-  auto p = ParseIdentifyData(Block({{82, 0x0000}, {128, 0x0106}}));
+  auto p = Parse(Block({{82, 0x0000}, {128, 0x0106}}));
   EXPECT_FALSE(p.securitysupport);
   EXPECT_FALSE(p.locked);
   EXPECT_FALSE(p.lockedmax);
   // Bit 2 is the lock; bit 1 (a password is set) alone is not.
-  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0104}}));
+  p = Parse(Block({{82, 0x0002}, {128, 0x0104}}));
   EXPECT_TRUE(p.securitysupport);
   EXPECT_TRUE(p.locked);
   EXPECT_TRUE(p.lockedmax);
-  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0102}}));
+  p = Parse(Block({{82, 0x0002}, {128, 0x0102}}));
   EXPECT_FALSE(p.locked);
   EXPECT_TRUE(p.lockedmax);
-  p = ParseIdentifyData(Block({{82, 0x0002}, {128, 0x0004}}));
+  p = Parse(Block({{82, 0x0002}, {128, 0x0004}}));
   EXPECT_TRUE(p.locked);
   EXPECT_FALSE(p.lockedmax);
 
   // S.M.A.R.T. enabled counts only when supported.
-  EXPECT_FALSE(ParseIdentifyData(Block({{85, 0x0001}})).smartenabled);
-  p = ParseIdentifyData(Block({{82, 0x0401}, {83, 0x0200}, {84, 0x0010}, {85, 0x0001}}));
+  EXPECT_FALSE(Parse(Block({{85, 0x0001}})).smartenabled);
+  p = Parse(Block({{82, 0x0401}, {83, 0x0200}, {84, 0x0010}, {85, 0x0001}}));
   EXPECT_TRUE(p.smartsupport);
   EXPECT_TRUE(p.smartenabled);
   EXPECT_TRUE(p.hpasupport);
@@ -167,23 +173,25 @@ TEST(ParseIdentifyData, TextsAreByteSwappedAnsiAndTrimmed) {
   const std::uint8_t model[8] = {'A', 'Z', 0x80, ' ', 0x81, 0xE9, ' ', ' '};
   std::copy(std::begin(model), std::end(model), b.begin() + 54);
   const AtaBlock before = b;
-  auto p = ParseIdentifyData(b);
+  auto p = Parse(b, 1252);
   EXPECT_EQ(U8(p.sn), "12345");
   EXPECT_EQ(U8(p.fw), "A1  B");
   EXPECT_EQ(p.name, u"ZA \u20AC\u00E9\u0081");
   EXPECT_EQ(b, before);  // the caller's block is left as the device sent it
 }
 
-TEST(ParseIdentifyData, AnsiCharactersFollowWindows1252) {
-  using trv::device::AnsiCharacter;
-  EXPECT_EQ(AnsiCharacter(0x20), u' ');
-  EXPECT_EQ(AnsiCharacter(0x7E), u'~');
-  EXPECT_EQ(AnsiCharacter(0x00), u'\0');
-  EXPECT_EQ(AnsiCharacter(0x80), u'\u20AC');
-  EXPECT_EQ(AnsiCharacter(0x9F), u'\u0178');
-  EXPECT_EQ(AnsiCharacter(0x8D), u'\u008D');
-  EXPECT_EQ(AnsiCharacter(0xA0), u'\u00A0');
-  EXPECT_EQ(AnsiCharacter(0xFF), u'\u00FF');
+TEST(ParseIdentifyData, TextsFollowTheSystemsAnsiCodePage) {
+  // A model "中文盘" in GBK, as a drive stores it: the two bytes of each word swapped.
+  AtaBlock b{};
+  const std::uint8_t model[8] = {0xD0, 0xD6, 0xC4, 0xCE, 0xCC, 0xC5, ' ', ' '};
+  std::copy(std::begin(model), std::end(model), b.begin() + 54);
+  EXPECT_EQ(Parse(b, 936).name, u"中文盘");  // a Chinese Windows
+  EXPECT_EQ(Parse(b, 1252).name, u"\u00D6\u00D0\u00CE\u00C4\u00C5\u00CC");  // a Western one
+  // A GBK lead byte cut off at the end of the field does not swallow what follows.
+  AtaBlock cut{};
+  const std::uint8_t serial[4] = {'1', 'A', 0xD6, '2'};  // "A12", then a lead byte before zero filler
+  std::copy(std::begin(serial), std::end(serial), cut.begin() + 20);
+  EXPECT_EQ(Parse(cut, 936).sn, u"A12\uFFFD");
 }
 
 TEST(ParseIdentifyData, SectorSizeIsTheLogicalSectorSizeTheDriveReports) {
@@ -202,7 +210,7 @@ TEST(ParseIdentifyData, SectorSizeIsTheLogicalSectorSizeTheDriveReports) {
                  Case{0xD000, 2048, 0, 512},        // bit 15 set: word 106 not valid
                  Case{0x1000, 2048, 0, 512},        // bit 14 clear: word 106 not valid
                  Case{0x6003, 2048, 0, 512}}) {     // 4096-byte physical, 512-byte logical sectors
-    auto p = ParseIdentifyData(Block({{106, c.w106}, {117, c.w117}, {118, c.w118}}));
+    auto p = Parse(Block({{106, c.w106}, {117, c.w117}, {118, c.w118}}));
     EXPECT_EQ(p.sectorsize, c.size) << std::hex << c.w106 << " " << c.w117 << " " << c.w118;
   }
 }

@@ -30,6 +30,7 @@ TEST(Scenario, BadFilesGetErrorsNamingFileFieldAndFault) {
   EXPECT_EQ(ErrorOf(R"({"drives": [{"number": 1}, {"number": 1}]})"),
             "pc.json: drives[1]: field 'number': drive 1 is listed twice");
   EXPECT_EQ(ErrorOf(R"({"drives": [{"number": 256}]})"), "pc.json: drives[0]: field 'number': value 256 is outside 0..255");
+  EXPECT_EQ(ErrorOf(R"({"ansiCodePage": 437})"), "pc.json: field 'ansiCodePage': expected 936 or 1252");
 }
 
 TEST(Scenario, MissingFileIsAClearError) {
@@ -45,4 +46,5 @@ TEST(Scenario, BuiltInDefaultParses) {
   const auto sc = trv::sim::DefaultScenario();
   EXPECT_EQ(sc.osMajor, 6u);
   EXPECT_EQ(sc.platformId, 2u);
+  EXPECT_EQ(sc.ansiCodePage, 936u);  // a Chinese Windows
 }

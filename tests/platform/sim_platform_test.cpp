@@ -64,3 +64,24 @@ TEST(SimSystem, VersionRecordNeedsItsSizeField) {
   EXPECT_EQ(trv::test::U8(p.SystemMessage(32)),
             "The process cannot access the file because it is being used by another process.");
 }
+
+TEST(SimSystem, AnsiTextFollowsTheCodePage) {
+  trv::sim::SimPlatform chinese(Scenario());  // the default PC: code page 936
+  auto convert = [](trv::sim::SimPlatform& p, std::uint32_t codePage, std::vector<std::uint8_t> bytes) {
+    return p.MultiByteToWideChar(codePage, bytes);
+  };
+  // GBK: ASCII as it is, pairs from the table, 0x80 the euro sign, zero bytes kept.
+  EXPECT_EQ(convert(chinese, win::CP_ACP, {'S', 'S', 'D', ' ', 0xD6, 0xD0, 0xCE, 0xC4, 0x80, 0x00}),
+            std::u16string(u"SSD 中文\u20AC") + u'\0');
+  EXPECT_EQ(convert(chinese, win::CP_ACP, {0x81, 0x40, 0xFE, 0x4F, 0xA1, 0xA1}), u"\u4E02\uFA29\u3000");
+  // No character: a pair outside the table (user-defined area), 0xFF, a lead
+  // byte before a byte that cannot trail (read on its own) or at the end.
+  EXPECT_EQ(convert(chinese, win::CP_ACP, {0xAA, 0xA1, 0xFF, 0xB0, 0x20, 0xB0}), u"\uFFFD\uFFFD\uFFFD \uFFFD");
+  // Windows-1252: the 0x80..0x9F letters, its undefined bytes as C1 controls, Latin-1 above.
+  EXPECT_EQ(convert(chinese, 1252, {0x80, 0x9F, 0x8D, 0xA0, 0xE9, 0xFF}), u"\u20AC\u0178\u008D\u00A0\u00E9\u00FF");
+  trv::sim::SimPlatform western(Scenario({{"ansiCodePage", 1252}}));
+  EXPECT_EQ(convert(western, win::CP_ACP, {0xD6, 0xD0}), u"\u00D6\u00D0");
+  // A code page the machine does not know: nothing, and the error Windows gives.
+  EXPECT_EQ(convert(western, 437, {'A'}), u"");
+  EXPECT_EQ(western.GetLastError(), win::ERROR_INVALID_PARAMETER);
+}

@@ -66,6 +66,34 @@ TEST(TaskDialog, WithoutTheEntryPointNothingIsShown) {
   EXPECT_EQ(m.platform.journal().Count("FreeLibrary"), 1u);
 }
 
+// A front end whose system task dialog cannot open (TaskDialog returns an error
+// HRESULT without an answer).
+class TaskDialogFails : public trv::ui::HeadlessUi {
+ public:
+  using HeadlessUi::HeadlessUi;
+  std::int32_t CallTaskDialog(trv::win::ProcAddress, trv::win::WindowHandle, std::u16string_view, std::u16string_view,
+                              std::u16string_view, std::int32_t, std::int32_t, std::int32_t*) override {
+    ++calls;
+    return static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
+  }
+  int calls = 0;
+};
+
+TEST(TaskDialog, WhenTheSystemDialogFailsTheMessageDialogAsksInstead) {
+  trv::sim::SimPlatform platform(Scenario(kSeven));
+  TaskDialogFails ui(trv::ui::ScriptedUser("answer Yes"));
+  EXPECT_EQ(trv::ui::ShowTaskDialog(platform, ui, 0, u"Warning", u"All data will be lost", u"Are you sure?",
+                                    trv::ui::kTdWarningIcon, trv::ui::kTdYes | trv::ui::kTdCancel),
+            6);
+  EXPECT_EQ(ui.calls, 1);
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].kind, "MessageDialog");
+  EXPECT_EQ(trv::test::U8(ui.boxes()[0].text), "Are you sure?");
+  EXPECT_EQ(ui.boxes()[0].flags, static_cast<std::uint32_t>(trv::ui::DialogType::Warning));
+  EXPECT_EQ(ui.boxes()[0].buttons, static_cast<int>(trv::ui::kDlgYes | trv::ui::kDlgCancel));
+  EXPECT_EQ(platform.journal().Count("FreeLibrary"), 1u);
+}
+
 TEST(TaskDialog, BeforeVistaTheFrameworkDialogShowsTheContentOnly) {
   Machine m(kXp, "answer Yes");
   EXPECT_EQ(m.Confirm(u"Content"), 6);

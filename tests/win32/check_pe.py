@@ -1,20 +1,46 @@
 #!/usr/bin/env python3
-"""Checks a built Windows program without running it: it imports only DLLs of the
-system (the toolchain's runtime is linked in), is a GUI program, and carries its
-manifest (with the execution level asked for and common controls 6), its icon
-and its version resource.
+"""Checks a built Windows program without running it: it imports only KnownDLLs
+of the system (the toolchain's runtime is linked in), is a GUI program, and carries its manifest (with the
+execution level asked for and common controls 6), its icon and its version
+resource. With "xp" it also fails on imports Windows XP SP3 does not have.
 
-usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL
+The program runs elevated: Windows looks for a statically imported DLL that is
+not a KnownDLL in the program's own folder first, so a DLL planted beside it
+would run as administrator before any of its code. Other system DLLs (winmm,
+uxtheme, setupapi, comctl32) are loaded at run time from the system folder.
+
+usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL [xp]
 """
 import re
 import struct
 import subprocess
 import sys
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll", "winmm.dll",
-    "msvcrt.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll", "uxtheme.dll",
-    "comdlg32.dll", "version.dll", "setupapi.dll",
+# KnownDLLs from Windows XP to 11 and the C runtime every one of them loads
+# first. Not comctl32: although its version 6 comes from the side-by-side store,
+# its own imports (uxtheme.dll) are looked for beside the program at start.
+STATIC_IMPORTS_ALLOWED = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+    "advapi32.dll", "comdlg32.dll", "msvcrt.dll",
+}
+# Functions that came with Windows Vista or later and that toolchain runtimes
+# (threads, clocks, files) import; a program importing one does not load on XP.
+VISTA_AND_LATER = {
+    "GetTickCount64", "InitializeConditionVariable", "SleepConditionVariableCS",
+    "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable",
+    "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
+    "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
+    "TryAcquireSRWLockShared", "InitOnceExecuteOnce", "InitOnceBeginInitialize",
+    "InitOnceComplete", "InitOnceInitialize", "GetFileInformationByHandleEx",
+    "SetFileInformationByHandle", "GetFinalPathNameByHandleW", "CreateSymbolicLinkW",
+    "CreateEventExW", "CreateMutexExW", "CreateSemaphoreExW", "FlsAlloc", "FlsFree",
+    "FlsGetValue", "FlsSetValue", "GetLocaleInfoEx", "LCMapStringEx", "CompareStringEx",
+    "GetUserDefaultLocaleName", "LocaleNameToLCID", "QueryFullProcessImageNameW",
+    "CancelIoEx", "GetQueuedCompletionStatusEx", "SetThreadErrorMode", "GetErrorMode",
+    "RaiseFailFastException", "GetSystemTimePreciseAsFileTime", "GetCurrentProcessorNumberEx",
+    "CreateThreadpoolWork", "SubmitThreadpoolWork", "CreateThreadpoolTimer", "SetDefaultDllDirectories",
+    "AddDllDirectory", "SetProcessDPIAware", "SHGetKnownFolderPath", "TaskDialog", "TaskDialogIndirect",
+    "SetProcessInformation", "GetDpiForWindow", "AdjustWindowRectExForDpi", "SystemParametersInfoForDpi",
 }
 RT_ICON_GROUP, RT_VERSION, RT_MANIFEST = 14, 16, 24
 
@@ -61,14 +87,38 @@ def resources(data):
     return found
 
 
+def imported_functions(dump):
+    """{dll: [function names]} from the import tables objdump prints."""
+    found, dll = {}, None
+    for line in dump.splitlines():
+        named = re.match(r"\s*DLL Name:\s*(\S+)", line)
+        if named:
+            dll = named.group(1).lower()
+            found.setdefault(dll, [])
+            continue
+        entry = re.match(r"\s+[0-9a-fA-F]+\s+\d+\s+(\S+)\s*$", line)
+        if dll and entry:
+            found[dll].append(entry.group(1))
+        elif line and not line[0].isspace():
+            dll = None  # a new part of the dump
+    return found
+
+
 def main():
     objdump, program, level = sys.argv[1:4]
+    for_xp = sys.argv[4:5] == ["xp"]
     problems = []
     dump = subprocess.run([objdump, "-p", program], check=True, capture_output=True, text=True).stdout
     dlls = sorted({m.lower() for m in re.findall(r"DLL Name:\s*(\S+)", dump)})
-    foreign = [d for d in dlls if d not in SYSTEM_DLLS]
+    foreign = [d for d in dlls if d not in STATIC_IMPORTS_ALLOWED]
     if foreign:
-        problems.append("imports DLLs that are not the system's: " + ", ".join(foreign))
+        problems.append("imports DLLs that are not KnownDLLs (a copy beside the program would load): " +
+                        ", ".join(foreign))
+    if for_xp:
+        newer = sorted({"%s!%s" % (dll, name) for dll, names in imported_functions(dump).items()
+                        for name in names if name in VISTA_AND_LATER})
+        if newer:
+            problems.append("imports what Windows XP lacks: " + ", ".join(newer))
     if not re.search(r"Subsystem\s+0*2\s", dump):
         problems.append("not a GUI (windows subsystem) program")
 

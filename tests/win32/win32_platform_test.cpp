@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/timing.h"
 #include "platform/records.h"
+#include "platform/sim/code_pages.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/headless/headless_ui.h"
 #include "ui/vista_funcs.h"
@@ -298,6 +299,37 @@ TEST_F(Win32PlatformTest, ModulesAndEntryPoints) {
   EXPECT_TRUE(p.FreeLibrary(comctl));
   EXPECT_EQ(p.LoadLibraryW(u"trevasso-no-such-library.dll"), 0u);
   EXPECT_EQ(p.GetLastError(), 126u) << "ERROR_MOD_NOT_FOUND";
+}
+
+TEST_F(Win32PlatformTest, AnsiTextIsConvertedAsTheSystemDoes) {
+  // The system's own conversion, whatever its ANSI code page, and a named one.
+  const std::vector<std::uint8_t> ascii = {'S', 'S', 'D', ' ', '1', 0};
+  EXPECT_EQ(p.MultiByteToWideChar(0, ascii), std::u16string(u"SSD 1") + u'\0');
+  const std::vector<std::uint8_t> gbk = {0xD6, 0xD0, 0xCE, 0xC4};
+  EXPECT_EQ(p.MultiByteToWideChar(936, gbk), u"\u4E2D\u6587");  // "中文"
+  EXPECT_EQ(p.MultiByteToWideChar(1252, std::vector<std::uint8_t>{0x80, 0xE9}), u"\u20AC\u00E9");
+  EXPECT_EQ(p.MultiByteToWideChar(1252, std::vector<std::uint8_t>{}), u"");
+}
+
+TEST_F(Win32PlatformTest, TheSimulatedGbkTableAgreesWithTheSystem) {
+  // Every two-byte pair the simulated PC has a character for reads the same
+  // through the system's code page 936 (where it has none it says U+FFFD).
+  int compared = 0, differing = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::vector<std::uint8_t> pair = {static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)};
+      const std::u16string simulated = sim::DecodeCodePage(936, pair).value_or(u"");
+      if (simulated == u"\uFFFD") continue;
+      ++compared;
+      if (p.MultiByteToWideChar(936, pair) != simulated && ++differing <= 5)
+        ADD_FAILURE() << std::hex << lead << " " << trail;
+    }
+  }
+  EXPECT_GT(compared, 21000);
+  EXPECT_EQ(differing, 0);
+  const std::vector<std::uint8_t> euro = {0x80};
+  EXPECT_EQ(p.MultiByteToWideChar(936, euro), sim::DecodeCodePage(936, euro).value_or(u""));
 }
 
 TEST_F(Win32PlatformTest, FoldersAndDriveRoots) {

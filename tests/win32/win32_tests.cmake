@@ -28,12 +28,29 @@ else()
   set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
 endif()
 
-# The programs as shipped: system DLLs only, GUI subsystem, manifest, icon, version.
+# The programs as shipped: KnownDLL imports only, GUI subsystem, manifest, icon,
+# version; in the XP build no import that Windows XP lacks.
+set(_pe_target $<$<BOOL:${TREVASSO_TARGET_XP}>:xp>)
 if(Python3_Interpreter_FOUND)
-  add_test(NAME pe_trevasso COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                    ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable)
-  add_test(NAME pe_trevasso_sim COMMAND Python3::Interpreter ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker)
+  add_test(NAME pe_trevasso COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                    ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable ${_pe_target})
+  add_test(NAME pe_trevasso_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
+endif()
+
+# DLL planting: a marker DLL under each name of a non-KnownDLL system library,
+# beside a probe that loads the program's libraries the program's way.
+add_library(trevasso_planted_dll SHARED win32/planted_dll.cpp)
+set_target_properties(trevasso_planted_dll PROPERTIES PREFIX "")
+target_link_options(trevasso_planted_dll PRIVATE -static)
+add_executable(trevasso_dll_search_probe win32/dll_search_probe.cpp)
+target_link_libraries(trevasso_dll_search_probe PRIVATE trevasso_win32_platform trevasso_win32_ui)
+target_link_options(trevasso_dll_search_probe PRIVATE -municode)
+trevasso_add_resources(trevasso_dll_search_probe trevasso_dll_search_probe asInvoker "Trevasso DLL search probe")
+if(Python3_Interpreter_FOUND)
+  add_test(NAME dll_planting COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/dll_planting_test.py
+                                     ${_scripts}/wine-run $<TARGET_FILE:trevasso_dll_search_probe>
+                                     $<TARGET_FILE:trevasso_planted_dll>)
 endif()
 
 # The simulated program driven through its windows on Xvfb, with screenshots in out/.

@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "app/app.h"
 #include "app/product.h"
@@ -79,32 +77,50 @@ void Notify(HWND control, UINT code) {
 }
 
 // Waits on another thread for a dialog with this caption, lets `look` look at
-// it, then presses the button `press`.
+// it, then presses the button `press`. A Win32 thread: the toolchain that
+// builds for Windows XP has no std::thread.
 class BoxWatcher {
  public:
   BoxWatcher(std::wstring caption, int press, std::function<void(HWND)> look = {})
-      : thread_([this, caption = std::move(caption), press, look = std::move(look)] {
-          for (int i = 0; i < 500 && !found_; ++i) {
-            if (const HWND box = ::FindWindowW(L"#32770", caption.c_str()); box && ::IsWindowVisible(box)) {
-              std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let it finish opening
-              if (look) look(box);
-              found_ = true;
-              ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(::GetDlgItem(box, press)));
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-          }
-        }) {}
-  ~BoxWatcher() { thread_.join(); }
+      : caption_(std::move(caption)), press_(press), look_(std::move(look)),
+        thread_(::CreateThread(nullptr, 0, &BoxWatcher::Run, this, 0, nullptr)) {}
+  ~BoxWatcher() { Join(); }
+  BoxWatcher(const BoxWatcher&) = delete;
+  BoxWatcher& operator=(const BoxWatcher&) = delete;
   bool found() {
-    thread_.join();
-    thread_ = std::thread([] {});
+    Join();
     return found_;
   }
 
  private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<BoxWatcher*>(self)->Watch();
+    return 0;
+  }
+  void Watch() {
+    for (int i = 0; i < 500 && !found_; ++i) {
+      if (const HWND box = ::FindWindowW(L"#32770", caption_.c_str()); box && ::IsWindowVisible(box)) {
+        ::Sleep(100);  // let it finish opening
+        if (look_) look_(box);
+        found_ = true;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press_, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(box, press_)));
+      }
+      ::Sleep(20);
+    }
+  }
+  void Join() {
+    if (!thread_) return;
+    ::WaitForSingleObject(thread_, INFINITE);
+    ::CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+  std::wstring caption_;
+  int press_;
+  std::function<void(HWND)> look_;
   std::atomic<bool> found_{false};
-  std::thread thread_;
+  HANDLE thread_;
 };
 
 class Win32UiTest : public ::testing::Test {
@@ -415,9 +431,15 @@ TEST_F(Win32UiTest, DoubleClickOnATooSmallDiskShowsTheRefusalAndStays) {
   header.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(list));
   header.code = NM_DBLCLK;
   std::u16string boxText;
+  const HWND dialog = ui.WindowOf(app.FmChoose).hwnd();
+  bool dialogDisabled = false;
+  HWND boxOwner = nullptr;
   BoxWatcher ok(L"Cannot access this device", IDOK, [&](HWND box) {
     for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
       if (ClassOf(c) == L"Static" && ::GetWindowTextLengthW(c) > 10) boxText = TextOf(c);
+    // While the box is up the dialog takes no clicks: no second box, no other disk.
+    dialogDisabled = !::IsWindowEnabled(dialog);
+    boxOwner = ::GetWindow(box, GW_OWNER);
   });
   // The first double-click refuses "Tiny"; then the user picks "Fine" and presses the button.
   ::PostMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
@@ -427,7 +449,44 @@ TEST_F(Win32UiTest, DoubleClickOnATooSmallDiskShowsTheRefusalAndStays) {
   EXPECT_TRUE(app.FmChoose.FillDeviceList());
   EXPECT_TRUE(ok.found());
   EXPECT_EQ(boxText, u"This device cannot be accessed because it is smaller than 65535 sectors.  ");
+  EXPECT_TRUE(dialogDisabled) << "the dialog stayed usable behind its box";
+  EXPECT_EQ(boxOwner, dialog);
   EXPECT_EQ(app.dev.SelectedDevice, 2);
+}
+
+TEST_F(Win32UiTest, ABoxWithoutOwnerDisablesTheProgramsWindows) {
+  // A fatal error during start-up: no window waits for the box, yet the shown
+  // debug window must not be usable behind it.
+  ui.Show(app.FmDebug);
+  const HWND debug = ui.WindowOf(app.FmDebug).hwnd();
+  bool debugDisabled = false;
+  BoxWatcher ok(L"Timer", IDOK, [&](HWND) { debugDisabled = !::IsWindowEnabled(debug); });
+  EXPECT_EQ(ui.MessageBox(0, u"Unknown error.", u"Timer", MB_ICONERROR | MB_OK), IDOK);
+  EXPECT_TRUE(ok.found());
+  EXPECT_TRUE(debugDisabled) << "the box left the program's windows enabled";
+  EXPECT_TRUE(::IsWindowEnabled(debug)) << "enabled again once the box is gone";
+  ui.Hide(app.FmDebug);
+}
+
+TEST_F(Win32UiTest, PumpingMessagesLeavesWmQuitForTheLoopThatWaits) {
+  // A long command pumps messages; a WM_QUIT it meets still ends the program.
+  ::PostQuitMessage(7);
+  ui.ProcessMessages();
+  EXPECT_TRUE(ui.Terminated());
+  MSG msg;
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT was swallowed";
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST_F(Win32UiTest, MemosHaveTheScrollBarsTheyAskFor) {
+  // The debug trace has long lines: both bars. The main window's reports: vertical.
+  const HWND trace = H(app.FmDebug.Memo1);
+  EXPECT_TRUE(StyleOf(trace) & WS_HSCROLL);
+  EXPECT_TRUE(StyleOf(trace) & WS_VSCROLL);
+  for (const ui::Memo* memo : {&app.FmMain.Log_Details, &app.FmMain.Log_Smart, &app.FmMain.Log_BenchMark}) {
+    EXPECT_FALSE(StyleOf(H(*memo)) & WS_HSCROLL) << memo->name();
+    EXPECT_TRUE(StyleOf(H(*memo)) & WS_VSCROLL) << memo->name();
+  }
 }
 
 // --- boxes and dialogs ------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sim/code_pages.h"
 #include "platform/sim/json_fields.h"
 #include "platform/text.h"
 
@@ -48,7 +49,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   jf::CheckKeys(root, w,
                 {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
-                 "files", "drives", "volumes", "comment"});
+                 "files", "drives", "volumes", "comment", "ansiCodePage"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -71,6 +72,9 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     else if (v == "fails") sc.wow64 = Wow64Mode::Fails;
     else jf::Fail(w, "wow64", "expected true, false, \"absent\" or \"fails\"");
   }
+
+  sc.ansiCodePage = static_cast<std::uint32_t>(jf::Int(root, "ansiCodePage", w, sc.ansiCodePage, 0, UINT32_MAX));
+  if (!KnownCodePage(sc.ansiCodePage)) jf::Fail(w, "ansiCodePage", "expected 936 or 1252");
 
   if (jf::Has(root, "clock")) {
     const json& c = root["clock"];
@@ -107,12 +111,15 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "timer")) {
     const json& t = root["timer"];
     const std::string tw = w + ": timer";
-    jf::CheckKeys(t, tw, {"periodMicroseconds", "badAttempts", "badPeriodMicroseconds", "neverFires", "createFails"});
+    jf::CheckKeys(t, tw, {"periodMicroseconds", "badAttempts", "badPeriodMicroseconds", "neverFires", "createFails",
+                          "throttledWhileHidden", "throttledPeriodMicroseconds"});
     sc.timerPeriodUs = jf::Int(t, "periodMicroseconds", tw, sc.timerPeriodUs, 1, 10'000'000);
     sc.timerBadAttempts = static_cast<int>(jf::Int(t, "badAttempts", tw, 0, 0, 1000));
     sc.timerBadPeriodUs = jf::Int(t, "badPeriodMicroseconds", tw, sc.timerBadPeriodUs, 1, 10'000'000);
     sc.timerNeverFires = jf::Bool(t, "neverFires", tw, false);
     sc.timerCreateFails = jf::Bool(t, "createFails", tw, false);
+    sc.timerThrottledWhileHidden = jf::Bool(t, "throttledWhileHidden", tw, false);
+    sc.timerThrottledPeriodUs = jf::Int(t, "throttledPeriodMicroseconds", tw, sc.timerThrottledPeriodUs, 1, 10'000'000);
   }
 
   if (jf::Has(root, "setupApi")) {

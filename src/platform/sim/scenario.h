@@ -30,6 +30,7 @@ struct Scenario {
   std::u16string csd = u"Service Pack 1";
   bool getVersionFails = false;
   Wow64Mode wow64 = Wow64Mode::Yes;
+  std::uint32_t ansiCodePage = 936;  // the system's ANSI code page (CP_ACP): 936 or 1252
 
   // Clocks.
   ClockMode clockMode = ClockMode::Virtual;
@@ -50,6 +51,10 @@ struct Scenario {
   std::int64_t timerBadPeriodUs = 2000;
   bool timerNeverFires = false;
   bool timerCreateFails = false;
+  // Windows 11: while no window of the program is visible, its timers run at
+  // this coarse period unless it opted out of timer-resolution throttling.
+  bool timerThrottledWhileHidden = false;
+  std::int64_t timerThrottledPeriodUs = 15625;
 
   // Libraries, paths and desktop.
   SetupApiMode setupApi = SetupApiMode::Present;

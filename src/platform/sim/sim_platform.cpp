@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/records.h"
+#include "platform/sim/code_pages.h"
 #include "platform/sim/system_messages.h"
 #include "platform/text.h"
 
@@ -471,7 +472,13 @@ std::uint32_t SimPlatform::timeSetEvent(std::uint32_t delay, std::uint32_t resol
     Log("timeSetEvent", detail + " -> 0");
     return 0;
   }
-  const std::int64_t period = (attempt < sc_.timerBadAttempts ? sc_.timerBadPeriodUs : sc_.timerPeriodUs) * delay;
+  std::int64_t period = (attempt < sc_.timerBadAttempts ? sc_.timerBadPeriodUs : sc_.timerPeriodUs) * delay;
+  // The simulated PC does not see the front end's windows: during start-up,
+  // where the program shows none (without --debug), it counts none as visible.
+  if (sc_.timerThrottledWhileHidden && !timerResolutionHonoured_ && period < sc_.timerThrottledPeriodUs) {
+    period = sc_.timerThrottledPeriodUs;
+    detail += " throttled";
+  }
   const std::uint32_t id = clock_.AddTimer(period, !sc_.timerNeverFires, [callback, user](std::uint32_t timerId) {
     callback(timerId, 0, user, 0, 0);
   });
@@ -541,6 +548,9 @@ win::Module SimPlatform::GetModuleHandleW(std::u16string_view name) {
 win::ProcAddress SimPlatform::GetProcAddress(win::Module module, std::string_view name) {
   win::ProcAddress found = 0;
   if (module == kKernel32 && name == "IsWow64Process" && sc_.wow64 != Wow64Mode::Absent) found = kIsWow64ProcessEntry;
+  // SetProcessInformation came with Windows 8 (6.2).
+  const bool windows8 = sc_.osMajor > 6 || (sc_.osMajor == 6 && sc_.osMinor >= 2);
+  if (module == kKernel32 && name == "SetProcessInformation" && windows8) found = kSetProcessInformationEntry;
   if (module == kSetupApi && loaded_.count(kSetupApi)) {
     const bool missing = sc_.setupApi == SetupApiMode::MissingEntryPoint && name == "SetupDiGetDeviceInterfaceDetailW";
     if (!missing) found = kSetupApi + 0x1000 + (std::hash<std::string_view>{}(name) & 0xFFF);
@@ -579,6 +589,39 @@ bool SimPlatform::CallIsWow64Process(win::ProcAddress entry, win::Handle process
 }
 
 std::u16string SimPlatform::LocalAppDataFolder() { return sc_.localAppData; }
+
+bool SimPlatform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
+                                            std::span<const std::uint8_t> info) {
+  std::string detail = "class=" + std::to_string(infoClass) + " size=" + std::to_string(info.size());
+  const bool record = infoClass == win::ProcessPowerThrottling && info.size() == win::kPowerThrottlingStateSize &&
+                      rec::U32(info, 0) == win::PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+  const std::uint32_t control = record ? rec::U32(info, 4) : 0, state = record ? rec::U32(info, 8) : 0;
+  if (record) detail += " control=" + Hex32(control) + " state=" + Hex32(state);
+  // Power throttling came with Windows 10 1709 (build 16299) with its execution
+  // speed control (1); the timer resolution control (4) with Windows 11 (22000).
+  std::uint32_t known = 0;
+  if (sc_.osMajor >= 10 && sc_.osBuild >= 16299) known |= 1;
+  if (sc_.osMajor >= 10 && sc_.osBuild >= 22000) known |= win::PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+  const bool ok = entry == kSetProcessInformationEntry && process == win::kCurrentProcess && record && known != 0 &&
+                  (control & ~known) == 0 && (state & ~control) == 0;
+  Log("SetProcessInformation", detail + (ok ? " -> ok" : " -> failed"));
+  if (!ok) return Fail(win::ERROR_INVALID_PARAMETER);
+  if (control & win::PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION)
+    timerResolutionHonoured_ = (state & win::PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION) == 0;
+  lastError_ = 0;
+  return true;
+}
+
+std::u16string SimPlatform::MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) {
+  const std::uint32_t page = codePage == win::CP_ACP ? sc_.ansiCodePage : codePage;
+  std::optional<std::u16string> text = DecodeCodePage(page, bytes);
+  if (!text) {
+    Fail(win::ERROR_INVALID_PARAMETER);
+    return {};
+  }
+  lastError_ = 0;
+  return *text;  // not journaled: a pure conversion, called for every device text
+}
 
 // --- user32, gdi32, shell32 ---------------------------------------------------------------
 

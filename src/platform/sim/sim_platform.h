@@ -72,6 +72,9 @@ class SimPlatform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
+                                 std::span<const std::uint8_t> info) override;
+  std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;
 
   bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* data, std::uint32_t winIni) override;
   std::uintptr_t CreateFontIndirectW(std::span<const std::uint8_t, 92> logFont) override;
@@ -90,6 +93,7 @@ class SimPlatform : public win::Platform {
   static constexpr win::Module kComctl32 = 0x73F10000;
   static constexpr win::ProcAddress kIsWow64ProcessEntry = 0x7C81234A;
   static constexpr win::ProcAddress kTaskDialogEntry = 0x73F2AB10;
+  static constexpr win::ProcAddress kSetProcessInformationEntry = 0x7C8156E0;
 
  private:
   enum class Kind { Drive, File, Volume };
@@ -128,6 +132,7 @@ class SimPlatform : public win::Platform {
   std::map<std::u16string, FileData> files_;
   std::int64_t counterReads_ = 0;
   int timersCreated_ = 0;
+  bool timerResolutionHonoured_ = false;  // opted out of timer-resolution throttling
   std::map<win::Module, int> loaded_;
   std::uintptr_t nextGdiObject_ = 0x0A010000;
   std::set<std::uintptr_t> liveGdi_;

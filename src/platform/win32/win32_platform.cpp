@@ -26,6 +26,7 @@ constexpr std::uint32_t kPlatformNt = trv::win::VER_PLATFORM_WIN32_NT;
 
 #include <cstring>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
 
 namespace trv::win32 {
@@ -65,11 +66,36 @@ constexpr std::int64_t kMsPerDay = 86400000;
 
 } // namespace
 
+// winmm.dll is no KnownDLL: it is loaded from the system folder on first use
+// rather than imported, so that a planted copy beside the program never loads.
+struct Win32Platform::WinMm {
+  HMODULE module = nullptr;
+  decltype(&::timeSetEvent) timeSetEvent = nullptr;
+  decltype(&::timeKillEvent) timeKillEvent = nullptr;
+};
+
 Win32Platform::Win32Platform() = default;
 
 Win32Platform::~Win32Platform() {
+  if (!winmm_) return;
   // Timers still running would tick into freed bindings.
-  for (const auto& [id, binding] : timers_) ::timeKillEvent(id);
+  for (const auto& [id, binding] : timers_) winmm_->timeKillEvent(id);
+  if (winmm_->module) ::FreeLibrary(winmm_->module);
+}
+
+const Win32Platform::WinMm& Win32Platform::MultimediaTimers() {
+  if (!winmm_) {
+    winmm_ = std::make_unique<WinMm>();
+    if (const HMODULE module = LoadSystemLibrary(L"winmm.dll")) {
+      const auto set = reinterpret_cast<decltype(&::timeSetEvent)>(
+          reinterpret_cast<void*>(::GetProcAddress(module, "timeSetEvent")));
+      const auto kill = reinterpret_cast<decltype(&::timeKillEvent)>(
+          reinterpret_cast<void*>(::GetProcAddress(module, "timeKillEvent")));
+      if (set && kill) *winmm_ = WinMm{module, set, kill};
+      else ::FreeLibrary(module);
+    }
+  }
+  return *winmm_;
 }
 
 // --- kernel32: files and devices ----------------------------------------------------------
@@ -162,18 +188,22 @@ void Win32Platform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 std::uint32_t Win32Platform::timeSetEvent(std::uint32_t delay, std::uint32_t resolution, win::TimerCallback callback,
                                           std::uintptr_t user, std::uint32_t flags) {
+  const WinMm& winmm = MultimediaTimers();
+  if (!winmm.timeSetEvent) return 0;
   auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
   // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns, no tick runs any more, so
   // the program may free what its callback touches right after killing the timer,
   // and timeKillEvent frees the binding.
-  const MMRESULT id = ::timeSetEvent(delay, resolution, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
+  const MMRESULT id = winmm.timeSetEvent(delay, resolution, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
                                      flags | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
   if (id != 0) timers_[id] = std::move(binding);
   return id;
 }
 
 std::uint32_t Win32Platform::timeKillEvent(std::uint32_t timerId) {
-  const MMRESULT result = ::timeKillEvent(timerId);
+  const WinMm& winmm = MultimediaTimers();
+  if (!winmm.timeKillEvent) return MMSYSERR_INVALPARAM;
+  const MMRESULT result = winmm.timeKillEvent(timerId);
   // Killed from its own callback, the system does not wait for that tick to end;
   // the trampoline no longer reads the binding once it has called the program.
   if (result == TIMERR_NOERROR) timers_.erase(timerId);
@@ -259,6 +289,10 @@ win::ProcAddress Win32Platform::GetProcAddress(win::Module module, std::string_v
 
 win::Module Win32Platform::LoadLibraryW(std::u16string_view name) {
   const std::wstring n = Wide(name);
+  // The program loads system libraries by bare name; those come from the system
+  // folder only. A full path is taken as it is.
+  if (n.find_first_of(L"\\/") == std::wstring::npos)
+    return reinterpret_cast<win::Module>(LoadSystemLibrary(n.c_str()));
   return reinterpret_cast<win::Module>(::LoadLibraryW(n.c_str()));
 }
 
@@ -281,6 +315,38 @@ std::u16string Win32Platform::LocalAppDataFolder() {
   std::u16string folder = Narrow16(path);
   while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
   return folder;
+}
+
+bool Win32Platform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
+                                              std::span<const std::uint8_t> info) {
+  // Looked up at run time: Windows 8 and later only, with classes added since.
+  using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  if (entry == 0) return false;
+  // The system reads the record with its own alignment: an aligned copy.
+  alignas(8) std::uint8_t record[64] = {};
+  if (info.size() > sizeof record) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::memcpy(record, info.data(), info.size());
+  const auto call = reinterpret_cast<SetProcessInformationFn>(entry);
+  return call(H(process), static_cast<int>(infoClass), record, static_cast<DWORD>(info.size())) != FALSE;
+}
+
+std::u16string Win32Platform::MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return {};
+  if (bytes.size() > 0x7FFFFFFF) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return {};
+  }
+  const auto* in = reinterpret_cast<const char*>(bytes.data());
+  const int inLength = static_cast<int>(bytes.size());
+  const int length = ::MultiByteToWideChar(codePage, 0, in, inLength, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  const int done = ::MultiByteToWideChar(codePage, 0, in, inLength, text.data(), length);
+  text.resize(done > 0 ? static_cast<std::size_t>(done) : 0);
+  return Narrow16(text);
 }
 
 // --- user32, gdi32, shell32 ----------------------------------------------------------------

@@ -48,6 +48,9 @@ class Win32Platform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
+                                 std::span<const std::uint8_t> info) override;
+  std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;
 
   // SPI_GETICONTITLELOGFONT answers with the font's height at 96 dpi, the unit of
   // the core's fonts (the program is dpi aware, so the system's answer is in
@@ -69,6 +72,11 @@ class Win32Platform : public win::Platform {
   };
 
  private:
+  // The multimedia timer calls of winmm.dll, loaded at run time on first use.
+  struct WinMm;
+  const WinMm& MultimediaTimers();
+  std::unique_ptr<WinMm> winmm_;
+
   // The binding of each live timer, by timer id. Timers are made with
   // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no tick runs any more, so
   // the binding goes with the timer. Only the program's thread touches the map

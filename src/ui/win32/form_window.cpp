@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "platform/win32/wide.h"
+#include "ui/win32/common_controls.h"
 #include "ui/win32/window_support.h"
 #include "ui/win32/win32_ui.h"
 
@@ -137,12 +138,16 @@ void FormWindow::CreateControl(Item& item) {
       cls = WC_BUTTONW;
       style |= BS_GROUPBOX;
       break;
-    case ControlKind::Memo:
+    case ControlKind::Memo: {
       cls = WC_EDITW;
-      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0) |
-               (c.wordWrap ? 0 : ES_AUTOHSCROLL);
+      const ui::ScrollBars bars = static_cast<const ui::Memo&>(c).scrollBars;
+      const bool horizontal = bars == ui::ScrollBars::Horizontal || bars == ui::ScrollBars::Both;
+      const bool vertical = bars == ui::ScrollBars::Vertical || bars == ui::ScrollBars::Both;
+      style |= WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0) |
+               (c.wordWrap ? 0 : ES_AUTOHSCROLL) | (horizontal ? WS_HSCROLL : 0) | (vertical ? WS_VSCROLL : 0);
       ex |= WS_EX_CLIENTEDGE;
       break;
+    }
     case ControlKind::ListView:
       cls = WC_LISTVIEWW;
       style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | (c.readOnly ? 0 : LVS_EDITLABELS);
@@ -175,7 +180,7 @@ void FormWindow::CreateControl(Item& item) {
   item.visible = visible;
   switch (c.kind()) {
     case ControlKind::Label:
-      ::SetWindowSubclass(item.hwnd, &FormWindow::LabelProc, 1, reinterpret_cast<DWORD_PTR>(this));
+      comctl::SetWindowSubclass(item.hwnd, &FormWindow::LabelProc, 1, reinterpret_cast<DWORD_PTR>(this));
       break;
     case ControlKind::Memo:
       ::SendMessageW(item.hwnd, EM_SETLIMITTEXT, 0, 0);  // no 32K limit on logs
@@ -849,12 +854,12 @@ LRESULT CALLBACK FormWindow::LabelProc(HWND hwnd, UINT message, WPARAM wParam, L
                                        DWORD_PTR selfData) {
   auto* self = reinterpret_cast<FormWindow*>(selfData);
   if (message == WM_NCDESTROY) {
-    ::RemoveWindowSubclass(hwnd, &FormWindow::LabelProc, 1);
-    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+    comctl::RemoveWindowSubclass(hwnd, &FormWindow::LabelProc, 1);
+    return comctl::DefSubclassProc(hwnd, message, wParam, lParam);
   }
-  if (!self || !self->alive_) return ::DefSubclassProc(hwnd, message, wParam, lParam);
+  if (!self || !self->alive_) return comctl::DefSubclassProc(hwnd, message, wParam, lParam);
   const auto it = self->byHwnd_.find(hwnd);
-  if (it == self->byHwnd_.end()) return ::DefSubclassProc(hwnd, message, wParam, lParam);
+  if (it == self->byHwnd_.end()) return comctl::DefSubclassProc(hwnd, message, wParam, lParam);
   try {
     return self->HandleLabel(self->items_[it->second], hwnd, message, wParam, lParam);
   } catch (const std::exception& e) {
@@ -916,7 +921,7 @@ LRESULT FormWindow::HandleLabel(Item& item, HWND hwnd, UINT message, WPARAM wPar
     default:
       break;
   }
-  return ::DefSubclassProc(hwnd, message, wParam, lParam);
+  return comctl::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 } // namespace trv::win32

@@ -18,6 +18,7 @@
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/text.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
 #include "ui/win32/program_entry.h"
 
@@ -84,12 +85,13 @@ void WriteDiskReport(const trv::sim::SimPlatform& platform) {
 
 void ShowError(const std::string& text) {
   const std::wstring t = trv::win32::Wide(trv::Utf8ToUtf16(text));
-  ::MessageBoxW(nullptr, t.c_str(), L"Trevasso simulator", MB_OK | MB_ICONERROR);
+  ::MessageBoxW(nullptr, t.c_str(), L"Trevasso simulator", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  trv::win32::HardenDllSearch();
   std::vector<std::u16string> arguments = trv::win32::CommandLineArguments();
   trv::sim::Scenario scenario;
   try {

@@ -10,8 +10,9 @@ namespace trv::win32 {
 
 // The process arguments after the program name.
 std::vector<std::u16string> CommandLineArguments();
-// Runs the program on `platform` with real windows; returns the exit code
-// (3 and an error box when an exception escaped).
+// Runs the program on `platform` with real windows, COM initialised
+// apartment-threaded on this thread; returns the exit code (3 and an error box
+// when an exception escaped).
 int RunWithWindows(win::Platform& platform, std::vector<std::u16string> arguments);
 
 } // namespace trv::win32

@@ -6,7 +6,10 @@
 #include <string>
 
 #include "platform/text.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide.h"
+#include "ui/vista_funcs.h"
+#include "ui/win32/common_controls.h"
 #include "ui/win32/form_window.h"
 #include "ui/win32/window_support.h"
 
@@ -17,7 +20,7 @@ void InitWin32Ui(HINSTANCE instance) {
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS |
                    ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
-  ::InitCommonControlsEx(&controls);
+  comctl::InitCommonControlsEx(&controls);
   RegisterWindowClasses(instance);
 }
 
@@ -195,7 +198,10 @@ void Win32Ui::ProcessMessages() {
   MSG msg;
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
+      // Taken off the queue here, it must be posted again: the loop that called
+      // the long command ends only when its own GetMessageW sees it.
       terminated_ = true;
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     Dispatch(msg);
@@ -217,10 +223,18 @@ void Win32Ui::ExitProcess(unsigned code) { ::ExitProcess(code); }
 
 // --- boxes and dialogs ------------------------------------------------------------------------
 
+// A box disables only its owner while it is up; a box without one leaves every
+// window of the program usable behind it (a second click opens a second box),
+// so it is made task-modal instead, which disables the thread's windows.
+namespace {
+UINT BoxModality(HWND owner) { return owner ? 0 : MB_TASKMODAL; }
+} // namespace
+
 int Win32Ui::MessageBox(win::WindowHandle owner, std::u16string_view text, std::u16string_view caption,
                         std::uint32_t flags) {
   const std::wstring t = Wide(text), c = Wide(caption);
-  return ::MessageBoxW(reinterpret_cast<HWND>(owner), t.c_str(), c.c_str(), flags);
+  const HWND ownerWindow = reinterpret_cast<HWND>(owner);
+  return ::MessageBoxW(ownerWindow, t.c_str(), c.c_str(), flags | BoxModality(ownerWindow));
 }
 
 namespace {
@@ -342,11 +356,27 @@ int Win32Ui::MessageDialog(std::u16string_view text, ui::DialogType type, unsign
   }
   const std::wstring t = Wide(text), c = Wide(caption);
   const HWND owner = ::GetActiveWindow();
-  const int answer = ::MessageBoxW(owner, t.c_str(), c.c_str(), hook.set->style | icon);
+  const int answer = ::MessageBoxW(owner, t.c_str(), c.c_str(), hook.set->style | icon | BoxModality(owner));
   if (hook.hook) ::UnhookWindowsHookEx(hook.hook);
   g_boxHook = nullptr;
   return answer;
 }
+
+namespace {
+
+// With no module handle, TaskDialog takes only no icon or one of the system's
+// TD_*_ICON identifiers; the program's icon codes name those four.
+PCWSTR TaskDialogIcon(std::int32_t code) {
+  switch (code) {
+    case ui::kTdInformationIcon: return MAKEINTRESOURCEW(-3);  // TD_INFORMATION_ICON
+    case ui::kTdWarningIcon: return MAKEINTRESOURCEW(-1);      // TD_WARNING_ICON
+    case ui::kTdErrorIcon: return MAKEINTRESOURCEW(-2);        // TD_ERROR_ICON
+    case ui::kTdShieldIcon: return MAKEINTRESOURCEW(-4);       // TD_SHIELD_ICON
+    default: return nullptr;
+  }
+}
+
+} // namespace
 
 std::int32_t Win32Ui::CallTaskDialog(win::ProcAddress entry, win::WindowHandle owner, std::u16string_view title,
                                      std::u16string_view instruction, std::u16string_view content,
@@ -365,7 +395,7 @@ std::int32_t Win32Ui::CallTaskDialog(win::ProcAddress entry, win::WindowHandle o
   const std::wstring t = Wide(title), i = Wide(instruction), c = Wide(content);
   int button = 0;
   const HRESULT result = taskDialog(reinterpret_cast<HWND>(owner), nullptr, t.c_str(), i.c_str(), c.c_str(), buttons,
-                                    MAKEINTRESOURCEW(icon), &button);
+                                    TaskDialogIcon(icon), &button);
   if (pressed) *pressed = button;
   return result;
 }
@@ -394,7 +424,7 @@ HBRUSH Win32Ui::BrushFor(COLORREF color) {
 HMODULE Win32Ui::ThemeLibrary() {
   if (!uxthemeTried_) {
     uxthemeTried_ = true;
-    uxtheme_ = ::LoadLibraryW(L"uxtheme.dll");
+    uxtheme_ = LoadSystemLibrary(L"uxtheme.dll");  // no KnownDLL: from the system folder only
   }
   return uxtheme_;
 }
