@@ -68,6 +68,10 @@ bool IdentifyThroughSmart(win::Platform& p, win::Handle handle, std::uint8_t dri
   if (!p.DeviceIoControl(handle, ata::SMART_RCV_DRIVE_DATA, in.data(), ata::kCommandInSize, out.data(),
                          ata::kDataAnswerSize, &returned))
     return false;
+  // A driver that reports less than the record with its 512 bytes has not read
+  // the block: what is there is the zeroed buffer, not data. The miniport path
+  // gets its chance instead.
+  if (returned < ata::kDataAnswerSize) return false;
   std::copy_n(out.begin() + ata::kOutBuffer, 512, block.begin());
   return true;
 }

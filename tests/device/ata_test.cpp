@@ -149,6 +149,20 @@ TEST(AtaTransport, IdentifyFallsBackToTheMiniport) {
   ASSERT_TRUE(trv::device::ReadIdentify(noReceive.sim, noReceive.handle, 0, block));
   EXPECT_EQ(noReceive.Codes(), (std::vector<std::uint32_t>{kVersion, kReceive, kMiniport}));
   EXPECT_EQ(block, *Capture().identify);
+
+  // A driver that reports less than the record and its 512 bytes has not read
+  // the block: the miniport path is tried, and a short answer there too fails.
+  for (int bytes : {16, 527}) {
+    AtaDisk cut(json{{"ata", {{"answerBytes", {{"smartReceive", bytes}}}}}});
+    block = Untouched();
+    ASSERT_TRUE(trv::device::ReadIdentify(cut.sim, cut.handle, 0, block)) << bytes;
+    EXPECT_EQ(cut.Codes(), (std::vector<std::uint32_t>{kVersion, kReceive, kMiniport})) << bytes;
+    EXPECT_EQ(block, *Capture().identify) << bytes;
+  }
+  AtaDisk bothCut(json{{"ata", {{"answerBytes", {{"smartReceive", 16}, {"miniport", 28}}}}}});
+  block = Untouched();
+  EXPECT_FALSE(trv::device::ReadIdentify(bothCut.sim, bothCut.handle, 0, block));
+  EXPECT_EQ(block, Untouched());
 }
 
 TEST(AtaTransport, MiniportAnswerMustHoldHeaderAndRecord) {
