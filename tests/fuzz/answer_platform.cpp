@@ -13,8 +13,8 @@ namespace {
 constexpr std::uint8_t kScribble = 0xEE;
 }
 
-AnswerPlatform::AnswerPlatform(FuzzInput input, Beyond beyond)
-    : sim::SimPlatform(sim::Scenario{}), input_(input), beyond_(beyond) {}
+AnswerPlatform::AnswerPlatform(FuzzInput input, Beyond beyond, sim::Scenario scenario)
+    : sim::SimPlatform(std::move(scenario)), input_(input), beyond_(beyond) {}
 
 bool AnswerPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize,
                                      void* out, std::uint32_t outSize, std::uint32_t* returned) {

@@ -22,7 +22,8 @@ class AnswerPlatform : public sim::SimPlatform {
   // two bytes of reported count (which may exceed the output), then as many
   // bytes of answer as the output holds and the count covers. An empty input
   // fails every request.
-  AnswerPlatform(FuzzInput input, Beyond beyond);
+  // The rest of the PC (volumes, for instance) is `scenario`'s.
+  AnswerPlatform(FuzzInput input, Beyond beyond, sim::Scenario scenario = {});
 
   bool DeviceIoControl(win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
                        std::uint32_t outSize, std::uint32_t* returned) override;

@@ -1,11 +1,13 @@
 // Identification of one disk from fuzzed storage answers, two ways: through the
 // simulated drive of a scenario (raw descriptors, any geometry and length, any
 // request failing), and through answers taken straight from the input, where
-// the bytes past what each answer reports must not change the outcome.
+// the bytes past what each answer reports must not change the outcome; there a
+// volume's device number answer follows.
 #include <string>
 
 #include "answer_platform.h"
 #include "device/identify.h"
+#include "format/volume_lock.h"
 #include "fuzz_targets.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -94,14 +96,25 @@ void ThroughSimulatedDrive(FuzzInput& in) {
 
 // The answers as they come, once with the buffers past each answer left as the
 // program had them and once overwritten: the outcome must be the same.
+// The next answer after the identification is the device number of volume C:,
+// which decides whether the format run locks it.
 void ThroughAnswers(std::uint8_t, const std::uint8_t* data, std::size_t size) {
-  AnswerPlatform plain(FuzzInput(data, size), Beyond::Untouched);
-  AnswerPlatform scribbled(FuzzInput(data, size), Beyond::Scribbled);
+  sim::Scenario pc;
+  pc.volumes.push_back(sim::SimVolume{});
+  pc.volumes.back().root = u"C:\\";
+  AnswerPlatform plain(FuzzInput(data, size), Beyond::Untouched, pc);
+  AnswerPlatform scribbled(FuzzInput(data, size), Beyond::Scribbled, pc);
   const Outcome a = Identify(plain, 1);
   const Outcome b = Identify(scribbled, 1);
   CheckRecord(a);
   Require(a.status == b.status && a.exited == b.exited && Same(a.data, b.data),
           "only the bytes an answer reports count");
+  format::TVolumeDeviceNumber va, vb;
+  format::GetVolumeDeviceNumber(plain, u"C:", va);
+  format::GetVolumeDeviceNumber(scribbled, u"C:", vb);
+  Require(va.Valid == vb.Valid && va.DeviceType == vb.DeviceType && va.DeviceNumber == vb.DeviceNumber &&
+              va.PartitionNumber == vb.PartitionNumber,
+          "only the bytes a device number answer reports count");
   Require(plain.codes() == scribbled.codes(), "the same requests either way");
 }
 
