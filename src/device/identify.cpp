@@ -1,5 +1,6 @@
 #include "device/identify.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -28,13 +29,36 @@ std::array<std::uint8_t, storage::kAdapterDescriptorSize> DefaultAdapterDescript
 
 std::u16string Flag(bool succeeded) { return succeeded ? u"-1" : u"0"; }
 
+// Sends one storage request with the work buffer, cleared first, as its output.
+// Only the bytes the driver reports are its answer: the rest is cleared again,
+// so a field past the end of a short answer reads 0, as in a zeroed answer, and
+// never what a driver left there without counting it.
+bool Ask(win::Platform& p, win::Handle handle, std::uint32_t code, const void* in, std::uint32_t inSize, Buffer& work) {
+  work.fill(0);
+  std::uint32_t returned = 0;
+  const bool ok = p.DeviceIoControl(handle, code, in, inSize, work.data(), static_cast<std::uint32_t>(work.size()),
+                                    &returned);
+  const std::size_t answered = ok ? std::min<std::size_t>(returned, work.size()) : 0;
+  std::fill(work.begin() + static_cast<std::ptrdiff_t>(answered), work.end(), std::uint8_t{0});
+  return ok;
+}
+
+// Whether an inquiry answer of `returned` bytes has the record of its first
+// unit at byte 12, where the probe reads its TargetId: exactly one bus, with at
+// least one unit, whose first record starts at 12 and whose header the answer holds.
+bool FirstUnitAtTwelve(std::span<const std::uint8_t> answer, std::uint32_t returned) {
+  return returned >= storage::kFirstInquiryRecord + storage::kInquiryRecordHeader &&
+         rec::U8(answer, storage::kInquiryNumberOfBuses) == 1 && rec::U8(answer, storage::kInquiryFirstBusUnits) >= 1 &&
+         rec::U32(answer, storage::kInquiryFirstBusOffset) == storage::kFirstInquiryRecord;
+}
+
 // One descriptor text: from `offset` up to and including position `size`,
 // stopping before the first zero byte and at the end of the buffer. Offset 0
 // means the text is absent. Each byte becomes the character of the same code.
 std::u16string DescriptorText(const Buffer& b, std::uint32_t offset, std::uint32_t size) {
   std::u16string text;
   if (offset == 0) return text;
-  for (std::uint64_t i = offset; i <= size && i < b.size() && b[i] != 0; ++i) text.push_back(b[i]);
+  for (std::size_t i = offset; i <= size && i < b.size() && b[i] != 0; ++i) text.push_back(b[i]);
   return text;
 }
 
@@ -68,21 +92,18 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
   const auto& log = env.debugLog;
   TIdentifyDeviceData local;
   Buffer work{};
-  std::uint32_t returned = 0;
   // The last error of a failed request; a failure whose last error is 0 counts as answered.
   auto errorOf = [&](bool ok) { return ok ? std::uint32_t{0} : p.GetLastError(); };
 
   log(u"Getting geometry...");
-  work.fill(0);
-  bool ok = p.DeviceIoControl(handle, storage::IOCTL_DISK_GET_DRIVE_GEOMETRY, work.data(), 512, work.data(), 512, &returned);
+  bool ok = Ask(p, handle, storage::IOCTL_DISK_GET_DRIVE_GEOMETRY, work.data(), 512, work);
   if (errorOf(ok) != 0) return -1;
   log(u"Done " + Flag(ok));
   const std::int64_t sectorSize = rec::U32(work, storage::kGeometryBytesPerSector);
   log(u"Sector size = " + DecimalText(sectorSize));
 
   log(u"Getting disk length...");
-  work.fill(0);
-  ok = p.DeviceIoControl(handle, storage::IOCTL_DISK_GET_LENGTH_INFO, work.data(), 512, work.data(), 512, &returned);
+  ok = Ask(p, handle, storage::IOCTL_DISK_GET_LENGTH_INFO, work.data(), 512, work);
   if (const std::uint32_t error = errorOf(ok)) {
     log(u"Error accessing device: " + p.SystemMessage(error));
     return -1;
@@ -95,9 +116,7 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
   log(u"Querying storage property (adapter)...");
   rec::Put32(query, storage::kQueryPropertyId, storage::StorageAdapterProperty);
   rec::Put32(query, storage::kQueryType, storage::PropertyStandardQuery);
-  work.fill(0);
-  ok = p.DeviceIoControl(handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize,
-                         work.data(), 512, &returned);
+  ok = Ask(p, handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize, work);
   std::array<std::uint8_t, storage::kAdapterDescriptorSize> adapter{};
   if (ok) {
     log(u"Done " + Flag(ok));
@@ -109,9 +128,7 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
 
   log(u"Querying storage property (device)...");
   rec::Put32(query, storage::kQueryPropertyId, storage::StorageDeviceProperty);
-  work.fill(0);
-  ok = p.DeviceIoControl(handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize,
-                         work.data(), 512, &returned);
+  ok = Ask(p, handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize, work);
   if (const std::uint32_t error = errorOf(ok)) {
     env.errorAndExit(u"Error accessing device: " + p.SystemMessage(error), u"Error");
     return -1;  // only reached where ending the program is not possible
@@ -133,7 +150,8 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
   log(u"ProductRevision: " + revision);
   log(u"SerialNumber: " + serial);
 
-  const std::int64_t sectors = sectorSize >= 512 ? mediaLength / sectorSize : 0;
+  // A negative length is no length at all: no sectors, like a zero sector size.
+  const std::int64_t sectors = sectorSize >= 512 && mediaLength > 0 ? mediaLength / sectorSize : 0;
   log(u"Sectors: " + DecimalText(sectors));
   log(u"SectorSize: " + DecimalText(sectorSize));
 
@@ -163,12 +181,17 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
 std::uint8_t DetectIDESlave(win::Platform& platform, win::Handle handle) {
   std::uint32_t returned = 0;
   std::array<std::uint8_t, storage::kSmartVersionAnswerSize> version{};
+  // A device map the answer does not reach names no slave.
   if (platform.DeviceIoControl(handle, storage::SMART_GET_VERSION, nullptr, 0, version.data(),
                                static_cast<std::uint32_t>(version.size()), &returned))
-    return (version[storage::kVersionIdeDeviceMap] & storage::kSlavePositions) ? 1 : 0;
+    return returned > storage::kVersionIdeDeviceMap && (version[storage::kVersionIdeDeviceMap] & storage::kSlavePositions)
+               ? 1
+               : 0;
   std::array<std::uint8_t, storage::kInquiryAnswerSize> inquiry{};
+  returned = 0;
   if (platform.DeviceIoControl(handle, storage::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, inquiry.data(),
-                               static_cast<std::uint32_t>(inquiry.size()), &returned))
+                               static_cast<std::uint32_t>(inquiry.size()), &returned) &&
+      FirstUnitAtTwelve(inquiry, returned))
     return inquiry[storage::kFirstInquiryTargetId] & 1;
   return 0;
 }

@@ -54,9 +54,17 @@ inline constexpr std::size_t kSmartVersionAnswerSize = ata::kVersionAnswerSize;
 inline constexpr std::size_t kVersionIdeDeviceMap = 3;
 inline constexpr std::uint8_t kSlavePositions = 0xAA;
 
-// SCSI_ADAPTER_BUS_INFO with one bus: its first SCSI_INQUIRY_DATA starts at 12,
+// SCSI_ADAPTER_BUS_INFO: NumberOfBuses (byte), then one SCSI_BUS_DATA of 8 bytes
+// per bus from 4 (NumberOfLogicalUnits, InitiatorBusId, InquiryDataOffset at 4).
+// With one bus its first SCSI_INQUIRY_DATA starts at 12: PathId, TargetId, Lun,
+// DeviceClaimed, InquiryDataLength, NextInquiryDataOffset, then the data at 12,
 // so its TargetId is byte 13.
 inline constexpr std::size_t kInquiryAnswerSize = 512;
+inline constexpr std::size_t kInquiryNumberOfBuses = 0;
+inline constexpr std::size_t kInquiryFirstBusUnits = 4;
+inline constexpr std::size_t kInquiryFirstBusOffset = 8;
+inline constexpr std::size_t kFirstInquiryRecord = 12;
+inline constexpr std::size_t kInquiryRecordHeader = 12;
 inline constexpr std::size_t kFirstInquiryTargetId = 13;
 
 } // namespace trv::device::storage

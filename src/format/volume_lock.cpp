@@ -5,6 +5,10 @@
 
 namespace trv::format {
 
+namespace {
+constexpr std::uint32_t kDeviceNumberReplySize = 12;  // STORAGE_DEVICE_NUMBER: type, number, partition
+}
+
 void GetLogicalDriveList(win::Platform& platform, TLogicalDriveList& list) {
   for (auto& entry : list) entry.clear();
   constexpr std::uint32_t kLength = 1024;
@@ -27,8 +31,10 @@ void GetVolumeDeviceNumber(win::Platform& platform, const std::u16string& name, 
   if (h == win::kInvalidHandle) return;
   std::vector<std::uint8_t> reply(1024, 0);
   std::uint32_t returned = 0;
+  // A reply too short for the three words says nothing: as if the query had failed.
   if (platform.DeviceIoControl(h, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, reply.data(),
-                               static_cast<std::uint32_t>(reply.size()), &returned)) {
+                               static_cast<std::uint32_t>(reply.size()), &returned) &&
+      returned >= kDeviceNumberReplySize) {
     info.DeviceType = rec::U32(reply, 0);
     info.DeviceNumber = rec::U32(reply, 4);
     info.PartitionNumber = rec::U32(reply, 8);

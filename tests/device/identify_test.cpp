@@ -52,6 +52,11 @@ TEST(Identify, SizesSectorsAndTransferLimits) {
   auto usual = ScanOne({{"adapter", {{"maxTransfer", 65536}}}});
   EXPECT_EQ(Only(usual).MaximumSectorsTransfer, 128);
 
+  // A negative length is no length: no sectors, so the disk cannot be chosen.
+  auto negative = ScanOne({{"length", -512}});
+  EXPECT_TRUE(Has(DiskTrace(negative, 0), "Media \"Length\" = -512"));
+  EXPECT_EQ(Only(negative).LBA, 0);
+
   // Sectors below 512 bytes: no sector count, and the size is raised to 512.
   auto small = ScanOne({{"bytesPerSector", 256}, {"sectors", 1000}, {"adapter", {{"maxTransfer", 65536}}}});
   const auto trace = DiskTrace(small, 0);
@@ -169,6 +174,10 @@ TEST(Identify, FortyCharacterSerialsAreDecodedWhenTheyAreHex) {
   EXPECT_EQ(U8(Only(shorter).SN), "202020205720");
 }
 
+// SCSI_ADAPTER_BUS_INFO with one bus of one unit, and the first 4 bytes of
+// that unit's record (path 0, target 1, lun 0, claimed), cut there.
+const std::string kOneUnitAtTwelve = "01000000 01070000 0c000000 00010001 ";
+
 TEST(Identify, SlavePositionIsProbedForAtaAndSataOnly) {
   struct Case {
     int bus;
@@ -183,6 +192,12 @@ TEST(Identify, SlavePositionIsProbedForAtaAndSataOnly) {
                         Case{3, {{"scsiInquiry", {{"targetId", 1}}}}, 1},
                         Case{3, {{"scsiInquiry", {{"targetId", 2}}}}, 0},
                         Case{3, {{"fail", {{"inquiry", 1}}}}, 0},
+                        // Byte 13 counts only as the target of a unit record at 12: one bus
+                        // with a unit whose record starts there, and an answer that holds it.
+                        Case{3, {{"scsiInquiry", kOneUnitAtTwelve + "24000000 00000000"}}, 1},
+                        Case{3, {{"scsiInquiry", kOneUnitAtTwelve}}, 0},
+                        Case{3, {{"scsiInquiry", "02000000 01070000 14000000 01070000 14000000 00010001 24000000"}}, 0},
+                        Case{3, {{"scsiInquiry", "01000000 00070000 0c000000 00010001 24000000 00000000"}}, 0},
                         Case{7, {{"smartVersion", {{"deviceMap", 0x02}}}}, 0}}) {
     json fields = c.extra;
     fields["bus"] = c.bus;

@@ -27,6 +27,7 @@ TEST(Scenario, BadFilesGetErrorsNamingFileFieldAndFault) {
   EXPECT_EQ(ErrorOf(R"({"os": {"major": -1}})"), "pc.json: os: field 'major': value -1 is outside 0..4294967295");
   EXPECT_EQ(ErrorOf("[1, 2]"), "pc.json: expected a JSON object");
   EXPECT_NE(ErrorOf("{\"name\": ").find("pc.json: not valid JSON"), std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"os": {"major": 1e400}})").find("pc.json: not valid JSON"), std::string::npos);
   EXPECT_EQ(ErrorOf(R"({"drives": [{"number": 1}, {"number": 1}]})"),
             "pc.json: drives[1]: field 'number': drive 1 is listed twice");
   EXPECT_EQ(ErrorOf(R"({"drives": [{"number": 256}]})"), "pc.json: drives[0]: field 'number': value 256 is outside 0..255");

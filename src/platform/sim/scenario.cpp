@@ -41,7 +41,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   json root;
   try {
     root = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // a syntax error, or a number too large for any type
     throw ScenarioError(source + ": not valid JSON: " + e.what());
   }
   Scenario sc;
