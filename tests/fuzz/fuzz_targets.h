@@ -17,6 +17,9 @@ int InquiryAnswer(const std::uint8_t* data, std::size_t size);
 // The ATA answers: IDENTIFY and SMART READ DATA through every transport path,
 // as far as the details and S.M.A.R.T. reports.
 int AtaAnswers(const std::uint8_t* data, std::size_t size);
+// NVMe identify and health-log answers (bus 17) and ATA pass-through answers of
+// a USB bridge (bus 7), as far as the details and S.M.A.R.T. tabs.
+int NvmeAndBridgeAnswers(const std::uint8_t* data, std::size_t size);
 // A scenario file and a drive capture file, both read from the same bytes.
 int InputFiles(const std::uint8_t* data, std::size_t size);
 // A headless script.

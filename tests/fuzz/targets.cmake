@@ -6,6 +6,7 @@ set(TREVASSO_FUZZ_TARGET_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/storage_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inquiry_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ata_target.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/nvme_sat_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/files_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_target.cpp
 )
@@ -17,6 +18,7 @@ set(TREVASSO_FUZZ_HARNESSES
   storage:StorageAnswers
   inquiry:InquiryAnswer
   ata:AtaAnswers
+  nvme_sat:NvmeAndBridgeAnswers
   files:InputFiles
   script:Script
 )
