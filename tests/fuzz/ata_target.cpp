@@ -7,44 +7,13 @@
 
 #include "answer_platform.h"
 #include "fuzz_targets.h"
-#include "report/details_report.h"
-#include "report/smart_report.h"
-#include "ui/form.h"
+#include "report_run.h"
 
 namespace trv::fuzz {
 
 namespace {
 
 constexpr win::Handle kAnswerHandle = 1;
-
-struct Reports {
-  std::vector<std::u16string> details, smart;
-};
-
-// Both reports for disk 1 of a table whose only entry has this bus and drive number.
-Reports Run(win::Platform& p, win::Handle handle, std::int64_t bus, std::uint8_t drive) {
-  device::DeviceState dev;
-  dev.DeviceCount = 1;
-  dev.SelectedDevice = 1;
-  dev.DeviceHandle = handle;
-  dev.Devices[1].IdentifyData.BusType = bus;
-  dev.Devices[1].IdentifyData.IsIDESlave = drive;
-  dev.Devices[1].IdentifyData.SectorSize = 512;
-  ui::Form form("FmMain", 640, 480);
-  ui::Memo details(form, ui::ControlKind::Memo, "Log_Details", nullptr);
-  ui::Memo smart(form, ui::ControlKind::Memo, "Log_Smart", nullptr);
-  report::DetailsContext dc{p, dev, details, u"Trevasso 4.12", u"web", u"forum"};
-  report::ShowDeviceDetails(dc);
-  report::SmartContext sc{p, dev, smart, u"Trevasso 4.12", u"web"};
-  report::ShowSmartData(sc);
-  return {details.lines(), smart.lines()};
-}
-
-void CheckReports(const Reports& r) {
-  Require(r.details.size() >= 6 && r.details.size() <= 64, "the details report has its header and at most its lines");
-  // Header, column titles, rule, at most 30 attributes, closing line.
-  Require(r.smart.size() >= 6 && r.smart.size() <= 5 + 3 + 30, "the S.M.A.R.T. report has at most 30 attributes");
-}
 
 std::optional<sim::Block512> MaybeBlock(FuzzInput& in, bool present) {
   if (!present) return std::nullopt;
@@ -85,7 +54,7 @@ void ThroughSimulatedDrive(FuzzInput& in) {
   // The feature set as the drive has it before the report (see the simulated drive).
   const bool onBefore = !d.ata->identify || ((*d.ata->identify)[2 * 85] & 1) != 0;
   const win::Handle handle = OpenDiskZero(pc, win::GENERIC_READ | win::GENERIC_WRITE);
-  CheckReports(Run(pc, handle, bus, d.slave ? 1 : 0));
+  CheckReports(RunReports(pc, handle, bus, d.slave ? 1 : 0));
   const bool onAfter = d.runtime.smartEnabled.value_or(onBefore);
   Require(!onBefore || onAfter, "a drive with S.M.A.R.T. on is left with it on");
   pc.CloseHandle(handle);
@@ -96,8 +65,8 @@ void ThroughAnswers(std::uint8_t flags, const std::uint8_t* data, std::size_t si
   const std::uint8_t drive = (flags & 4) ? 1 : 0;
   AnswerPlatform plain(FuzzInput(data, size), Beyond::Untouched);
   AnswerPlatform scribbled(FuzzInput(data, size), Beyond::Scribbled);
-  const Reports a = Run(plain, kAnswerHandle, bus, drive);
-  const Reports b = Run(scribbled, kAnswerHandle, bus, drive);
+  const Reports a = RunReports(plain, kAnswerHandle, bus, drive);
+  const Reports b = RunReports(scribbled, kAnswerHandle, bus, drive);
   CheckReports(a);
   Require(a.details == b.details && a.smart == b.smart, "only the bytes an answer reports count");
 }

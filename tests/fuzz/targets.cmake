@@ -3,6 +3,7 @@
 # with -Wconversion on every toolchain.
 set(TREVASSO_FUZZ_TARGET_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/answer_platform.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/report_run.cpp
   ${CMAKE_CURRENT_LIST_DIR}/storage_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inquiry_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ata_target.cpp

@@ -98,7 +98,7 @@ struct SimDrive {
   std::array<std::optional<std::uint32_t>, kDriveRequestCount> failWith{};
 
   std::optional<SimAta> ata;  // none: no ATA pass-through at all
-  MediaSpec media;            // content, faults and speed of reads and writes
+  MediaSetup media;            // content, faults and speed of reads and writes
 
   std::optional<SimNvme> nvme;  // none: not an NVMe drive
   SimSat sat;                   // a drive without a "sat" field refuses the pass-through

@@ -46,10 +46,10 @@ bool AllZero(const std::uint8_t* p, std::size_t n) {
 
 } // namespace
 
-MediaSpec ParseMedia(const json& j, const std::string& where) {
+MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
                            "writeLatencyMicroseconds"});
-  MediaSpec m;
+  MediaSetup m;
   m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugAt")) m.unplug = ParseFault(j["unplugAt"], where + ": unplugAt", false, win::ERROR_DEV_NOT_EXIST);
   m.seekFails = ParseFaults(j, "seekFails", where, false, win::ERROR_INVALID_PARAMETER);
@@ -61,23 +61,23 @@ MediaSpec ParseMedia(const json& j, const std::string& where) {
   return m;
 }
 
-MediaResult MediaWrite(const MediaSpec& spec, MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, spec.unplug->error, 0};
+  if (state.unplugged) return {false, setup.unplug->error, 0};
   const std::int64_t end = offset + size;
-  if (spec.unplug && spec.unplug->offset >= offset && spec.unplug->offset < end) {
+  if (setup.unplug && setup.unplug->offset >= offset && setup.unplug->offset < end) {
     state.unplugged = true;
-    return {false, spec.unplug->error, 0};
+    return {false, setup.unplug->error, 0};
   }
   if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
-  for (const MediaFault& bad : spec.badAreas)
+  for (const MediaFault& bad : setup.badAreas)
     if (bad.offset < end && offset < bad.offset + bad.length) return {false, bad.error, 0};
   ++state.writes;
   const std::int64_t busy =
-      spec.writeLatencyUs + (spec.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / spec.megabytesPerSecond) : 0);
+      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
   // The parts of the write that take effect: all but the lying areas.
   std::vector<ByteRange> effective{{offset, end}};
-  for (const ByteRange& lie : spec.lyingAreas) {
+  for (const ByteRange& lie : setup.lyingAreas) {
     std::vector<ByteRange> next;
     for (const ByteRange& r : effective) {
       if (lie.end <= r.begin || r.end <= lie.begin) {
@@ -98,9 +98,9 @@ MediaResult MediaWrite(const MediaSpec& spec, MediaState& state, std::int64_t le
   return {true, 0, busy};
 }
 
-MediaResult MediaRead(const MediaSpec& spec, const MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaRead(const MediaSetup& setup, const MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, spec.unplug->error, 0};
+  if (state.unplugged) return {false, setup.unplug->error, 0};
   const std::int64_t end = offset + size;
   if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
   for (std::int64_t o = offset; o < end; ++o) data[o - offset] = PatternByte(o);
@@ -113,7 +113,7 @@ MediaResult MediaRead(const MediaSpec& spec, const MediaState& state, std::int64
     if (b < e) std::memset(data + (b - offset), 0, static_cast<std::size_t>(e - b));
   }
   const std::int64_t busy =
-      spec.writeLatencyUs + (spec.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / spec.megabytesPerSecond) : 0);
+      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
   return {true, 0, busy};
 }
 

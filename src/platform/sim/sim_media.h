@@ -21,7 +21,7 @@ struct MediaFault {
 };
 
 // What the scenario says about the medium.
-struct MediaSpec {
+struct MediaSetup {
   std::vector<MediaFault> badAreas;        // writes touching these fail with their error
   std::optional<MediaFault> unplug;        // the write covering `offset` fails, and every later request
   std::vector<MediaFault> seekFails;       // a seek to exactly `offset` fails
@@ -31,7 +31,7 @@ struct MediaSpec {
   std::int64_t writeLatencyUs = 0;         // per write, on top of the transfer time
 };
 
-MediaSpec ParseMedia(const nlohmann::json& j, const std::string& where);
+MediaSetup ParseMedia(const nlohmann::json& j, const std::string& where);
 
 // The content a disk starts with: never zero, different from byte to byte.
 inline std::uint8_t PatternByte(std::int64_t offset) { return static_cast<std::uint8_t>(offset % 251 + 1); }
@@ -51,9 +51,9 @@ struct MediaResult {
   std::int64_t busyUs = 0;  // time the transfer takes
 };
 
-MediaResult MediaWrite(const MediaSpec& spec, MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size);
-MediaResult MediaRead(const MediaSpec& spec, const MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaRead(const MediaSetup& setup, const MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size);
 
 } // namespace trv::sim
