@@ -35,6 +35,27 @@ struct EraseResult {
   std::uint32_t flushError = 0;
 };
 
+// What the read-back after a run found. Failed bytes are those that read back
+// non-zero or could not be read; an area is a run of sectors holding failed
+// bytes (neighbouring sectors merge).
+enum class VerifyOutcome {
+  Passed,     // every byte of every written area read back as zero
+  Failed,     // the pass went to the end and found failed bytes
+  Cancelled,  // the user stopped it
+  Terminated, // the device went away
+};
+
+struct VerifyResult {
+  VerifyOutcome outcome = VerifyOutcome::Passed;
+  std::vector<Span> areas;            // what the pass set out to read: the run's written ranges
+  std::vector<Span> failedAreas;      // sector runs holding failed bytes, merged
+  std::int64_t bytesRead = 0;         // bytes read back, failed ones included
+  std::int64_t nonZeroBytes = 0;      // bytes that read back, but not as zero
+  std::int64_t unreadableBytes = 0;   // bytes that could not be read
+  std::int64_t endOffset = 0;         // where the pass stopped (cancelled or terminated)
+  std::int64_t FailedBytes() const { return nonZeroBytes + unreadableBytes; }
+};
+
 // The state of one block as it begins.
 struct BlockProgress {
   int barPosition = 0;       // rounded percentage of the run, before the 100 cap

@@ -1,0 +1,62 @@
+// The record an erase leaves behind: a text file for people and a JSON file
+// with the same facts for programs, saved side by side.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/disk_identity.h"
+#include "format/erase_observer.h"
+#include "platform/platform.h"
+
+namespace trv::format {
+
+// A SYSTEMTIME, field by field.
+struct TimeStamp {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, milliseconds = 0;
+  bool operator==(const TimeStamp&) const = default;
+};
+
+TimeStamp LocalTimeNow(win::Platform& platform);  // GetLocalTime
+TimeStamp UtcTimeNow(win::Platform& platform);    // GetSystemTime
+
+struct EraseRecord {
+  std::u16string program;        // product name
+  std::u16string version;
+  std::u16string computer;       // the computer's name
+  TimeStamp startLocal, startUtc, endLocal, endUtc;
+  std::int64_t durationMs = 0;
+  DiskIdentity disk;             // as identified before the run
+  bool quickWipe = false;
+  EraseResult run;               // areas, written and unwritten ranges, bytes, flush, outcome
+  std::optional<VerifyResult> verify;  // none: no read-back was asked for, or the run did not reach its end
+  std::vector<std::u16string> log;     // the activity log lines of the run, as the log shows them
+};
+
+// completed, completed-with-errors, cancelled, terminated or verify-failed.
+std::u16string OutcomeWord(const EraseRecord& record);
+
+std::string RecordText(const EraseRecord& record);  // UTF-8, CRLF line ends
+std::string RecordJson(const EraseRecord& record);  // UTF-8
+
+// Date, time and serial, safe as a file name: 2026-12-09_013000_SERIAL.
+std::u16string RecordFileStem(const EraseRecord& record);
+
+// %LOCALAPPDATA%\Trevasso\records
+std::u16string DefaultRecordsFolder(win::Platform& platform);
+
+struct SavedRecord {
+  bool saved = false;
+  std::u16string textPath;
+  std::u16string jsonPath;
+  std::uint32_t error = 0;       // the last error of the step that failed
+  std::u16string failedPath;     // the folder or file that step was for
+};
+
+// Creates the folder (and its parents) and writes both files; never overwrites
+// an earlier record.
+SavedRecord SaveRecord(win::Platform& platform, std::u16string_view folder, const EraseRecord& record);
+
+} // namespace trv::format
