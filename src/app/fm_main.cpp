@@ -35,6 +35,8 @@ TFmMain::TFmMain(App& app)
       lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {214, 312, 150, 25})),
       lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 344, 340, 25})),
       cbQuickWipe(Add<ui::CheckBox>(ControlKind::CheckBox, "cbQuickWipe", &Panel1, Align::None, {370, 310, 365, 17})),
+      // In the free space between the two buttons, so the rest of the tab stays where it was.
+      cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {467, 345, 78, 17})),
       btStop(Add(ControlKind::Button, "btStop", &Panel1, Align::None, {369, 340, 94, 26})),
       btRunBenchmarks(Add(ControlKind::Button, "btRunBenchmarks", &Panel1, Align::None, {546, 340, 169, 26})),
       TabSheet2(Add(ControlKind::TabSheet, "TabSheet2", &pages, Align::Client, {})),
@@ -74,6 +76,7 @@ TFmMain::TFmMain(App& app)
   big.height = -21;
   for (ui::Control* label : {&lbCurrentPercent, &lbSpeed, &lbCurrentPosition}) label->SetFont(big);
   cbQuickWipe.SetCaption(u"执行快速擦除 （仅删除分区和 MBR）");
+  cbVerify.SetCaption(u"擦除后校验");
   btStop.SetCaption(u"停止");
   btStop.SetEnabled(false);
   btRunBenchmarks.SetCaption(u"格式化这个设备");
@@ -126,6 +129,7 @@ void TFmMain::SetBusy(bool enabled) {
   btRunBenchmarks.SetEnabled(enabled);
   btGetSmart.SetEnabled(enabled);
   cbQuickWipe.SetEnabled(enabled);
+  cbVerify.SetEnabled(enabled);
 }
 
 void TFmMain::btRunBenchmarksClick() { RunFormat(); }

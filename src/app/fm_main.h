@@ -35,6 +35,7 @@ class TFmMain : public ui::Form {
   ui::Control& lbSpeed;
   ui::Control& lbCurrentPosition;
   ui::CheckBox& cbQuickWipe;
+  ui::CheckBox& cbVerify;
   ui::Control& btStop;
   ui::Control& btRunBenchmarks;
   ui::Control& TabSheet2;

@@ -4,6 +4,7 @@
 #include "app/format_tab.h"
 #include "app/product.h"
 #include "format/format_command.h"
+#include "format/same_disk.h"
 #include "ui/vista_funcs.h"
 
 namespace trv::app {
@@ -12,6 +13,7 @@ void TFmMain::RunFormat() {
   App& app = app_;
   auto& dev = app.dev;
   const bool quickWipe = cbQuickWipe.checked();  // read before anything is shown
+  const bool verify = cbVerify.checked();
   const int answer = ui::ShowTaskDialog(
       app.platform, app.ui, handle, u"Warning", u"All data on the selected device will be lost",
       u"Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\n" + dev.DeviceTitle,
@@ -26,13 +28,22 @@ void TFmMain::RunFormat() {
   request.deviceTitle = dev.DeviceTitle;
   request.productLine = std::u16string(kProductTitle) + u"; " + kProductWebAddress;
   request.quickWipe = quickWipe;
+  request.verify = verify;
+  request.chosen = format::IdentityOf(entry);
   FormatTabObserver observer(app);
   format::FormatContext ctx{app.platform, observer, app.DebugMode, app.StopRequested, app.VolumeHandles,
                             app.platform.DecimalSeparator()};
   formatRunning_ = true;
-  format::EraseDevice(ctx, request);
+  const format::EraseCommandResult result = format::EraseDevice(ctx, request);
   formatRunning_ = false;
   SetBusy(true);
+  if (result.diskChanged) {
+    app.ui.MessageBox(handle,
+                      u"所选的磁盘已被更换，未写入任何数据。\r\n\r\n所选磁盘：" + format::DescribeDisk(*request.chosen) +
+                          u"\r\n现在的磁盘：" +
+                          (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"无法识别")),
+                      u"磁盘已更换", win::MB_ICONERROR | win::MB_OK);
+  }
   if (closeAfterFormat_) {
     closeAfterFormat_ = false;
     app.ui.Close(*this);

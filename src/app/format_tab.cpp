@@ -38,11 +38,12 @@ void FormatTabObserver::FormatStarting() {
 
 void FormatTabObserver::FormatRunning() { app_.FmMain.pbCurrentTask.SetState(ui::ProgressState::Normal); }
 
-void FormatTabObserver::FormatEnded(const format::EraseResult& result) {
+void FormatTabObserver::FormatEnded(const format::EraseResult& result, const format::VerifyResult* verify) {
   TFmMain& m = app_.FmMain;
-  // A run that left bytes unwritten ends in the bar's error state.
-  m.pbCurrentTask.SetState(result.outcome == format::EraseOutcome::CompletedWithErrors ? ui::ProgressState::Error
-                                                                                       : ui::ProgressState::Paused);
+  // A run that left bytes unwritten, or whose zeros did not read back, ends in the bar's error state.
+  const bool failed = result.outcome == format::EraseOutcome::CompletedWithErrors ||
+                      (verify && verify->FailedBytes() > 0);
+  m.pbCurrentTask.SetState(failed ? ui::ProgressState::Error : ui::ProgressState::Paused);
   m.btStop.SetEnabled(false);
 }
 

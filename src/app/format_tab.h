@@ -20,7 +20,7 @@ class FormatTabObserver : public format::EraseObserver {
   void ProcessMessages() override;
   void FormatStarting() override;
   void FormatRunning() override;
-  void FormatEnded(const format::EraseResult& result) override;
+  void FormatEnded(const format::EraseResult& result, const format::VerifyResult* verify) override;
 
  private:
   App& app_;

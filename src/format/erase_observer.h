@@ -80,11 +80,15 @@ class EraseObserver {
   virtual void ShowComplete() = 0;
   // Lets the user act (Stop); called once before the loop and once per block.
   virtual void ProcessMessages() = 0;
-  // Around the zero-fill loop: before "Formatting... " is logged, right after it,
-  // and when the loop has returned.
+  // Around the zero-fill loop: before "Formatting... " is logged, right after it
+  // (and again as the read-back begins), and when everything has returned.
   virtual void FormatStarting() {}
   virtual void FormatRunning() {}
-  virtual void FormatEnded(const EraseResult& result) { (void)result; }
+  // The loop (and the read-back, when one ran) has returned.
+  virtual void FormatEnded(const EraseResult& result, const VerifyResult* verify) {
+    (void)result;
+    (void)verify;
+  }
 };
 
 // Everything an erase works with besides the disk itself.

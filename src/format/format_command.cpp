@@ -1,9 +1,33 @@
 #include "format/format_command.h"
 
+#include "format/read_back.h"
+#include "format/same_disk.h"
 #include "format/volume_lock.h"
 #include "report/number_text.h"
 
 namespace trv::format {
+
+namespace {
+
+// Refuses the run when the handle no longer leads to the chosen disk.
+bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCommandResult& result) {
+  if (!request.chosen) return true;
+  result.found = ReadDiskIdentity(ctx.platform, request.target.handle, request.deviceNumber);
+  if (result.found && SameDisk(*request.chosen, *result.found)) return true;
+  result.diskChanged = true;
+  EraseObserver& log = ctx.observer;
+  log.Log(u"磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。");
+  log.Log(u"所选磁盘：" + DescribeDisk(*request.chosen));
+  log.Log(u"现在的磁盘：" + (result.found ? DescribeDisk(*result.found) : std::u16string(u"无法识别")));
+  return false;
+}
+
+} // namespace
+
+bool ReadBackFollows(const EraseResult& run) {
+  return (run.outcome == EraseOutcome::Completed || run.outcome == EraseOutcome::CompletedWithErrors) &&
+         !run.written.empty();
+}
 
 EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request) {
   EraseObserver& log = ctx.observer;
@@ -13,6 +37,7 @@ EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request) 
   log.Log(request.productLine);
   log.Log(u"Low level format: " + request.deviceTitle);
   log.Log(u"Device capacity: " + report::FormatThousands(request.target.sectors) + u" sectors");
+  if (!StillTheChosenDisk(ctx, request, result)) return result;  // nothing locked, nothing sent to that disk
   log.Log(u"Locking device... ");
   result.volumesLocked = LockVolumes(ctx, request.deviceNumber);
   if (!result.volumesLocked) {
@@ -22,7 +47,12 @@ EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request) 
     log.Log(u"Formatting... ");
     log.FormatRunning();
     result.run = LowLevelFormat(ctx, request.target, request.quickWipe);
-    log.FormatEnded(*result.run);
+    // Read back while the volumes are still locked, so that nothing else writes in between.
+    if (request.verify && ReadBackFollows(*result.run)) {
+      log.FormatRunning();
+      result.verify = ReadBack(ctx, request.target, result.run->written);
+    }
+    log.FormatEnded(*result.run, result.verify ? &*result.verify : nullptr);
   }
   // The system re-reads the partition table, whether or not anything was written.
   std::uint32_t returned = 0;

@@ -1,11 +1,14 @@
-// The erase of one disk as a command: the banner, the volume lock, the zero-fill
-// loop, the refresh of the system's view of the disk, the release of the volumes
-// and the reminder. The confirmation and the controls belong to the front end.
+// The erase of one disk as a command: the banner, the check that the disk is
+// still the one the user chose, the volume lock, the zero-fill loop and the
+// read-back, the refresh of the system's view of the disk, the release of the
+// volumes and the reminder. The confirmation and the controls belong to the
+// front end.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "format/disk_identity.h"
 #include "format/zero_fill.h"
 
 namespace trv::format {
@@ -18,13 +21,22 @@ struct EraseRequest {
   std::u16string deviceTitle;      // the disk's one-line title
   std::u16string productLine;      // product name and web address for the banner
   bool quickWipe = false;
+  bool verify = false;             // read every written area back afterwards
+  // The disk the user chose and confirmed; the opened handle must still be it.
+  std::optional<DiskIdentity> chosen;
 };
 
 struct EraseCommandResult {
+  bool diskChanged = false;               // refused before any write: another disk answered
+  std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;
-  std::optional<EraseResult> run;  // none: the loop did not run
+  std::optional<EraseResult> run;         // none: the loop did not run
+  std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
 };
 
 EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request);
+
+// Whether a run's read-back follows it: it went to its end and wrote something.
+bool ReadBackFollows(const EraseResult& run);
 
 } // namespace trv::format

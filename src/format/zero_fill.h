@@ -22,6 +22,11 @@ struct EraseTarget {
   std::int64_t sectorSize = 0;
 };
 
+// The last errors that mean the disk went away (unplugged): the run ends there.
+inline bool IsUnplugCode(std::uint32_t code) {
+  return code == win::ERROR_DEV_NOT_EXIST || code == win::ERROR_FILE_NOT_FOUND;
+}
+
 // The byte ranges a run writes: the whole disk, or for a quick wipe its first
 // 10,240,000 bytes and its last MiB (where a GPT keeps its backup).
 std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe);

@@ -235,7 +235,7 @@ std::vector<std::uint8_t> Answer(const json& drive, const char* key, const std::
 SimDrive ParseDrive(const json& j, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(j, where, {"number", "label", "open", "bus", "removable", "slave", "bytesPerSector", "sectors", "length",
                            "geometry", "adapter", "device", "smartVersion", "scsiInquiry", "fail", "ata", "media", "comment",
-                           "nvme", "sat"});
+                           "nvme", "sat", "swap"});
   SimDrive d;
   if (!jf::Has(j, "number")) jf::Fail(where, "number", "missing");
   d.number = static_cast<std::uint32_t>(jf::Int(j, "number", where, 0, 0, 255));
@@ -297,6 +297,18 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
   if (jf::Has(j, "nvme")) d.nvme = ParseNvme(j["nvme"], where + ": nvme");
   if (jf::Has(j, "sat")) d.sat = ParseSat(j["sat"], where + ": sat", baseFolder);
   jf::Failures(j, where, kRequestNames, kDriveRequestCount, d.failWith.data());
+  if (jf::Has(j, "swap")) {
+    const json& s = j["swap"];
+    const std::string sw = where + ": swap";
+    jf::CheckKeys(s, sw, {"afterOpens", "drive"});
+    d.swapAfterOpens = static_cast<int>(jf::Int(s, "afterOpens", sw, 1, 0, 1'000'000));
+    if (!jf::Has(s, "drive") || !s["drive"].is_object()) jf::Fail(sw, "drive", "missing: the disk that takes this one's place");
+    json next = s["drive"];
+    if (!jf::Has(next, "number")) next["number"] = d.number;
+    SimDrive replacement = ParseDrive(next, sw + ": drive", baseFolder);
+    if (replacement.number != d.number) jf::Fail(sw + ": drive", "number", "must be the number of the disk it replaces");
+    d.swapTo = std::make_shared<const SimDrive>(std::move(replacement));
+  }
   return d;
 }
 

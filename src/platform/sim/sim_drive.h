@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,8 +106,14 @@ struct SimDrive {
   // Whether the storage stack knows the protocol-specific queries (Windows 10 and later).
   bool protocolQueries = true;
 
+  // Another disk that takes this one's number: pulled and replaced by the user
+  // after the first `swapAfterOpens` opens of the drive (the scan's, say).
+  std::shared_ptr<const SimDrive> swapTo;
+  int swapAfterOpens = 0;
+
   // What the drive remembers while the simulated PC runs.
   struct Runtime {
+    int opens = 0;  // successful CreateFileW calls
     int identifyCommands = 0;
     MediaState media;
     // Set by SMART ENABLE / DISABLE OPERATIONS; until then IDENTIFY word 85 bit 0 says.

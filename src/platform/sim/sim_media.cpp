@@ -48,7 +48,7 @@ bool AllZero(const std::uint8_t* p, std::size_t n) {
 
 MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
-                           "writeLatencyMicroseconds"});
+                           "writeLatencyMicroseconds", "readErrors", "unplugOnRead"});
   MediaSetup m;
   m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugAt")) m.unplug = ParseFault(j["unplugAt"], where + ": unplugAt", false, win::ERROR_DEV_NOT_EXIST);
@@ -56,6 +56,9 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
   if (jf::Has(j, "flushError"))
     m.flushError = static_cast<std::uint32_t>(jf::Int(j, "flushError", where, 0, 0, UINT32_MAX));
   for (const MediaFault& f : ParseFaults(j, "lyingAreas", where, true, 0)) m.lyingAreas.push_back({f.offset, f.offset + f.length});
+  m.readErrors = ParseFaults(j, "readErrors", where, true, win::ERROR_CRC);
+  if (jf::Has(j, "unplugOnRead"))
+    m.unplugOnRead = ParseFault(j["unplugOnRead"], where + ": unplugOnRead", false, win::ERROR_DEV_NOT_EXIST);
   m.megabytesPerSecond = static_cast<double>(jf::Int(j, "megabytesPerSecond", where, 100, 0, 1'000'000));
   m.writeLatencyUs = jf::Int(j, "writeLatencyMicroseconds", where, 0, 0, 60'000'000);
   return m;
@@ -63,11 +66,12 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, setup.unplug->error, 0};
+  if (state.unplugged) return {false, state.unplugError, 0};
   const std::int64_t end = offset + size;
   if (setup.unplug && setup.unplug->offset >= offset && setup.unplug->offset < end) {
     state.unplugged = true;
-    return {false, setup.unplug->error, 0};
+    state.unplugError = setup.unplug->error;
+    return {false, state.unplugError, 0};
   }
   if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
   for (const MediaFault& bad : setup.badAreas)
@@ -98,11 +102,27 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
   return {true, 0, busy};
 }
 
-MediaResult MediaRead(const MediaSetup& setup, const MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, setup.unplug->error, 0};
+  if (state.unplugged) return {false, state.unplugError, 0};
   const std::int64_t end = offset + size;
+  if (setup.unplugOnRead && setup.unplugOnRead->offset >= offset && setup.unplugOnRead->offset < end) {
+    state.unplugged = true;
+    state.unplugError = setup.unplugOnRead->error;
+    return {false, state.unplugError, 0};
+  }
   if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
+  for (const MediaFault& bad : setup.readErrors)
+    if (bad.offset < end && offset < bad.offset + bad.length) return {false, bad.error, 0};
+  const std::int64_t busy =
+      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
+  // A read of zeroed bytes alone (the read-back after an erase) skips the pattern.
+  bool allZero = false;
+  for (const ByteRange& z : state.zero.List()) allZero = allZero || (z.begin <= offset && end <= z.end);
+  if (allZero) {
+    std::memset(data, 0, size);
+    return {true, 0, busy};
+  }
   for (std::int64_t o = offset; o < end; ++o) data[o - offset] = PatternByte(o);
   for (const ByteRange& c : state.changed.List()) {
     const std::int64_t b = std::max(c.begin, offset), e = std::min(c.end, end);
@@ -112,8 +132,6 @@ MediaResult MediaRead(const MediaSetup& setup, const MediaState& state, std::int
     const std::int64_t b = std::max(z.begin, offset), e = std::min(z.end, end);
     if (b < e) std::memset(data + (b - offset), 0, static_cast<std::size_t>(e - b));
   }
-  const std::int64_t busy =
-      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
   return {true, 0, busy};
 }
 

@@ -27,6 +27,8 @@ struct MediaSetup {
   std::vector<MediaFault> seekFails;       // a seek to exactly `offset` fails
   std::optional<std::uint32_t> flushError; // FlushFileBuffers fails with this
   std::vector<ByteRange> lyingAreas;       // writes here report success and change nothing
+  std::vector<MediaFault> readErrors;      // reads touching these fail with their error
+  std::optional<MediaFault> unplugOnRead;  // the read covering `offset` fails, and every later request
   double megabytesPerSecond = 100;         // 1,000,000 bytes; 0: writes take no time
   std::int64_t writeLatencyUs = 0;         // per write, on top of the transfer time
 };
@@ -42,6 +44,7 @@ struct MediaState {
   ByteRanges changed;   // bytes that no longer hold their starting content
   std::int64_t writes = 0;
   bool unplugged = false;
+  std::uint32_t unplugError = 0;  // what every request fails with once unplugged
 };
 
 // How one write or read to the medium comes out.
@@ -53,7 +56,7 @@ struct MediaResult {
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size);
-MediaResult MediaRead(const MediaSetup& setup, const MediaState& state, std::int64_t length, std::int64_t offset,
+MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size);
 
 } // namespace trv::sim

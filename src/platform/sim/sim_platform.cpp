@@ -72,6 +72,15 @@ const SimDrive* SimPlatform::DriveAt(std::uint32_t number) const {
   return nullptr;
 }
 
+void SimPlatform::SwapDriveIfDue(std::uint32_t number) {
+  for (SimDrive& d : sc_.drives) {
+    if (d.number != number || !d.swapTo || d.runtime.opens < d.swapAfterOpens) continue;
+    d = SimDrive(*d.swapTo);  // a fresh disk: its own media, nothing written yet
+    Log("DriveSwapped", "PhysicalDrive" + std::to_string(number) + " is now another disk");
+    return;
+  }
+}
+
 SimPlatform::Open* SimPlatform::Find(win::Handle h) {
   auto it = handles_.find(h);
   return it == handles_.end() ? nullptr : &it->second;
@@ -114,6 +123,7 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     return h;
   };
   if (const auto number = DriveNumberOf(path)) {
+    SwapDriveIfDue(*number);
     const SimDrive* d = DriveAt(*number);
     if (!d || d->open == OpenMode::Absent || d->runtime.media.unplugged || disposition != win::OPEN_EXISTING)
       return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
@@ -133,6 +143,7 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     const win::Handle h = nextHandle_;
     nextHandle_ += 4;
     handles_[h] = Open{Kind::Drive, *number, std::u16string(path), access, share, 0};
+    ++d->runtime.opens;
     return result(h, 0);
   }
   if (path.substr(0, 4) == u"\\\\.\\") {
@@ -214,7 +225,7 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   if (o && o->kind == Kind::Drive) {
     const SimDrive* d = DriveAt(o->drive);
     if (d && d->runtime.media.unplugged)
-      r = {false, d->media.unplug->error, 0};
+      r = {false, d->runtime.media.unplugError, 0};
     else if (d)
       r = DriveIoctl(*d, o->access, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
                      static_cast<std::uint8_t*>(out), out ? outSize : 0);
@@ -240,7 +251,7 @@ bool SimPlatform::SetFilePointerEx(win::Handle handle, std::int64_t distance, st
   else if (moveMethod != win::FILE_BEGIN || distance < 0) error = win::ERROR_INVALID_PARAMETER;
   else if (o->kind == Kind::Drive) {
     const SimDrive* d = DriveAt(o->drive);
-    if (d->runtime.media.unplugged) error = d->media.unplug->error;
+    if (d->runtime.media.unplugged) error = d->runtime.media.unplugError;
     for (const MediaFault& f : d->media.seekFails)
       if (!error && f.offset == distance) error = f.error;
   }
@@ -318,7 +329,7 @@ bool SimPlatform::FlushFileBuffers(win::Handle handle) {
   else if (o->kind == Kind::Volume) error = win::ERROR_INVALID_FUNCTION;
   else if (o->kind == Kind::Drive) {
     const SimDrive& d = *DriveAt(o->drive);
-    if (d.runtime.media.unplugged) error = d.media.unplug->error;
+    if (d.runtime.media.unplugged) error = d.runtime.media.unplugError;
     else if (!(o->access & win::GENERIC_WRITE)) error = win::ERROR_ACCESS_DENIED;
     else if (d.media.flushError) error = *d.media.flushError;
   }

@@ -113,6 +113,8 @@ class SimPlatform : public win::Platform {
            const void* input = nullptr, std::uint32_t inputSize = 0);
   bool Fail(std::uint32_t error);
   const SimDrive* DriveAt(std::uint32_t number) const;
+  // The user pulls the disk and plugs in the scenario's other one, if its time has come.
+  void SwapDriveIfDue(std::uint32_t number);
   win::Handle OpenVolume(std::u16string_view path, std::uint32_t access, std::uint32_t share, std::string detail);
   bool VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
                    std::uint32_t* returned, const std::string& detail);

@@ -1,0 +1,71 @@
+#include "format/block_pacer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/zero_fill.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::format {
+
+namespace {
+
+// The speed with one decimal (pattern "0.0") in the user's decimal separator.
+std::u16string SpeedText(double megabytesPerSecond, char16_t separator) {
+  const std::int64_t tenths = std::llround(megabytesPerSecond * 10);
+  return DecimalText(tenths / 10) + separator + static_cast<char16_t>(u'0' + tenths % 10) + u" MB/s";
+}
+
+} // namespace
+
+std::int64_t RoundEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
+
+BlockPacer::BlockPacer(FormatContext& ctx, std::int64_t sectorSize, std::int64_t totalBytes)
+    : ctx_(ctx), sectorSize_(sectorSize), total_(totalBytes), blockSize_(kInitialBlockSize) {}
+
+std::int64_t BlockPacer::Now() { return ctx_.platform.WallClockMilliseconds(); }
+
+void BlockPacer::Start() { startTime_ = Now(); }
+
+void BlockPacer::AdaptBlockSize() {
+  if (blockCount_ % 10 != 0) return;
+  const std::int64_t now = Now();
+  if (windowStart_ == 0) {  // block 10: the first window begins
+    windowStart_ = now;
+    return;
+  }
+  previousWindowStart_ = windowStart_;
+  windowStart_ = now;
+  if (now - previousWindowStart_ < 1000) blockSize_ = std::min(blockSize_ * 2, kZeroBufferSize);
+}
+
+std::int64_t BlockPacer::BeginBlock(std::int64_t position, std::int64_t areaEnd) {
+  ++blockCount_;
+  AdaptBlockSize();
+  const std::int64_t size = std::min(blockSize_, areaEnd - position);
+  BlockProgress progress;
+  progress.barPosition = static_cast<int>(RoundEven(static_cast<double>(done_ + size) / static_cast<double>(total_) * 100));
+  progress.percent = std::min(progress.barPosition, 100);
+  progress.sector = RoundEven(static_cast<double>(position + size) / static_cast<double>(sectorSize_));
+  progress.offset = position;
+  progress.blockSize = size;
+  ctx_.observer.ShowProgress(progress);
+  ctx_.observer.ProcessMessages();
+  return size;
+}
+
+void BlockPacer::EndBlock(std::int64_t size) {
+  done_ += size;
+  std::int64_t elapsed = Now() - startTime_;
+  if (elapsed < 0) elapsed = 0;  // the clock was set back
+  if (elapsed > 0)
+    ctx_.observer.ShowSpeed(SpeedText(static_cast<double>(done_) / static_cast<double>(elapsed) / 1000.0, ctx_.decimalSeparator));
+}
+
+std::u16string BlockPacer::AtOffset(std::int64_t offset) const {
+  const std::int64_t lba = sectorSize_ > 0 ? RoundEven(static_cast<double>(offset) / static_cast<double>(sectorSize_)) : 0;
+  return report::FormatThousands(offset) + u"    LBA " + report::FormatThousands(lba);
+}
+
+} // namespace trv::format

@@ -1,0 +1,187 @@
+#include "format/read_back.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "format/block_pacer.h"
+#include "format/span_list.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::format {
+
+using report::FormatThousands;
+
+namespace {
+
+bool AllZero(const std::uint8_t* data, std::int64_t size) {
+  static constexpr std::uint8_t kZeros[4096] = {};
+  for (std::int64_t at = 0; at < size; at += sizeof kZeros) {
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizeof kZeros, size - at));
+    if (std::memcmp(data + at, kZeros, n) != 0) return false;
+  }
+  return true;
+}
+
+class ReadBackPass {
+ public:
+  ReadBackPass(FormatContext& ctx, const EraseTarget& target)
+      : ctx_(ctx), p_(ctx.platform), target_(target), sector_(std::max<std::int64_t>(target.sectorSize, 512)) {}
+
+  VerifyResult Run(const std::vector<Span>& areas);
+
+ private:
+  void ReadBlock(std::int64_t size);
+  // Reads one piece of a block that failed; false when the device went away.
+  bool ReadPiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode);
+  // Counts the bytes of [offset, offset + size) that are not zero, by sector.
+  void Check(std::int64_t offset, std::int64_t size);
+  void Unreadable(std::int64_t offset, std::int64_t size);
+  void Unplugged(std::int64_t offset);
+  void LogEnd();
+
+  FormatContext& ctx_;
+  win::Platform& p_;
+  EraseTarget target_;
+  std::int64_t sector_;
+  std::optional<BlockPacer> pacer_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  VerifyResult result_;
+  std::int64_t position_ = 0;
+  bool aborted_ = false;
+};
+
+void ReadBackPass::Unplugged(std::int64_t offset) {
+  ctx_.observer.Log(u"设备已拔出，校验中止...");
+  aborted_ = true;
+  position_ = offset;
+}
+
+void ReadBackPass::Unreadable(std::int64_t offset, std::int64_t size) {
+  result_.unreadableBytes += size;
+  AppendSpan(result_.failedAreas, offset, offset + size);
+}
+
+void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
+  const std::uint8_t* data = buffer_.get() + (offset - position_);
+  if (AllZero(data, size)) return;
+  std::int64_t found = 0;
+  for (std::int64_t at = 0; at < size; at += sector_) {
+    const std::int64_t n = std::min(sector_, size - at);
+    const auto nonZero = std::count_if(data + at, data + at + n, [](std::uint8_t b) { return b != 0; });
+    if (nonZero == 0) continue;
+    found += nonZero;
+    AppendSpan(result_.failedAreas, offset + at, offset + at + n);
+  }
+  result_.nonZeroBytes += found;
+  ctx_.observer.Log(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) + u" 字节中有 " +
+                    FormatThousands(found) + u" 字节不为零");
+}
+
+bool ReadBackPass::ReadPiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode) {
+  std::uint32_t read = 0;
+  if (SeekDevice(p_, target_.handle, offset) != offset) {
+    const std::uint32_t code = p_.GetLastError();
+    if (offset != blockOffset || blockCode != 0) ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(offset));
+    if (IsUnplugCode(code)) {
+      Unplugged(offset);
+      return false;
+    }
+    Unreadable(offset, size);
+    return true;
+  }
+  std::uint8_t* into = buffer_.get() + (offset - position_);
+  if (!p_.ReadFile(target_.handle, into, static_cast<std::uint32_t>(size), &read) || read != size) {
+    const std::uint32_t code = p_.GetLastError();
+    if (offset != blockOffset || code != blockCode)
+      ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
+    if (IsUnplugCode(code)) {
+      Unplugged(offset);
+      return false;
+    }
+    Unreadable(offset, size);
+    return true;
+  }
+  Check(offset, size);
+  return true;
+}
+
+void ReadBackPass::ReadBlock(std::int64_t size) {
+  std::uint32_t blockCode = 0;  // 0: the seek failed
+  if (SeekDevice(p_, target_.handle, position_) != position_) {
+    ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(position_));
+  } else {
+    std::uint32_t read = 0;
+    if (p_.ReadFile(target_.handle, buffer_.get(), static_cast<std::uint32_t>(size), &read) && read == size) {
+      Check(position_, size);
+      return;
+    }
+    blockCode = p_.GetLastError();
+    ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(position_) + u"   (" + DecimalText(blockCode) + u")");
+    if (IsUnplugCode(blockCode)) {
+      Unplugged(position_);
+      return;
+    }
+  }
+  // As in the zero fill: one bad sector must not count a whole block as unreadable.
+  for (std::int64_t piece = position_; piece < position_ + size; piece += kRetryPieceSize)
+    if (!ReadPiece(piece, std::min(kRetryPieceSize, position_ + size - piece), position_, blockCode)) return;
+}
+
+VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
+  result_.areas = areas;
+  buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kZeroBufferSize));
+  const std::int64_t total = TotalBytes(areas);
+  ctx_.observer.Log(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ");
+  ctx_.observer.ProcessMessages();
+  pacer_.emplace(ctx_, target_.sectorSize, total);
+  pacer_->Start();
+  for (std::size_t area = 0; area < areas.size() && !aborted_ && !ctx_.stopRequested; ++area) {
+    position_ = areas[area].begin;
+    while (position_ < areas[area].end && !ctx_.stopRequested) {
+      const std::int64_t size = pacer_->BeginBlock(position_, areas[area].end);
+      ReadBlock(size);
+      if (aborted_) break;
+      position_ += size;
+      result_.bytesRead += size;
+      pacer_->EndBlock(size);
+    }
+  }
+  buffer_.reset();
+  result_.endOffset = position_;
+  LogEnd();
+  return result_;
+}
+
+void ReadBackPass::LogEnd() {
+  ctx_.observer.Log(u"校验平均速度: " + ctx_.observer.SpeedShown());
+  if (aborted_) {
+    result_.outcome = VerifyOutcome::Terminated;
+    ctx_.observer.Log(u"校验终止于偏移 " + pacer_->AtOffset(position_));
+  } else if (ctx_.stopRequested) {
+    result_.outcome = VerifyOutcome::Cancelled;
+    ctx_.observer.Log(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_));
+    ctx_.stopRequested = false;
+  } else if (result_.FailedBytes() > 0) {
+    result_.outcome = VerifyOutcome::Failed;
+  } else {
+    result_.outcome = VerifyOutcome::Passed;
+    ctx_.observer.ShowComplete();
+    ctx_.observer.Log(u"校验通过");
+  }
+  // Failures found before a Stop or an unplug are reported all the same.
+  if (result_.FailedBytes() > 0)
+    ctx_.observer.Log(u"校验失败：" + DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) + u" 个区域共 " +
+                      FormatThousands(result_.FailedBytes()) + u" 字节未能读回为零（首个位于偏移 " +
+                      FormatThousands(result_.failedAreas.front().begin) + u"）");
+}
+
+} // namespace
+
+VerifyResult ReadBack(FormatContext& ctx, const EraseTarget& target, const std::vector<Span>& areas) {
+  return ReadBackPass(ctx, target).Run(areas);
+}
+
+} // namespace trv::format
