@@ -49,10 +49,10 @@ struct Write {
   std::int64_t size;
   bool ok;
 };
-// The disk writes of a run, from the journal.
-inline std::vector<Write> Writes(const app::HeadlessRun& run) {
+// The disk writes (or reads) of a run, from the journal.
+inline std::vector<Write> Writes(const app::HeadlessRun& run, const char* call = "WriteFile") {
   std::vector<Write> out;
-  for (const auto* e : run.platform->journal().Find("WriteFile")) {
+  for (const auto* e : run.platform->journal().Find(call)) {
     long long offset = 0, size = 0;
     if (std::sscanf(e->detail.c_str(), "offset=%lld %lld bytes", &offset, &size) == 2)
       out.push_back({offset, size, e->detail.find("-> ok") != std::string::npos});

@@ -1,0 +1,184 @@
+// What makes an erase provable: the disk is still the one the user chose
+// before anything is written, and the read-back finds every written byte zero
+// or says exactly how much is not.
+#include <gtest/gtest.h>
+
+#include "format_support.h"
+
+using namespace trv::test;
+using trv::sim::ByteRange;
+using trv::ui::ProgressState;
+
+namespace {
+
+constexpr std::int64_t kDisk1Bytes = 500'107'862'016;  // the default PC's data disk
+constexpr std::int64_t kMiB = 1'048'576;
+
+const nlohmann::json kFast = {{"megabytesPerSecond", 100000}};
+
+nlohmann::json FastMedia(const nlohmann::json& more) {
+  nlohmann::json m = kFast;
+  m.update(more);
+  return m;
+}
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t n) {
+  return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
+}
+
+std::string VerifyScript(bool quickWipe, const std::string& during = "") {
+  std::string script = FormatScript(quickWipe, during);
+  script.insert(script.find("click btRunBenchmarks"), "check cbVerify; ");
+  return script;
+}
+
+// The byte ranges a run read back, merged.
+std::vector<ByteRange> ReadRanges(const trv::app::HeadlessRun& run) {
+  std::vector<ByteRange> out;
+  for (const auto& r : Writes(run, "ReadFile")) {
+    if (!out.empty() && out.back().end == r.offset) out.back().end += r.size;
+    else out.push_back({r.offset, r.offset + r.size});
+  }
+  return out;
+}
+
+} // namespace
+
+TEST(SameDisk, ADiskSwappedAfterTheScanIsRefusedWithNothingWritten) {
+  nlohmann::json disk = PlainDisk(1, 131'072, kFast);
+  disk["swap"] = {{"afterOpens", 1}, {"drive", PlainDisk(1, 262'144, kFast)}};
+  disk["swap"]["drive"]["device"]["serial"] = "OTHER-7";
+  disk["swap"]["drive"]["device"]["product"] = "Stick";
+  auto run = Play(PcWithDisk1(disk), VerifyScript(true));
+  const auto& m = run.app->FmMain;
+
+  EXPECT_EQ(run.platform->journal().Count("WriteFile"), 0u);
+  EXPECT_TRUE(Writes(run, "ReadFile").empty());
+  EXPECT_TRUE(run.platform->Media(1)->changed.Empty());
+  EXPECT_EQ(run.platform->journal().Count("DriveSwapped"), 1u);
+  // No volume was locked or dismounted, and the disk was not asked to re-read its table.
+  for (std::size_t v = 0; v < 5; ++v) EXPECT_FALSE(run.platform->VolumeDismounted(v)) << v;
+  EXPECT_EQ(run.platform->journal().Find("DeviceIoControl code=0x70140").size(), 0u);
+
+  const auto tail = Tail(RunLog(run), 3);
+  EXPECT_EQ(tail[0], "磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。");
+  EXPECT_EQ(tail[1], "所选磁盘：ACME TestDisk 1，序列号 S1，67,108,864 字节");
+  EXPECT_EQ(tail[2], "现在的磁盘：ACME Stick，序列号 OTHER-7，134,217,728 字节");
+  ASSERT_EQ(run.ui->boxes().size(), 2u);  // the confirmation, then the refusal
+  const auto& box = run.ui->boxes()[1];
+  EXPECT_EQ(trv::Utf16ToUtf8(box.caption), "磁盘已更换");
+  EXPECT_EQ(trv::Utf16ToUtf8(box.text),
+            "所选的磁盘已被更换，未写入任何数据。\r\n\r\n所选磁盘：ACME TestDisk 1，序列号 S1，67,108,864 字节\r\n"
+            "现在的磁盘：ACME Stick，序列号 OTHER-7，134,217,728 字节");
+  EXPECT_EQ(box.flags, trv::win::MB_ICONERROR | trv::win::MB_OK);
+  EXPECT_TRUE(m.btRunBenchmarks.enabled());
+  EXPECT_FALSE(m.btStop.enabled());
+
+  // Each of model, serial and capacity alone is enough to refuse; a disk that
+  // agrees on all three is taken as the same one.
+  for (const char* change : {"product", "serial", "capacity", "none"}) {
+    nlohmann::json again = PlainDisk(1, 131'072, kFast);
+    nlohmann::json next = PlainDisk(1, 131'072, kFast);
+    if (std::string(change) == "capacity") next["sectors"] = 131'073;
+    else if (std::string(change) != "none") next["device"][change] = "Changed";
+    again["swap"] = {{"afterOpens", 1}, {"drive", next}};
+    auto r = Play(PcWithDisk1(again), FormatScript(true));
+    EXPECT_EQ(r.platform->journal().Count("WriteFile") == 0, std::string(change) != "none") << change;
+  }
+}
+
+TEST(SameDisk, ADiskThatNoLongerAnswersIsRefusedToo) {
+  nlohmann::json disk = PlainDisk(1, 131'072, kFast);
+  nlohmann::json next = PlainDisk(1, 131'072, kFast);
+  next["fail"] = {{"length", 21}};
+  disk["swap"] = {{"afterOpens", 1}, {"drive", next}};
+  // The length query fails at the open's details report and again at the check.
+  auto run = Play(PcWithDisk1(disk), FormatScript(true));
+  EXPECT_EQ(run.platform->journal().Count("WriteFile"), 0u);
+  EXPECT_EQ(Tail(RunLog(run), 1)[0], "现在的磁盘：无法识别");
+}
+
+TEST(ReadBack, AVerifiedQuickWipeReadsBackBothAreasAndPasses) {
+  auto run = Play(Scenario(), VerifyScript(true));
+  const auto& m = run.app->FmMain;
+  const std::vector<ByteRange> areas = {{0, 10'240'000}, {kDisk1Bytes - kMiB, kDisk1Bytes}};
+  EXPECT_EQ(ZeroRanges(run, 1), areas);
+  EXPECT_EQ(ReadRanges(run), areas);
+  const auto log = RunLog(run);
+  const auto tail = Tail(log, 5);
+  EXPECT_EQ(tail[0], "擦除后校验：读回已写入的 11,288,576 字节... ");
+  EXPECT_EQ(tail[1], "校验平均速度: " + trv::Utf16ToUtf8(m.lbSpeed.caption()));
+  EXPECT_EQ(tail[2], "校验通过");
+  EXPECT_EQ(tail[4], "Remember to create new partitions.");
+  EXPECT_NE(std::find(log.begin(), log.end(), "Low-level format is complete."), log.end());
+  EXPECT_EQ(m.pbCurrentTask.position(), 100);
+  EXPECT_EQ(m.pbCurrentTask.state(), ProgressState::Paused);
+  EXPECT_EQ(trv::Utf16ToUtf8(m.lbCurrentPercent.caption()), "100% complete");
+  EXPECT_EQ(trv::Utf16ToUtf8(m.lbCurrentPosition.caption()), "Current sector: 976,773,168");
+  EXPECT_TRUE(m.cbVerify.enabled());
+  EXPECT_FALSE(m.btStop.enabled());
+
+  // Unticked (the default), nothing is read back.
+  auto plain = Play(Scenario(), FormatScript(true));
+  EXPECT_FALSE(plain.app->FmMain.cbVerify.checked());
+  EXPECT_TRUE(Writes(plain, "ReadFile").empty());
+}
+
+TEST(ReadBack, AVerifiedFullFillReadsOnTheWritesOwnSchedule) {
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, kFast)), VerifyScript(false));
+  const auto writes = Writes(run);
+  const auto reads = Writes(run, "ReadFile");
+  ASSERT_EQ(reads.size(), writes.size());
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    EXPECT_EQ(reads[i].offset, writes[i].offset) << i;
+    EXPECT_EQ(reads[i].size, writes[i].size) << i;
+  }
+  EXPECT_EQ(ReadRanges(run), (std::vector<ByteRange>{{0, 64 * kMiB}}));
+  EXPECT_EQ(Tail(RunLog(run), 3)[0], "校验通过");
+}
+
+TEST(ReadBack, ACacheThatLiesIsCaughtWithTheExactCountAndTheBarInError) {
+  // Two lying areas: 3 blocks and a sector in the first MiB, and one sector
+  // far out; the writes all "succeed".
+  const nlohmann::json media = FastMedia(
+      {{"lyingAreas", {{{"offset", 1'048'576}, {"length", 3 * 65'536 + 512}}, {{"offset", 40 * kMiB}, {"length", 512}}}}});
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), VerifyScript(false));
+  const auto& m = run.app->FmMain;
+  const auto log = RunLog(run);
+  EXPECT_NE(std::find(log.begin(), log.end(), "Low-level format is complete."), log.end());
+  const auto tail = Tail(log, 4);
+  EXPECT_EQ(tail[1], "校验失败：2 个区域共 197,632 字节未能读回为零（首个位于偏移 1,048,576）");
+  EXPECT_EQ(m.pbCurrentTask.state(), ProgressState::Error);
+  EXPECT_NE(std::find(log.begin(), log.end(), "校验发现非零数据：偏移 1,048,576 起的 65,536 字节中有 65,536 字节不为零"),
+            log.end());
+  EXPECT_EQ(std::find(log.begin(), log.end(), "校验通过"), log.end());
+}
+
+TEST(ReadBack, UnreadableAreasCountTheirFailing64KiBPiecesOnly) {
+  const nlohmann::json media = FastMedia({{"readErrors", {{{"offset", 5 * kMiB + 1024}, {"length", 512}}}}});
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), VerifyScript(false));
+  const auto tail = Tail(RunLog(run), 4);
+  EXPECT_EQ(tail[1], "校验失败：1 个区域共 65,536 字节未能读回为零（首个位于偏移 5,242,880）");
+  EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Error);
+}
+
+TEST(ReadBack, StopAndUnplugEndTheReadBackLikeTheRun) {
+  // Pump 1 comes before the first write, one more as each block begins, one
+  // before the first read: the Stop lands as the read-back's fourth block begins.
+  const std::size_t blocks = Writes(Play(Scenario(), FormatScript(true))).size();
+  auto stopped = Play(Scenario(), VerifyScript(true, "wait " + std::to_string(blocks + 6) + "; click btStop"));
+  EXPECT_EQ(Writes(stopped, "ReadFile").size(), 4u);
+  auto tail = Tail(RunLog(stopped), 4);
+  EXPECT_EQ(tail[1].rfind("校验已取消，停止于偏移 ", 0), 0u) << tail[1];
+  EXPECT_FALSE(stopped.app->StopRequested);
+  EXPECT_EQ(stopped.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
+  EXPECT_FALSE(stopped.app->FmMain.btStop.enabled());
+
+  const nlohmann::json media = FastMedia({{"unplugOnRead", {{"offset", 3 * kMiB}}}});
+  auto unplugged = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), VerifyScript(false));
+  tail = Tail(RunLog(unplugged), 6);
+  EXPECT_EQ(tail[0].rfind("校验读取错误，偏移 ", 0), 0u) << tail[0];
+  EXPECT_EQ(tail[1], "设备已拔出，校验中止...");
+  EXPECT_EQ(tail[3].rfind("校验终止于偏移 ", 0), 0u) << tail[3];
+  EXPECT_EQ(unplugged.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
+}
