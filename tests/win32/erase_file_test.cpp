@@ -1,11 +1,15 @@
 // The erase engine through the real Windows backend, on files this test creates:
-// a pattern-filled file ends all zeros, and a handle that cannot write gives the
-// system's own error codes and a run that does not claim completion.
+// a pattern-filled file ends all zeros and reads back so, bytes changed behind
+// the engine's back fail the read-back, and a handle that cannot write gives
+// the system's own error codes and a run that does not claim completion.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "format/format_command.h"
+#include "format/read_back.h"
 #include "format/zero_fill.h"
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"
@@ -68,13 +72,26 @@ class EraseFile : public ::testing::Test {
     return {nonZero, total};
   }
 
+  // The zero fill, and its read-back when the run reached its end.
   format::EraseResult Run(std::uint32_t access, std::int64_t size) {
     const win::Handle h = p_.CreateFileW(Narrow16(path_), access, 0, OPEN_EXISTING, 0);
     EXPECT_NE(h, win::kInvalidHandle);
     format::FormatContext ctx{p_, observer_, false, stop_, volumes_, u'.'};
     const auto result = format::LowLevelFormat(ctx, {h, size / 512, 512}, false);
+    if (format::ReadBackFollows(result)) verify_ = format::ReadBack(ctx, {h, size / 512, 512}, result.written);
     p_.CloseHandle(h);
     return result;
+  }
+
+  // Overwrites `count` bytes at `offset` with 0x5A, as another program might.
+  void Scribble(std::int64_t offset, DWORD count) {
+    HANDLE h = ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    std::vector<std::uint8_t> bytes(count, 0x5A);
+    DWORD written = 0;
+    ASSERT_TRUE(::SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ::WriteFile(h, bytes.data(), count, &written, nullptr));
+    ::CloseHandle(h);
   }
 
   Win32Platform p_;
@@ -82,6 +99,7 @@ class EraseFile : public ::testing::Test {
   bool stop_ = false;
   std::vector<win::Handle> volumes_;
   std::wstring path_;
+  std::optional<format::VerifyResult> verify_;
 };
 
 TEST_F(EraseFile, PatternFileEndsAllZeros) {
@@ -91,9 +109,23 @@ TEST_F(EraseFile, PatternFileEndsAllZeros) {
   const auto result = Run(GENERIC_READ | GENERIC_WRITE, size);
   EXPECT_EQ(result.outcome, format::EraseOutcome::Completed);
   EXPECT_TRUE(result.flushed);
-  EXPECT_EQ(observer_.log.back(), "Low-level format is complete.");
   EXPECT_EQ(observer_.lastPercent, 100);
   EXPECT_EQ(NonZeroBytes(), std::make_pair(std::int64_t{0}, size));
+  ASSERT_TRUE(verify_);
+  EXPECT_EQ(verify_->outcome, format::VerifyOutcome::Passed);
+  EXPECT_EQ(verify_->bytesRead, size);
+  EXPECT_EQ(observer_.log.back(), "校验通过");
+
+  // Bytes changed after the fill: the read-back through the real ReadFile finds exactly them.
+  Scribble(3 * 1048576 + 100, 1000);  // 1,000 bytes over three sectors
+  Scribble(size - 512, 1);
+  const win::Handle h = p_.CreateFileW(Narrow16(path_), GENERIC_READ, 0, OPEN_EXISTING, 0);
+  format::FormatContext ctx{p_, observer_, false, stop_, volumes_, u'.'};
+  const auto again = format::ReadBack(ctx, {h, size / 512, 512}, {{0, size}});
+  p_.CloseHandle(h);
+  EXPECT_EQ(again.outcome, format::VerifyOutcome::Failed);
+  EXPECT_EQ(again.nonZeroBytes, 1001);
+  EXPECT_EQ(again.failedAreas, (std::vector<format::Span>{{3 * 1048576, 3 * 1048576 + 1536}, {size - 512, size}}));
 }
 
 TEST_F(EraseFile, ReadOnlyHandleReportsTheSystemsCodeAndIsNotComplete) {
@@ -105,6 +137,7 @@ TEST_F(EraseFile, ReadOnlyHandleReportsTheSystemsCodeAndIsNotComplete) {
   EXPECT_EQ(observer_.log[0], "Format Error occurred at offset 0   (5)");  // ERROR_ACCESS_DENIED
   for (const auto& line : observer_.log) EXPECT_NE(line, "Low-level format is complete.");
   EXPECT_EQ(result.bytesWritten, 0);
+  EXPECT_FALSE(verify_);  // nothing written, nothing to read back
   EXPECT_EQ(NonZeroBytes().first, size);
 }
 
