@@ -30,6 +30,8 @@ void TFmMain::RunFormat() {
   request.quickWipe = quickWipe;
   request.verify = verify;
   request.chosen = format::IdentityOf(entry);
+  request.program = kProductName;
+  request.version = kProductVersion;
   FormatTabObserver observer(app);
   format::FormatContext ctx{app.platform, observer, app.DebugMode, app.StopRequested, app.VolumeHandles,
                             app.platform.DecimalSeparator()};
@@ -43,6 +45,13 @@ void TFmMain::RunFormat() {
                           u"\r\n现在的磁盘：" +
                           (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"无法识别")),
                       u"磁盘已更换", win::MB_ICONERROR | win::MB_OK);
+  }
+  if (result.saved && !result.saved->saved) {
+    // The erase itself is over; the user must know that its record is missing.
+    app.ui.MessageBox(handle,
+                      u"擦除记录未能保存到 " + result.saved->failedPath + u"：\r\n" +
+                          app.platform.SystemMessage(result.saved->error),
+                      u"擦除记录", win::MB_ICONERROR | win::MB_OK);
   }
   if (closeAfterFormat_) {
     closeAfterFormat_ = false;

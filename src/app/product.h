@@ -3,6 +3,8 @@
 
 namespace trv::app {
 
+inline constexpr char16_t kProductName[] = u"Trevasso";
+inline constexpr char16_t kProductVersion[] = u"4.12";
 inline constexpr char16_t kProductTitle[] = u"Trevasso 4.12";
 // Captions carry four blanks after the version.
 inline constexpr char16_t kProductCaption[] = u"Trevasso 4.12    ";

@@ -1,13 +1,69 @@
 #include "format/format_command.h"
 
+#include <algorithm>
+
 #include "format/read_back.h"
 #include "format/same_disk.h"
 #include "format/volume_lock.h"
+#include "platform/text.h"
 #include "report/number_text.h"
 
 namespace trv::format {
 
 namespace {
+
+// Passes everything on to the front end's observer and keeps the log lines,
+// time-stamped as the activity log shows them, for the record.
+class RecordingObserver : public EraseObserver {
+ public:
+  RecordingObserver(EraseObserver& inner, win::Platform& platform) : inner_(inner), platform_(platform) {}
+
+  void Log(const std::u16string& message) override {
+    lines.push_back(platform_.DateTimeText() + u"   " + message);
+    inner_.Log(message);
+  }
+  void LogBare(const std::u16string& line) override {
+    lines.push_back(line);
+    inner_.LogBare(line);
+  }
+  void ShowProgress(const BlockProgress& progress) override { inner_.ShowProgress(progress); }
+  void ShowSpeed(const std::u16string& text) override { inner_.ShowSpeed(text); }
+  std::u16string SpeedShown() override { return inner_.SpeedShown(); }
+  void ShowComplete() override { inner_.ShowComplete(); }
+  void ProcessMessages() override { inner_.ProcessMessages(); }
+  void FormatStarting() override { inner_.FormatStarting(); }
+  void FormatRunning() override { inner_.FormatRunning(); }
+  void FormatEnded(const EraseResult& result, const VerifyResult* verify) override { inner_.FormatEnded(result, verify); }
+
+  std::vector<std::u16string> lines;
+
+ private:
+  EraseObserver& inner_;
+  win::Platform& platform_;
+};
+
+DiskIdentity RecordedDisk(const EraseRequest& request) {
+  if (request.chosen) return *request.chosen;
+  DiskIdentity disk;
+  disk.number = request.deviceNumber;
+  disk.sectors = request.target.sectors;
+  disk.sectorSize = request.target.sectorSize;
+  return disk;
+}
+
+// Saves the record and says where in the activity log's last line, or why not.
+void SaveTheRecord(FormatContext& ctx, const EraseRequest& request, EraseCommandResult& result) {
+  win::Platform& p = ctx.platform;
+  const std::u16string folder = request.recordsFolder.empty() ? DefaultRecordsFolder(p) : request.recordsFolder;
+  result.saved = SaveRecord(p, folder, *result.record);
+  if (result.saved->saved) {
+    ctx.observer.Log(u"擦除记录已保存：" + result.saved->textPath);
+  } else {
+    const std::uint32_t code = result.saved->error;
+    ctx.observer.Log(u"擦除记录未能保存：" + result.saved->failedPath + u"   (" + DecimalText(code) + u") " +
+                     p.SystemMessage(code));
+  }
+}
 
 // Refuses the run when the handle no longer leads to the chosen disk.
 bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCommandResult& result) {
@@ -29,8 +85,14 @@ bool ReadBackFollows(const EraseResult& run) {
          !run.written.empty();
 }
 
-EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request) {
-  EraseObserver& log = ctx.observer;
+EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request) {
+  win::Platform& p = outer.platform;
+  EraseRecord record;
+  record.startLocal = LocalTimeNow(p);
+  record.startUtc = UtcTimeNow(p);
+  const std::int64_t startMs = p.WallClockMilliseconds();
+  RecordingObserver log(outer.observer, p);
+  FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
   EraseCommandResult result;
   log.Log(u" ");
   log.Log(u"=================================================");
@@ -58,10 +120,23 @@ EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request) 
   std::uint32_t returned = 0;
   ctx.platform.DeviceIoControl(request.target.handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned);
   UnlockVolumes(ctx.platform, ctx.volumeHandles);
-  if (result.run) {
-    log.Log(u"");
-    log.Log(u"Remember to create new partitions.");
-  }
+  if (!result.run) return result;
+  log.Log(u"");
+  log.Log(u"Remember to create new partitions.");
+
+  record.endLocal = LocalTimeNow(p);
+  record.endUtc = UtcTimeNow(p);
+  record.durationMs = std::max<std::int64_t>(0, p.WallClockMilliseconds() - startMs);  // 0 if the clock was set back
+  record.program = request.program;
+  record.version = request.version;
+  record.computer = p.GetComputerNameW();
+  record.disk = RecordedDisk(request);
+  record.quickWipe = request.quickWipe;
+  record.run = *result.run;
+  record.verify = result.verify;
+  record.log = std::move(log.lines);
+  result.record = std::move(record);
+  SaveTheRecord(outer, request, result);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "format/disk_identity.h"
+#include "format/erase_record.h"
 #include "format/zero_fill.h"
 
 namespace trv::format {
@@ -24,6 +25,9 @@ struct EraseRequest {
   bool verify = false;             // read every written area back afterwards
   // The disk the user chose and confirmed; the opened handle must still be it.
   std::optional<DiskIdentity> chosen;
+  std::u16string program;          // product name and version, for the record
+  std::u16string version;
+  std::u16string recordsFolder;    // empty: the default one
 };
 
 struct EraseCommandResult {
@@ -32,6 +36,8 @@ struct EraseCommandResult {
   bool volumesLocked = false;
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
+  std::optional<EraseRecord> record;      // every run that started writing has one
+  std::optional<SavedRecord> saved;       // where it went, or why it could not be saved
 };
 
 EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request);
