@@ -1,6 +1,7 @@
 # The Windows programs (included by the top CMakeLists.txt when building for Windows):
 #   trevasso.exe      the program on the real system (Win32Platform + Win32Ui)
 #   trevasso-sim.exe  the same windows on a simulated PC (SimPlatform + Win32Ui)
+#   trevasso-cli.exe, trevasso-cli-sim.exe  the console program on each
 
 enable_language(RC)
 
@@ -53,6 +54,19 @@ add_executable(trevasso-sim WIN32 src/ui/win32/main_sim_win32.cpp)
 target_link_libraries(trevasso-sim PRIVATE trevasso_sim trevasso_win32_ui shell32)
 target_link_options(trevasso-sim PRIVATE -municode)
 trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模拟电脑)")
+
+# The console program: trevasso-cli.exe on the real system, trevasso-cli-sim.exe
+# on a simulated PC; both console subsystem, wide entry point.
+add_executable(trevasso-cli src/platform/win32/cli_entry.cpp src/platform/win32/console_host.cpp)
+target_link_libraries(trevasso-cli PRIVATE trevasso_cli trevasso_win32_platform shell32)
+target_link_options(trevasso-cli PRIVATE -municode)
+trevasso_add_resources(trevasso-cli trevasso-cli highestAvailable "Trevasso 4.12 命令行")
+
+add_executable(trevasso-cli-sim src/platform/win32/cli_sim_entry.cpp src/platform/win32/console_host.cpp)
+target_compile_definitions(trevasso-cli-sim PRIVATE ${TREVASSO_WIN32_DEFINITIONS})
+target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim shell32)
+target_link_options(trevasso-cli-sim PRIVATE -municode)
+trevasso_add_resources(trevasso-cli-sim trevasso-cli-sim asInvoker "Trevasso 4.12 命令行 (模拟电脑)")
 
 # The erase engine on a file, for scripts/bench (never opens a device).
 add_executable(trevasso-erase-bench bench/erase_bench.cpp)

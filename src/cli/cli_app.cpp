@@ -1,0 +1,263 @@
+#include "cli/cli_app.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/product.h"
+#include "cli/cli_options.h"
+#include "cli/cli_progress.h"
+#include "device/enumeration.h"
+#include "format/format_command.h"
+#include "format/same_disk.h"
+#include "platform/text.h"
+#include "report/details_report.h"
+#include "report/number_text.h"
+#include "report/smart_report.h"
+#include "ui/form.h"
+
+namespace trv::cli {
+
+namespace {
+
+using nlohmann::json;
+
+// A failure that ends the command with this exit code and message.
+struct CliFailure {
+  int code;
+  std::u16string message;
+};
+
+std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
+
+// The controls the scan and the reports write into, never shown.
+class ReportSheet : public ui::Form {
+ public:
+  ReportSheet()
+      : ui::Form("CliReport", 0, 0),
+        status(Add<ui::StatusBar>(ui::ControlKind::StatusBar, "StatusBar", nullptr, ui::Align::Bottom, {})),
+        report(Add<ui::Memo>(ui::ControlKind::Memo, "Report", nullptr, ui::Align::Client, {})) {}
+  ui::StatusBar& status;
+  ui::Memo& report;
+};
+
+class Cli {
+ public:
+  Cli(win::Platform& platform, CliHost& host, Options options) : p_(platform), host_(host), o_(std::move(options)) {}
+  ~Cli() {
+    if (dev_.DeviceHandle != win::kInvalidHandle) p_.CloseHandle(dev_.DeviceHandle);
+  }
+  Cli(const Cli&) = delete;
+  Cli& operator=(const Cli&) = delete;
+
+  int Run();
+
+ private:
+  void Scan();
+  const device::TDeviceTable& Entry(std::uint32_t number);
+  void Open(std::uint32_t number);
+  int List();
+  int Report();
+  int Erase();
+  // The text a disk without a serial must be confirmed with.
+  static std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
+  void Print(const std::u16string& text) { host_.Out(text); }
+  void PrintJson(const json& document) { Print(Utf8ToUtf16(document.dump(2)) + u"\n"); }
+
+  win::Platform& p_;
+  CliHost& host_;
+  Options o_;
+  device::DeviceState dev_;
+  ReportSheet sheet_;
+};
+
+void Cli::Scan() {
+  device::DeviceEnv env{p_, [](const std::u16string&) {},
+                        [](const std::u16string& text, const std::u16string&) { throw CliFailure{kExitError, text}; }};
+  device::EnumerateDevices(env, dev_, sheet_.status);
+}
+
+const device::TDeviceTable& Cli::Entry(std::uint32_t number) {
+  for (std::int64_t i = 1; i <= dev_.DeviceCount; ++i) {
+    if (dev_.Devices[static_cast<std::size_t>(i)].DeviceNumber != number) continue;
+    dev_.SelectedDevice = i;
+    dev_.DeviceTitle = report::GetDeviceDescription(dev_, i, p_.DecimalSeparator());
+    return dev_.Devices[static_cast<std::size_t>(i)];
+  }
+  throw CliFailure{kExitError, u"no disk " + DecimalText(static_cast<std::int64_t>(number)) + u" was found (see list)"};
+}
+
+void Cli::Open(std::uint32_t number) {
+  const auto& entry = Entry(number);
+  // Exclusive, as the window program opens it: nobody else writes while we work.
+  dev_.DeviceHandle = p_.CreateFileW(entry.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE, 0, win::OPEN_EXISTING, 0);
+  if (dev_.DeviceHandle == win::kInvalidHandle)
+    throw CliFailure{kExitError, u"Error opening device: " + p_.SystemMessage(p_.GetLastError())};
+}
+
+int Cli::List() {
+  json disks = json::array();
+  std::u16string text = u"Disk  Bus      Model                                     Firmware  Serial                Sectors          Sector  Capacity\n";
+  auto pad = [](std::u16string s, std::size_t width) {
+    if (s.size() < width) s += std::u16string(width - s.size(), u' ');
+    return s + u" ";
+  };
+  for (std::int64_t i = 1; i <= dev_.DeviceCount; ++i) {
+    const auto& e = dev_.Devices[static_cast<std::size_t>(i)];
+    const auto disk = format::IdentityOf(e);
+    disks.push_back({{"number", disk.number},
+                     {"bus_type", disk.busType},
+                     {"bus", U8(disk.bus)},
+                     {"model", U8(disk.model)},
+                     {"firmware", U8(disk.firmware)},
+                     {"serial", U8(disk.serial)},
+                     {"sectors", disk.sectors},
+                     {"sector_size", disk.sectorSize},
+                     {"capacity_bytes", disk.Capacity()},
+                     {"removable", e.IdentifyData.RemovableMedia},
+                     {"confirm_serial", U8(ExpectedConfirmation(e))}});
+    text += pad(DecimalText(static_cast<std::int64_t>(disk.number)), 5) + pad(disk.bus, 8) + pad(disk.model, 41) +
+            pad(disk.firmware, 9) + pad(disk.serial, 21) + pad(report::FormatThousands(disk.sectors), 16) +
+            pad(DecimalText(disk.sectorSize), 7) + report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator()) + u"\n";
+  }
+  if (o_.json) PrintJson({{"disks", disks}});
+  else Print(text);
+  return kExitCompleted;
+}
+
+int Cli::Report() {
+  Open(*o_.disk);
+  const bool details = o_.command == Command::Details;
+  if (details) {
+    report::DetailsContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress,
+                               app::kSupportForumAddress, p_.DecimalSeparator()};
+    report::ShowDeviceDetails(ctx);
+  } else {
+    report::SmartContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
+    report::ShowSmartData(ctx);
+  }
+  const auto& lines = sheet_.report.lines();
+  if (o_.json) {
+    json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
+    for (const auto& l : lines) out["lines"].push_back(U8(l));
+    PrintJson(out);
+  } else {
+    std::u16string text;
+    for (const auto& l : lines) text += l + u"\n";
+    Print(text);
+  }
+  return kExitCompleted;
+}
+
+std::u16string Cli::ExpectedConfirmation(const device::TDeviceTable& entry) {
+  // The scan shows "000000" for a disk that gave no serial; such a disk is
+  // confirmed by its size instead, so a script still names exactly one disk.
+  const auto& id = entry.IdentifyData;
+  if (id.SN == u"000000") return u"NONE-" + DecimalText(report::CapacityBytes(id.LBA, id.SectorSize));
+  return id.SN;
+}
+
+int Cli::Erase() {
+  const auto& entry = Entry(*o_.disk);
+  const std::u16string expected = ExpectedConfirmation(entry);
+  if (*o_.confirmSerial != expected) {
+    const bool noSerial = expected.rfind(u"NONE-", 0) == 0;
+    throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + *o_.confirmSerial + u"\" does not name disk " +
+                                       DecimalText(static_cast<std::int64_t>(*o_.disk)) + u" (" + dev_.DeviceTitle + u")" +
+                                       (noSerial ? u", which has no serial number: give --confirm-serial " + expected
+                                                 : std::u16string()) +
+                                       u"; nothing was written"};
+  }
+  Open(*o_.disk);
+  bool stop = false;
+  std::vector<win::Handle> volumes;
+  ConsoleProgress progress(host_, p_, stop);
+  format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator()};
+  format::EraseRequest request;
+  request.target = {dev_.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
+  request.deviceNumber = entry.DeviceNumber;
+  request.deviceTitle = dev_.DeviceTitle;
+  request.productLine = std::u16string(app::kProductTitle) + u"; " + app::kProductWebAddress;
+  request.quickWipe = o_.quick;
+  request.verify = o_.verify;
+  request.chosen = format::IdentityOf(entry);
+  request.program = app::kProductName;
+  request.version = app::kProductVersion;
+  request.recordsFolder = o_.recordsFolder;
+  const format::EraseCommandResult result = format::EraseDevice(ctx, request);
+
+  if (result.diskChanged)
+    throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
+                                       format::DescribeDisk(*request.chosen) + u"; now: " +
+                                       (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"none"))};
+  if (!result.volumesLocked)
+    throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};
+
+  const std::u16string word = format::OutcomeWord(*result.record);
+  int code = kExitCompleted;
+  if (word == u"completed-with-errors") code = kExitCompletedWithErrors;
+  else if (word == u"verify-failed") code = kExitVerifyFailed;
+  else if (word == u"cancelled") code = kExitCancelled;
+  else if (word == u"terminated") code = kExitTerminated;
+  const bool saved = result.saved && result.saved->saved;
+  if (code == kExitCompleted && !saved) code = kExitRecordNotSaved;
+  if (o_.json) {
+    Print(Utf8ToUtf16(format::RecordJson(*result.record)) + u"\n");
+  } else {
+    Print(u"outcome: " + word + u"\n");
+    if (saved) Print(u"record: " + result.saved->textPath + u"\nrecord: " + result.saved->jsonPath + u"\n");
+  }
+  if (!saved && result.saved)
+    host_.Err(u"error: the erase record could not be saved to " + result.saved->failedPath + u": " +
+              p_.SystemMessage(result.saved->error) + u"\n");
+  return code;
+}
+
+int Cli::Run() {
+  switch (o_.command) {
+    case Command::Help:
+      Print(UsageText());
+      return kExitCompleted;
+    case Command::Version:
+      Print(std::u16string(app::kProductTitle) + u"\n");
+      return kExitCompleted;
+    default:
+      break;
+  }
+  if (!p_.ProcessTokenIsElevated())
+    throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly"};
+  Scan();
+  int code = kExitCompleted;
+  if (o_.command == Command::List) code = List();
+  else if (o_.command == Command::Erase) code = Erase();
+  else code = Report();
+  return code;
+}
+
+// The JSON a refused or failed command prints with --json.
+json FailureJson(const CliFailure& f) {
+  return {{"outcome", f.code == kExitRefused ? "refused" : f.code == kExitNotElevated ? "not-elevated" : "error"},
+          {"exit_code", f.code},
+          {"message", U8(f.message)}};
+}
+
+} // namespace
+
+int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16string>& args) {
+  Options options;
+  try {
+    options = ParseOptions(args);
+  } catch (const UsageError& e) {
+    host.Err(u"trevasso-cli: " + e.message + u"\n" + UsageText());
+    return kExitUsage;
+  }
+  Cli cli(platform, host, options);
+  try {
+    const int code = cli.Run();
+    return code;
+  } catch (const CliFailure& f) {
+    host.Err(u"trevasso-cli: " + f.message + u"\n");
+    if (options.json) host.Out(Utf8ToUtf16(FailureJson(f).dump(2)) + u"\n");
+    return f.code;
+  }
+}
+
+} // namespace trv::cli

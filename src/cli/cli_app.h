@@ -1,0 +1,28 @@
+// trevasso-cli: the program's scan, reports and erase engine for scripts.
+// Every command runs without a question asked, and its exit code says how it
+// ended (docs/cli.md).
+#pragma once
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+#include "platform/platform.h"
+
+namespace trv::cli {
+
+enum ExitCode : int {
+  kExitCompleted = 0,            // also: a list or report printed
+  kExitError = 1,                // the disk is not there or cannot be opened, the scan failed
+  kExitUsage = 2,
+  kExitNotElevated = 3,
+  kExitRefused = 4,              // wrong serial, volume in use, disk changed: nothing written
+  kExitCompletedWithErrors = 5,  // areas left unwritten, or the flush failed
+  kExitVerifyFailed = 6,
+  kExitCancelled = 7,            // Ctrl+C
+  kExitTerminated = 8,           // the disk went away
+  kExitRecordNotSaved = 9,       // the erase completed, its record could not be saved
+};
+
+int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16string>& args);
+
+} // namespace trv::cli

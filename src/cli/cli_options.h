@@ -1,0 +1,35 @@
+// The console program's command line: one command, its disk number and its
+// switches. Nothing here touches a disk.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trv::cli {
+
+enum class Command { Help, Version, List, Details, Smart, Erase };
+
+struct Options {
+  Command command = Command::Help;
+  std::optional<std::uint32_t> disk;   // N of \\.\PhysicalDriveN
+  bool json = false;
+  bool quick = false;
+  bool full = false;
+  bool verify = false;
+  std::optional<std::u16string> confirmSerial;
+  std::u16string recordsFolder;        // empty: the default one
+};
+
+// Parses the arguments after the program name; a usage error throws
+// UsageError with the message to print.
+Options ParseOptions(const std::vector<std::u16string>& args);
+
+struct UsageError {
+  std::u16string message;
+};
+
+// The usage text, ending in a line break.
+std::u16string UsageText();
+
+} // namespace trv::cli

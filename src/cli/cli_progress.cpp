@@ -1,0 +1,62 @@
+#include "cli/cli_progress.h"
+
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::cli {
+
+void ConsoleProgress::Line(const std::u16string& text) {
+  if (liveWidth_ > 0) {
+    host_.Err(u"\r" + std::u16string(liveWidth_, u' ') + u"\r");
+    liveWidth_ = 0;
+  }
+  host_.Err(text + u"\n");
+}
+
+void ConsoleProgress::Log(const std::u16string& message) { Line(platform_.DateTimeText() + u"   " + message); }
+
+void ConsoleProgress::LogBare(const std::u16string& line) { Line(line); }
+
+void ConsoleProgress::ShowLive() {
+  std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%  sector " +
+                        report::FormatThousands(last_.sector) + u"  " + speed_;
+  if (live_) {
+    const std::size_t width = text.size();
+    if (text.size() < liveWidth_) text += std::u16string(liveWidth_ - text.size(), u' ');
+    host_.Err(u"\r" + text);
+    liveWidth_ = width;
+  } else if (last_.percent != lastPrintedPercent_) {
+    lastPrintedPercent_ = last_.percent;
+    host_.Err(u"progress: " + text + u"\n");
+  }
+}
+
+void ConsoleProgress::ShowProgress(const format::BlockProgress& progress) {
+  last_ = progress;
+  ShowLive();
+}
+
+void ConsoleProgress::ShowSpeed(const std::u16string& text) { speed_ = text; }
+
+void ConsoleProgress::ShowComplete() {
+  last_.percent = 100;
+  ShowLive();
+}
+
+void ConsoleProgress::ProcessMessages() {
+  // One press, one Stop: the run ends after the current block as cancelled.
+  if (host_.Interrupted() && !interruptSeen_) {
+    interruptSeen_ = true;
+    stopRequested_ = true;
+    Line(u"Ctrl+C: stopping after the current block...");
+  }
+}
+
+void ConsoleProgress::FormatEnded(const format::EraseResult&, const format::VerifyResult*) {
+  if (liveWidth_ > 0) {
+    host_.Err(u"\n");
+    liveWidth_ = 0;
+  }
+}
+
+} // namespace trv::cli

@@ -1,0 +1,42 @@
+// The erase engine's observer for the console: log lines on standard error as
+// the activity log words them, progress updated in place on a console and as
+// a line per percent when standard error is a pipe or file, and Ctrl+C as
+// the Stop button.
+#pragma once
+#include <string>
+
+#include "cli/cli_host.h"
+#include "format/erase_observer.h"
+
+namespace trv::cli {
+
+class ConsoleProgress : public format::EraseObserver {
+ public:
+  ConsoleProgress(CliHost& host, win::Platform& platform, bool& stopRequested)
+      : host_(host), platform_(platform), stopRequested_(stopRequested), live_(host.ErrIsConsole()) {}
+
+  void Log(const std::u16string& message) override;
+  void LogBare(const std::u16string& line) override;
+  void ShowProgress(const format::BlockProgress& progress) override;
+  void ShowSpeed(const std::u16string& text) override;
+  std::u16string SpeedShown() override { return speed_; }
+  void ShowComplete() override;
+  void ProcessMessages() override;
+  void FormatEnded(const format::EraseResult& result, const format::VerifyResult* verify) override;
+
+ private:
+  void Line(const std::u16string& text);  // a whole line, after clearing the live one
+  void ShowLive();
+
+  CliHost& host_;
+  win::Platform& platform_;
+  bool& stopRequested_;
+  bool live_;                    // standard error is a console
+  bool interruptSeen_ = false;
+  std::u16string speed_;
+  format::BlockProgress last_;
+  int lastPrintedPercent_ = -1;
+  std::size_t liveWidth_ = 0;    // characters of the live line on screen now
+};
+
+} // namespace trv::cli

@@ -1,0 +1,40 @@
+// The console of a POSIX system (the Linux build on the simulated PC): UTF-8
+// on both streams, SIGINT as Ctrl+C.
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+#include "cli/cli_host.h"
+#include "platform/text.h"
+
+namespace trv::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) { interrupted = 1; }
+
+class PosixConsoleHost : public CliHost {
+ public:
+  PosixConsoleHost() { std::signal(SIGINT, OnInterrupt); }
+  ~PosixConsoleHost() override { std::signal(SIGINT, SIG_DFL); }
+
+  void Out(std::u16string_view text) override { Write(stdout, text); }
+  void Err(std::u16string_view text) override { Write(stderr, text); }
+  bool ErrIsConsole() override { return ::isatty(STDERR_FILENO) == 1; }
+  bool Interrupted() override { return interrupted != 0; }
+
+ private:
+  static void Write(std::FILE* stream, std::u16string_view text) {
+    const std::string bytes = Utf16ToUtf8(std::u16string(text));
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+  }
+};
+
+} // namespace
+
+std::unique_ptr<CliHost> MakeConsoleHost() { return std::make_unique<PosixConsoleHost>(); }
+
+} // namespace trv::cli

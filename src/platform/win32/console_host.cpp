@@ -1,0 +1,78 @@
+// The Windows console for trevasso-cli: wide characters to a console (so that
+// any serial and the Chinese log lines show as they are, whatever the code
+// page), UTF-8 to a pipe or file, and Ctrl+C / Ctrl+Break as the Stop button.
+#include "platform/win32/windows_headers.h"
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "cli/cli_host.h"
+#include "platform/text.h"
+#include "platform/win32/wide.h"
+
+namespace trv::cli {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // close, logoff, shutdown: the default
+  interrupted = true;
+  return TRUE;  // handled: the run stops after its current block instead of the process dying mid-write
+}
+
+class Win32ConsoleHost : public CliHost {
+ public:
+  Win32ConsoleHost()
+      : out_(::GetStdHandle(STD_OUTPUT_HANDLE)), err_(::GetStdHandle(STD_ERROR_HANDLE)),
+        outConsole_(IsConsole(out_)), errConsole_(IsConsole(err_)) {
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  }
+  ~Win32ConsoleHost() override { ::SetConsoleCtrlHandler(OnConsoleControl, FALSE); }
+
+  void Out(std::u16string_view text) override { Write(out_, outConsole_, text); }
+  void Err(std::u16string_view text) override { Write(err_, errConsole_, text); }
+  bool ErrIsConsole() override { return errConsole_; }
+  bool Interrupted() override { return interrupted; }
+
+ private:
+  static bool IsConsole(HANDLE h) {
+    DWORD mode = 0;
+    return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode) != 0;
+  }
+
+  static void Write(HANDLE h, bool console, std::u16string_view text) {
+    if (h == nullptr || h == INVALID_HANDLE_VALUE || text.empty()) return;
+    if (console) {
+      // A console takes "\n" as a new line; WriteConsoleW takes at most a few
+      // thousand characters reliably, so long texts go in pieces.
+      const std::wstring wide = win32::Wide(text);
+      for (std::size_t at = 0; at < wide.size(); at += 8192) {
+        const auto n = static_cast<DWORD>(std::min<std::size_t>(8192, wide.size() - at));
+        DWORD written = 0;
+        ::WriteConsoleW(h, wide.data() + at, n, &written, nullptr);
+      }
+      return;
+    }
+    // A pipe or file gets UTF-8 with CRLF line ends, as Windows tools expect.
+    std::u16string crlf;
+    for (char16_t c : text) {
+      if (c == u'\n') crlf += u'\r';
+      crlf += c;
+    }
+    const std::string bytes = Utf16ToUtf8(crlf);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+
+  HANDLE out_, err_;
+  bool outConsole_, errConsole_;
+};
+
+} // namespace
+
+std::unique_ptr<CliHost> MakeConsoleHost() { return std::make_unique<Win32ConsoleHost>(); }
+
+} // namespace trv::cli
