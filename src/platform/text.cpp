@@ -2,23 +2,30 @@
 
 namespace trv {
 
+namespace {
+
+// The low six bits of a UTF-8 continuation byte, taken from the byte's unsigned value.
+char32_t Low6(char byte) { return static_cast<unsigned char>(byte) & 0x3Fu; }
+
+} // namespace
+
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
+    const char32_t c = static_cast<unsigned char>(s[i]);
     char32_t cp = 0xFFFD;
     std::size_t len = 1;
     if (c < 0x80) {
       cp = c;
     } else if ((c >> 5) == 0x6 && i + 1 < s.size()) {
-      cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
+      cp = ((c & 0x1F) << 6) | Low6(s[i + 1]);
       len = 2;
     } else if ((c >> 4) == 0xE && i + 2 < s.size()) {
-      cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
+      cp = ((c & 0x0F) << 12) | (Low6(s[i + 1]) << 6) | Low6(s[i + 2]);
       len = 3;
     } else if ((c >> 3) == 0x1E && i + 3 < s.size()) {
-      cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
+      cp = ((c & 0x07) << 18) | (Low6(s[i + 1]) << 12) | (Low6(s[i + 2]) << 6) | Low6(s[i + 3]);
       len = 4;
     }
     i += len;
@@ -73,7 +80,11 @@ std::u16string DecimalText(std::uint64_t value) {
 std::u16string DecimalText(std::int64_t value) {
   if (value >= 0) return DecimalText(static_cast<std::uint64_t>(value));
   // Negate in unsigned arithmetic so the smallest value has a magnitude too.
-  return u"-" + DecimalText(static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value));
+  // The sign is appended to, not put in front of, the digits: GCC 12 sees a
+  // false overlap (-Wrestrict) in `u"-" + text` when it inlines the insert.
+  std::u16string text = u"-";
+  text += DecimalText(static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value));
+  return text;
 }
 
 std::u16string AsciiLower(std::u16string_view s) {

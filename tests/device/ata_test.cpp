@@ -66,7 +66,7 @@ std::vector<std::uint8_t> CommandRecord(std::uint32_t bufferSize, std::vector<st
 } // namespace
 
 TEST(AtaTransport, RecordsCarryTheDriveNumberAndDriveHead) {
-  for (std::uint8_t drive : {0, 1}) {
+  for (const std::uint8_t drive : {std::uint8_t{0}, std::uint8_t{1}}) {
     const std::uint8_t head = drive ? 0xB0 : 0xA0;
     SCOPED_TRACE(drive);
     AtaDisk disk(json{{"slave", drive == 1}});

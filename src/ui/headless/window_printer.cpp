@@ -8,7 +8,14 @@ namespace trv::ui {
 
 namespace {
 
-std::string Q(const std::u16string& s) { return "\"" + Utf16ToUtf8(s) + "\""; }
+// Built by appending, as are the list rows below: where GCC 12 inlines
+// `"literal" + text` here it sees a false overlap (-Wrestrict).
+std::string Q(const std::u16string& s) {
+  std::string quoted = "\"";
+  quoted += Utf16ToUtf8(s);
+  quoted += '"';
+  return quoted;
+}
 
 std::string ColorName(const Color& c) {
   if (c == kBlue) return "blue";
@@ -46,14 +53,20 @@ void PrintControl(const Control& c, std::string& out) {
       const auto& list = static_cast<const ListView&>(c);
       out += c.name() + ": " + std::to_string(list.items().size()) + " rows" + flags + "\n";
       std::string header = "   ";
-      for (std::size_t i = 0; i < list.columns.size(); ++i)
-        header += (i ? " | " : " ") + Utf16ToUtf8(list.columns[i].caption);
+      for (std::size_t i = 0; i < list.columns.size(); ++i) {
+        header += i ? " | " : " ";
+        header += Utf16ToUtf8(list.columns[i].caption);
+      }
       out += header + "\n";
       for (std::size_t r = 0; r < list.items().size(); ++r) {
         std::string row = static_cast<int>(r) == list.selected() ? "  *" : "   ";
-        row += "[" + std::to_string(r) + "]";
-        for (std::size_t i = 0; i < list.items()[r].size(); ++i)
-          row += (i ? " | " : " ") + Utf16ToUtf8(list.items()[r][i]);
+        row += '[';
+        row += std::to_string(r);
+        row += ']';
+        for (std::size_t i = 0; i < list.items()[r].size(); ++i) {
+          row += i ? " | " : " ";
+          row += Utf16ToUtf8(list.items()[r][i]);
+        }
         out += row + "\n";
       }
       break;
