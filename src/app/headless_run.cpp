@@ -1,8 +1,37 @@
 #include "app/headless_run.h"
 
+#include "format/erase_record.h"
+#include "platform/text.h"
 #include "ui/headless/window_printer.h"
 
 namespace trv::app {
+
+namespace {
+
+// "== Record PATH" and the file's lines, for every file the program wrote
+// below the default records folder.
+std::string RecordFiles(sim::SimPlatform& platform) {
+  std::string out;
+  const std::u16string folder = format::DefaultRecordsFolder(platform);
+  if (folder.empty()) return out;
+  for (const std::u16string& path : platform.FilesWritten(folder)) {
+    out += "== Record " + Utf16ToUtf8(path) + "\n";
+    const std::string content = platform.FileContent(path).value_or("");
+    for (std::size_t at = 0; at < content.size();) {
+      std::size_t end = content.find('\n', at);
+      if (end == std::string::npos) end = content.size();
+      std::string_view line(content.data() + at, end - at);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      out += "  | ";
+      out += line;
+      out += "\n";
+      at = end + 1;
+    }
+  }
+  return out;
+}
+
+} // namespace
 
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::vector<std::u16string> arguments,
                         std::filesystem::path stateFolder) {
@@ -30,6 +59,7 @@ std::string HeadlessRun::Report() const {
                             static_cast<const ui::Form*>(&app->FmChoose), static_cast<const ui::Form*>(&app->FmMain)})
     out += ui::PrintWindow(*f);
   out += platform->DiskChanges();
+  out += RecordFiles(*platform);
   return out;
 }
 

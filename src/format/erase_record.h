@@ -44,7 +44,7 @@ std::string RecordJson(const EraseRecord& record);  // UTF-8
 // Date, time and serial, safe as a file name: 2026-12-09_013000_SERIAL.
 std::u16string RecordFileStem(const EraseRecord& record);
 
-// %LOCALAPPDATA%\Trevasso\records
+// %LOCALAPPDATA%\Trevasso\records; empty when the system does not tell that folder.
 std::u16string DefaultRecordsFolder(win::Platform& platform);
 
 struct SavedRecord {
@@ -56,7 +56,7 @@ struct SavedRecord {
 };
 
 // Creates the folder (and its parents) and writes both files; never overwrites
-// an earlier record.
+// an earlier record. An empty folder fails with ERROR_PATH_NOT_FOUND. Never throws.
 SavedRecord SaveRecord(win::Platform& platform, std::u16string_view folder, const EraseRecord& record);
 
 } // namespace trv::format

@@ -51,6 +51,10 @@ class Platform {
   virtual std::int64_t WallClockMilliseconds() = 0;
   // The locale's short date, a blank and the long time; the date alone at midnight.
   virtual std::u16string DateTimeText() = 0;
+  // GetLocalTime and GetSystemTime (UTC): a SYSTEMTIME record, byte by byte
+  // (rec::kSystemTime... offsets).
+  virtual void GetLocalTime(std::span<std::uint8_t, 16> systemTime) = 0;
+  virtual void GetSystemTime(std::span<std::uint8_t, 16> systemTime) = 0;
   virtual char16_t DecimalSeparator() = 0;
 
   // --- system, modules and processes ------------------------------------------------
@@ -67,6 +71,8 @@ class Platform {
   virtual bool CallIsWow64Process(ProcAddress entry, Handle process, std::int32_t* wow64) = 0;
   // SHGetFolderPathW(CSIDL_LOCAL_APPDATA), without a trailing backslash.
   virtual std::u16string LocalAppDataFolder() = 0;
+  // The computer's NetBIOS name (GetComputerNameW); empty when the call fails.
+  virtual std::u16string GetComputerNameW() = 0;
   // Calls SetProcessInformation through the entry point found with GetProcAddress;
   // `info` is the record of the information class, byte by byte.
   virtual bool CallSetProcessInformation(ProcAddress entry, Handle process, std::uint32_t infoClass,

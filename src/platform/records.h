@@ -34,5 +34,10 @@ inline constexpr std::uint32_t kOsVersionInfoSize = 276;
 // LOGFONTW: 5 LONGs, 8 BYTEs, 32 UTF-16 units of face name.
 inline constexpr std::size_t kLogFontSize = 92;
 inline constexpr std::size_t kLogFontFaceOffset = 28;
+// SYSTEMTIME: eight WORDs.
+inline constexpr std::size_t kSystemTimeSize = 16;
+inline constexpr std::size_t kSystemTimeYear = 0, kSystemTimeMonth = 2, kSystemTimeDayOfWeek = 4, kSystemTimeDay = 6,
+                             kSystemTimeHour = 8, kSystemTimeMinute = 10, kSystemTimeSecond = 12,
+                             kSystemTimeMilliseconds = 14;
 
 } // namespace trv::rec

@@ -29,6 +29,7 @@ std::u16string Utf8ToUtf16(std::string_view s) {
       len = 4;
     }
     i += len;
+    if (cp > 0x10FFFF) cp = 0xFFFD;  // beyond Unicode: no surrogate pair can hold it
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -48,6 +49,8 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;  // a lone surrogate has no UTF-8 form: encoded, it makes text no reader accepts
     }
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));

@@ -7,6 +7,7 @@
 namespace trv {
 
 std::u16string Utf8ToUtf16(std::string_view s);
+// Well-formed UTF-8: a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view s);
 std::u16string DecimalText(std::int64_t value);
 std::u16string DecimalText(std::uint64_t value);

@@ -62,7 +62,7 @@ trv::sim::Scenario SmallPc(const json& media = json::object(), const json& patch
 
 // The field names a table of docs/cli.md lists under the heading that starts with `heading`.
 std::set<std::string> DocumentedFields(const std::string& heading) {
-  std::ifstream in(std::string(TREVASSO_SOURCE_DIR) + "/docs/cli.md");
+  std::ifstream in(std::string(TREVASSO_DOCS_DIR) + "/cli.md");
   std::string line;
   bool inSection = false;
   std::set<std::string> fields;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/sim/civil_time.h"
 #include "platform/sim/sim_platform.h"
 #include "test_support.h"
 
@@ -84,4 +85,58 @@ TEST(SimSystem, AnsiTextFollowsTheCodePage) {
   // A code page the machine does not know: nothing, and the error Windows gives.
   EXPECT_EQ(convert(western, 437, {'A'}), u"");
   EXPECT_EQ(western.GetLastError(), win::ERROR_INVALID_PARAMETER);
+}
+
+TEST(SimClock, SystemTimeRecordsCarryTheDateTimeAndDayOfWeek) {
+  trv::sim::SimPlatform p(Scenario());
+  std::array<std::uint8_t, 16> local{}, utc{};
+  p.GetLocalTime(local);
+  p.GetSystemTime(utc);
+  // 2026-12-08 17:05:09.000, a Tuesday (2), as eight little-endian WORDs; UTC eight hours earlier.
+  EXPECT_EQ(local, (std::array<std::uint8_t, 16>{0xEA, 0x07, 12, 0, 2, 0, 8, 0, 17, 0, 5, 0, 9, 0, 0, 0}));
+  EXPECT_EQ(utc, (std::array<std::uint8_t, 16>{0xEA, 0x07, 12, 0, 2, 0, 8, 0, 9, 0, 5, 0, 9, 0, 0, 0}));
+  EXPECT_EQ(p.journal().Find("GetLocalTime").at(0)->detail, "2026-12-08 17:05:09.000");
+  // Before the origin (1899-12-30, a Saturday) the day still starts at midnight.
+  const auto before = trv::sim::CivilFromWallMs(-1);
+  EXPECT_EQ(std::vector<std::int64_t>({before.year, before.month, before.day, before.hour, before.milliseconds, before.dayOfWeek}),
+            std::vector<std::int64_t>({1899, 12, 29, 23, 999, 5}));
+  const auto leap = trv::sim::CivilFromWallMs(45351LL * 86'400'000);
+  EXPECT_EQ(std::vector<std::int64_t>({leap.year, leap.month, leap.day, leap.dayOfWeek}),
+            std::vector<std::int64_t>({2024, 2, 29, 4}));
+}
+
+TEST(SimSystem, ComputerNameIsTheScenariosAndAsLongAsWindowsAllows) {
+  EXPECT_EQ(trv::sim::SimPlatform(Scenario({{"computerName", ""}})).GetComputerNameW(), u"");
+  try {
+    Scenario({{"computerName", "SIXTEEN-LETTERS!"}});
+    ADD_FAILURE() << "a name of 16 characters was taken";
+  } catch (const trv::sim::ScenarioError& e) {
+    EXPECT_STREQ(e.what(), "test scenario: field 'computerName': longer than 15 characters (MAX_COMPUTERNAME_LENGTH)");
+  }
+}
+
+TEST(SimFiles, CreateNewAndReadOnlyFolders) {
+  trv::sim::SimPlatform p(Scenario({{"readOnlyFolders", nlohmann::json::array({"C:\\Locked"})},
+                                    {"files", {{"C:\\Locked\\kept.txt", "old"}}}}));
+  const std::u16string file = u"C:\\Users\\User\\AppData\\Local\\New.txt";
+  const auto create = [&](std::u16string_view path, std::uint32_t disposition, std::uint32_t error) {
+    const auto h = p.CreateFileW(path, win::GENERIC_WRITE, 0, disposition, 0);
+    EXPECT_EQ(h == win::kInvalidHandle ? p.GetLastError() : 0u, error) << trv::test::U8(std::u16string(path));
+    if (h != win::kInvalidHandle) p.CloseHandle(h);
+  };
+  create(file, win::CREATE_NEW, 0);
+  create(file, win::CREATE_NEW, win::ERROR_FILE_EXISTS);
+  // A read-only folder exists, takes nothing new, and keeps what it holds readable.
+  create(u"C:\\Locked\\new.txt", win::CREATE_ALWAYS, win::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(p.CreateDirectoryW(u"c:\\locked\\"));
+  EXPECT_EQ(p.GetLastError(), win::ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(p.CreateDirectoryW(u"C:\\LOCKED\\Sub"));
+  EXPECT_EQ(p.GetLastError(), win::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(p.CreateDirectoryW(u"C:\\Locked2")) << "a name that merely begins like it is another folder";
+  const auto kept = p.CreateFileW(u"C:\\Locked\\kept.txt", win::GENERIC_READ, 1, win::OPEN_EXISTING, 0);
+  EXPECT_NE(kept, win::kInvalidHandle);
+  p.CloseHandle(kept);
+  // What the program created or wrote, as it named it; not what was there before.
+  EXPECT_EQ(p.FilesWritten(u"C:\\USERS\\"), std::vector<std::u16string>{file});
+  EXPECT_TRUE(p.FilesWritten(u"C:\\Locked").empty());
 }

@@ -49,7 +49,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   jf::CheckKeys(root, w,
                 {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
-                 "files", "drives", "volumes", "comment", "ansiCodePage"});
+                 "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -79,12 +79,14 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "clock")) {
     const json& c = root["clock"];
     const std::string cw = w + ": clock";
-    jf::CheckKeys(c, cw, {"mode", "start", "jumps"});
+    jf::CheckKeys(c, cw, {"mode", "start", "jumps", "utcOffsetMinutes"});
     const std::string mode = jf::Str(c, "mode", cw, "virtual");
     if (mode == "virtual") sc.clockMode = ClockMode::Virtual;
     else if (mode == "real") sc.clockMode = ClockMode::Real;
     else jf::Fail(cw, "mode", "expected \"virtual\" or \"real\", got \"" + mode + "\"");
     if (jf::Has(c, "start")) sc.clockStartMs = ParseStart(jf::Str(c, "start", cw, {}), cw);
+    // Time zones lie between UTC-12:00 and UTC+14:00.
+    sc.utcOffsetMinutes = jf::Int(c, "utcOffsetMinutes", cw, sc.utcOffsetMinutes, -720, 840);
     if (jf::Has(c, "jumps")) {
       if (!c["jumps"].is_array()) jf::Fail(cw, "jumps", "expected a list");
       for (std::size_t i = 0; i < c["jumps"].size(); ++i) {
@@ -132,6 +134,16 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   sc.taskDialog = jf::Bool(root, "taskDialog", w, sc.taskDialog);
   sc.programPath = jf::Str16(root, "programPath", w, sc.programPath);
   sc.localAppData = jf::Str16(root, "localAppData", w, sc.localAppData);
+  sc.computerName = jf::Str16(root, "computerName", w, sc.computerName);
+  if (sc.computerName.size() > 15) jf::Fail(w, "computerName", "longer than 15 characters (MAX_COMPUTERNAME_LENGTH)");
+  if (jf::Has(root, "readOnlyFolders")) {
+    const json& folders = root["readOnlyFolders"];
+    if (!folders.is_array()) jf::Fail(w, "readOnlyFolders", "expected a list of folder paths");
+    for (const auto& f : folders) {
+      if (!f.is_string() || f.get<std::string>().empty()) jf::Fail(w, "readOnlyFolders", "expected a list of folder paths");
+      sc.readOnlyFolders.push_back(Utf8ToUtf16(f.get<std::string>()));
+    }
+  }
   if (jf::Has(root, "fonts")) {
     if (!root["fonts"].is_array()) jf::Fail(w, "fonts", "expected a list of font names");
     sc.fonts.clear();

@@ -40,6 +40,7 @@ struct Scenario {
     std::int64_t byMs = 0;     // negative: set back
   };
   std::vector<ClockJump> clockJumps;
+  std::int64_t utcOffsetMinutes = 480;  // local time minus UTC (China: +8 hours)
   std::int64_t counterFrequency = 3579545;
   bool frequencyFails = false;
   std::int64_t counterFailOnRead = 0;  // the n-th counter read fails (0: never)
@@ -61,6 +62,7 @@ struct Scenario {
   bool taskDialog = true;  // comctl32.dll exports TaskDialog
   std::u16string programPath = u"C:\\Program Files\\Trevasso\\trevasso.exe";
   std::u16string localAppData = u"C:\\Users\\User\\AppData\\Local";
+  std::u16string computerName = u"TREVASSO-PC";  // GetComputerNameW; empty: the call fails
   std::vector<std::u16string> fonts = {u"Tahoma", u"Courier New", u"Calibri", u"Segoe UI", u"SimSun"};
   std::optional<std::u16string> iconTitleFontFace = u"Microsoft YaHei UI";  // none: the query fails
   std::int32_t iconTitleFontHeight = -12;
@@ -68,6 +70,8 @@ struct Scenario {
   std::map<std::uint32_t, std::u16string> errorMessages;  // overrides of the system texts
   bool agreementAccepted = false;
   std::map<std::u16string, std::string> files;  // path -> content, present at start
+  // Folders that exist but take no new file or folder (ERROR_ACCESS_DENIED).
+  std::vector<std::u16string> readOnlyFolders;
 
   std::vector<SimDrive> drives;
   std::vector<SimVolume> volumes;  // in the order GetLogicalDriveStringsW lists them

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/records.h"
+#include "platform/sim/civil_time.h"
 #include "platform/sim/code_pages.h"
 #include "platform/sim/system_messages.h"
 #include "platform/text.h"
@@ -40,13 +41,25 @@ std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
   return n;
 }
 
+// A folder's key without trailing backslashes, and whether a key lies below it.
+std::u16string FolderKey(std::u16string_view path) {
+  std::u16string key = AsciiLower(path);
+  while (!key.empty() && key.back() == u'\\') key.pop_back();
+  return key;
+}
+bool Below(std::u16string_view key, std::u16string_view folder) {
+  return key.size() > folder.size() && key.substr(0, folder.size()) == folder && key[folder.size()] == u'\\';
+}
+
 } // namespace
 
 SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_), volumes_(sc_.volumes.size()) {
-  for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content};
-  if (sc_.agreementAccepted)
-    files_[FileKey(sc_.localAppData + u"\\Trevasso\\agreement.txt")] = FileData{"accepted 1\r\n"};
+  for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content, path};
+  if (sc_.agreementAccepted) {
+    const std::u16string marker = sc_.localAppData + u"\\Trevasso\\agreement.txt";
+    files_[FileKey(marker)] = FileData{"accepted 1\r\n", marker};
+  }
 }
 
 SimPlatform::~SimPlatform() = default;
@@ -109,6 +122,26 @@ std::optional<std::string> SimPlatform::FileContent(const std::u16string& path) 
   return it->second.content;
 }
 
+std::vector<std::u16string> SimPlatform::FilesWritten(std::u16string_view folder) const {
+  const std::u16string under = FolderKey(folder);
+  std::vector<std::u16string> out;
+  for (const auto& [key, file] : files_)
+    if (file.written && Below(key, under)) out.push_back(file.path);
+  return out;
+}
+
+std::uint32_t SimPlatform::ReadOnlyError(const std::u16string& key) const {
+  const std::u16string target = FolderKey(key);
+  std::uint32_t error = 0;
+  for (const std::u16string& folder : sc_.readOnlyFolders) {
+    const std::u16string readOnly = FolderKey(folder);
+    // The folder itself exists; an existing name is reported before any access check.
+    if (target == readOnly) return win::ERROR_ALREADY_EXISTS;
+    if (Below(target, readOnly)) error = win::ERROR_ACCESS_DENIED;
+  }
+  return error;
+}
+
 // --- files and devices -----------------------------------------------------------------
 
 win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
@@ -160,18 +193,20 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     if (in) {
       std::ostringstream s;
       s << in.rdbuf();
-      it = files_.emplace(key, FileData{s.str()}).first;
+      it = files_.emplace(key, FileData{s.str(), std::u16string(path)}).first;
     }
   }
   if (disposition == win::OPEN_EXISTING) {
     if (it == files_.end()) return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
-  } else if (disposition == win::CREATE_ALWAYS) {
+  } else if (disposition == win::CREATE_ALWAYS || disposition == win::CREATE_NEW) {
+    if (disposition == win::CREATE_NEW && it != files_.end()) return result(win::kInvalidHandle, win::ERROR_FILE_EXISTS);
+    if (ReadOnlyError(key) != 0) return result(win::kInvalidHandle, win::ERROR_ACCESS_DENIED);
     const auto slash = key.find_last_of(u'\\');
     bool folderExists = slash == std::u16string::npos;
     for (const auto& [k, f] : files_) folderExists = folderExists || k == key.substr(0, slash) + u"\\";
     folderExists = folderExists || key.rfind(FileKey(sc_.localAppData), 0) == 0;
-    if (!folderExists) return result(win::kInvalidHandle, 3);
-    files_[key] = FileData{};
+    if (!folderExists) return result(win::kInvalidHandle, win::ERROR_PATH_NOT_FOUND);
+    files_[key] = FileData{{}, std::u16string(path), true};
     PersistFile(key);
   } else {
     return result(win::kInvalidHandle, win::ERROR_INVALID_PARAMETER);
@@ -297,6 +332,7 @@ bool SimPlatform::WriteFile(win::Handle handle, const void* data, std::uint32_t 
   const auto pos = static_cast<std::size_t>(o->position);
   if (content.size() < pos + size) content.resize(pos + size);
   std::memcpy(content.data() + pos, data, size);
+  files_[o->path].written = true;
   o->position += size;
   PersistFile(o->path);
   if (written) *written = size;
@@ -341,6 +377,11 @@ bool SimPlatform::FlushFileBuffers(win::Handle handle) {
 }
 
 bool SimPlatform::CreateDirectoryW(std::u16string_view path) {
+  // Outside read-only folders every folder is made, or made again, without complaint.
+  if (const std::uint32_t error = ReadOnlyError(FileKey(path))) {
+    Log("CreateDirectoryW", U8(path) + " -> failed error=" + std::to_string(error));
+    return Fail(error);
+  }
   Log("CreateDirectoryW", U8(path));
   files_[FileKey(path) + u"\\"] = FileData{};  // folders are keys ending in a backslash
   lastError_ = 0;
@@ -507,29 +548,39 @@ std::int64_t SimPlatform::WallClockMilliseconds() { return clock_.WallMs(); }
 
 std::u16string SimPlatform::DateTimeText() {
   // Chinese locale: short date yyyy/M/d, long time H:mm:ss.
-  const std::int64_t ms = clock_.WallMs();
-  const std::int64_t days = ms / 86400000 - 25569;  // days since 1970-01-01
-  std::int64_t secOfDay = (ms % 86400000) / 1000;
-  // Civil date from days (proleptic Gregorian).
-  const std::int64_t z = days + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t y = yoe + era * 400 + (m <= 2);
+  const CivilTime t = CivilFromWallMs(clock_.WallMs());
   char buf[64];
-  if (secOfDay == 0 && ms % 1000 == 0) {
-    std::snprintf(buf, sizeof buf, "%lld/%lld/%lld", static_cast<long long>(y), static_cast<long long>(m),
-                  static_cast<long long>(d));
+  if (t.hour == 0 && t.minute == 0 && t.second == 0 && t.milliseconds == 0) {
+    std::snprintf(buf, sizeof buf, "%lld/%d/%d", static_cast<long long>(t.year), t.month, t.day);
   } else {
-    std::snprintf(buf, sizeof buf, "%lld/%lld/%lld %lld:%02lld:%02lld", static_cast<long long>(y),
-                  static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(secOfDay / 3600),
-                  static_cast<long long>(secOfDay / 60 % 60), static_cast<long long>(secOfDay % 60));
+    std::snprintf(buf, sizeof buf, "%lld/%d/%d %d:%02d:%02d", static_cast<long long>(t.year), t.month, t.day, t.hour,
+                  t.minute, t.second);
   }
   return Utf8ToUtf16(buf);
+}
+
+void SimPlatform::PutSystemTime(const char* call, std::int64_t wallMs, std::span<std::uint8_t, 16> systemTime) {
+  const CivilTime t = CivilFromWallMs(wallMs);
+  rec::Put16(systemTime, rec::kSystemTimeYear, static_cast<std::uint16_t>(t.year));
+  rec::Put16(systemTime, rec::kSystemTimeMonth, static_cast<std::uint16_t>(t.month));
+  rec::Put16(systemTime, rec::kSystemTimeDayOfWeek, static_cast<std::uint16_t>(t.dayOfWeek));
+  rec::Put16(systemTime, rec::kSystemTimeDay, static_cast<std::uint16_t>(t.day));
+  rec::Put16(systemTime, rec::kSystemTimeHour, static_cast<std::uint16_t>(t.hour));
+  rec::Put16(systemTime, rec::kSystemTimeMinute, static_cast<std::uint16_t>(t.minute));
+  rec::Put16(systemTime, rec::kSystemTimeSecond, static_cast<std::uint16_t>(t.second));
+  rec::Put16(systemTime, rec::kSystemTimeMilliseconds, static_cast<std::uint16_t>(t.milliseconds));
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d.%03d", static_cast<long long>(t.year), t.month,
+                t.day, t.hour, t.minute, t.second, t.milliseconds);
+  Log(call, text);
+}
+
+void SimPlatform::GetLocalTime(std::span<std::uint8_t, 16> systemTime) {
+  PutSystemTime("GetLocalTime", clock_.WallMs(), systemTime);
+}
+
+void SimPlatform::GetSystemTime(std::span<std::uint8_t, 16> systemTime) {
+  PutSystemTime("GetSystemTime", clock_.WallMs() - sc_.utcOffsetMinutes * 60'000, systemTime);
 }
 
 char16_t SimPlatform::DecimalSeparator() { return sc_.decimalSeparator; }
@@ -600,6 +651,17 @@ bool SimPlatform::CallIsWow64Process(win::ProcAddress entry, win::Handle process
 }
 
 std::u16string SimPlatform::LocalAppDataFolder() { return sc_.localAppData; }
+
+std::u16string SimPlatform::GetComputerNameW() {
+  if (sc_.computerName.empty()) {
+    Log("GetComputerNameW", "-> failed");
+    Fail(win::ERROR_INVALID_FUNCTION);
+    return {};
+  }
+  Log("GetComputerNameW", "-> " + U8(sc_.computerName));
+  lastError_ = 0;
+  return sc_.computerName;
+}
 
 bool SimPlatform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                             std::span<const std::uint8_t> info) {

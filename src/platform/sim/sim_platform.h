@@ -28,6 +28,9 @@ class SimPlatform : public win::Platform {
   // Open handles of any kind, for leak checks.
   std::size_t OpenHandleCount() const { return handles_.size(); }
   std::optional<std::string> FileContent(const std::u16string& path) const;
+  // The files the program created or wrote to below `folder`, named as the
+  // program named them, in path order.
+  std::vector<std::u16string> FilesWritten(std::u16string_view folder) const;
   std::vector<std::u16string> ShellExecuted() const { return shellExecuted_; }
   // What a drive's medium holds now (nullptr: no such drive).
   const MediaState* Media(std::uint32_t driveNumber) const;
@@ -61,6 +64,8 @@ class SimPlatform : public win::Platform {
   std::uint32_t timeKillEvent(std::uint32_t timerId) override;
   std::int64_t WallClockMilliseconds() override;
   std::u16string DateTimeText() override;
+  void GetLocalTime(std::span<std::uint8_t, 16> systemTime) override;
+  void GetSystemTime(std::span<std::uint8_t, 16> systemTime) override;
   char16_t DecimalSeparator() override;
 
   bool GetVersionExW(std::span<std::uint8_t> info) override;
@@ -72,6 +77,7 @@ class SimPlatform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  std::u16string GetComputerNameW() override;
   bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                  std::span<const std::uint8_t> info) override;
   std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;
@@ -107,6 +113,8 @@ class SimPlatform : public win::Platform {
   };
   struct FileData {
     std::string content;
+    std::u16string path;   // as the program (or the scenario) named it
+    bool written = false;  // created or written to by the program
   };
 
   void Log(std::string call, std::string detail, std::uint32_t code = 0, std::int64_t handle = 0,
@@ -121,6 +129,10 @@ class SimPlatform : public win::Platform {
   bool DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done);
   Open* Find(win::Handle h);
   static std::u16string FileKey(std::u16string_view path);
+  // ERROR_ALREADY_EXISTS for a read-only folder itself, ERROR_ACCESS_DENIED for
+  // anything below one, else 0.
+  std::uint32_t ReadOnlyError(const std::u16string& key) const;
+  void PutSystemTime(const char* call, std::int64_t wallMs, std::span<std::uint8_t, 16> systemTime);
   std::filesystem::path HostPath(const std::u16string& key) const;
   void PersistFile(const std::u16string& key);
 

@@ -1,6 +1,6 @@
-// The NVMe and SCSI pass-through records the core builds and reads as bytes,
-// checked against the structures of the SDK headers mingw-w64 ships
-// (winioctl.h for the storage query records, ntddscsi.h, nvme.h). Nothing here
+// The NVMe and SCSI pass-through records and the SYSTEMTIME the core builds and
+// reads as bytes, checked against the structures of the SDK headers mingw-w64
+// ships (winioctl.h for the storage query records, ntddscsi.h, nvme.h). Nothing here
 // runs: a layout that differs stops the Windows build.
 //
 // The core's records are read before <windows.h>, whose macros carry the same
@@ -8,6 +8,7 @@
 // here while the names are still free.
 #include "device/nvme_records.h"
 #include "device/sat_records.h"
+#include "platform/records.h"
 
 namespace trv::win32::core_records {
 inline constexpr auto kQueryProperty = device::nvme::IOCTL_STORAGE_QUERY_PROPERTY;
@@ -93,6 +94,17 @@ static_assert(offsetof(NVME_HEALTH_INFO_LOG, MediaErrors) == nv::kLogMediaErrors
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, ErrorInfoLogEntryCount) == nv::kLogErrorEntries);
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, WarningCompositeTemperatureTime) == nv::kLogWarningTime);
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, CriticalCompositeTemperatureTime) == nv::kLogCriticalTime);
+
+// SYSTEMTIME, which the platform seam hands over byte by byte.
+static_assert(sizeof(SYSTEMTIME) == rec::kSystemTimeSize);
+static_assert(offsetof(SYSTEMTIME, wYear) == rec::kSystemTimeYear);
+static_assert(offsetof(SYSTEMTIME, wMonth) == rec::kSystemTimeMonth);
+static_assert(offsetof(SYSTEMTIME, wDayOfWeek) == rec::kSystemTimeDayOfWeek);
+static_assert(offsetof(SYSTEMTIME, wDay) == rec::kSystemTimeDay);
+static_assert(offsetof(SYSTEMTIME, wHour) == rec::kSystemTimeHour);
+static_assert(offsetof(SYSTEMTIME, wMinute) == rec::kSystemTimeMinute);
+static_assert(offsetof(SYSTEMTIME, wSecond) == rec::kSystemTimeSecond);
+static_assert(offsetof(SYSTEMTIME, wMilliseconds) == rec::kSystemTimeMilliseconds);
 
 // SCSI pass-through: the 32-bit layout, which is the one this program builds.
 static_assert(core_records::kScsiPassThrough == IOCTL_SCSI_PASS_THROUGH);

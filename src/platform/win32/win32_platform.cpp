@@ -7,6 +7,9 @@
 namespace core_values {
 constexpr std::uint32_t kGenericRead = trv::win::GENERIC_READ, kGenericWrite = trv::win::GENERIC_WRITE;
 constexpr std::uint32_t kOpenExisting = trv::win::OPEN_EXISTING, kCreateAlways = trv::win::CREATE_ALWAYS;
+constexpr std::uint32_t kCreateNew = trv::win::CREATE_NEW;
+constexpr std::uint32_t kPathNotFound = trv::win::ERROR_PATH_NOT_FOUND, kFileExists = trv::win::ERROR_FILE_EXISTS;
+constexpr std::uint32_t kAlreadyExists = trv::win::ERROR_ALREADY_EXISTS, kDiskFull = trv::win::ERROR_DISK_FULL;
 constexpr std::uint32_t kFileShareRead = trv::win::FILE_SHARE_READ, kFileShareWrite = trv::win::FILE_SHARE_WRITE;
 constexpr std::uint32_t kSharingViolation = trv::win::ERROR_SHARING_VIOLATION;
 constexpr std::uint32_t kAccessDenied = trv::win::ERROR_ACCESS_DENIED;
@@ -41,6 +44,9 @@ static_assert(sizeof(HANDLE) == sizeof(win::Handle) && sizeof(HMODULE) == sizeof
               sizeof(HWND) == sizeof(win::WindowHandle) && sizeof(FARPROC) == sizeof(win::ProcAddress));
 static_assert(core_values::kGenericRead == GENERIC_READ && core_values::kGenericWrite == GENERIC_WRITE);
 static_assert(core_values::kOpenExisting == OPEN_EXISTING && core_values::kCreateAlways == CREATE_ALWAYS);
+static_assert(core_values::kCreateNew == CREATE_NEW);
+static_assert(core_values::kPathNotFound == ERROR_PATH_NOT_FOUND && core_values::kFileExists == ERROR_FILE_EXISTS);
+static_assert(core_values::kAlreadyExists == ERROR_ALREADY_EXISTS && core_values::kDiskFull == ERROR_DISK_FULL);
 static_assert(core_values::kFileShareRead == FILE_SHARE_READ && core_values::kFileShareWrite == FILE_SHARE_WRITE);
 static_assert(core_values::kSharingViolation == ERROR_SHARING_VIOLATION && core_values::kAccessDenied == ERROR_ACCESS_DENIED);
 static_assert(core_values::kInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER);
@@ -220,6 +226,18 @@ std::int64_t Win32Platform::WallClockMilliseconds() {
   return ticks / 10000 - kDaysFrom1601To1899 * kMsPerDay;
 }
 
+void Win32Platform::GetLocalTime(std::span<std::uint8_t, 16> systemTime) {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  std::memcpy(systemTime.data(), &now, sizeof now);
+}
+
+void Win32Platform::GetSystemTime(std::span<std::uint8_t, 16> systemTime) {
+  SYSTEMTIME now;
+  ::GetSystemTime(&now);
+  std::memcpy(systemTime.data(), &now, sizeof now);
+}
+
 std::u16string Win32Platform::DateTimeText() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
@@ -315,6 +333,13 @@ std::u16string Win32Platform::LocalAppDataFolder() {
   std::u16string folder = Narrow16(path);
   while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
   return folder;
+}
+
+std::u16string Win32Platform::GetComputerNameW() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!::GetComputerNameW(name, &length)) return {};
+  return Narrow16(std::wstring_view(name, length));
 }
 
 bool Win32Platform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,

@@ -37,6 +37,8 @@ class Win32Platform : public win::Platform {
   std::uint32_t timeKillEvent(std::uint32_t timerId) override;
   std::int64_t WallClockMilliseconds() override;
   std::u16string DateTimeText() override;
+  void GetLocalTime(std::span<std::uint8_t, 16> systemTime) override;
+  void GetSystemTime(std::span<std::uint8_t, 16> systemTime) override;
   char16_t DecimalSeparator() override;
 
   bool GetVersionExW(std::span<std::uint8_t> info) override;
@@ -48,6 +50,7 @@ class Win32Platform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  std::u16string GetComputerNameW() override;
   bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                  std::span<const std::uint8_t> info) override;
   std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;

@@ -1,0 +1,117 @@
+#include "format/erase_record.h"
+
+#include <array>
+#include <cstdio>
+
+#include "format/erase_record_words.h"
+#include "platform/records.h"
+#include "platform/text.h"
+
+namespace trv::format {
+
+namespace {
+
+TimeStamp FromSystemTime(std::span<const std::uint8_t> st) {
+  TimeStamp t;
+  t.year = rec::U16(st, rec::kSystemTimeYear);
+  t.month = rec::U16(st, rec::kSystemTimeMonth);
+  t.day = rec::U16(st, rec::kSystemTimeDay);
+  t.hour = rec::U16(st, rec::kSystemTimeHour);
+  t.minute = rec::U16(st, rec::kSystemTimeMinute);
+  t.second = rec::U16(st, rec::kSystemTimeSecond);
+  t.milliseconds = rec::U16(st, rec::kSystemTimeMilliseconds);
+  return t;
+}
+
+// Characters a file name may carry as they are; anything else becomes '_'.
+bool PlainFileNameCharacter(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'_' ||
+         c == u'-';
+}
+
+constexpr std::size_t kStemSerialLength = 40;
+
+} // namespace
+
+TimeStamp LocalTimeNow(win::Platform& platform) {
+  std::array<std::uint8_t, rec::kSystemTimeSize> st{};
+  platform.GetLocalTime(st);
+  return FromSystemTime(st);
+}
+
+TimeStamp UtcTimeNow(win::Platform& platform) {
+  std::array<std::uint8_t, rec::kSystemTimeSize> st{};
+  platform.GetSystemTime(st);
+  return FromSystemTime(st);
+}
+
+std::string IsoTime(const TimeStamp& t, bool utc) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%s", t.year, t.month, t.day, t.hour, t.minute,
+                t.second, t.milliseconds, utc ? "Z" : "");
+  return text;
+}
+
+std::string MethodWord(const EraseRecord& record) { return record.quickWipe ? "quick-wipe" : "full-zero-fill"; }
+
+std::string VerifyWord(VerifyOutcome outcome) {
+  switch (outcome) {
+    case VerifyOutcome::Passed: return "passed";
+    case VerifyOutcome::Failed: return "failed";
+    case VerifyOutcome::Cancelled: return "cancelled";
+    case VerifyOutcome::Terminated: return "terminated";
+  }
+  return "unknown";
+}
+
+std::int64_t SpanBytes(const std::vector<Span>& spans) {
+  std::int64_t bytes = 0;
+  for (const Span& s : spans) bytes += s.Bytes();
+  return bytes;
+}
+
+std::u16string OutcomeWord(const EraseRecord& record) {
+  const EraseOutcome run = record.run.outcome;
+  // The read-back only follows a run that went to its end, and then has the last word.
+  const bool ranToEnd = run == EraseOutcome::Completed || run == EraseOutcome::CompletedWithErrors;
+  if (ranToEnd && record.verify) {
+    switch (record.verify->outcome) {
+      case VerifyOutcome::Failed: return u"verify-failed";
+      case VerifyOutcome::Cancelled: return u"cancelled";
+      case VerifyOutcome::Terminated: return u"terminated";
+      case VerifyOutcome::Passed: break;
+    }
+  }
+  switch (run) {
+    case EraseOutcome::Completed: return u"completed";
+    case EraseOutcome::CompletedWithErrors: return u"completed-with-errors";
+    case EraseOutcome::Cancelled: return u"cancelled";
+    case EraseOutcome::Terminated: return u"terminated";
+  }
+  return u"unknown";
+}
+
+std::u16string RecordFileStem(const EraseRecord& record) {
+  const TimeStamp& t = record.startLocal;
+  char date[96];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d_%02d%02d%02d_", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  // Drives pad their serials with blanks.
+  const std::u16string serial = TrimControl(record.disk.serial);
+  std::u16string safe;
+  for (std::size_t i = 0; i < serial.size() && safe.size() < kStemSerialLength; ++i) {
+    const char16_t c = serial[i];
+    // A character outside the BMP is one character: one '_' for its two units.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < serial.size() && serial[i + 1] >= 0xDC00 && serial[i + 1] < 0xE000) ++i;
+    safe.push_back(PlainFileNameCharacter(c) ? c : u'_');
+  }
+  return Utf8ToUtf16(date) + (safe.empty() ? std::u16string(u"no-serial") : safe);
+}
+
+std::u16string DefaultRecordsFolder(win::Platform& platform) {
+  const std::u16string appData = platform.LocalAppDataFolder();
+  // Without the user's folder there is no default: never fall back on the root of the current drive.
+  if (appData.empty()) return {};
+  return appData + u"\\Trevasso\\records";
+}
+
+} // namespace trv::format

@@ -1,0 +1,129 @@
+// The record for people: aligned "Label: value" lines, then the activity log.
+#include <algorithm>
+#include <cstdio>
+
+#include "format/erase_record.h"
+#include "format/erase_record_words.h"
+#include "platform/text.h"
+#include "report/number_text.h"
+
+namespace trv::format {
+
+namespace {
+
+constexpr std::size_t kLabelWidth = 20;
+
+// Control characters would break or hide lines in a text file: C0 and DEL show
+// as their Unicode control pictures, C1 as the replacement character.
+std::string Printable(std::u16string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (char16_t c : s) {
+    if (c < 0x20) out.push_back(static_cast<char16_t>(0x2400 + c));
+    else if (c == 0x7F) out.push_back(u'\u2421');
+    else if (c >= 0x80 && c < 0xA0) out.push_back(u'\uFFFD');
+    else out.push_back(c);
+  }
+  return Utf16ToUtf8(out);
+}
+
+// Drives pad their texts with blanks; people read them without.
+std::string Unpadded(std::u16string_view s) {
+  const auto begin = s.find_first_not_of(u' ');
+  if (begin == std::u16string_view::npos) return {};
+  return Printable(s.substr(begin, s.find_last_not_of(u' ') - begin + 1));
+}
+
+std::string Number(std::int64_t value) { return Utf16ToUtf8(report::FormatThousands(value)); }
+
+class Lines {
+ public:
+  void Add(std::string_view label, const std::string& value) {
+    std::string line(label);
+    line += ':';
+    line.resize(std::max(kLabelWidth, line.size() + 1), ' ');
+    text_ += line + value + "\r\n";
+  }
+  // The first range on the labelled line, the others under it.
+  void AddRanges(std::string_view label, const std::vector<Span>& spans) {
+    if (spans.empty()) return Add(label, "none");
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const Span& s = spans[i];
+      const std::string value =
+          Number(s.begin) + " to " + Number(s.end) + " (" + Number(s.Bytes()) + " bytes)";
+      if (i == 0) Add(label, value);
+      else text_ += std::string(kLabelWidth, ' ') + value + "\r\n";
+    }
+  }
+  void Raw(const std::string& line) { text_ += line + "\r\n"; }
+  std::string Take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
+// "2026-12-08 17:05:09": the ISO text without its T and milliseconds, for people.
+std::string PlainTime(const TimeStamp& t) {
+  std::string iso = IsoTime(t, false);
+  if (const auto dot = iso.rfind('.'); dot != std::string::npos) iso.resize(dot);
+  if (const auto tee = iso.find('T'); tee != std::string::npos) iso[tee] = ' ';
+  return iso;
+}
+
+std::string Seconds(std::int64_t ms) {
+  const std::uint64_t magnitude = ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
+  char fraction[8];
+  std::snprintf(fraction, sizeof fraction, ".%03u", static_cast<unsigned>(magnitude % 1000));
+  return (ms < 0 ? "-" : "") + Utf16ToUtf8(DecimalText(magnitude / 1000)) + fraction + " seconds";
+}
+
+void AddVerify(Lines& lines, const std::optional<VerifyResult>& verify) {
+  if (!verify) return lines.Add("Verify", "not run");
+  lines.Add("Verify", VerifyWord(verify->outcome));
+  lines.Add("Bytes read", Number(verify->bytesRead));
+  lines.Add("Non-zero bytes", Number(verify->nonZeroBytes));
+  lines.Add("Unreadable bytes", Number(verify->unreadableBytes));
+  lines.AddRanges("Failed areas", verify->failedAreas);
+}
+
+} // namespace
+
+std::string RecordText(const EraseRecord& r) {
+  Lines lines;
+  lines.Raw("Erase record");
+  lines.Raw("");
+  lines.Add("Outcome", Printable(OutcomeWord(r)));
+  lines.Add("Program", Printable(r.program) + " " + Printable(r.version));
+  lines.Add("Computer", Printable(r.computer));
+  lines.Add("Started", PlainTime(r.startLocal) + " local, " + PlainTime(r.startUtc) + " UTC");
+  lines.Add("Ended", PlainTime(r.endLocal) + " local, " + PlainTime(r.endUtc) + " UTC");
+  lines.Add("Duration", Seconds(r.durationMs));
+  lines.Raw("");
+  const DiskIdentity& d = r.disk;
+  lines.Add("Disk", "\\\\.\\PhysicalDrive" + std::to_string(d.number));
+  lines.Add("Bus", Printable(d.bus) + " (bus type " + std::to_string(d.busType) + ")");
+  lines.Add("Model", Unpadded(d.model));
+  lines.Add("Firmware", Unpadded(d.firmware));
+  lines.Add("Serial", Unpadded(d.serial));
+  lines.Add("Sector size", Number(d.sectorSize) + " bytes");
+  lines.Add("Sectors", Number(d.sectors));
+  lines.Add("Capacity", Number(report::CapacityBytes(d.sectors, d.sectorSize)) + " bytes");
+  lines.Raw("");
+  lines.Add("Method", r.quickWipe ? "quick wipe" : "full zero fill");
+  lines.AddRanges("Areas", r.run.areas);
+  lines.AddRanges("Written", r.run.written);
+  lines.Add("Bytes written", Number(r.run.bytesWritten));
+  lines.AddRanges("Unwritten", r.run.unwritten);
+  lines.Add("Unwritten bytes", Number(SpanBytes(r.run.unwritten)));
+  // A run that ended early may never have flushed: only a nonzero error says it failed.
+  lines.Add("Flush", r.run.flushed       ? std::string("ok")
+                     : r.run.flushError ? "failed, error " + std::to_string(r.run.flushError)
+                                        : std::string("not confirmed"));
+  AddVerify(lines, r.verify);
+  lines.Raw("");
+  lines.Raw("Activity log:");
+  for (const std::u16string& line : r.log) lines.Raw(Printable(line));
+  return lines.Take();
+}
+
+} // namespace trv::format

@@ -1,0 +1,174 @@
+// The erase record's two forms: the outcome word, the JSON fields against the
+// documentation, the text for people, and file names from any serial.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "record_support.h"
+#include "test_support.h"
+
+using nlohmann::json;
+using trv::format::EraseOutcome;
+using trv::format::VerifyOutcome;
+using namespace trv::test;
+
+namespace {
+
+// The first column of every "| field | type | meaning |" table in docs/erase-record.md.
+std::set<std::string> DocumentedFields() {
+  std::ifstream in(std::string(TREVASSO_DOCS_DIR) + "/erase-record.md");
+  EXPECT_TRUE(in) << "docs/erase-record.md not found";
+  std::set<std::string> names;
+  bool fieldTable = false;
+  std::smatch m;
+  for (std::string line; std::getline(in, line);) {
+    fieldTable = line.rfind("| field | type | meaning |", 0) == 0 || (fieldTable && line.rfind('|', 0) == 0);
+    if (fieldTable && std::regex_search(line, m, std::regex(R"(^\| `([^`]+)` \|)"))) names.insert(m[1]);
+  }
+  return names;
+}
+
+// "disk.model" inside objects; the bare name inside a list's objects (a range's "begin").
+void FieldNames(const json& j, const std::string& prefix, std::set<std::string>& names) {
+  for (auto it = j.begin(); j.is_structured() && it != j.end(); ++it) {
+    if (j.is_object()) names.insert(prefix + it.key());
+    FieldNames(*it, j.is_object() ? prefix + it.key() + "." : "", names);
+  }
+}
+
+// The lines of a text whose every line ends in CR LF, and no line holds a line end of its own.
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
+    EXPECT_EQ(lines.back().find_first_of("\r\n"), std::string::npos) << lines.back();
+  }
+  EXPECT_EQ(at, text.size()) << "the text ends with a line end";
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+} // namespace
+
+// The plain cases are the records of each outcome, below.
+TEST(EraseRecord, OutcomeWordOfARunWithErrorsOrAStoppedReadBack) {
+  const std::tuple<EraseOutcome, VerifyOutcome, const char*> cases[] = {
+      // A passing read-back does not hide bytes the run could not write.
+      {EraseOutcome::CompletedWithErrors, VerifyOutcome::Passed, "completed-with-errors"},
+      {EraseOutcome::CompletedWithErrors, VerifyOutcome::Failed, "verify-failed"},
+      {EraseOutcome::Completed, VerifyOutcome::Cancelled, "cancelled"},
+      {EraseOutcome::Completed, VerifyOutcome::Terminated, "terminated"},
+  };
+  for (const auto& [run, verify, word] : cases) {
+    auto r = QuickWipeRecord();
+    r.run.outcome = run;
+    r.verify = Verified(verify, r.run);
+    EXPECT_EQ(U8(trv::format::OutcomeWord(r)), word);
+  }
+}
+
+TEST(EraseRecordJson, EveryOutcomeHasTheDocumentedFieldsWithTheRunsValues) {
+  const std::set<std::string> documented = DocumentedFields();
+  std::set<std::string> seen;
+  const auto records = RecordOfEachOutcome();
+  std::vector<json> j;
+  for (const auto& [word, record] : records) {
+    j.push_back(json::parse(trv::format::RecordJson(record)));
+    EXPECT_EQ(j.back()["outcome"], word);
+    std::set<std::string> names;
+    FieldNames(j.back(), "", names);
+    for (const std::string& name : names) EXPECT_TRUE(documented.count(name)) << word << ": " << name;
+    seen.insert(names.begin(), names.end());
+  }
+  EXPECT_EQ(seen, documented) << "every documented field is in some record";
+
+  const json& completed = j[0];
+  EXPECT_EQ(completed["format"], "trevasso-erase-record");
+  EXPECT_EQ(completed["format_version"], 1);
+  EXPECT_EQ(completed["end_utc"], "2026-12-08T09:05:21.845Z");
+  EXPECT_EQ(completed["start_local"], "2026-12-08T17:05:09.250");
+  EXPECT_DOUBLE_EQ(completed["duration_seconds"].get<double>(), 12.595);
+  EXPECT_EQ(completed["written"], json::parse(R"([{"begin": 0, "end": 10240000},
+                                                  {"begin": 500106813440, "end": 500107862016}])"));
+  EXPECT_EQ(completed["verify"], json::parse(R"({"outcome": "passed", "bytes_read": 11288576,
+      "non_zero_bytes": 0, "unreadable_bytes": 0, "failed_areas": []})"));
+  EXPECT_EQ(j[1]["unwritten"], json::parse(R"([{"begin": 65536, "end": 131072}])"));
+  EXPECT_EQ(j[1]["flush_error"], 1117);
+  EXPECT_TRUE(j[1]["verify"].is_null());
+  EXPECT_EQ(j[2]["method"], "full-zero-fill");
+  EXPECT_EQ(j[4]["verify"]["failed_areas"], json::parse(R"([{"begin": 4096, "end": 4608}])"));
+
+  // A disk whose size cannot be multiplied out saturates instead of overflowing.
+  auto huge = QuickWipeRecord();
+  huge.disk.sectors = INT64_MAX / 2;
+  huge.disk.sectorSize = 4096;
+  EXPECT_EQ(json::parse(trv::format::RecordJson(huge))["disk"]["capacity_bytes"], INT64_MAX);
+}
+
+TEST(EraseRecordJson, AnySerialGivesValidJsonAndASafeFileName) {
+  auto r = QuickWipeRecord();
+  // Blanks, a control, a tab, a line break, DEL, Chinese, an emoji, a slash, a colon.
+  r.disk.serial = u"  \x01" u"AB\tC\n\x7F" u"中文\U0001F600/x:y.z-_  ";
+  r.disk.model = std::u16string(u"M\0odel", 6);
+  json j = json::parse(trv::format::RecordJson(r));
+  EXPECT_EQ(j["disk"]["serial"], U8(r.disk.serial));
+  EXPECT_EQ(j["disk"]["model"], std::string("M\0odel", 6));
+  // The emoji is one character, one '_'.
+  EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2026-12-08_170509_AB_C______x_y.z-_");
+
+  // Half a surrogate pair is no text: U+FFFD in the JSON rather than invalid UTF-8.
+  r.disk.serial = u"A\xD800" u"B\xDC00";
+  EXPECT_EQ(json::parse(trv::format::RecordJson(r))["disk"]["serial"], "A\xEF\xBF\xBD" "B\xEF\xBF\xBD");
+  EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2026-12-08_170509_A_B_");
+
+  r.startLocal = {2027, 1, 2, 3, 4, 5, 999};
+  r.disk.serial = std::u16string(50, u'7');
+  EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2027-01-02_030405_" + std::string(40, '7'));
+  for (const std::u16string serial : {u"", u"   ", u"\t\r\n"}) {
+    r.disk.serial = serial;
+    EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2027-01-02_030405_no-serial");
+  }
+}
+
+TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
+  const auto records = RecordOfEachOutcome();
+  const std::vector<std::string> lines = TextLines(trv::format::RecordText(records[0].second));
+  for (const std::string& line : lines) {  // every value starts in the same column
+    const auto colon = line.find(": ");
+    if (colon == std::string::npos || line.rfind("2026/", 0) == 0) continue;
+    EXPECT_EQ(line.find_first_not_of(' ', colon + 1), 20u) << line;
+  }
+  for (const char* line : {"Started:            2026-12-08 17:05:09 local, 2026-12-08 09:05:09 UTC",
+                           "Duration:           12.595 seconds", "Serial:             WD-WMAYP0123456",
+                           "Capacity:           500,107,862,016 bytes", "Areas:              0 to 10,240,000 (10,240,000 bytes)",
+                           "                    500,106,813,440 to 500,107,862,016 (1,048,576 bytes)",
+                           "Flush:              ok", "Verify:             passed"})
+    EXPECT_TRUE(Has(lines, line)) << line;
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+            (std::vector<std::string>{"Activity log:", "2026/12/8 17:05:09   Formatting... ",
+                                      "2026/12/8 17:05:21   Low-level format is complete."}));
+
+  const auto withErrors = TextLines(trv::format::RecordText(records[1].second));
+  EXPECT_TRUE(Has(withErrors, "Unwritten:          65,536 to 131,072 (65,536 bytes)"));
+  EXPECT_TRUE(Has(withErrors, "Flush:              failed, error 1117"));
+  // A run stopped because the disk went away never flushed: nothing failed there.
+  EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[3].second)), "Flush:              not confirmed"));
+  EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[4].second)), "Failed areas:       4096 to 4608 (512 bytes)"));
+
+  // Control characters in any text cannot break or forge lines.
+  auto r = records[0].second;
+  r.disk.serial = u"A\r\nB\x85" u"C\x7F中\U0001F600";
+  r.log.push_back(u"forged\r\nOutcome: completed");
+  const auto forged = TextLines(trv::format::RecordText(r));
+  EXPECT_TRUE(Has(forged, "Serial:             A\u240D\u240AB\uFFFDC\u2421中\U0001F600"));
+  EXPECT_EQ(forged.back(), "forged\u240D\u240AOutcome: completed");
+}

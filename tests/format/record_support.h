@@ -1,0 +1,49 @@
+// Erase records of every outcome for the record tests.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "format/erase_record.h"
+
+namespace trv::test {
+
+// A quick wipe of the default PC's 500 GB data disk that went to the end.
+inline format::EraseRecord QuickWipeRecord() {
+  constexpr std::int64_t kEnd = 500'107'862'016;
+  const std::vector<format::Span> areas = {{0, 10'240'000}, {kEnd - 1'048'576, kEnd}};
+  return {u"Trevasso", u"4.12", u"TREVASSO-PC", {2026, 12, 8, 17, 5, 9, 250}, {2026, 12, 8, 9, 5, 9, 250},
+          {2026, 12, 8, 17, 5, 21, 845}, {2026, 12, 8, 9, 5, 21, 845}, 12'595,
+          {1, 11, u"SATA", u"WDC WD5000AAKS-00TMA0", u"12.01C01", u"     WD-WMAYP0123456", 512, 976'773'168}, true,
+          {format::EraseOutcome::Completed, areas, areas, {}, 11'288'576, kEnd, true, 0}, std::nullopt,
+          {u"2026/12/8 17:05:09   Formatting... ", u"2026/12/8 17:05:21   Low-level format is complete."}};
+}
+
+inline format::VerifyResult Verified(format::VerifyOutcome outcome, const format::EraseResult& run) {
+  const bool failed = outcome == format::VerifyOutcome::Failed;
+  return {outcome, run.written, failed ? std::vector<format::Span>{{4096, 4608}} : std::vector<format::Span>{},
+          run.bytesWritten, failed ? 300 : 0, failed ? 212 : 0, 0};
+}
+
+// One record of each outcome word, in the order of docs/erase-record.md.
+inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutcome() {
+  using format::EraseOutcome;
+  std::vector<std::pair<std::string, format::EraseRecord>> out(5, {"", QuickWipeRecord()});
+  out[0].first = "completed";
+  out[0].second.verify = Verified(format::VerifyOutcome::Passed, out[0].second.run);
+  out[1].first = "completed-with-errors";
+  format::EraseResult& errors = out[1].second.run;
+  errors = {EraseOutcome::CompletedWithErrors, errors.areas, {{0, 65'536}, {131'072, 10'240'000}, errors.areas[1]},
+            {{65'536, 131'072}}, 11'223'040, errors.endOffset, false, 1117};
+  for (int i : {2, 3}) {  // a full zero fill stopped after 2 GiB by the user, or by the disk going away
+    out[i].first = i == 2 ? "cancelled" : "terminated";
+    out[i].second.quickWipe = false;
+    out[i].second.run = {i == 2 ? EraseOutcome::Cancelled : EraseOutcome::Terminated, {{0, 500'107'862'016}},
+                         {{0, 2'147'483'648}}, {}, 2'147'483'648, 2'147'483'648, i == 2, 0};
+  }
+  out[4].first = "verify-failed";
+  out[4].second.verify = Verified(format::VerifyOutcome::Failed, out[4].second.run);
+  return out;
+}
+
+} // namespace trv::test
