@@ -28,6 +28,13 @@ struct CliFailure {
 
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
+// Without the blanks a descriptor pads its texts with.
+std::u16string Trimmed(const std::u16string& s) {
+  const auto begin = s.find_first_not_of(u' ');
+  if (begin == std::u16string::npos) return {};
+  return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
+}
+
 // The controls the scan and the reports write into, never shown.
 class ReportSheet : public ui::Form {
  public:
@@ -102,7 +109,10 @@ int Cli::List() {
   };
   for (std::int64_t i = 1; i <= dev_.DeviceCount; ++i) {
     const auto& e = dev_.Devices[static_cast<std::size_t>(i)];
-    const auto disk = format::IdentityOf(e);
+    auto disk = format::IdentityOf(e);
+    disk.model = Trimmed(disk.model);
+    disk.firmware = Trimmed(disk.firmware);
+    disk.serial = Trimmed(disk.serial);
     disks.push_back({{"number", disk.number},
                      {"bus_type", disk.busType},
                      {"bus", U8(disk.bus)},
@@ -152,13 +162,13 @@ std::u16string Cli::ExpectedConfirmation(const device::TDeviceTable& entry) {
   // confirmed by its size instead, so a script still names exactly one disk.
   const auto& id = entry.IdentifyData;
   if (id.SN == u"000000") return u"NONE-" + DecimalText(report::CapacityBytes(id.LBA, id.SectorSize));
-  return id.SN;
+  return Trimmed(id.SN);
 }
 
 int Cli::Erase() {
   const auto& entry = Entry(*o_.disk);
   const std::u16string expected = ExpectedConfirmation(entry);
-  if (*o_.confirmSerial != expected) {
+  if (Trimmed(*o_.confirmSerial) != expected) {
     const bool noSerial = expected.rfind(u"NONE-", 0) == 0;
     throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + *o_.confirmSerial + u"\" does not name disk " +
                                        DecimalText(static_cast<std::int64_t>(*o_.disk)) + u" (" + dev_.DeviceTitle + u")" +
@@ -222,7 +232,7 @@ int Cli::Run() {
     default:
       break;
   }
-  if (!p_.ProcessTokenIsElevated())
+  if (!p_.IsUserAnAdmin())
     throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly"};
   Scan();
   int code = kExitCompleted;

@@ -42,6 +42,13 @@ class RecordingObserver : public EraseObserver {
   win::Platform& platform_;
 };
 
+// Milliseconds on the performance counter, which no change of the wall clock moves.
+std::int64_t CounterMs(win::Platform& p) {
+  std::int64_t frequency = 0, counter = 0;
+  if (!p.QueryPerformanceFrequency(&frequency) || frequency <= 0 || !p.QueryPerformanceCounter(&counter)) return -1;
+  return static_cast<std::int64_t>(static_cast<long double>(counter) * 1000 / static_cast<long double>(frequency));
+}
+
 DiskIdentity RecordedDisk(const EraseRequest& request) {
   if (request.chosen) return *request.chosen;
   DiskIdentity disk;
@@ -90,7 +97,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   EraseRecord record;
   record.startLocal = LocalTimeNow(p);
   record.startUtc = UtcTimeNow(p);
-  const std::int64_t startMs = p.WallClockMilliseconds();
+  const std::int64_t startMs = CounterMs(p);
   RecordingObserver log(outer.observer, p);
   FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
   EraseCommandResult result;
@@ -126,7 +133,8 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
 
   record.endLocal = LocalTimeNow(p);
   record.endUtc = UtcTimeNow(p);
-  record.durationMs = std::max<std::int64_t>(0, p.WallClockMilliseconds() - startMs);  // 0 if the clock was set back
+  const std::int64_t endMs = CounterMs(p);
+  record.durationMs = startMs >= 0 && endMs >= startMs ? endMs - startMs : 0;
   record.program = request.program;
   record.version = request.version;
   record.computer = p.GetComputerNameW();

@@ -73,6 +73,9 @@ class Platform {
   virtual std::u16string LocalAppDataFolder() = 0;
   // The computer's NetBIOS name (GetComputerNameW); empty when the call fails.
   virtual std::u16string GetComputerNameW() = 0;
+  // Whether the process runs with an administrator's full rights (IsUserAnAdmin:
+  // under UAC only an elevated token counts).
+  virtual bool IsUserAnAdmin() = 0;
   // Calls SetProcessInformation through the entry point found with GetProcAddress;
   // `info` is the record of the information class, byte by byte.
   virtual bool CallSetProcessInformation(ProcAddress entry, Handle process, std::uint32_t infoClass,

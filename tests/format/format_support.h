@@ -40,10 +40,22 @@ inline std::string FormatScript(bool quickWipe, const std::string& during = "") 
          "click btRunBenchmarks; answer Yes" + (during.empty() ? "" : "; " + during);
 }
 
-// The activity log of the run: the messages after the three start-up lines.
+inline constexpr char kRecordSavedPrefix[] = "擦除记录已保存：";
+
+// The activity log of the run: the messages after the three start-up lines,
+// up to the line that says where the record went (RecordLine).
 inline std::vector<std::string> RunLog(const app::HeadlessRun& run) {
   auto lines = Messages(run.app->FmMain.Log_BenchMark);
-  return {lines.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(lines.size())), lines.end()};
+  std::vector<std::string> out(lines.begin() + std::min<std::ptrdiff_t>(3, static_cast<std::ptrdiff_t>(lines.size())),
+                               lines.end());
+  if (!out.empty() && out.back().rfind(kRecordSavedPrefix, 0) == 0) out.pop_back();
+  return out;
+}
+
+// The log's last line when it says where the run's record was saved, else empty.
+inline std::string RecordLine(const app::HeadlessRun& run) {
+  const auto lines = Messages(run.app->FmMain.Log_BenchMark);
+  return !lines.empty() && lines.back().rfind(kRecordSavedPrefix, 0) == 0 ? lines.back() : std::string();
 }
 
 struct Write {

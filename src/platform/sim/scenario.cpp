@@ -49,7 +49,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   jf::CheckKeys(root, w,
                 {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
-                 "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders"});
+                 "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -135,6 +135,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   sc.programPath = jf::Str16(root, "programPath", w, sc.programPath);
   sc.localAppData = jf::Str16(root, "localAppData", w, sc.localAppData);
   sc.computerName = jf::Str16(root, "computerName", w, sc.computerName);
+  sc.elevated = jf::Bool(root, "elevated", w, sc.elevated);
   if (sc.computerName.size() > 15) jf::Fail(w, "computerName", "longer than 15 characters (MAX_COMPUTERNAME_LENGTH)");
   if (jf::Has(root, "readOnlyFolders")) {
     const json& folders = root["readOnlyFolders"];

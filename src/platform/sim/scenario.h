@@ -63,6 +63,7 @@ struct Scenario {
   std::u16string programPath = u"C:\\Program Files\\Trevasso\\trevasso.exe";
   std::u16string localAppData = u"C:\\Users\\User\\AppData\\Local";
   std::u16string computerName = u"TREVASSO-PC";  // GetComputerNameW; empty: the call fails
+  bool elevated = true;  // the program runs as an elevated administrator
   std::vector<std::u16string> fonts = {u"Tahoma", u"Courier New", u"Calibri", u"Segoe UI", u"SimSun"};
   std::optional<std::u16string> iconTitleFontFace = u"Microsoft YaHei UI";  // none: the query fails
   std::int32_t iconTitleFontHeight = -12;

@@ -652,6 +652,11 @@ bool SimPlatform::CallIsWow64Process(win::ProcAddress entry, win::Handle process
 
 std::u16string SimPlatform::LocalAppDataFolder() { return sc_.localAppData; }
 
+bool SimPlatform::IsUserAnAdmin() {
+  Log("IsUserAnAdmin", sc_.elevated ? "-> TRUE" : "-> FALSE");
+  return sc_.elevated;
+}
+
 std::u16string SimPlatform::GetComputerNameW() {
   if (sc_.computerName.empty()) {
     Log("GetComputerNameW", "-> failed");

@@ -78,6 +78,7 @@ class SimPlatform : public win::Platform {
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
   std::u16string GetComputerNameW() override;
+  bool IsUserAnAdmin() override;
   bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                  std::span<const std::uint8_t> info) override;
   std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;

@@ -342,6 +342,8 @@ std::u16string Win32Platform::GetComputerNameW() {
   return Narrow16(std::wstring_view(name, length));
 }
 
+bool Win32Platform::IsUserAnAdmin() { return ::IsUserAnAdmin() != FALSE; }
+
 bool Win32Platform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                               std::span<const std::uint8_t> info) {
   // Looked up at run time: Windows 8 and later only, with classes added since.
