@@ -59,6 +59,7 @@ TEST(SameDisk, ADiskSwappedAfterTheScanIsRefusedWithNothingWritten) {
   // No volume was locked or dismounted, and the disk was not asked to re-read its table.
   for (std::size_t v = 0; v < 5; ++v) EXPECT_FALSE(run.platform->VolumeDismounted(v)) << v;
   EXPECT_EQ(run.platform->journal().Find("DeviceIoControl code=0x70140").size(), 0u);
+  EXPECT_TRUE(run.platform->FilesWritten(u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records").empty());
 
   const auto tail = Tail(RunLog(run), 3);
   EXPECT_EQ(tail[0], "磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。");
@@ -181,4 +182,84 @@ TEST(ReadBack, StopAndUnplugEndTheReadBackLikeTheRun) {
   EXPECT_EQ(tail[1], "设备已拔出，校验中止...");
   EXPECT_EQ(tail[3].rfind("校验终止于偏移 ", 0), 0u) << tail[3];
   EXPECT_EQ(unplugged.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
+}
+
+namespace {
+
+constexpr char16_t kRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
+
+// The JSON record a run saved, after checking the log's last line names its text twin.
+nlohmann::json SavedRecord(const trv::app::HeadlessRun& run) {
+  const auto files = run.platform->FilesWritten(kRecords);
+  EXPECT_EQ(files.size(), 2u);
+  if (files.size() != 2) return nullptr;
+  const std::string text = trv::Utf16ToUtf8(files[1]);
+  EXPECT_EQ(RecordLine(run), std::string(kRecordSavedPrefix) + text);
+  EXPECT_EQ(text.substr(text.size() - 4), ".txt");
+  return nlohmann::json::parse(*run.platform->FileContent(files[0]));
+}
+
+nlohmann::json Ranges(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const auto& [b, e] : ranges) out.push_back({{"begin", b}, {"end", e}});
+  return out;
+}
+
+} // namespace
+
+TEST(EraseRecord, EveryWayARunEndsLeavesARecordWithItsOutcomeAndRanges) {
+  const std::int64_t size = 64 * kMiB;
+  struct Case {
+    const char* name;
+    nlohmann::json media;
+    std::string script;
+    const char* outcome;
+    nlohmann::json written, unwritten;
+  };
+  const std::vector<Case> cases = {
+      {"verified", kFast, VerifyScript(false), "completed", Ranges({{0, size}}), Ranges({})},
+      {"bad area", FastMedia({{"badAreas", {{{"offset", 5 * kMiB + 512}, {"length", 512}}}}}), FormatScript(false),
+       "completed-with-errors", Ranges({{0, 5 * kMiB}, {5 * kMiB + 65'536, size}}), Ranges({{5 * kMiB, 5 * kMiB + 65'536}})},
+      {"stop", kFast, FormatScript(false, "wait 6; click btStop"), "cancelled", Ranges({{0, 5 * 65'536}}), Ranges({})},
+      {"unplug", FastMedia({{"unplugAt", {{"offset", 196'608}}}}), FormatScript(false), "terminated",
+       Ranges({{0, 196'608}}), Ranges({})},
+      {"lying cache", FastMedia({{"lyingAreas", {{{"offset", 0}, {"length", 4096}}}}}), VerifyScript(false), "verify-failed",
+       Ranges({{0, size}}), Ranges({})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto run = Play(PcWithDisk1(PlainDisk(1, size / 512, c.media)), c.script);
+    const nlohmann::json record = SavedRecord(run);
+    ASSERT_TRUE(record.is_object());
+    EXPECT_EQ(record["outcome"], c.outcome);
+    EXPECT_EQ(record["method"], "full-zero-fill");
+    EXPECT_EQ(record["written"], c.written);
+    EXPECT_EQ(record["unwritten"], c.unwritten);
+    EXPECT_EQ(record["disk"]["serial"], "S1");
+    EXPECT_EQ(record["disk"]["capacity_bytes"], size);
+    EXPECT_EQ(record["computer"], "TREVASSO-PC");
+    // The record's log is the run's, time stamps and all, up to the reminder.
+    const auto shown = Lines(run.app->FmMain.Log_BenchMark);
+    ASSERT_GE(shown.size(), record["log"].size() + 1);
+    EXPECT_EQ(record["log"].back(), shown[shown.size() - 2]);
+    EXPECT_NE(record["log"][1].get<std::string>().find("================"), std::string::npos);
+  }
+}
+
+TEST(EraseRecord, ARecordThatCannotBeSavedIsLoggedAndShown) {
+  const std::string folder = trv::Utf16ToUtf8(kRecords);
+  auto run = Play(PcWithDisk1(PlainDisk(1, 131'072, kFast), {{"readOnlyFolders", {folder}}}), FormatScript(true));
+  EXPECT_TRUE(run.platform->FilesWritten(kRecords).empty());
+  const auto log = Messages(run.app->FmMain.Log_BenchMark);
+  EXPECT_EQ(log.back().rfind("擦除记录未能保存：" + folder, 0), 0u) << log.back();
+  EXPECT_NE(log.back().find("   (5) "), std::string::npos) << log.back();
+  ASSERT_EQ(run.ui->boxes().size(), 2u);
+  EXPECT_EQ(trv::Utf16ToUtf8(run.ui->boxes()[1].caption), "擦除记录");
+  EXPECT_EQ(run.ui->boxes()[1].flags, trv::win::MB_ICONERROR | trv::win::MB_OK);
+
+  // A run refused before its first write leaves no record at all.
+  auto refused = Play(Scenario({{"volumes", {{{"letter", "E"}, {"deviceNumber", 1}, {"fail", {{"lock", 5}}}}}}}),
+                      FormatScript(true));
+  EXPECT_TRUE(refused.platform->FilesWritten(kRecords).empty());
+  EXPECT_EQ(RecordLine(refused), "");
 }

@@ -9,7 +9,9 @@ not a KnownDLL in the program's own folder first, so a DLL planted beside it
 would run as administrator before any of its code. Other system DLLs (winmm,
 uxtheme, setupapi, comctl32) are loaded at run time from the system folder.
 
-usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL [xp]
+usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL [xp] [console]
+
+With "console" the program must be a console (CUI) program instead.
 """
 import re
 import struct
@@ -106,7 +108,8 @@ def imported_functions(dump):
 
 def main():
     objdump, program, level = sys.argv[1:4]
-    for_xp = sys.argv[4:5] == ["xp"]
+    for_xp = "xp" in sys.argv[4:]
+    console = "console" in sys.argv[4:]
     problems = []
     dump = subprocess.run([objdump, "-p", program], check=True, capture_output=True, text=True).stdout
     dlls = sorted({m.lower() for m in re.findall(r"DLL Name:\s*(\S+)", dump)})
@@ -119,7 +122,9 @@ def main():
                         for name in names if name in VISTA_AND_LATER})
         if newer:
             problems.append("imports what Windows XP lacks: " + ", ".join(newer))
-    if not re.search(r"Subsystem\s+0*2\s", dump):
+    if console and not re.search(r"Subsystem\s+0*3\s", dump):
+        problems.append("not a console (CUI subsystem) program")
+    elif not console and not re.search(r"Subsystem\s+0*2\s", dump):
         problems.append("not a GUI (windows subsystem) program")
 
     with open(program, "rb") as f:

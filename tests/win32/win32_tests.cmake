@@ -37,6 +37,8 @@ if(Python3_Interpreter_FOUND)
                                     ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable ${_pe_target})
   add_test(NAME pe_trevasso_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
                                         ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
+  add_test(NAME pe_trevasso_cli COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> highestAvailable ${_pe_target} console)
 endif()
 
 # DLL planting: a marker DLL under each name of a non-KnownDLL system library,
@@ -65,6 +67,10 @@ if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
   add_test(NAME gui_format COMMAND ${_scripts}/gui-format $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
   set_tests_properties(gui_format PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()
+
+# The console program on the simulated PC as a real console program under Wine.
+add_test(NAME cli_console COMMAND ${_scripts}/cli-console $<TARGET_FILE:trevasso-cli-sim>)
+set_tests_properties(cli_console PROPERTIES TIMEOUT 180)
 
 # The engine through the real backend on a file, as the benchmark runs it.
 add_test(NAME erase_bench_smoke COMMAND trevasso-erase-bench erase-bench-smoke.bin 3146240)
