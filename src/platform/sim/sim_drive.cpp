@@ -305,6 +305,8 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
     if (!jf::Has(s, "drive") || !s["drive"].is_object()) jf::Fail(sw, "drive", "missing: the disk that takes this one's place");
     json next = s["drive"];
     if (!jf::Has(next, "number")) next["number"] = d.number;
+    // One swap per disk: a chain would only make the parse recurse as deep as the file is long.
+    if (next.is_object() && jf::Has(next, "swap")) jf::Fail(sw + ": drive", "swap", "the disk that takes the place cannot be swapped itself");
     SimDrive replacement = ParseDrive(next, sw + ": drive", baseFolder);
     if (replacement.number != d.number) jf::Fail(sw + ": drive", "number", "must be the number of the disk it replaces");
     d.swapTo = std::make_shared<const SimDrive>(std::move(replacement));
