@@ -35,8 +35,8 @@ TFmMain::TFmMain(App& app)
       lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {214, 312, 150, 25})),
       lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 344, 340, 25})),
       cbQuickWipe(Add<ui::CheckBox>(ControlKind::CheckBox, "cbQuickWipe", &Panel1, Align::None, {370, 310, 365, 17})),
-      // In the free space between the two buttons, so the rest of the tab stays where it was.
-      cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {467, 345, 78, 17})),
+      // In the free row under the quick-wipe box, so that nothing else on the tab moves.
+      cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {370, 327, 200, 13})),
       btStop(Add(ControlKind::Button, "btStop", &Panel1, Align::None, {369, 340, 94, 26})),
       btRunBenchmarks(Add(ControlKind::Button, "btRunBenchmarks", &Panel1, Align::None, {546, 340, 169, 26})),
       TabSheet2(Add(ControlKind::TabSheet, "TabSheet2", &pages, Align::Client, {})),
