@@ -60,7 +60,11 @@ trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模�
 add_executable(trevasso-cli src/platform/win32/cli_entry.cpp src/platform/win32/console_host.cpp)
 target_link_libraries(trevasso-cli PRIVATE trevasso_cli trevasso_win32_platform shell32)
 target_link_options(trevasso-cli PRIVATE -municode)
-trevasso_add_resources(trevasso-cli trevasso-cli highestAvailable "Trevasso 4.12 命令行")
+# asInvoker, not the window program's highestAvailable: from a non-elevated
+# console Windows would refuse to start it (PowerShell: error 740) or show a
+# consent prompt in another window (cmd), where a script cannot answer. Run
+# unelevated, it says so and ends with its own exit code instead.
+trevasso_add_resources(trevasso-cli trevasso-cli asInvoker "Trevasso 4.12 命令行")
 
 add_executable(trevasso-cli-sim src/platform/win32/cli_sim_entry.cpp src/platform/win32/console_host.cpp)
 target_compile_definitions(trevasso-cli-sim PRIVATE ${TREVASSO_WIN32_DEFINITIONS})

@@ -67,7 +67,9 @@ class Cli {
   // The text a disk without a serial must be confirmed with.
   static std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
   void Print(const std::u16string& text) { host_.Out(text); }
-  void PrintJson(const json& document) { Print(Utf8ToUtf16(document.dump(2)) + u"\n"); }
+  // ASCII only, every other character escaped: a reader that decodes the
+  // output with the wrong code page (a remote session) still gets every serial right.
+  void PrintJson(const json& document) { Print(Utf8ToUtf16(document.dump(2, ' ', true)) + u"\n"); }
 
   win::Platform& p_;
   CliHost& host_;
@@ -176,6 +178,9 @@ int Cli::Erase() {
                                                  : std::u16string()) +
                                        u"; nothing was written"};
   }
+  if (report::CapacityBytes(entry.IdentifyData.LBA, entry.IdentifyData.SectorSize) <= 0)
+    throw CliFailure{kExitRefused, u"refused: disk " + DecimalText(static_cast<std::int64_t>(*o_.disk)) +
+                                       u" reports no capacity (no medium in the reader?); there is nothing to erase"};
   Open(*o_.disk);
   bool stop = false;
   std::vector<win::Handle> volumes;
@@ -192,7 +197,9 @@ int Cli::Erase() {
   request.program = app::kProductName;
   request.version = app::kProductVersion;
   request.recordsFolder = o_.recordsFolder;
+  host_.SetStoppable(true);
   const format::EraseCommandResult result = format::EraseDevice(ctx, request);
+  host_.SetStoppable(false);
 
   if (result.diskChanged)
     throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
@@ -210,7 +217,7 @@ int Cli::Erase() {
   const bool saved = result.saved && result.saved->saved;
   if (code == kExitCompleted && !saved) code = kExitRecordNotSaved;
   if (o_.json) {
-    Print(Utf8ToUtf16(format::RecordJson(*result.record)) + u"\n");
+    PrintJson(json::parse(format::RecordJson(*result.record)));
   } else {
     Print(u"outcome: " + word + u"\n");
     if (saved) Print(u"record: " + result.saved->textPath + u"\nrecord: " + result.saved->jsonPath + u"\n");
@@ -265,8 +272,15 @@ int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16str
     return code;
   } catch (const CliFailure& f) {
     host.Err(u"trevasso-cli: " + f.message + u"\n");
-    if (options.json) host.Out(Utf8ToUtf16(FailureJson(f).dump(2)) + u"\n");
+    if (options.json) host.Out(Utf8ToUtf16(FailureJson(f).dump(2, ' ', true)) + u"\n");
     return f.code;
+  } catch (const std::exception& e) {
+    // Out of memory for the transfer buffer, say: an error, never a code a script reads otherwise.
+    host.Err(u"trevasso-cli: " + Utf8ToUtf16(e.what()) + u"\n");
+    return kExitError;
+  } catch (...) {
+    host.Err(u"trevasso-cli: unexpected failure\n");
+    return kExitError;
   }
 }
 

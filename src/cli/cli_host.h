@@ -14,8 +14,11 @@ class CliHost {
   virtual void Out(std::u16string_view text) = 0;
   virtual void Err(std::u16string_view text) = 0;
   virtual bool ErrIsConsole() = 0;
-  // Whether Ctrl+C (or Ctrl+Break) was pressed since the program began.
+  // Whether Ctrl+C (or Ctrl+Break) was pressed while an erase could take it
+  // as Stop. At any other time, and at a second press, Ctrl+C ends the
+  // program as usual.
   virtual bool Interrupted() = 0;
+  virtual void SetStoppable(bool stoppable) = 0;
 };
 
 // The host of this operating system's console; catches Ctrl+C from here on.

@@ -12,8 +12,16 @@ namespace trv::cli {
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t stoppable = 0;
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+extern "C" void OnInterrupt(int signal) {
+  if (stoppable && !interrupted) {
+    interrupted = 1;
+    return;
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 class PosixConsoleHost : public CliHost {
  public:
@@ -24,6 +32,7 @@ class PosixConsoleHost : public CliHost {
   void Err(std::u16string_view text) override { Write(stderr, text); }
   bool ErrIsConsole() override { return ::isatty(STDERR_FILENO) == 1; }
   bool Interrupted() override { return interrupted != 0; }
+  void SetStoppable(bool on) override { stoppable = on ? 1 : 0; }
 
  private:
   static void Write(std::FILE* stream, std::u16string_view text) {

@@ -1,7 +1,9 @@
 // The read-back after an erase: every area the run wrote is read again, block
 // by block on the zero fill's schedule, and every byte must be zero. A write
-// the disk reported but did not make (a cache that lies, a failing medium)
-// shows up here and nowhere else.
+// the disk reported but did not make (a failing medium, a driver or bridge that
+// drops writes) shows up here and nowhere else. It sees what the disk answers:
+// a drive that serves the read from its own cache can still hide a medium
+// that never took the zeros.
 #pragma once
 #include <vector>
 

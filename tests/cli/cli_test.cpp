@@ -24,7 +24,9 @@ class FakeHost : public trv::cli::CliHost {
   void Out(std::u16string_view t) override { out += trv::Utf16ToUtf8(t); }
   void Err(std::u16string_view t) override { err += trv::Utf16ToUtf8(t); }
   bool ErrIsConsole() override { return console; }
-  bool Interrupted() override { return interruptAtCall > 0 && ++calls >= interruptAtCall; }
+  bool Interrupted() override { return stoppable && interruptAtCall > 0 && ++calls >= interruptAtCall; }
+  void SetStoppable(bool on) override { stoppable = on; }
+  bool stoppable = false;
   std::string out, err;
   bool console = false;
   int interruptAtCall = 0, calls = 0;
@@ -154,10 +156,17 @@ TEST(CliErase, AWrongSerialIsRefusedWithNothingWritten) {
   EXPECT_EQ(noSerial.code, 4);
   EXPECT_NE(noSerial.host.err.find("give --confirm-serial NONE-67108864"), std::string::npos) << noSerial.host.err;
   EXPECT_EQ(Cli(PcWithDisk1(disk), "erase 1 --quick --confirm-serial NONE-67108864").code, 0);
+
+  // A reader without its card has nothing to erase: refused, not "completed".
+  json empty = PlainDisk(1, 0);
+  auto none = Cli(PcWithDisk1(empty), "erase 1 --quick --confirm-serial S1");
+  EXPECT_EQ(none.code, 4);
+  EXPECT_NE(none.host.err.find("reports no capacity"), std::string::npos) << none.host.err;
+  EXPECT_EQ(none.platform->journal().Count("WriteFile"), 0u);
 }
 
 TEST(CliErase, AQuickEraseWritesItsRecordAndPrintsItsJson) {
-  auto run = Cli(SmallPc(), "erase 1 --quick --verify --confirm-serial S1 --records C:\\Erased --json");
+  auto run = Cli(SmallPc(), "erase 1 --quick --verify --confirm-serial S1 --records C:/Erased --json");
   ASSERT_EQ(run.code, 0) << run.host.err;
   EXPECT_EQ(run.platform->Media(1)->zero.List(), (std::vector<ByteRange>{{0, 10'240'000}, {66'060'288, 67'108'864}}));
   const json record = run.Json();

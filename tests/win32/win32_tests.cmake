@@ -38,7 +38,7 @@ if(Python3_Interpreter_FOUND)
   add_test(NAME pe_trevasso_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
                                         ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
   add_test(NAME pe_trevasso_cli COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> highestAvailable ${_pe_target} console)
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> asInvoker ${_pe_target} console)
 endif()
 
 # DLL planting: a marker DLL under each name of a non-KnownDLL system library,

@@ -16,11 +16,15 @@ namespace trv::cli {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> stoppable{false};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // close, logoff, shutdown: the default
-  interrupted = true;
-  return TRUE;  // handled: the run stops after its current block instead of the process dying mid-write
+  // The first press during an erase is its Stop: the run ends after its current
+  // block instead of the process dying mid-write. Otherwise, and when a stuck
+  // disk keeps the block from ending, the next handler ends the process.
+  if (!stoppable || interrupted.exchange(true)) return FALSE;
+  return TRUE;
 }
 
 class Win32ConsoleHost : public CliHost {
@@ -36,6 +40,7 @@ class Win32ConsoleHost : public CliHost {
   void Err(std::u16string_view text) override { Write(err_, errConsole_, text); }
   bool ErrIsConsole() override { return errConsole_; }
   bool Interrupted() override { return interrupted; }
+  void SetStoppable(bool on) override { stoppable = on; }
 
  private:
   static bool IsConsole(HANDLE h) {
@@ -49,10 +54,13 @@ class Win32ConsoleHost : public CliHost {
       // A console takes "\n" as a new line; WriteConsoleW takes at most a few
       // thousand characters reliably, so long texts go in pieces.
       const std::wstring wide = win32::Wide(text);
-      for (std::size_t at = 0; at < wide.size(); at += 8192) {
-        const auto n = static_cast<DWORD>(std::min<std::size_t>(8192, wide.size() - at));
+      for (std::size_t at = 0; at < wide.size();) {
+        std::size_t n = std::min<std::size_t>(8192, wide.size() - at);
+        // Never split a surrogate pair between two writes.
+        if (n > 1 && at + n < wide.size() && wide[at + n - 1] >= 0xD800 && wide[at + n - 1] <= 0xDBFF) --n;
         DWORD written = 0;
-        ::WriteConsoleW(h, wide.data() + at, n, &written, nullptr);
+        ::WriteConsoleW(h, wide.data() + at, static_cast<DWORD>(n), &written, nullptr);
+        at += n;
       }
       return;
     }
