@@ -18,7 +18,7 @@ namespace trv::cli {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;  // fields in the order docs/cli.md gives them
 
 // A failure that ends the command with this exit code and message.
 struct CliFailure {
@@ -115,17 +115,10 @@ int Cli::List() {
     disk.model = Trimmed(disk.model);
     disk.firmware = Trimmed(disk.firmware);
     disk.serial = Trimmed(disk.serial);
-    disks.push_back({{"number", disk.number},
-                     {"bus_type", disk.busType},
-                     {"bus", U8(disk.bus)},
-                     {"model", U8(disk.model)},
-                     {"firmware", U8(disk.firmware)},
-                     {"serial", U8(disk.serial)},
-                     {"sectors", disk.sectors},
-                     {"sector_size", disk.sectorSize},
-                     {"capacity_bytes", disk.Capacity()},
-                     {"removable", e.IdentifyData.RemovableMedia},
-                     {"confirm_serial", U8(ExpectedConfirmation(e))}});
+    json entry = format::DiskJson(disk);  // as an erase record names it
+    entry["removable"] = e.IdentifyData.RemovableMedia;
+    entry["confirm_serial"] = U8(ExpectedConfirmation(e));
+    disks.push_back(entry);
     text += pad(DecimalText(static_cast<std::int64_t>(disk.number)), 5) + pad(disk.bus, 8) + pad(disk.model, 41) +
             pad(disk.firmware, 9) + pad(disk.serial, 21) + pad(report::FormatThousands(disk.sectors), 16) +
             pad(DecimalText(disk.sectorSize), 7) + report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator()) + u"\n";

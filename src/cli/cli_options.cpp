@@ -60,10 +60,7 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     else if (a == u"--full") o.full = true;
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
-    else if (a == u"--records") {
-      o.recordsFolder = value();
-      std::replace(o.recordsFolder.begin(), o.recordsFolder.end(), u'/', u'\\');  // Windows splits folders at '\'
-    }
+    else if (a == u"--records") o.recordsFolder = value();
     else if (takesDisk && !o.disk && !a.empty() && a[0] != u'-') o.disk = DiskNumber(a);
     else Fail(u"unexpected argument: " + a);
   }

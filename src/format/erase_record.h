@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "format/disk_identity.h"
 #include "format/erase_observer.h"
 #include "platform/platform.h"
@@ -40,6 +42,8 @@ std::u16string OutcomeWord(const EraseRecord& record);
 
 std::string RecordText(const EraseRecord& record);  // UTF-8, CRLF line ends
 std::string RecordJson(const EraseRecord& record);  // UTF-8
+// The record's "disk" object, which the console program's list shows too.
+nlohmann::ordered_json DiskJson(const DiskIdentity& disk);
 
 // Date, time and serial, safe as a file name: 2026-12-09_013000_SERIAL.
 std::u16string RecordFileStem(const EraseRecord& record);

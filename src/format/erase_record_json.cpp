@@ -47,7 +47,9 @@ void Write(const Json& value, const std::string& indent, std::string& out) {
   out += "\n" + indent + (object ? "}" : "]");
 }
 
-Json Disk(const DiskIdentity& d) {
+} // namespace
+
+nlohmann::ordered_json DiskJson(const DiskIdentity& d) {
   return {{"number", d.number},
           {"bus_type", d.busType},
           {"bus", U8(d.bus)},
@@ -58,6 +60,8 @@ Json Disk(const DiskIdentity& d) {
           {"sectors", d.sectors},
           {"capacity_bytes", report::CapacityBytes(d.sectors, d.sectorSize)}};
 }
+
+namespace {
 
 Json Verify(const std::optional<VerifyResult>& verify) {
   if (!verify) return nullptr;
@@ -83,7 +87,7 @@ std::string RecordJson(const EraseRecord& r) {
   j["end_utc"] = IsoTime(r.endUtc, true);
   j["duration_ms"] = r.durationMs;
   j["duration_seconds"] = static_cast<double>(r.durationMs) / 1000.0;
-  j["disk"] = Disk(r.disk);
+  j["disk"] = DiskJson(r.disk);
   j["method"] = MethodWord(r);
   j["areas"] = Ranges(r.run.areas);
   j["written"] = Ranges(r.run.written);

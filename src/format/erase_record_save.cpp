@@ -117,6 +117,8 @@ SavedRecord Failed(Failure failure) {
 SavedRecord Save(win::Platform& platform, std::u16string_view folderPath, const EraseRecord& record) {
   const std::string text = RecordText(record), json = RecordJson(record);
   std::u16string folder(folderPath);
+  // Windows takes '/' in a path, but the folders are made one by one at each '\'.
+  std::replace(folder.begin(), folder.end(), u'/', u'\\');
   while (folder.size() > RootLength(folder) + 1 && folder.back() == u'\\') folder.pop_back();
   if (auto failure = MakeFolders(platform, folder)) return Failed(std::move(*failure));
 

@@ -44,6 +44,26 @@ bool AllZero(const std::uint8_t* p, std::size_t n) {
   return true;
 }
 
+// What a transfer meets before any byte moves: a disk already gone, the unplug
+// at this transfer, the end of the disk, a fault area it touches.
+std::optional<MediaResult> Refusal(const std::optional<MediaFault>& unplug, const std::vector<MediaFault>& faults,
+                                   MediaState& state, std::int64_t length, std::int64_t offset, std::int64_t end) {
+  if (state.unplugged) return MediaResult{false, state.unplugError, 0};
+  if (unplug && unplug->offset >= offset && unplug->offset < end) {
+    state.unplugged = true;
+    state.unplugError = unplug->error;
+    return MediaResult{false, state.unplugError, 0};
+  }
+  if (offset < 0 || end > length) return MediaResult{false, win::ERROR_INVALID_PARAMETER, 0};
+  for (const MediaFault& bad : faults)
+    if (bad.offset < end && offset < bad.offset + bad.length) return MediaResult{false, bad.error, 0};
+  return std::nullopt;
+}
+
+std::int64_t TransferUs(const MediaSetup& setup, std::uint32_t size) {
+  return setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
+}
+
 } // namespace
 
 MediaSetup ParseMedia(const json& j, const std::string& where) {
@@ -66,19 +86,10 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, state.unplugError, 0};
   const std::int64_t end = offset + size;
-  if (setup.unplug && setup.unplug->offset >= offset && setup.unplug->offset < end) {
-    state.unplugged = true;
-    state.unplugError = setup.unplug->error;
-    return {false, state.unplugError, 0};
-  }
-  if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
-  for (const MediaFault& bad : setup.badAreas)
-    if (bad.offset < end && offset < bad.offset + bad.length) return {false, bad.error, 0};
+  if (auto refused = Refusal(setup.unplug, setup.badAreas, state, length, offset, end)) return *refused;
   ++state.writes;
-  const std::int64_t busy =
-      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
+  const std::int64_t busy = TransferUs(setup, size);
   // The parts of the write that take effect: all but the lying areas.
   std::vector<ByteRange> effective{{offset, end}};
   for (const ByteRange& lie : setup.lyingAreas) {
@@ -104,18 +115,9 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
 
 MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size) {
-  if (state.unplugged) return {false, state.unplugError, 0};
   const std::int64_t end = offset + size;
-  if (setup.unplugOnRead && setup.unplugOnRead->offset >= offset && setup.unplugOnRead->offset < end) {
-    state.unplugged = true;
-    state.unplugError = setup.unplugOnRead->error;
-    return {false, state.unplugError, 0};
-  }
-  if (offset < 0 || end > length) return {false, win::ERROR_INVALID_PARAMETER, 0};
-  for (const MediaFault& bad : setup.readErrors)
-    if (bad.offset < end && offset < bad.offset + bad.length) return {false, bad.error, 0};
-  const std::int64_t busy =
-      setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
+  if (auto refused = Refusal(setup.unplugOnRead, setup.readErrors, state, length, offset, end)) return *refused;
+  const std::int64_t busy = TransferUs(setup, size);
   // A read of zeroed bytes alone (the read-back after an erase) skips the pattern.
   bool allZero = false;
   for (const ByteRange& z : state.zero.List()) allZero = allZero || (z.begin <= offset && end <= z.end);
