@@ -8,9 +8,10 @@ enable_language(RC)
 set(TREVASSO_WIN32_DEFINITIONS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
 
 # Loading of the system's DLLs from the system folder only (no planted copies).
-add_library(trevasso_win32_system STATIC src/platform/win32/system_library.cpp)
+add_library(trevasso_win32_system STATIC src/platform/win32/system_library.cpp src/platform/win32/process_arguments.cpp)
 target_include_directories(trevasso_win32_system PUBLIC src)
 target_compile_definitions(trevasso_win32_system PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
+target_link_libraries(trevasso_win32_system PUBLIC shell32)  # CommandLineToArgvW
 
 # Static imports stay with KnownDLLs; winmm, uxtheme, setupapi and comctl32
 # are loaded at run time from the system folder.
@@ -57,7 +58,7 @@ trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模�
 
 # The console program: trevasso-cli.exe on the real system, trevasso-cli-sim.exe
 # on a simulated PC; both console subsystem, wide entry point.
-add_executable(trevasso-cli src/platform/win32/cli_entry.cpp src/platform/win32/console_host.cpp)
+add_executable(trevasso-cli src/cli/main_cli_win32.cpp src/platform/win32/console_host.cpp)
 target_link_libraries(trevasso-cli PRIVATE trevasso_cli trevasso_win32_platform shell32)
 target_link_options(trevasso-cli PRIVATE -municode)
 # asInvoker, not the window program's highestAvailable: from a non-elevated
@@ -66,9 +67,8 @@ target_link_options(trevasso-cli PRIVATE -municode)
 # unelevated, it says so and ends with its own exit code instead.
 trevasso_add_resources(trevasso-cli trevasso-cli asInvoker "Trevasso 4.12 命令行")
 
-add_executable(trevasso-cli-sim src/platform/win32/cli_sim_entry.cpp src/platform/win32/console_host.cpp)
-target_compile_definitions(trevasso-cli-sim PRIVATE ${TREVASSO_WIN32_DEFINITIONS})
-target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim shell32)
+add_executable(trevasso-cli-sim src/cli/main_cli_sim_win32.cpp src/platform/win32/console_host.cpp)
+target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim trevasso_win32_system)
 target_link_options(trevasso-cli-sim PRIVATE -municode)
 trevasso_add_resources(trevasso-cli-sim trevasso-cli-sim asInvoker "Trevasso 4.12 命令行 (模拟电脑)")
 

@@ -8,6 +8,8 @@
    src/format) includes nothing from the window model (src/ui), the program
    (src/app) or the console front end (src/cli); the console program
    (src/cli) includes nothing from the window model.
+3. Every program's entry lives with its front end: nothing in src/platform
+   defines main, wmain, WinMain or wWinMain.
 
 Usage: house_rules.py [SRC_DIR]   (default: src beside this script's tests/)
 Prints every breach and exits 1 when there is one.
@@ -30,6 +32,7 @@ FORBIDDEN = {
     "format": ("ui", "app", "cli"),
     "cli": ("ui",),
 }
+ENTRY = re.compile(r"^\s*int\s+(?:\w+\s+)?(?:w?main|w?WinMain)\s*\(", re.M)
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -56,12 +59,14 @@ def main():
         return None
 
     for name in sorted(files):
+        folder = name.split("/", 1)[0]
+        if folder == "platform" and ENTRY.search(files[name].read_text(encoding="utf-8", errors="replace")):
+            breaches.append(f"src/{name}: a program entry in src/platform")
         if name.startswith(WIN32_FOLDERS):
             continue
         chain = windows_through(name, {name})
         if chain:
             breaches.append(f"src/{name}: Windows header outside the win32 folders: " + " -> ".join(chain))
-        folder = name.split("/", 1)[0]
         for kind, inc in direct[name]:
             if kind == '"' and inc.split("/", 1)[0] in FORBIDDEN.get(folder, ()):
                 breaches.append(f'src/{name}: src/{folder} includes "{inc}"')
