@@ -22,6 +22,8 @@ target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win3
 add_library(trevasso_win32_ui STATIC
   src/ui/win32/common_controls.cpp
   src/ui/win32/form_window.cpp
+  src/ui/win32/form_window_input.cpp
+  src/ui/win32/form_window_sync.cpp
   src/ui/win32/win32_ui.cpp
   src/ui/win32/program_entry.cpp
   src/ui/win32/window_support.cpp
