@@ -26,6 +26,7 @@ add_library(trevasso_win32_ui STATIC
   src/ui/win32/form_window_sync.cpp
   src/ui/win32/win32_ui.cpp
   src/ui/win32/program_entry.cpp
+  src/ui/win32/session_end.cpp
   src/ui/win32/window_support.cpp
 )
 target_compile_definitions(trevasso_win32_ui PUBLIC ${TREVASSO_WIN32_DEFINITIONS})

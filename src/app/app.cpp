@@ -16,6 +16,7 @@ App::App(win::Platform& platform_, ui::UiServices& ui_, std::vector<std::u16stri
       FmDebug() {}
 
 int RunProgram(App& app) {
+  win::FailCriticalErrorsQuietly(app.platform);
   // The windows are created in this order; the main window is the main form.
   app.FmMain.FormCreate();
   app.FmChoose.FormCreate();

@@ -3,6 +3,7 @@
 // many machines in one process.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ struct App {
   double TicksPerMicrosecond = 0;
   device::DeviceState dev;
   bool StopRequested = false;
+  // While a format run writes: saves its record as it stands (the session ends).
+  std::function<void()> SaveRecordNow;
   std::vector<win::Handle> VolumeHandles;
   SetupApiBinding setupApi;
   bool AgreementDeclined = false;

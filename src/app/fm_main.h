@@ -47,6 +47,8 @@ class TFmMain : public ui::Form {
   void FormCreate();
   void FormShow() override;
   void FormClose(ui::CloseAction& action) override;
+  bool QueryEndSession() override;
+  void EndSession() override;
   void btRunBenchmarksClick();
   void btStopClick();
   void btGetSmartClick();

@@ -9,6 +9,20 @@
 
 namespace trv::app {
 
+namespace {
+constexpr char16_t kEraseRunningReason[] = u"正在擦除磁盘。现在注销或关机会使磁盘只擦除了一部分；请等待擦除结束，或先按“停止”。";
+} // namespace
+
+bool TFmMain::QueryEndSession() { return !formatRunning_; }
+
+void TFmMain::EndSession() {
+  // Windows ends the session anyway: the run stops, and its record is saved
+  // now, before the process is ended.
+  if (!formatRunning_) return;
+  app_.StopRequested = true;
+  if (app_.SaveRecordNow) app_.SaveRecordNow();
+}
+
 void TFmMain::RunFormat() {
   App& app = app_;
   auto& dev = app.dev;
@@ -34,9 +48,12 @@ void TFmMain::RunFormat() {
   request.version = kProductVersion;
   FormatTabObserver observer(app);
   format::FormatContext ctx{app.platform, observer, app.DebugMode, app.StopRequested, app.VolumeHandles,
-                            app.platform.DecimalSeparator()};
+                            app.platform.DecimalSeparator(), &app.SaveRecordNow};
   formatRunning_ = true;
+  // Logging off or shutting down is refused while the disk is written; Windows says why.
+  app.ui.SetShutdownBlockReason(*this, kEraseRunningReason);
   const format::EraseCommandResult result = format::EraseDevice(ctx, request);
+  app.ui.SetShutdownBlockReason(*this, u"");
   formatRunning_ = false;
   SetBusy(true);
   if (result.diskChanged) {
@@ -46,6 +63,8 @@ void TFmMain::RunFormat() {
                           (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"无法识别")),
                       u"磁盘已更换", win::MB_ICONERROR | win::MB_OK);
   }
+  if (result.notWritable != format::NotWritable::No)
+    app.ui.MessageBox(handle, format::NotWritableText(result.notWritable), u"磁盘无法写入", win::MB_ICONERROR | win::MB_OK);
   if (result.saved && !result.saved->saved) {
     // The erase itself is over; the user must know that its record is missing.
     app.ui.MessageBox(handle,

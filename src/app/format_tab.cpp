@@ -40,8 +40,9 @@ void FormatTabObserver::FormatRunning() { app_.FmMain.pbCurrentTask.SetState(ui:
 
 void FormatTabObserver::FormatEnded(const format::EraseResult& result, const format::VerifyResult* verify) {
   TFmMain& m = app_.FmMain;
-  // A run that left bytes unwritten, or whose zeros did not read back, ends in the bar's error state.
-  const bool failed = result.outcome == format::EraseOutcome::CompletedWithErrors ||
+  // A run that left bytes unwritten (stopped or unplugged ones too), or whose
+  // zeros did not read back, ends in the bar's error state.
+  const bool failed = result.outcome == format::EraseOutcome::CompletedWithErrors || !result.unwritten.empty() ||
                       (verify && verify->FailedBytes() > 0);
   m.pbCurrentTask.SetState(failed ? ui::ProgressState::Error : ui::ProgressState::Paused);
   m.btStop.SetEnabled(false);

@@ -188,6 +188,8 @@ int Cli::Erase() {
     throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
                                        format::DescribeDisk(*request.chosen) + u"; now: " +
                                        (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"none"))};
+  if (result.notWritable != format::NotWritable::No)
+    throw CliFailure{kExitRefused, u"refused: " + format::NotWritableText(result.notWritable)};
   if (!result.volumesLocked)
     throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};
 
@@ -249,6 +251,7 @@ int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16str
     host.Err(u"trevasso-cli: " + e.message + u"\n" + UsageText());
     return kExitUsage;
   }
+  win::FailCriticalErrorsQuietly(platform);
   Cli cli(platform, host, options);
   try {
     const int code = cli.Run();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <vector>
 
 #include "device/storage_records.h"
 #include "platform/records.h"
@@ -13,6 +14,9 @@ namespace trv::device {
 namespace {
 
 using Buffer = std::array<std::uint8_t, 512>;
+// The most a device descriptor is asked for: its texts are short, so a larger
+// size is a driver's mistake, not a reason to allocate.
+constexpr std::uint32_t kLargestDescriptor = 65'536;
 
 // The adapter descriptor used when the adapter query fails: bus 201 ("FLASH"),
 // 64 KiB transfers.
@@ -55,11 +59,30 @@ bool FirstUnitAtTwelve(std::span<const std::uint8_t> answer, std::uint32_t retur
 // One descriptor text: from `offset` up to and including position `size`,
 // stopping before the first zero byte and at the end of the buffer. Offset 0
 // means the text is absent. Each byte becomes the character of the same code.
-std::u16string DescriptorText(const Buffer& b, std::uint32_t offset, std::uint32_t size) {
+std::u16string DescriptorText(std::span<const std::uint8_t> b, std::uint32_t offset, std::uint32_t size) {
   std::u16string text;
   if (offset == 0) return text;
   for (std::size_t i = offset; i <= size && i < b.size() && b[i] != 0; ++i) text.push_back(b[i]);
   return text;
+}
+
+// A device descriptor whose first answer says it is larger than the work
+// buffer (long texts, a serial far in) is asked for again with room for all of
+// it; empty when the first answer was whole, or the second request failed.
+std::vector<std::uint8_t> LargerDescriptor(win::Platform& p, win::Handle handle,
+                                           const std::array<std::uint8_t, storage::kPropertyQuerySize>& query,
+                                           const Buffer& first) {
+  const std::uint32_t size = rec::U32(first, storage::kDeviceSize);
+  if (size <= first.size() || size > kLargestDescriptor) return {};
+  std::vector<std::uint8_t> whole(size, 0);
+  std::uint32_t returned = 0;
+  if (!p.DeviceIoControl(handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize,
+                         whole.data(), size, &returned))
+    return {};
+  // As in Ask: only the bytes the driver reports are its answer.
+  std::fill(whole.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(returned, size)), whole.end(),
+            std::uint8_t{0});
+  return whole;
 }
 
 int HexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'A' + 10; }
@@ -134,17 +157,19 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
     return -1;  // only reached where ending the program is not possible
   }
   log(u"Done " + Flag(ok));
+  std::vector<std::uint8_t> whole = LargerDescriptor(p, handle, query, work);
+  const std::span<const std::uint8_t> answer = whole.empty() ? std::span<const std::uint8_t>(work) : whole;
   log(u"Parsing data...");
   std::array<std::uint8_t, storage::kDeviceDescriptorSize> device{};
-  std::copy_n(work.begin(), device.size(), device.begin());
+  std::copy_n(answer.begin(), device.size(), device.begin());
 
   const std::uint32_t size = rec::U32(device, storage::kDeviceSize);
   const std::u16string vendor =
-      TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceVendorIdOffset), size)) + u" ";
-  const std::u16string product = TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceProductIdOffset), size));
+      TrimControl(DescriptorText(answer, rec::U32(device, storage::kDeviceVendorIdOffset), size)) + u" ";
+  const std::u16string product = TrimControl(DescriptorText(answer, rec::U32(device, storage::kDeviceProductIdOffset), size));
   const std::u16string revision =
-      TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceProductRevisionOffset), size));
-  std::u16string serial = TrimControl(DescriptorText(work, rec::U32(device, storage::kDeviceSerialNumberOffset), size));
+      TrimControl(DescriptorText(answer, rec::U32(device, storage::kDeviceProductRevisionOffset), size));
+  std::u16string serial = TrimControl(DescriptorText(answer, rec::U32(device, storage::kDeviceSerialNumberOffset), size));
   log(u"VendorID: " + vendor);
   log(u"ProductID: " + product);
   log(u"ProductRevision: " + revision);

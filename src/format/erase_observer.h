@@ -2,6 +2,7 @@
 // or a console. The engine never touches a window control.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,9 @@ struct FormatContext {
   bool& stopRequested;                     // set by Stop, read once per block
   std::vector<win::Handle>& volumeHandles; // volumes locked for the run
   char16_t decimalSeparator = u'.';
+  // Where a front end finds, while a run writes, what saves its record as it
+  // stands now (Windows ending the session); empty at other times.
+  std::function<void()>* saveRecordNow = nullptr;
 };
 
 } // namespace trv::format

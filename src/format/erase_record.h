@@ -1,6 +1,7 @@
 // The record an erase leaves behind: a text file for people and a JSON file
 // with the same facts for programs, saved side by side.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,11 @@ struct TimeStamp {
 
 TimeStamp LocalTimeNow(win::Platform& platform);  // GetLocalTime
 TimeStamp UtcTimeNow(win::Platform& platform);    // GetSystemTime
+
+// The activity log lines a record keeps at most: the first and the last of a
+// run, with one line between saying how many were left out.
+inline constexpr std::size_t kRecordHeadLines = 2'000;
+inline constexpr std::size_t kRecordTailLines = 1'000;
 
 struct EraseRecord {
   std::u16string program;        // product name

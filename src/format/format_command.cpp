@@ -1,16 +1,50 @@
 #include "format/format_command.h"
 
 #include <algorithm>
+#include <array>
+#include <deque>
 
+#include "format/block_retry.h"
 #include "format/read_back.h"
 #include "format/same_disk.h"
 #include "format/volume_lock.h"
+#include "platform/records.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
 namespace trv::format {
 
 namespace {
+
+// The log lines kept for the record: the first kRecordHeadLines and the last
+// kRecordTailLines, with one line between them saying how many were left out,
+// so that memory stays flat however many lines a run writes.
+class RecordLines {
+ public:
+  void Add(std::u16string line) {
+    if (head_.size() < kRecordHeadLines) {
+      head_.push_back(std::move(line));
+      return;
+    }
+    tail_.push_back(std::move(line));
+    if (tail_.size() > kRecordTailLines) {
+      tail_.pop_front();
+      ++leftOut_;
+    }
+  }
+  std::vector<std::u16string> Lines() const {
+    std::vector<std::u16string> all = head_;
+    if (leftOut_ > 0)
+      all.push_back(u"[" + report::FormatThousands(leftOut_) + u" lines of the activity log left out here]");
+    all.insert(all.end(), tail_.begin(), tail_.end());
+    return all;
+  }
+
+ private:
+  std::vector<std::u16string> head_;
+  std::deque<std::u16string> tail_;
+  std::int64_t leftOut_ = 0;
+};
 
 // Passes everything on to the front end's observer and keeps the log lines,
 // time-stamped as the activity log shows them, for the record.
@@ -19,11 +53,11 @@ class RecordingObserver : public EraseObserver {
   RecordingObserver(EraseObserver& inner, win::Platform& platform) : inner_(inner), platform_(platform) {}
 
   void Log(const std::u16string& message) override {
-    lines.push_back(platform_.DateTimeText() + u"   " + message);
+    lines.Add(platform_.DateTimeText() + u"   " + message);
     inner_.Log(message);
   }
   void LogBare(const std::u16string& line) override {
-    lines.push_back(line);
+    lines.Add(line);
     inner_.LogBare(line);
   }
   void ShowProgress(const BlockProgress& progress) override { inner_.ShowProgress(progress); }
@@ -35,19 +69,12 @@ class RecordingObserver : public EraseObserver {
   void FormatRunning() override { inner_.FormatRunning(); }
   void FormatEnded(const EraseResult& result, const VerifyResult* verify) override { inner_.FormatEnded(result, verify); }
 
-  std::vector<std::u16string> lines;
+  RecordLines lines;
 
  private:
   EraseObserver& inner_;
   win::Platform& platform_;
 };
-
-// Milliseconds on the performance counter, which no change of the wall clock moves.
-std::int64_t CounterMs(win::Platform& p) {
-  std::int64_t frequency = 0, counter = 0;
-  if (!p.QueryPerformanceFrequency(&frequency) || frequency <= 0 || !p.QueryPerformanceCounter(&counter)) return -1;
-  return static_cast<std::int64_t>(static_cast<long double>(counter) * 1000 / static_cast<long double>(frequency));
-}
 
 DiskIdentity RecordedDisk(const EraseRequest& request) {
   if (request.chosen) return *request.chosen;
@@ -85,7 +112,84 @@ bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCo
   return false;
 }
 
+// Keeps the computer awake while it lives: a run must not be cut short by
+// sleep, nor its disk by the power policy. Windows may sleep again afterwards.
+class StayAwake {
+ public:
+  explicit StayAwake(win::Platform& p) : p_(p) { p_.SetThreadExecutionState(win::ES_CONTINUOUS | win::ES_SYSTEM_REQUIRED); }
+  ~StayAwake() { p_.SetThreadExecutionState(win::ES_CONTINUOUS); }
+  StayAwake(const StayAwake&) = delete;
+  StayAwake& operator=(const StayAwake&) = delete;
+
+ private:
+  win::Platform& p_;
+};
+
+// Fills in everything a record holds besides what the caller already set.
+void CompleteRecord(win::Platform& p, const EraseRequest& request, std::int64_t startMs, const EraseResult& run,
+                    const std::optional<VerifyResult>& verify, const RecordLines& lines, EraseRecord& record) {
+  record.endLocal = LocalTimeNow(p);
+  record.endUtc = UtcTimeNow(p);
+  const std::int64_t endMs = CounterMilliseconds(p);
+  record.durationMs = startMs >= 0 && endMs >= startMs ? endMs - startMs : 0;
+  record.program = request.program;
+  record.version = request.version;
+  record.computer = p.GetComputerNameW();
+  record.disk = RecordedDisk(request);
+  record.quickWipe = request.quickWipe;
+  record.run = run;
+  record.verify = verify;
+  record.log = lines.Lines();
+}
+
+// Offers `save` in the front end's slot for as long as it lives.
+class SaveSlot {
+ public:
+  SaveSlot(std::function<void()>* slot, std::function<void()> save) : slot_(slot) {
+    if (slot_) *slot_ = std::move(save);
+  }
+  ~SaveSlot() {
+    if (slot_) *slot_ = nullptr;
+  }
+  SaveSlot(const SaveSlot&) = delete;
+  SaveSlot& operator=(const SaveSlot&) = delete;
+
+ private:
+  std::function<void()>* slot_;
+};
+
 } // namespace
+
+NotWritable CheckWritable(win::Platform& p, win::Handle handle) {
+  std::array<std::uint8_t, kDiskAttributesSize> attributes{};
+  std::uint32_t returned = 0;
+  // Before Windows 7 the request is unknown, and fails: IS_WRITABLE alone then says.
+  if (p.DeviceIoControl(handle, IOCTL_DISK_GET_DISK_ATTRIBUTES, nullptr, 0, attributes.data(), kDiskAttributesSize,
+                        &returned) &&
+      returned >= kDiskAttributesSize) {
+    const std::uint64_t bits = rec::U64(attributes, kDiskAttributesField);
+    if (bits & DISK_ATTRIBUTE_OFFLINE) return NotWritable::Offline;
+    if (bits & DISK_ATTRIBUTE_READ_ONLY) return NotWritable::WriteProtected;
+  }
+  // Any other failure (a driver that does not know the request) is no refusal:
+  // the writes themselves will tell.
+  if (!p.DeviceIoControl(handle, IOCTL_DISK_IS_WRITABLE, nullptr, 0, nullptr, 0, &returned) &&
+      p.GetLastError() == win::ERROR_WRITE_PROTECT)
+    return NotWritable::WriteProtected;
+  return NotWritable::No;
+}
+
+std::u16string NotWritableText(NotWritable why) {
+  switch (why) {
+    case NotWritable::WriteProtected:
+      return u"磁盘处于写保护状态（写保护开关或只读属性），无法写入，未写入任何数据。";
+    case NotWritable::Offline:
+      return u"磁盘处于脱机状态，无法写入，未写入任何数据。请先在磁盘管理中将其联机。";
+    case NotWritable::No:
+      break;
+  }
+  return {};
+}
 
 bool ReadBackFollows(const EraseResult& run) {
   return (run.outcome == EraseOutcome::Completed || run.outcome == EraseOutcome::CompletedWithErrors) &&
@@ -97,25 +201,53 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   EraseRecord record;
   record.startLocal = LocalTimeNow(p);
   record.startUtc = UtcTimeNow(p);
-  const std::int64_t startMs = CounterMs(p);
+  const std::int64_t startMs = CounterMilliseconds(p);
   RecordingObserver log(outer.observer, p);
   FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
+  // Every run starts with Stop cleared: a Stop left from an earlier run (one
+  // that ended as the disk went away, or came during its last block) must not
+  // cancel this one.
+  ctx.stopRequested = false;
   EraseCommandResult result;
+  bool savedEarly = false;  // the session ended during the run, and its record was saved then
   log.Log(u" ");
   log.Log(u"=================================================");
   log.Log(request.productLine);
   log.Log(u"Low level format: " + request.deviceTitle);
   log.Log(u"Device capacity: " + report::FormatThousands(request.target.sectors) + u" sectors");
   if (!StillTheChosenDisk(ctx, request, result)) return result;  // nothing locked, nothing sent to that disk
+  result.notWritable = CheckWritable(p, request.target.handle);
+  if (result.notWritable != NotWritable::No) {
+    log.Log(NotWritableText(result.notWritable));
+    return result;  // nothing locked, nothing written
+  }
   log.Log(u"Locking device... ");
   result.volumesLocked = LockVolumes(ctx, request.deviceNumber);
   if (!result.volumesLocked) {
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
   } else {
+    StayAwake awake(p);
+    // Windows ending the session gets the record of the run as it stands.
+    EraseResult live;
+    SaveSlot slot(outer.saveRecordNow, [&] {
+      if (savedEarly) return;
+      savedEarly = true;
+      ctx.stopRequested = true;
+      log.Log(u"Windows 正在结束会话：擦除在此停止，先保存擦除记录。");
+      // A zero fill that went to its end keeps its outcome; the read-back after it is cut short.
+      EraseResult sofar = result.run ? *result.run : live;
+      if (!result.run) {
+        sofar.outcome = EraseOutcome::Cancelled;
+        sofar.endOffset = sofar.written.empty() ? 0 : sofar.written.back().end;
+      }
+      CompleteRecord(p, request, startMs, sofar, std::nullopt, log.lines, record);
+      result.record = record;
+      SaveTheRecord(outer, request, result);
+    });
     log.FormatStarting();
     log.Log(u"Formatting... ");
     log.FormatRunning();
-    result.run = LowLevelFormat(ctx, request.target, request.quickWipe);
+    result.run = LowLevelFormat(ctx, request.target, request.quickWipe, &live);
     // Read back while the volumes are still locked, so that nothing else writes in between.
     if (request.verify && ReadBackFollows(*result.run)) {
       log.FormatRunning();
@@ -127,24 +259,16 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   std::uint32_t returned = 0;
   ctx.platform.DeviceIoControl(request.target.handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned);
   UnlockVolumes(ctx.platform, ctx.volumeHandles);
+  ctx.stopRequested = false;  // taken in by this run, or too late to act on it
   if (!result.run) return result;
   log.Log(u"");
   log.Log(u"Remember to create new partitions.");
 
-  record.endLocal = LocalTimeNow(p);
-  record.endUtc = UtcTimeNow(p);
-  const std::int64_t endMs = CounterMs(p);
-  record.durationMs = startMs >= 0 && endMs >= startMs ? endMs - startMs : 0;
-  record.program = request.program;
-  record.version = request.version;
-  record.computer = p.GetComputerNameW();
-  record.disk = RecordedDisk(request);
-  record.quickWipe = request.quickWipe;
-  record.run = *result.run;
-  record.verify = result.verify;
-  record.log = std::move(log.lines);
-  result.record = std::move(record);
-  SaveTheRecord(outer, request, result);
+  if (!savedEarly) {
+    CompleteRecord(p, request, startMs, *result.run, result.verify, log.lines, record);
+    result.record = std::move(record);
+  }
+  if (!savedEarly) SaveTheRecord(outer, request, result);
   return result;
 }
 

@@ -15,6 +15,20 @@
 namespace trv::format {
 
 inline constexpr std::uint32_t IOCTL_DISK_UPDATE_PROPERTIES = 0x00070140;
+inline constexpr std::uint32_t IOCTL_DISK_IS_WRITABLE = 0x00070024;
+inline constexpr std::uint32_t IOCTL_DISK_GET_DISK_ATTRIBUTES = 0x000700F0;  // Windows 7 and later
+// GET_DISK_ATTRIBUTES: Version (its size), Reserved1, Attributes.
+inline constexpr std::uint32_t kDiskAttributesSize = 16;
+inline constexpr std::size_t kDiskAttributesField = 8;
+inline constexpr std::uint64_t DISK_ATTRIBUTE_OFFLINE = 1;
+inline constexpr std::uint64_t DISK_ATTRIBUTE_READ_ONLY = 2;
+
+// Why a disk cannot be written at all.
+enum class NotWritable {
+  No,
+  WriteProtected,  // the medium or the disk's read-only attribute
+  Offline,         // the disk is offline (Disk Management can bring it online)
+};
 
 struct EraseRequest {
   EraseTarget target;
@@ -32,6 +46,7 @@ struct EraseRequest {
 
 struct EraseCommandResult {
   bool diskChanged = false;               // refused before any write: another disk answered
+  NotWritable notWritable = NotWritable::No;  // refused before any write: the disk takes no writes
   std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;
   std::optional<EraseResult> run;         // none: the loop did not run
@@ -41,6 +56,12 @@ struct EraseCommandResult {
 };
 
 EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request);
+
+// Whether the disk takes writes, as the disk driver says (the attributes where
+// the system has them).
+NotWritable CheckWritable(win::Platform& platform, win::Handle handle);
+// The refusal as one sentence for the log and the error box.
+std::u16string NotWritableText(NotWritable why);
 
 // Whether a run's read-back follows it: it went to its end and wrote something.
 bool ReadBackFollows(const EraseResult& run);

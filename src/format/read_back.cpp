@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "format/block_pacer.h"
+#include "format/block_retry.h"
 #include "format/span_list.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -25,43 +26,71 @@ bool AllZero(const std::uint8_t* data, std::int64_t size) {
   return true;
 }
 
+FailureWords ReadWords() {
+  FailureWords w;
+  w.seekError = u"校验定位错误，偏移 ";
+  w.transferError = u"校验读取错误，偏移 ";
+  w.gone = u"设备已拔出，校验中止...";
+  w.refusesWrites = w.gone;  // a read never meets write protection
+  w.giveUpPieces = [](std::int64_t pieces) {
+    return u"校验读取持续失败：连续 " + FormatThousands(pieces) + u" 个 64 KiB 片段无法读取，磁盘已损坏，校验中止...";
+  };
+  w.giveUpTime = [](std::int64_t seconds) {
+    return u"校验读取持续失败：" + FormatThousands(seconds) + u" 秒内没有一次读取成功，磁盘无响应，校验中止...";
+  };
+  w.linesCut = u"更多出错的块不再逐一列出；结尾的汇总包含全部。";
+  w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
+    if (failed == 0) return u"；分 " + FormatThousands(tried) + u" 个 64 KiB 片段重读成功";
+    return u"；" + FormatThousands(tried) + u" 个 64 KiB 片段中 " + FormatThousands(failed) + u" 个重读仍失败（首个位于偏移 " +
+           FormatThousands(first) + u"）";
+  };
+  return w;
+}
+
 class ReadBackPass {
  public:
   ReadBackPass(FormatContext& ctx, const EraseTarget& target)
-      : ctx_(ctx), p_(ctx.platform), target_(target), sector_(std::max<std::int64_t>(target.sectorSize, 512)) {}
+      : ctx_(ctx), p_(ctx.platform), target_(target), sector_(std::max<std::int64_t>(target.sectorSize, 512)),
+        retry_(ctx, ReadWords(), [this](std::int64_t offset, std::int64_t size) { return Read(offset, size); },
+               [this](std::int64_t offset, std::int64_t size, bool good) {
+                 if (good) Check(offset, size);
+                 else Unreadable(offset, size);
+               }) {}
 
   VerifyResult Run(const std::vector<Span>& areas);
 
  private:
-  void ReadBlock(std::int64_t size);
-  // Reads one piece of a block that failed; false when the device went away.
-  bool ReadPiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode);
+  Transfer Read(std::int64_t offset, std::int64_t size);
   // Counts the bytes of [offset, offset + size) that are not zero, by sector.
   void Check(std::int64_t offset, std::int64_t size);
   void Unreadable(std::int64_t offset, std::int64_t size);
-  void Unplugged(std::int64_t offset);
   void LogEnd();
 
   FormatContext& ctx_;
   win::Platform& p_;
   EraseTarget target_;
   std::int64_t sector_;
+  BlockRetry retry_;
   std::optional<BlockPacer> pacer_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   VerifyResult result_;
   std::int64_t position_ = 0;
-  bool aborted_ = false;
+  bool aborted_ = false;     // the disk went away, or the reads kept failing
+  bool reachedEnd_ = false;  // every block of every area was tried
 };
-
-void ReadBackPass::Unplugged(std::int64_t offset) {
-  ctx_.observer.Log(u"设备已拔出，校验中止...");
-  aborted_ = true;
-  position_ = offset;
-}
 
 void ReadBackPass::Unreadable(std::int64_t offset, std::int64_t size) {
   result_.unreadableBytes += size;
   AppendSpan(result_.failedAreas, offset, offset + size);
+}
+
+Transfer ReadBackPass::Read(std::int64_t offset, std::int64_t size) {
+  if (SeekDevice(p_, target_.handle, offset) != offset) return {false, true, p_.GetLastError()};
+  std::uint32_t read = 0;
+  if (p_.ReadFile(target_.handle, buffer_.get() + (offset - position_), static_cast<std::uint32_t>(size), &read) &&
+      read == size)
+    return {true, false, 0};
+  return {false, false, p_.GetLastError()};
 }
 
 void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
@@ -76,58 +105,9 @@ void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
     AppendSpan(result_.failedAreas, offset + at, offset + at + n);
   }
   result_.nonZeroBytes += found;
-  ctx_.observer.Log(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) + u" 字节中有 " +
-                    FormatThousands(found) + u" 字节不为零");
-}
-
-bool ReadBackPass::ReadPiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode) {
-  std::uint32_t read = 0;
-  if (SeekDevice(p_, target_.handle, offset) != offset) {
-    const std::uint32_t code = p_.GetLastError();
-    if (offset != blockOffset || blockCode != 0) ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(offset));
-    if (IsUnplugCode(code)) {
-      Unplugged(offset);
-      return false;
-    }
-    Unreadable(offset, size);
-    return true;
-  }
-  std::uint8_t* into = buffer_.get() + (offset - position_);
-  if (!p_.ReadFile(target_.handle, into, static_cast<std::uint32_t>(size), &read) || read != size) {
-    const std::uint32_t code = p_.GetLastError();
-    if (offset != blockOffset || code != blockCode)
-      ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
-    if (IsUnplugCode(code)) {
-      Unplugged(offset);
-      return false;
-    }
-    Unreadable(offset, size);
-    return true;
-  }
-  Check(offset, size);
-  return true;
-}
-
-void ReadBackPass::ReadBlock(std::int64_t size) {
-  std::uint32_t blockCode = 0;  // 0: the seek failed
-  if (SeekDevice(p_, target_.handle, position_) != position_) {
-    ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(position_));
-  } else {
-    std::uint32_t read = 0;
-    if (p_.ReadFile(target_.handle, buffer_.get(), static_cast<std::uint32_t>(size), &read) && read == size) {
-      Check(position_, size);
-      return;
-    }
-    blockCode = p_.GetLastError();
-    ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(position_) + u"   (" + DecimalText(blockCode) + u")");
-    if (IsUnplugCode(blockCode)) {
-      Unplugged(position_);
-      return;
-    }
-  }
-  // As in the zero fill: one bad sector must not count a whole block as unreadable.
-  for (std::int64_t piece = position_; piece < position_ + size; piece += kRetryPieceSize)
-    if (!ReadPiece(piece, std::min(kRetryPieceSize, position_ + size - piece), position_, blockCode)) return;
+  if (retry_.TakeLine())
+    ctx_.observer.Log(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) +
+                      u" 字节中有 " + FormatThousands(found) + u" 字节不为零");
 }
 
 VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
@@ -142,15 +122,25 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
     position_ = areas[area].begin;
     while (position_ < areas[area].end && !ctx_.stopRequested) {
       const std::int64_t size = pacer_->BeginBlock(position_, areas[area].end);
-      ReadBlock(size);
-      if (aborted_) break;
-      position_ += size;
-      result_.bytesRead += size;
-      pacer_->EndBlock(size);
+      const BlockOutcome block = retry_.Run(position_, size);
+      if (block.end == BlockEnd::Gone) {
+        aborted_ = true;
+        position_ = block.reached;  // the offset whose request failed
+        break;
+      }
+      result_.bytesRead += block.reached - position_;
+      pacer_->EndBlock(block.reached - position_);
+      position_ = block.reached;
+      if (block.end == BlockEnd::GaveUp) {
+        aborted_ = true;
+        break;
+      }
     }
   }
   buffer_.reset();
   result_.endOffset = position_;
+  // A Stop taken in during the last block came too late to stop anything.
+  reachedEnd_ = !aborted_ && (areas.empty() || position_ >= areas.back().end);
   LogEnd();
   return result_;
 }
@@ -160,7 +150,7 @@ void ReadBackPass::LogEnd() {
   if (aborted_) {
     result_.outcome = VerifyOutcome::Terminated;
     ctx_.observer.Log(u"校验终止于偏移 " + pacer_->AtOffset(position_));
-  } else if (ctx_.stopRequested) {
+  } else if (ctx_.stopRequested && !reachedEnd_) {
     result_.outcome = VerifyOutcome::Cancelled;
     ctx_.observer.Log(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_));
     ctx_.stopRequested = false;

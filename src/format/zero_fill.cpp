@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "format/block_pacer.h"
+#include "format/block_retry.h"
 #include "format/span_list.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -15,94 +16,80 @@ using report::FormatThousands;
 
 namespace {
 
+FailureWords WriteWords() {
+  FailureWords w;
+  w.seekError = u"Seek error occurred at offset ";
+  w.transferError = u"Format Error occurred at offset ";
+  w.gone = u"Device was unplugged, aborting...";
+  w.refusesWrites = u"The disk no longer takes writes (write-protected or offline), aborting...";
+  w.giveUpPieces = [](std::int64_t pieces) {
+    return u"Writes keep failing: " + FormatThousands(pieces) +
+           u" pieces of 64 KiB in a row could not be written. The disk is failing, aborting...";
+  };
+  w.giveUpTime = [](std::int64_t seconds) {
+    return u"Writes keep failing: none has succeeded for " + FormatThousands(seconds) +
+           u" seconds. The disk does not answer, aborting...";
+  };
+  w.linesCut = u"More blocks failed: they are no longer listed one by one; the summary at the end counts them all.";
+  w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
+    if (failed == 0) return tried == 1 ? std::u16string(u"; written on a second try")
+                                       : u"; tried again in 64 KiB pieces: all " + FormatThousands(tried) + u" written";
+    return u"; tried again in 64 KiB pieces: " + FormatThousands(failed) + u" of " + FormatThousands(tried) +
+           u" failed (first at offset " + FormatThousands(first) + u")";
+  };
+  return w;
+}
+
 // One run of the loop: its state lives here for the length of one call.
 class ZeroFill {
  public:
-  ZeroFill(FormatContext& ctx, const EraseTarget& target)
-      : ctx_(ctx), p_(ctx.platform), target_(target) {}
+  ZeroFill(FormatContext& ctx, const EraseTarget& target, EraseResult* live)
+      : ctx_(ctx), p_(ctx.platform), target_(target),
+        retry_(ctx, WriteWords(), [this](std::int64_t offset, std::int64_t size) { return Write(offset, size); },
+               [this](std::int64_t offset, std::int64_t size, bool good) { Account(offset, size, good); }),
+        result_(live ? *live : own_) {}
 
   EraseResult Run(bool quickWipe);
 
  private:
-  void WriteBlock(std::int64_t size);
-  // Writes one piece of a failed block; false when the device went away.
-  bool WritePiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode);
-  void Unplugged(std::int64_t offset);
+  Transfer Write(std::int64_t offset, std::int64_t size);
+  void Account(std::int64_t offset, std::int64_t size, bool good);
   void LogEnd();
 
   FormatContext& ctx_;
   win::Platform& p_;
   EraseTarget target_;
+  BlockRetry retry_;
   std::optional<BlockPacer> pacer_;  // once the areas are known
   std::unique_ptr<std::uint8_t[]> zeros_;
-  EraseResult result_;
+  EraseResult own_;
+  EraseResult& result_;         // the caller's, when it watches the run
   std::int64_t position_ = 0;   // offset of the next block
-  bool aborted_ = false;
+  bool aborted_ = false;        // the disk went away, or the writes kept failing
+  bool reachedEnd_ = false;     // every block of every area was tried
 };
 
-void ZeroFill::Unplugged(std::int64_t offset) {
-  ctx_.observer.Log(u"Device was unplugged, aborting...");
-  aborted_ = true;
-  position_ = offset;
+Transfer ZeroFill::Write(std::int64_t offset, std::int64_t size) {
+  if (SeekDevice(p_, target_.handle, offset) != offset) return {false, true, p_.GetLastError()};
+  std::uint32_t written = 0;
+  if (p_.WriteFile(target_.handle, zeros_.get(), static_cast<std::uint32_t>(size), &written) && written == size)
+    return {true, false, 0};
+  return {false, false, p_.GetLastError()};
 }
 
-bool ZeroFill::WritePiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode) {
-  std::uint32_t written = 0;
-  if (SeekDevice(p_, target_.handle, offset) != offset) {
-    const std::uint32_t code = p_.GetLastError();
-    if (offset != blockOffset || blockCode != 0) ctx_.observer.Log(u"Seek error occurred at offset " + FormatThousands(offset));
-    if (IsUnplugCode(code)) {
-      Unplugged(offset);
-      return false;
-    }
+void ZeroFill::Account(std::int64_t offset, std::int64_t size, bool good) {
+  if (!good) {
     AppendSpan(result_.unwritten, offset, offset + size);
-    return true;
-  }
-  if (!p_.WriteFile(target_.handle, zeros_.get(), static_cast<std::uint32_t>(size), &written) || written != size) {
-    const std::uint32_t code = p_.GetLastError();
-    // The block's own line already named this offset and code.
-    if (offset != blockOffset || code != blockCode)
-      ctx_.observer.Log(u"Format Error occurred at offset " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
-    if (IsUnplugCode(code)) {
-      Unplugged(offset);
-      return false;
-    }
-    AppendSpan(result_.unwritten, offset, offset + size);
-    return true;
+    return;
   }
   AppendSpan(result_.written, offset, offset + size);
   result_.bytesWritten += size;
-  return true;
-}
-
-void ZeroFill::WriteBlock(std::int64_t size) {
-  std::uint32_t blockCode = 0;  // 0: the seek failed
-  if (SeekDevice(p_, target_.handle, position_) != position_) {
-    ctx_.observer.Log(u"Seek error occurred at offset " + FormatThousands(position_));
-  } else {
-    std::uint32_t written = 0;
-    if (p_.WriteFile(target_.handle, zeros_.get(), static_cast<std::uint32_t>(size), &written) && written == size) {
-      AppendSpan(result_.written, position_, position_ + size);
-      result_.bytesWritten += size;
-      return;
-    }
-    blockCode = p_.GetLastError();
-    ctx_.observer.Log(u"Format Error occurred at offset " + FormatThousands(position_) + u"   (" + DecimalText(blockCode) + u")");
-    if (IsUnplugCode(blockCode)) {
-      Unplugged(position_);
-      return;
-    }
-  }
-  // One bad sector must not cost a whole block: try again in 64 KiB pieces, so
-  // that only the pieces that fail again stay unwritten.
-  for (std::int64_t piece = position_; piece < position_ + size; piece += kRetryPieceSize)
-    if (!WritePiece(piece, std::min(kRetryPieceSize, position_ + size - piece), position_, blockCode)) return;
 }
 
 EraseResult ZeroFill::Run(bool quickWipe) {
   zeros_ = std::make_unique<std::uint8_t[]>(kZeroBufferSize);  // value-initialised: all zero
   ctx_.observer.ProcessMessages();
-  result_.areas = EraseAreas(report::CapacityBytes(target_.sectors, target_.sectorSize), quickWipe);
+  result_.areas = EraseAreas(report::CapacityBytes(target_.sectors, target_.sectorSize), quickWipe, target_.sectorSize);
   std::int64_t total = 0;
   for (const Span& a : result_.areas) total += a.Bytes();
   pacer_.emplace(ctx_, target_.sectorSize, total);
@@ -115,14 +102,24 @@ EraseResult ZeroFill::Run(bool quickWipe) {
                         u" bytes from offset " + FormatThousands(span.begin));
     while (position_ < span.end && !ctx_.stopRequested) {
       const std::int64_t size = pacer_->BeginBlock(position_, span.end);
-      WriteBlock(size);
-      if (aborted_) break;
-      position_ += size;
-      pacer_->EndBlock(size);
+      const BlockOutcome block = retry_.Run(position_, size);
+      if (block.end == BlockEnd::Gone) {
+        aborted_ = true;
+        position_ = block.reached;  // the offset whose request failed
+        break;
+      }
+      pacer_->EndBlock(block.reached - position_);
+      position_ = block.reached;
+      if (block.end == BlockEnd::GaveUp) {
+        aborted_ = true;
+        break;
+      }
     }
   }
   zeros_.reset();
   result_.endOffset = position_;
+  // A Stop taken in during the last block came too late to stop anything.
+  reachedEnd_ = !aborted_ && (result_.areas.empty() || position_ >= result_.areas.back().end);
   if (!aborted_) {
     result_.flushed = p_.FlushFileBuffers(target_.handle);
     if (!result_.flushed) {
@@ -147,7 +144,7 @@ void ZeroFill::LogEnd() {
   if (aborted_) {
     result_.outcome = EraseOutcome::Terminated;
     ctx_.observer.Log(u"Operation terminated at offset " + pacer_->AtOffset(position_));
-  } else if (ctx_.stopRequested) {
+  } else if (ctx_.stopRequested && !reachedEnd_) {
     result_.outcome = EraseOutcome::Cancelled;
     ctx_.observer.Log(u"Operation cancelled at offset " + pacer_->AtOffset(position_));
     ctx_.stopRequested = false;
@@ -165,15 +162,19 @@ void ZeroFill::LogEnd() {
 
 } // namespace
 
-std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe) {
+std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe, std::int64_t sectorSize) {
   std::vector<Span> areas;
   if (capacity <= 0) return areas;
-  if (!quickWipe || capacity <= kQuickWipeBytes) {
+  // A disk writes whole sectors only: on one with sectors larger than 512 bytes
+  // the first area ends at the sector boundary after 10,240,000 bytes.
+  const std::int64_t sector = std::max<std::int64_t>(sectorSize, 1);
+  const std::int64_t firstEnd = (kQuickWipeBytes + sector - 1) / sector * sector;
+  if (!quickWipe || capacity <= firstEnd) {
     areas.push_back({0, capacity});
     return areas;
   }
-  areas.push_back({0, kQuickWipeBytes});
-  areas.push_back({std::max(kQuickWipeBytes, capacity - kBackupTableBytes), capacity});
+  areas.push_back({0, firstEnd});
+  areas.push_back({std::max(firstEnd, capacity - kBackupTableBytes), capacity});
   return areas;
 }
 
@@ -182,8 +183,8 @@ std::int64_t SeekDevice(win::Platform& platform, win::Handle handle, std::int64_
   return platform.SetFilePointerEx(handle, offset, &now, win::FILE_BEGIN) ? now : -1;
 }
 
-EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe) {
-  return ZeroFill(ctx, target).Run(quickWipe);
+EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe, EraseResult* live) {
+  return ZeroFill(ctx, target, live).Run(quickWipe);
 }
 
 } // namespace trv::format

@@ -13,7 +13,6 @@ inline constexpr std::int64_t kZeroBufferSize = 33'554'432;   // 32 MiB, also th
 inline constexpr std::int64_t kQuickWipeBytes = 10'240'000;   // 20,000 sectors of 512 bytes
 inline constexpr std::int64_t kBackupTableBytes = 1'048'576;  // the end of the disk a quick wipe also clears
 inline constexpr std::int64_t kInitialBlockSize = 65'536;
-inline constexpr std::int64_t kRetryPieceSize = 65'536;       // a failed block is tried again in these
 
 // The disk a run writes: an open handle and its size.
 struct EraseTarget {
@@ -22,19 +21,17 @@ struct EraseTarget {
   std::int64_t sectorSize = 0;
 };
 
-// The last errors that mean the disk went away (unplugged): the run ends there.
-inline bool IsUnplugCode(std::uint32_t code) {
-  return code == win::ERROR_DEV_NOT_EXIST || code == win::ERROR_FILE_NOT_FOUND;
-}
-
 // The byte ranges a run writes: the whole disk, or for a quick wipe its first
-// 10,240,000 bytes and its last MiB (where a GPT keeps its backup).
-std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe);
+// 10,240,000 bytes (up to the next sector boundary) and its last MiB (where a
+// GPT keeps its backup).
+std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe, std::int64_t sectorSize);
 
 // Moves the handle's file pointer to `offset`; the new position, or -1.
 std::int64_t SeekDevice(win::Platform& platform, win::Handle handle, std::int64_t offset);
 
-// Runs to completion, cancellation or termination and says which.
-EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe);
+// Runs to completion, cancellation or termination and says which. `live`,
+// when given, holds the areas, the written and the unwritten ranges as they
+// grow, for a record that must be saved before the run ends.
+EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe, EraseResult* live = nullptr);
 
 } // namespace trv::format

@@ -73,6 +73,12 @@ class Platform {
   virtual std::u16string LocalAppDataFolder() = 0;
   // The computer's NetBIOS name (GetComputerNameW); empty when the call fails.
   virtual std::u16string GetComputerNameW() = 0;
+  // SetThreadExecutionState: ES_CONTINUOUS with ES_SYSTEM_REQUIRED keeps the
+  // computer from sleeping until ES_CONTINUOUS alone lets it; the previous
+  // state, 0 when the call fails.
+  virtual std::uint32_t SetThreadExecutionState(std::uint32_t flags) = 0;
+  // SetErrorMode: the previous mode.
+  virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
   // Whether the process runs with an administrator's full rights (IsUserAnAdmin:
   // under UAC only an elevated token counts).
   virtual bool IsUserAnAdmin() = 0;
@@ -97,5 +103,12 @@ class Platform {
                                        std::u16string_view parameters, std::u16string_view directory,
                                        int showCommand) = 0;
 };
+
+// No system box asking to insert a disk or saying a drive is not ready: the
+// program reports every failed request itself, and a box nobody answers
+// would hold an erase (or a script) for good.
+inline void FailCriticalErrorsQuietly(Platform& platform) {
+  platform.SetErrorMode(platform.SetErrorMode(SEM_FAILCRITICALERRORS) | SEM_FAILCRITICALERRORS);
+}
 
 } // namespace trv::win

@@ -32,6 +32,7 @@ inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
 inline constexpr std::uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr std::uint32_t ERROR_WRITE_PROTECT = 19;
 inline constexpr std::uint32_t ERROR_NOT_READY = 21;
 inline constexpr std::uint32_t ERROR_CRC = 23;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
@@ -44,7 +45,13 @@ inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr std::uint32_t ERROR_MOD_NOT_FOUND = 126;
 inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
 inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+inline constexpr std::uint32_t ERROR_SEM_TIMEOUT = 121;
+inline constexpr std::uint32_t ERROR_NO_SUCH_DEVICE = 433;
+inline constexpr std::uint32_t ERROR_DEVICE_HARDWARE_ERROR = 483;
+inline constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
+inline constexpr std::uint32_t ERROR_NO_MEDIA_IN_DRIVE = 1112;
 inline constexpr std::uint32_t ERROR_IO_DEVICE = 1117;
+inline constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 
 inline constexpr std::uint32_t VER_PLATFORM_WIN32_WINDOWS = 1;
 inline constexpr std::uint32_t VER_PLATFORM_WIN32_NT = 2;
@@ -69,6 +76,9 @@ inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr int SW_SHOW = 5;
 inline constexpr std::uint32_t TIME_PERIODIC = 1;
 inline constexpr std::uint32_t CP_ACP = 0;
+inline constexpr std::uint32_t ES_SYSTEM_REQUIRED = 0x00000001;
+inline constexpr std::uint32_t ES_CONTINUOUS = 0x80000000u;
+inline constexpr std::uint32_t SEM_FAILCRITICALERRORS = 0x0001;
 
 // SetProcessInformation: the power throttling class and its record
 // (PROCESS_POWER_THROTTLING_STATE: Version, ControlMask, StateMask).

@@ -51,6 +51,10 @@ class Form {
   // Handlers; the front ends call them at the matching moments.
   virtual void FormShow() {}
   virtual void FormClose(CloseAction& action) { (void)action; }
+  // Windows asks whether the session (log-off, shutdown) may end: false refuses.
+  virtual bool QueryEndSession() { return true; }
+  // The session ends now, whatever was answered: the last chance to save.
+  virtual void EndSession() {}
 
   // Lookup for front ends and scripted users.
   Control* Find(const std::string& name) const;

@@ -51,6 +51,10 @@ class UiServices {
   // Asks the application to terminate: the main loop and any modal loop end.
   virtual void Terminate() = 0;
   virtual bool Terminated() const = 0;
+  // The reason Windows shows when the user logs off or shuts down while
+  // `form` refuses (ShutdownBlockReasonCreate, Vista and later); an empty
+  // reason takes it away again.
+  virtual void SetShutdownBlockReason(Form& form, std::u16string_view reason) = 0;
   // Sets the application title (task bar text).
   virtual void SetApplicationTitle(std::u16string_view title) = 0;
   // Runs the main message loop with `mainForm` shown; returns when it ends.

@@ -95,12 +95,14 @@ int ShowTaskDialog(win::Platform& platform, UiServices& ui, win::WindowHandle ow
                    std::u16string_view instruction, std::u16string_view content, std::int32_t icon,
                    std::int32_t buttons) {
   if (IsVistaOrLater(platform)) {
+    // Without the system task dialog (a comctl32 that lacks it, a manifest that
+    // did not select version 6) the question is still asked, as before Vista.
     const win::Module library = platform.LoadLibraryW(u"comctl32.dll");
-    if (library < 32) return 0;
+    if (library < 32) return AskWithMessageDialog(ui, content, icon, buttons);
     const win::ProcAddress entry = platform.GetProcAddress(library, "TaskDialog");
     if (entry == 0) {
       platform.FreeLibrary(library);
-      return 0;
+      return AskWithMessageDialog(ui, content, icon, buttons);
     }
     std::int32_t pressed = 0;
     const std::int32_t hresult =

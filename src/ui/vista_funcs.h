@@ -24,8 +24,8 @@ void SetIconTitleFont(win::Platform& platform, Font& font);
 void SetDefaultGuiFont(win::Platform& platform, Font& font);
 // Deletes the font object the font owns, if any.
 void ReleaseFontHandle(win::Platform& platform, Font& font);
-// Returns 1 OK, 2 Cancel, 3 Close/Abort, 4 Retry, 6 Yes, 7 No; 0 when no dialog could be shown.
-// A task dialog that fails to open is replaced by the message dialog of older systems.
+// Returns 1 OK, 2 Cancel, 3 Close/Abort, 4 Retry, 6 Yes, 7 No. A task dialog
+// that is missing or fails to open is replaced by the message dialog of older systems.
 int ShowTaskDialog(win::Platform& platform, UiServices& ui, win::WindowHandle owner, std::u16string_view title,
                    std::u16string_view instruction, std::u16string_view content, std::int32_t icon,
                    std::int32_t buttons);

@@ -232,6 +232,20 @@ TEST(CliErase, AVolumeInUseOrASwappedDiskIsRefused) {
   EXPECT_TRUE(swapped.platform->Media(1)->changed.Empty());
 }
 
+TEST(CliErase, AWriteProtectedDiskIsRefusedAndAGoneDiskEndsTheRun) {
+  auto locked = Cli(SmallPc({{"writeProtected", true}}), "erase 1 --full --confirm-serial S1 --json");
+  EXPECT_EQ(locked.code, 4) << locked.host.err;
+  EXPECT_NE(locked.host.err.find("refused: 磁盘处于写保护状态"), std::string::npos) << locked.host.err;
+  EXPECT_EQ(locked.Json()["outcome"], "refused");
+  EXPECT_EQ(locked.platform->journal().Count("WriteFile"), 0u);
+  // A card pulled from its reader (21): terminated, at once.
+  auto pulled = Cli(SmallPc({{"unplugAt", {{"offset", 3'145'728}, {"error", 21}}}}), "erase 1 --full --confirm-serial S1 --json");
+  EXPECT_EQ(pulled.code, 8) << pulled.host.err;
+  EXPECT_EQ(pulled.Json()["outcome"], "terminated");
+  // The console program, too, never lets the system ask for a disk.
+  EXPECT_EQ(locked.platform->ErrorMode() & trv::win::SEM_FAILCRITICALERRORS, trv::win::SEM_FAILCRITICALERRORS);
+}
+
 TEST(CliErase, ALiveConsoleGetsOneProgressLineUpdatedInPlace) {
   auto run = Cli(SmallPc(), "erase 1 --quick --confirm-serial S1", 0, true);
   ASSERT_EQ(run.code, 0);

@@ -154,6 +154,19 @@ TEST(Identify, TextsPointingPastTheAnswerAreCutShort) {
   EXPECT_EQ(U8(Only(past).Model), "XYYZ ");
 }
 
+TEST(Identify, ADescriptorLargerThanTheFirstAnswerIsAskedForAgainWhole) {
+  // A long product text pushes the serial past the first 512 bytes: the size
+  // the first answer states is asked for, and the serial is read from it.
+  auto run = ScanOne({{"device", {{"product", std::string(600, 'P')}, {"serial", "FAR-SERIAL-42"}}}});
+  EXPECT_EQ(U8(Only(run).SN), "FAR-SERIAL-42");
+  EXPECT_EQ(U8(Only(run).Model), " " + std::string(600, 'P'));
+  std::vector<std::string> outputs;
+  for (const auto* e : run.platform->journal().Find("DeviceIoControl"))
+    if (e->detail.rfind("code=0x2D1400 in=12 ", 0) == 0 && e->input.size() == 12 && e->input[0] == 0)
+      outputs.push_back(e->detail.substr(0, e->detail.find(" ->")));
+  EXPECT_EQ(outputs, (std::vector<std::string>{"code=0x2D1400 in=12 out=512", "code=0x2D1400 in=12 out=660"}));
+}
+
 TEST(Identify, FortyCharacterSerialsAreDecodedWhenTheyAreHex) {
   struct Case {
     const char* reported;

@@ -67,3 +67,17 @@ TEST(ZeroFill, CancelledLineGivesTheOffsetAndItsRoundedLba) {
   EXPECT_EQ(r.outcome, trv::format::EraseOutcome::Cancelled);
   EXPECT_EQ(r.written, (std::vector<trv::format::Span>{{0, 1'073'741'824}}));
 }
+
+TEST(ZeroFill, AQuickWipeOnLargeSectorsEndsItsFirstAreaOnASectorBoundary) {
+  // 64 KiB sectors: 10,240,000 bytes is 156.25 sectors, so the first area runs
+  // to the end of sector 157 and every write is whole sectors.
+  EngineRun e(Disk({{"sectors", 4'096}, {"bytesPerSector", 65'536}, {"media", {{"megabytesPerSecond", 0}}}}));
+  const auto r = e.Run(4'096, 65'536, true);
+  EXPECT_EQ(r.outcome, trv::format::EraseOutcome::Completed);
+  EXPECT_EQ(r.areas, (std::vector<trv::format::Span>{{0, 10'289'152}, {267'386'880, 268'435'456}}));
+  EXPECT_TRUE(r.unwritten.empty());
+  EXPECT_EQ(e.platform.Media(0)->zero.List(), (std::vector<ByteRange>{{0, 10'289'152}, {267'386'880, 268'435'456}}));
+  // 512-byte sectors keep the 10,240,000 bytes exactly.
+  EngineRun small(Disk({{"sectors", 1'000'000}, {"media", {{"megabytesPerSecond", 0}}}}));
+  EXPECT_EQ(small.Run(1'000'000, 512, true).areas.front().end, 10'240'000);
+}

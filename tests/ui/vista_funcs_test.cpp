@@ -59,11 +59,18 @@ TEST(TaskDialog, TextsLongerThan1024CharactersGoAsEmpty) {
   EXPECT_TRUE(m.ui.boxes()[1].text.empty());
 }
 
-TEST(TaskDialog, WithoutTheEntryPointNothingIsShown) {
+TEST(TaskDialog, WithoutTheEntryPointTheMessageDialogAsksInstead) {
+  // A Vista or later whose comctl32 lacks TaskDialog: the question is still
+  // asked, so the format button never silently does nothing.
   Machine m({{"taskDialog", false}}, "answer Yes");
-  EXPECT_EQ(m.Confirm(), 0);
-  EXPECT_TRUE(m.ui.boxes().empty());
+  EXPECT_EQ(m.Confirm(), 6);
+  ASSERT_EQ(m.ui.boxes().size(), 1u);
+  EXPECT_EQ(m.ui.boxes()[0].kind, "MessageDialog");
+  EXPECT_EQ(trv::test::U8(m.ui.boxes()[0].text), "Are you sure?");
+  EXPECT_EQ(m.ui.boxes()[0].buttons, static_cast<int>(trv::ui::kDlgYes | trv::ui::kDlgCancel));
   EXPECT_EQ(m.platform.journal().Count("FreeLibrary"), 1u);
+  Machine no(nlohmann::json{{"taskDialog", false}}, "answer Cancel");
+  EXPECT_EQ(no.Confirm(), 2);
 }
 
 // A front end whose system task dialog cannot open (TaskDialog returns an error

@@ -526,5 +526,41 @@ TEST_F(Win32UiTest, SystemTaskDialogIsCalledThroughTheLookedUpEntry) {
   ::FreeLibrary(comctl);
 }
 
+// A window that refuses the end of the session, as the main window does while an erase runs.
+class RefusingForm : public ui::Form {
+ public:
+  RefusingForm() : Form("FmRefusing", 200, 100) {}
+  bool QueryEndSession() override { return false; }
+  void EndSession() override { ++ended; }
+  int ended = 0;
+};
+
+TEST_F(Win32UiTest, LogOffAndShutdownReachTheFormsAndTheRefusalGivesItsReason) {
+  // The idle main window lets the session end.
+  EXPECT_EQ(::SendMessageW(main->hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  static RefusingForm form;  // outlives the windows, which the fixture destroys after the test
+  const HWND hwnd = ui.WindowOf(form).hwnd();
+  ASSERT_NE(hwnd, nullptr);
+  EXPECT_EQ(::SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+  ::SendMessageW(hwnd, WM_ENDSESSION, FALSE, 0);  // the session goes on: nothing to do
+  EXPECT_EQ(form.ended, 0);
+  ::SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);   // it ends anyway
+  EXPECT_EQ(form.ended, 1);
+
+  // The reason Windows shows, where the system keeps one (Vista and later).
+  using Query = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonQuery")));
+  ui.SetShutdownBlockReason(form, u"Erasing a disk");
+  wchar_t text[64] = {};
+  DWORD size = 64;
+  if (query && query(hwnd, text, &size)) {
+    EXPECT_EQ(std::wstring(text), L"Erasing a disk");
+    ui.SetShutdownBlockReason(form, u"");
+    size = 64;
+    EXPECT_FALSE(query(hwnd, text, &size));
+  }
+}
+
 } // namespace
 } // namespace trv::win32

@@ -13,6 +13,17 @@ constexpr std::uint32_t kGetLengthInfo = 0x0007405C;
 constexpr std::uint32_t kQueryProperty = 0x002D1400;
 constexpr std::uint32_t kGetInquiryData = 0x0004100C;
 constexpr std::uint32_t kSmartGetVersion = 0x00074080;
+constexpr std::uint32_t kIsWritable = 0x00070024;
+constexpr std::uint32_t kGetDiskAttributes = 0x000700F0;
+
+// GET_DISK_ATTRIBUTES: Version (its size, 16), Reserved1, Attributes (offline 1, read-only 2).
+IoctlResult DiskAttributes(const SimDrive& d, const Request& r) {
+  if (r.out.size() < 16) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
+  std::vector<std::uint8_t> a(16, 0);
+  rec::Put32(a, 0, 16);
+  rec::Put64(a, 8, (d.media.offline ? 1u : 0u) | (d.media.readOnly ? 2u : 0u));
+  return Deliver(r, a);
+}
 
 IoctlResult Geometry(const SimDrive& d, const Request& r) {
   if (r.out.size() < 24) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
@@ -68,6 +79,13 @@ std::optional<IoctlResult> StorageIoctl(const SimDrive& d, const Request& r) {
     case kGetInquiryData:
       if (const auto& failure = ScenarioFailure(d, DriveRequest::Inquiry)) return Failed(*failure);
       return Whole(r, d.inquiryData);
+    case kIsWritable:
+      // The disk driver asks the medium, and honours the read-only attribute.
+      if (d.media.writeProtected || d.media.readOnly) return Failed(win::ERROR_WRITE_PROTECT);
+      return IoctlResult{true, 0, 0};
+    case kGetDiskAttributes:
+      if (!d.diskAttributes) return std::nullopt;  // before Windows 7: an unknown code
+      return DiskAttributes(d, r);
     case kSmartGetVersion:
       if (const auto& failure = ScenarioFailure(d, DriveRequest::SmartVersion)) return Failed(*failure);
       if (!d.smartVersion) return Failed(win::ERROR_INVALID_FUNCTION);

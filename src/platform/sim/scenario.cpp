@@ -213,8 +213,12 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     for (std::size_t i = 0; i < volumes.size(); ++i)
       sc.volumes.push_back(ParseVolume(volumes[i], w + ": volumes[" + std::to_string(i) + "]"));
   }
-  // The NVMe protocol-specific queries arrived with Windows 10.
-  for (auto& d : sc.drives) d.protocolQueries = sc.osMajor >= 10;
+  // The NVMe protocol-specific queries arrived with Windows 10, the disk
+  // attributes (offline, read-only) with Windows 7.
+  for (auto& d : sc.drives) {
+    d.protocolQueries = sc.osMajor >= 10;
+    d.diskAttributes = sc.osMajor > 6 || (sc.osMajor == 6 && sc.osMinor >= 1);
+  }
   return sc;
 }
 

@@ -105,6 +105,8 @@ struct SimDrive {
   SimSat sat;                   // a drive without a "sat" field refuses the pass-through
   // Whether the storage stack knows the protocol-specific queries (Windows 10 and later).
   bool protocolQueries = true;
+  // Whether the disk driver knows IOCTL_DISK_GET_DISK_ATTRIBUTES (Windows 7 and later).
+  bool diskAttributes = true;
 
   // Another disk that takes this one's number: pulled and replaced by the user
   // after the first `swapAfterOpens` opens of the drive (the scan's, say).

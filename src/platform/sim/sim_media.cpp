@@ -68,7 +68,8 @@ std::int64_t TransferUs(const MediaSetup& setup, std::uint32_t size) {
 
 MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
-                           "writeLatencyMicroseconds", "readErrors", "unplugOnRead"});
+                           "writeLatencyMicroseconds", "readErrors", "unplugOnRead", "hangingAreas", "writeProtected",
+                           "readOnly", "offline"});
   MediaSetup m;
   m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugAt")) m.unplug = ParseFault(j["unplugAt"], where + ": unplugAt", false, win::ERROR_DEV_NOT_EXIST);
@@ -79,6 +80,22 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
   m.readErrors = ParseFaults(j, "readErrors", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugOnRead"))
     m.unplugOnRead = ParseFault(j["unplugOnRead"], where + ": unplugOnRead", false, win::ERROR_DEV_NOT_EXIST);
+  if (jf::Has(j, "hangingAreas")) {
+    if (!j["hangingAreas"].is_array()) jf::Fail(where, "hangingAreas", "expected a list");
+    for (std::size_t i = 0; i < j["hangingAreas"].size(); ++i) {
+      const json& h = j["hangingAreas"][i];
+      const std::string hw = where + ": hangingAreas[" + std::to_string(i) + "]";
+      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds"});
+      json fault = json::object();
+      for (const char* k : {"offset", "length", "error"})
+        if (jf::Has(h, k)) fault[k] = h[k];
+      m.hangingAreas.push_back(ParseFault(fault, hw, true, win::ERROR_SEM_TIMEOUT));
+      m.hangMilliseconds.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
+    }
+  }
+  m.writeProtected = jf::Bool(j, "writeProtected", where, false);
+  m.readOnly = jf::Bool(j, "readOnly", where, false);
+  m.offline = jf::Bool(j, "offline", where, false);
   m.megabytesPerSecond = static_cast<double>(jf::Int(j, "megabytesPerSecond", where, 100, 0, 1'000'000));
   m.writeLatencyUs = jf::Int(j, "writeLatencyMicroseconds", where, 0, 0, 60'000'000);
   return m;
@@ -88,6 +105,11 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
                        const std::uint8_t* data, std::uint32_t size) {
   const std::int64_t end = offset + size;
   if (auto refused = Refusal(setup.unplug, setup.badAreas, state, length, offset, end)) return *refused;
+  if (setup.writeProtected || setup.readOnly || setup.offline) return {false, win::ERROR_WRITE_PROTECT, 0};
+  for (std::size_t i = 0; i < setup.hangingAreas.size(); ++i) {
+    const MediaFault& h = setup.hangingAreas[i];
+    if (h.offset < end && offset < h.offset + h.length) return {false, h.error, setup.hangMilliseconds[i] * 1000};
+  }
   ++state.writes;
   const std::int64_t busy = TransferUs(setup, size);
   // The parts of the write that take effect: all but the lying areas.

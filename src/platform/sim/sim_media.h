@@ -29,6 +29,13 @@ struct MediaSetup {
   std::vector<ByteRange> lyingAreas;       // writes here report success and change nothing
   std::vector<MediaFault> readErrors;      // reads touching these fail with their error
   std::optional<MediaFault> unplugOnRead;  // the read covering `offset` fails, and every later request
+  // A write touching one of these takes `milliseconds` on the PC's clock (a
+  // drive that does not answer until its driver's timeout), then fails with its error.
+  std::vector<MediaFault> hangingAreas;
+  std::vector<std::int64_t> hangMilliseconds;  // one per hanging area
+  bool writeProtected = false;  // IOCTL_DISK_IS_WRITABLE fails with 19, and so does every write
+  bool readOnly = false;        // the disk's read-only attribute (Windows 7 and later); writes fail with 19
+  bool offline = false;         // the disk's offline attribute (Windows 7 and later); writes fail with 19
   double megabytesPerSecond = 100;         // 1,000,000 bytes; 0: writes take no time
   std::int64_t writeLatencyUs = 0;         // per write, on top of the transfer time
 };

@@ -652,6 +652,21 @@ bool SimPlatform::CallIsWow64Process(win::ProcAddress entry, win::Handle process
 
 std::u16string SimPlatform::LocalAppDataFolder() { return sc_.localAppData; }
 
+std::uint32_t SimPlatform::SetThreadExecutionState(std::uint32_t flags) {
+  Log("SetThreadExecutionState", Hex32(flags));
+  const std::uint32_t previous = executionState_;
+  // Without ES_CONTINUOUS the request is for once only and leaves the state as it was.
+  if (flags & win::ES_CONTINUOUS) executionState_ = flags;
+  return previous;
+}
+
+std::uint32_t SimPlatform::SetErrorMode(std::uint32_t mode) {
+  Log("SetErrorMode", Hex32(mode));
+  const std::uint32_t previous = errorMode_;
+  errorMode_ = mode;
+  return previous;
+}
+
 bool SimPlatform::IsUserAnAdmin() {
   Log("IsUserAnAdmin", sc_.elevated ? "-> TRUE" : "-> FALSE");
   return sc_.elevated;

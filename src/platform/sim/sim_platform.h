@@ -79,6 +79,11 @@ class SimPlatform : public win::Platform {
   std::u16string LocalAppDataFolder() override;
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
+  std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
+  std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  // The thread execution state and the error mode the program left.
+  std::uint32_t ExecutionState() const { return executionState_; }
+  std::uint32_t ErrorMode() const { return errorMode_; }
   bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                  std::span<const std::uint8_t> info) override;
   std::u16string MultiByteToWideChar(std::uint32_t codePage, std::span<const std::uint8_t> bytes) override;
@@ -157,6 +162,8 @@ class SimPlatform : public win::Platform {
     bool dismounted = false;
   };
   std::vector<VolumeState> volumes_;
+  std::uint32_t executionState_ = 0x80000000u;  // ES_CONTINUOUS: the computer may sleep
+  std::uint32_t errorMode_ = 0;
 };
 
 } // namespace trv::sim

@@ -1,6 +1,8 @@
 // The Windows console for trevasso-cli: wide characters to a console (so that
 // any serial and the Chinese log lines show as they are, whatever the code
-// page), UTF-8 to a pipe or file, and Ctrl+C / Ctrl+Break as the Stop button.
+// page), UTF-8 to a pipe or file, and Ctrl+C / Ctrl+Break as the Stop button;
+// closing the console, logging off and shutting down stop an erase too, and
+// wait for its record.
 #include "platform/win32/windows_headers.h"
 
 #include <algorithm>
@@ -17,9 +19,24 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 std::atomic<bool> stoppable{false};
+// Signalled while no erase runs, and again once an erase has returned with its
+// record saved; a closing console waits for it.
+HANDLE eraseDone = nullptr;
+
+// Windows ends the process when the handler of a close, log-off or shutdown
+// returns, and after about five seconds if it does not: the wait stays inside that.
+constexpr DWORD kRecordWaitMs = 4'500;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // close, logoff, shutdown: the default
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    // The console window closed, or the session ends: during an erase that is
+    // Stop, and the run's record is waited for before the process goes.
+    if (!stoppable) return FALSE;
+    interrupted = true;
+    if (eraseDone) ::WaitForSingleObject(eraseDone, kRecordWaitMs);
+    return TRUE;
+  }
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   // The first press during an erase is its Stop: the run ends after its current
   // block instead of the process dying mid-write. Otherwise, and when a stuck
   // disk keeps the block from ending, the next handler ends the process.
@@ -32,6 +49,7 @@ class Win32ConsoleHost : public CliHost {
   Win32ConsoleHost()
       : out_(::GetStdHandle(STD_OUTPUT_HANDLE)), err_(::GetStdHandle(STD_ERROR_HANDLE)),
         outConsole_(IsConsole(out_)), errConsole_(IsConsole(err_)) {
+    if (!eraseDone) eraseDone = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   }
   ~Win32ConsoleHost() override { ::SetConsoleCtrlHandler(OnConsoleControl, FALSE); }
@@ -40,7 +58,14 @@ class Win32ConsoleHost : public CliHost {
   void Err(std::u16string_view text) override { Write(err_, errConsole_, text); }
   bool ErrIsConsole() override { return errConsole_; }
   bool Interrupted() override { return interrupted; }
-  void SetStoppable(bool on) override { stoppable = on; }
+  void SetStoppable(bool on) override {
+    // On: an erase begins. Off: it has returned, and its record is saved.
+    if (eraseDone) {
+      if (on) ::ResetEvent(eraseDone);
+      else ::SetEvent(eraseDone);
+    }
+    stoppable = on;
+  }
 
  private:
   static bool IsConsole(HANDLE h) {

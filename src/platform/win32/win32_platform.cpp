@@ -344,6 +344,12 @@ std::u16string Win32Platform::GetComputerNameW() {
 
 bool Win32Platform::IsUserAnAdmin() { return ::IsUserAnAdmin() != FALSE; }
 
+std::uint32_t Win32Platform::SetThreadExecutionState(std::uint32_t flags) {
+  return static_cast<std::uint32_t>(::SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags)));
+}
+
+std::uint32_t Win32Platform::SetErrorMode(std::uint32_t mode) { return ::SetErrorMode(static_cast<UINT>(mode)); }
+
 bool Win32Platform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                               std::span<const std::uint8_t> info) {
   // Looked up at run time: Windows 8 and later only, with classes added since.

@@ -104,6 +104,24 @@ void HeadlessUi::ProcessMessages() {
     Act(*running_.back(), user_.Take());
 }
 
+void HeadlessUi::SetShutdownBlockReason(Form& form, std::u16string_view reason) {
+  shutdownBlocks_.push_back(form.name() + ": " + (reason.empty() ? std::string("-") : Utf16ToUtf8(reason)));
+}
+
+void HeadlessUi::EndSession(bool forced) {
+  // The message goes to every top-level window; the main form (the first
+  // shown) is the one that answers for the program.
+  Form* main = formsShown_.empty() ? nullptr : formsShown_.front();
+  if (!main) return;
+  if (!main->QueryEndSession() && !forced) {
+    sessionEnds_.push_back("refused");
+    return;
+  }
+  sessionEnds_.push_back("ended");
+  main->EndSession();
+  terminated_ = true;  // the session is over: every loop ends
+}
+
 void HeadlessUi::WaitEndedOutsidePump(const Action& wait) {
   const int passed = waitLeft_ ? std::stoi(wait.args[0]) - waitLeft_ : 0;
   problems_.push_back("\"" + wait.text + "\": the program pumped messages " + std::to_string(passed) +
@@ -185,6 +203,8 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     problems_.push_back("\"" + a.text + "\": no box or dialog was waiting for an answer");
   } else if (a.verb == "wait") {
     WaitEndedOutsidePump(a);
+  } else if (a.verb == "shutdown") {
+    EndSession(!a.args.empty() && a.args[0] == "force");
   }
 }
 

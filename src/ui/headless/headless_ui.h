@@ -37,6 +37,7 @@ class HeadlessUi : public UiServices {
   void Terminate() override { terminated_ = true; }
   bool Terminated() const override { return terminated_; }
   void SetApplicationTitle(std::u16string_view title) override { appTitle_ = title; }
+  void SetShutdownBlockReason(Form& form, std::u16string_view reason) override;
   void RunMessageLoop(Form& mainForm) override;
   [[noreturn]] void ExitProcess(unsigned code) override;
 
@@ -47,6 +48,10 @@ class HeadlessUi : public UiServices {
   // Actions that found nothing to act on, in order (a script error to report).
   const std::vector<std::string>& problems() const { return problems_; }
   ScriptedUser& user() { return user_; }
+  // Every shutdown block reason set ("form: reason") or taken away ("form: -"), in order.
+  const std::vector<std::string>& shutdownBlocks() const { return shutdownBlocks_; }
+  // How each scripted log-off or shutdown went: "refused" or "ended".
+  const std::vector<std::string>& sessionEnds() const { return sessionEnds_; }
 
  private:
   void Act(Form& form, const Action& action);
@@ -55,6 +60,9 @@ class HeadlessUi : public UiServices {
   int TakeAnswer(const char* fallback, const std::vector<int>& offered);
   void NoteShown(Form& form);
   void WaitEndedOutsidePump(const Action& wait);
+  // Windows ending the session: asks the main form, and ends it when it agrees
+  // (or always, with `forced`).
+  void EndSession(bool forced);
 
   ScriptedUser user_;
   bool terminated_ = false;
@@ -62,6 +70,8 @@ class HeadlessUi : public UiServices {
   std::vector<ShownBox> boxes_;
   std::vector<Form*> formsShown_;
   std::vector<std::string> problems_;
+  std::vector<std::string> shutdownBlocks_;
+  std::vector<std::string> sessionEnds_;
   std::vector<Form*> running_;  // the forms whose loops run, innermost last
   int waitLeft_ = 0;            // message pumps still to pass for the `wait` at the head of the script
 };

@@ -7,7 +7,8 @@ namespace trv::ui {
 namespace {
 
 const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
-                              "close",  "answer",  "mouse", "tab",      "check", "wait"};
+                              "close",  "answer",  "mouse", "tab",      "check", "wait",
+                              "shutdown"};
 
 // What a script can name: the selection list holds at most 15 disks, and the
 // main window has three pages.
@@ -40,6 +41,8 @@ Action ParseAction(const std::string& text) {
   if (a.verb == "tab" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) >= kPages))
     throw ScriptError("action \"" + text + "\": expected a page number from 0 to " + std::to_string(kPages - 1) +
                       ", got \"" + a.args[0] + "\"");
+  if (a.verb == "shutdown" && !a.args.empty() && a.args[0] != "force")
+    throw ScriptError("action \"" + text + "\": expected nothing or \"force\" after shutdown");
   if (a.verb == "wait" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) < 1))
     throw ScriptError("action \"" + text + "\": expected a number of message pumps from 1, got \"" + a.args[0] + "\"");
   if (a.verb == "key" && a.args[1] != "Escape" && a.args[1] != "Esc" && a.args[1] != "Enter" && a.args[1] != "Return" &&

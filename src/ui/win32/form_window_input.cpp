@@ -9,6 +9,7 @@
 
 #include "platform/win32/wide.h"
 #include "ui/win32/common_controls.h"
+#include "ui/win32/session_end.h"
 #include "ui/win32/form_window_helpers.h"
 #include "ui/win32/window_support.h"
 #include "ui/win32/win32_ui.h"
@@ -260,6 +261,7 @@ LRESULT FormWindow::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       break;
   }
   if (!isForm) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  if (LRESULT answer = 0; HandleSessionMessage(form_, message, wParam, answer)) return answer;
   switch (message) {
     case WM_CLOSE:
       ui_.CloseRequested(*this);

@@ -11,6 +11,7 @@
 #include "ui/vista_funcs.h"
 #include "ui/win32/common_controls.h"
 #include "ui/win32/form_window.h"
+#include "ui/win32/session_end.h"
 #include "ui/win32/window_support.h"
 
 namespace trv::win32 {
@@ -206,6 +207,10 @@ void Win32Ui::ProcessMessages() {
     }
     Dispatch(msg);
   }
+}
+
+void Win32Ui::SetShutdownBlockReason(ui::Form& form, std::u16string_view reason) {
+  win32::SetShutdownBlockReason(WindowOf(form).hwnd(), reason);
 }
 
 void Win32Ui::Terminate() {

@@ -35,6 +35,7 @@ class Win32Ui : public ui::UiServices {
   void Terminate() override;
   bool Terminated() const override { return terminated_; }
   void SetApplicationTitle(std::u16string_view title) override { appTitle_ = title; }
+  void SetShutdownBlockReason(ui::Form& form, std::u16string_view reason) override;
   void RunMessageLoop(ui::Form& mainForm) override;
   [[noreturn]] void ExitProcess(unsigned code) override;
 
