@@ -266,7 +266,7 @@ TEST(SimDrive, JournalNamesTheAtaCommandOfEachRequest) {
   for (const auto* e : pc.sim.journal().Find("DeviceIoControl")) details.push_back(e->detail);
   EXPECT_EQ(details, (std::vector<std::string>{
                          "code=0x7C088 in=32 out=528 command=0xB0 feature=0xD1 SMART READ THRESHOLDS -> ok returned=528",
-                         "code=0x7C084 in=32 out=527 command=0xB0 feature=0xDA SMART RETURN STATUS -> failed error=87",
+                         "code=0x7C084 in=32 out=527 command=0xB0 feature=0xDA SMART RETURN STATUS -> ok returned=24",
                          "code=0x7C084 in=32 out=527 command=0xEF feature=0x00 (other command) -> failed error=87",
                          "code=0x4D008 in=572 out=572 command=0xEC feature=0x00 IDENTIFY DEVICE -> ok returned=572",
                          "code=0x7C088 in=31 out=528 -> failed error=87",
