@@ -9,11 +9,11 @@
 #include "device/enumeration.h"
 #include "format/format_command.h"
 #include "format/same_disk.h"
+#include "platform/sinks.h"
 #include "platform/text.h"
 #include "report/details_report.h"
 #include "report/number_text.h"
 #include "report/smart_report.h"
-#include "ui/form.h"
 
 namespace trv::cli {
 
@@ -35,17 +35,6 @@ std::u16string Trimmed(const std::u16string& s) {
   if (begin == std::u16string::npos) return {};
   return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
 }
-
-// The controls the scan and the reports write into, never shown.
-class ReportSheet : public ui::Form {
- public:
-  ReportSheet()
-      : ui::Form("CliReport", 0, 0),
-        status(Add<ui::StatusBar>(ui::ControlKind::StatusBar, "StatusBar", nullptr, ui::Align::Bottom, {})),
-        report(Add<ui::Memo>(ui::ControlKind::Memo, "Report", nullptr, ui::Align::Client, {})) {}
-  ui::StatusBar& status;
-  ui::Memo& report;
-};
 
 class Cli {
  public:
@@ -76,13 +65,14 @@ class Cli {
   CliHost& host_;
   Options o_;
   device::DeviceState dev_;
-  ReportSheet sheet_;
+  StatusText scanStatus_;  // "Disks found: N", which the list says in its own way
+  LineList report_;        // the report's lines, printed when it ends
 };
 
 void Cli::Scan() {
   device::DeviceEnv env{p_, [](const std::u16string&) {},
                         [](const std::u16string& text, const std::u16string&) { throw CliFailure{kExitError, text}; }};
-  device::EnumerateDevices(env, dev_, sheet_.status);
+  device::EnumerateDevices(env, dev_, scanStatus_);
 }
 
 const device::TDeviceTable& Cli::Entry(std::uint32_t number) {
@@ -135,16 +125,16 @@ int Cli::Report() {
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
   if (details) {
-    report::DetailsContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress,
+    report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     report::ShowDeviceDetails(ctx);
   } else {
-    report::SmartContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
+    report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
     ctx.health = &health;
     report::ShowSmartData(ctx);
   }
-  const auto& lines = sheet_.report.lines();
+  const auto& lines = report_.lines();
   if (o_.json) {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));

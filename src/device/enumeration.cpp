@@ -9,7 +9,7 @@ namespace {
 constexpr std::uint32_t kHighestDriveNumber = 255;
 } // namespace
 
-void EnumerateDevices(DeviceEnv& env, DeviceState& state, ui::StatusBar& status) {
+void EnumerateDevices(DeviceEnv& env, DeviceState& state, StatusSink& status) {
   win::Platform& p = env.platform;
   TIdentifyDeviceData work;
   for (std::uint32_t n = 0; n <= kHighestDriveNumber && state.DeviceCount < kMaxDevices; ++n) {
@@ -37,7 +37,7 @@ void EnumerateDevices(DeviceEnv& env, DeviceState& state, ui::StatusBar& status)
     }
     p.CloseHandle(handle);
   }
-  status.SetSimpleText(u"Disks found: " + DecimalText(state.DeviceCount));
+  status.SetStatus(u"Disks found: " + DecimalText(state.DeviceCount));
 }
 
 } // namespace trv::device

@@ -9,7 +9,7 @@
 #include "device/erase_features.h"
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
@@ -17,7 +17,7 @@ namespace trv::report {
 // nothing appended, when the controller data cannot be read (Windows before
 // 10 knows no such query); a missing namespace block only shortens the report.
 // `eraseFeatures`, when given, receives what firmware erase the controller offers.
-bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, ui::Memo& logDetails,
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures = nullptr);
 
 // The lines themselves, for the blocks as decoded.
