@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/product.h"
+#include "cli/cli_health.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
 #include "device/enumeration.h"
@@ -121,18 +122,24 @@ int Cli::List() {
 int Cli::Report() {
   Open(*o_.disk);
   const bool details = o_.command == Command::Details;
+  std::optional<report::SmartHealth> health;
+  std::optional<device::EraseFeatures> erase;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
+    ctx.eraseFeatures = &erase;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
+    ctx.health = &health;
     report::ShowSmartData(ctx);
   }
   const auto& lines = report_.lines();
   if (o_.json) {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));
+    if (details) out["erase_features"] = EraseFeaturesJson(erase);
+    else out["health"] = HealthJson(health);
     PrintJson(out);
   } else {
     std::u16string text;

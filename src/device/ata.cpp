@@ -21,7 +21,8 @@ AtaCommandRegs IdentifyRegs(std::uint8_t drive) { return {0x00, 0x01, 0x01, 0x00
 AtaCommandRegs SmartRegs(std::uint8_t feature, std::uint8_t drive) {
   return {feature, 0x01, 0x01, 0x4F, 0xC2, DriveHead(drive), 0xB0};
 }
-constexpr std::uint8_t kSmartReadData = 0xD0, kSmartEnable = 0xD8, kSmartDisable = 0xD9;
+constexpr std::uint8_t kSmartReadData = 0xD0, kSmartReadThresholds = 0xD1, kSmartEnable = 0xD8, kSmartDisable = 0xD9;
+constexpr std::uint8_t kSmartReturnStatus = 0xDA;
 
 // Writes a SENDCMDINPARAMS at `at`; the bytes around it must already be zero.
 void PutCommand(std::span<std::uint8_t> record, std::size_t at, std::uint32_t bufferSize, const AtaCommandRegs& r,
@@ -41,20 +42,33 @@ bool SendSmartCommand(win::Platform& p, win::Handle handle, std::uint8_t drive, 
                            ata::kSendCommandOutSize, &returned);
 }
 
-// One command that returns 512 bytes: the last 512 of the bytes returned.
-bool SmartDataRequest(win::Platform& p, win::Handle handle, std::uint8_t drive, const AtaCommandRegs& regs,
-                      std::uint32_t controlCode, AtaBlock& block) {
+// One command that returns 512 bytes: the last 512 of the bytes returned, once
+// the whole SENDCMDOUTPARAMS record (528 bytes) has come back.
+SmartRead SmartDataRequest(win::Platform& p, win::Handle handle, std::uint8_t drive, const AtaCommandRegs& regs,
+                           std::uint32_t controlCode, AtaBlock& block) {
   std::array<std::uint8_t, ata::kCommandInSize> in{};
   std::array<std::uint8_t, ata::kDataRequestOutSize> out{};
   PutCommand(in, 0, 512, regs, drive);
   std::uint32_t returned = 0;
   if (!p.DeviceIoControl(handle, controlCode, in.data(), ata::kCommandInWithoutBuffer, out.data(),
                          ata::kDataRequestOutSize, &returned))
-    return false;
+    return {};
   // A count past the output area cannot be real; it is refused rather than read.
-  if (returned < 512 || returned > out.size()) return false;
+  if (returned < 512 || returned > out.size()) return {};
+  if (returned < ata::kDataAnswerSize) return {SmartRead::Outcome::Short, returned};
   std::copy_n(out.begin() + (returned - 512), 512, block.begin());
-  return true;
+  return {SmartRead::Outcome::Ok, returned};
+}
+
+// The receive path, then the send path that some vendor drivers also carry
+// reads on. A short answer on either path is remembered when neither works.
+SmartRead SmartRead512(win::Platform& p, win::Handle handle, std::uint8_t drive, std::uint8_t feature,
+                       AtaBlock& block) {
+  const SmartRead first = SmartDataRequest(p, handle, drive, SmartRegs(feature, drive), ata::SMART_RCV_DRIVE_DATA, block);
+  if (first.ok()) return first;
+  const SmartRead second = SmartDataRequest(p, handle, drive, SmartRegs(feature, drive), ata::SMART_SEND_DRIVE_COMMAND, block);
+  if (second.ok() || second.outcome == SmartRead::Outcome::Short) return second;
+  return first;
 }
 
 bool IdentifyThroughSmart(win::Platform& p, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
@@ -100,9 +114,31 @@ bool ReadIdentify(win::Platform& platform, win::Handle handle, std::uint8_t driv
 }
 
 bool ReadSmartData(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
-  if (SmartDataRequest(platform, handle, drive, SmartRegs(kSmartReadData, drive), ata::SMART_RCV_DRIVE_DATA, block))
-    return true;
-  return SmartDataRequest(platform, handle, drive, SmartRegs(kSmartReadData, drive), ata::SMART_SEND_DRIVE_COMMAND, block);
+  return ReadSmartDataChecked(platform, handle, drive, block).ok();
+}
+
+SmartRead ReadSmartDataChecked(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
+  return SmartRead512(platform, handle, drive, kSmartReadData, block);
+}
+
+SmartRead ReadSmartThresholds(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
+  return SmartRead512(platform, handle, drive, kSmartReadThresholds, block);
+}
+
+SmartStatus ReadSmartStatus(win::Platform& platform, win::Handle handle, std::uint8_t drive) {
+  std::array<std::uint8_t, ata::kCommandInSize> in{};
+  std::array<std::uint8_t, ata::kDataAnswerSize> out{};
+  PutCommand(in, 0, ata::kIdeRegsSize, SmartRegs(kSmartReturnStatus, drive), drive);
+  std::uint32_t returned = 0;
+  if (!platform.DeviceIoControl(handle, ata::SMART_SEND_DRIVE_COMMAND, in.data(), ata::kCommandInWithoutBuffer,
+                                out.data(), ata::kSendCommandOutSize, &returned))
+    return SmartStatus::NotRead;
+  // The driver hands the task file back as an IDEREGS in bBuffer.
+  if (returned < ata::kOutBuffer + ata::kIdeRegsSize || returned > ata::kSendCommandOutSize) return SmartStatus::Unknown;
+  const std::uint8_t low = out[ata::kOutBuffer + ata::kRegsCylLow], high = out[ata::kOutBuffer + ata::kRegsCylHigh];
+  if (low == 0x4F && high == 0xC2) return SmartStatus::Good;
+  if (low == 0xF4 && high == 0x2C) return SmartStatus::Failing;
+  return SmartStatus::Unknown;
 }
 
 bool SmartEnable(win::Platform& platform, win::Handle handle, std::uint8_t drive) {

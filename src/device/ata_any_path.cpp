@@ -12,8 +12,21 @@ bool ReadIdentifyAnyPath(win::Platform& platform, win::Handle handle, std::uint8
 
 bool ReadSmartDataAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
                           AtaBlock& block) {
-  if (ReadSmartData(platform, handle, drive, block)) return true;
-  return busType == kUsbBus && sat::ReadSmartData(platform, handle, drive, block);
+  return ReadSmartDataAnyPathChecked(platform, handle, drive, busType, block).ok();
+}
+
+bool ReadSmartThresholdsAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
+                                AtaBlock& block) {
+  if (ReadSmartThresholds(platform, handle, drive, block).ok()) return true;
+  return busType == kUsbBus && sat::ReadSmartThresholds(platform, handle, drive, block);
+}
+
+SmartRead ReadSmartDataAnyPathChecked(win::Platform& platform, win::Handle handle, std::uint8_t drive,
+                                      std::int64_t busType, AtaBlock& block) {
+  const SmartRead read = ReadSmartDataChecked(platform, handle, drive, block);
+  if (read.ok() || busType != kUsbBus) return read;
+  if (sat::ReadSmartData(platform, handle, drive, block)) return {SmartRead::Outcome::Ok, 512};
+  return read;
 }
 
 } // namespace trv::device

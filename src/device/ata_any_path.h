@@ -15,5 +15,11 @@ bool ReadIdentifyAnyPath(win::Platform& platform, win::Handle handle, std::uint8
                          AtaBlock& block);
 bool ReadSmartDataAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
                           AtaBlock& block);
+// SMART READ THRESHOLDS, with the same bridge fallback.
+bool ReadSmartThresholdsAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
+                                AtaBlock& block);
+// The same, saying whether an answer came back short.
+SmartRead ReadSmartDataAnyPathChecked(win::Platform& platform, win::Handle handle, std::uint8_t drive,
+                                      std::int64_t busType, AtaBlock& block);
 
 } // namespace trv::device

@@ -26,6 +26,11 @@ inline constexpr std::size_t kInDriveNumber = 12;
 inline constexpr std::size_t kOutBuffer = 16;
 inline constexpr std::size_t kDataAnswerSize = kOutBuffer + 512;  // 528
 
+// IDEREGS, 8 bytes, as SMART RETURN STATUS hands the task file back in bBuffer.
+inline constexpr std::uint32_t kIdeRegsSize = 8;
+inline constexpr std::size_t kRegsCylLow = 3;
+inline constexpr std::size_t kRegsCylHigh = 4;
+
 // SRB_IO_CONTROL, 28 bytes: HeaderLength, Signature[8], Timeout, ControlCode, ReturnCode, Length.
 inline constexpr std::size_t kSrbSize = 28;
 inline constexpr std::size_t kSrbHeaderLength = 0;

@@ -64,10 +64,21 @@ bool ReadNvmeIdentifyController(win::Platform& platform, win::Handle handle, Nvm
   });
 }
 
+std::uint32_t NvmeNamespaceId(win::Platform& platform, win::Handle handle) {
+  std::array<std::uint8_t, nvme::kScsiAddressSize> address{};
+  std::uint32_t returned = 0;
+  if (!platform.DeviceIoControl(handle, nvme::IOCTL_SCSI_GET_ADDRESS, nullptr, 0, address.data(),
+                                static_cast<std::uint32_t>(address.size()), &returned) ||
+      returned < nvme::kScsiAddressSize)
+    return nvme::kDefaultNamespaceId;
+  return std::uint32_t{address[nvme::kScsiAddressLun]} + 1;
+}
+
 bool ReadNvmeIdentifyNamespace(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block) {
+  const std::uint32_t nsid = NvmeNamespaceId(platform, handle);
   return Into(block, [&](std::span<std::uint8_t> data) {
     return ProtocolQuery(platform, handle, nvme::StorageDeviceProtocolSpecificProperty, nvme::NVMeDataTypeIdentify,
-                         nvme::kCnsNamespace, nvme::kNamespaceId, data);
+                         nvme::kCnsNamespace, nsid, data);
   });
 }
 

@@ -18,6 +18,8 @@ using NvmeLogBlock = std::array<std::uint8_t, 512>;
 
 // Each returns whether the whole block arrived; `block` is untouched on failure.
 bool ReadNvmeIdentifyController(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block);
+// The namespace of the disk `handle` is open on (see IOCTL_SCSI_GET_ADDRESS).
+std::uint32_t NvmeNamespaceId(win::Platform& platform, win::Handle handle);
 bool ReadNvmeIdentifyNamespace(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block);
 // Log page 02h for the whole controller (all namespaces).
 bool ReadNvmeHealthLog(win::Platform& platform, win::Handle handle, NvmeLogBlock& block);

@@ -17,13 +17,22 @@ using Bytes = std::span<const std::uint8_t>;
 
 bool Bit(std::uint64_t value, int bit) { return ((value >> bit) & 1u) != 0; }
 
-// An ASCII field padded with blanks, as NVMe stores its texts (no byte swapping).
-// A byte outside ASCII is not text: it shows as the replacement character.
+// An ASCII field padded with blanks, as NVMe stores its texts (no byte swapping),
+// which may hold only 20h to 7Eh. Padding (blanks, zeros and other control
+// bytes at either end) is trimmed; inside the text a control byte would break
+// or hide a report line, so C0 and DEL show as their control pictures, as the
+// erase record shows them, and a byte outside ASCII as the replacement character.
 std::u16string Text(Bytes b, std::size_t from, std::size_t length) {
-  std::u16string text;
+  std::u16string raw;
   for (std::size_t i = from; i < from + length && i < b.size(); ++i)
-    text.push_back(b[i] < 0x80 ? static_cast<char16_t>(b[i]) : u'\uFFFD');
-  return TrimControl(text);
+    raw.push_back(b[i] < 0x80 ? static_cast<char16_t>(b[i]) : u'\uFFFD');
+  std::u16string text;
+  for (char16_t c : TrimControl(raw)) {
+    if (c < 0x20) text.push_back(static_cast<char16_t>(0x2400 + c));
+    else if (c == 0x7F) text.push_back(u'\u2421');
+    else text.push_back(c);
+  }
+  return text;
 }
 
 Counter128 Counter(Bytes b, std::size_t at) { return {rec::U64(b, at), rec::U64(b, at + 8)}; }
@@ -82,7 +91,9 @@ NvmeHealth ParseNvmeHealth(const NvmeLogBlock& block) {
   const Bytes b(block);
   NvmeHealth h;
   h.criticalWarning = rec::U8(b, kLogCriticalWarning);
+  h.enduranceGroupWarning = rec::U8(b, kLogEnduranceGroupWarning);
   h.temperatureKelvin = rec::U16(b, kLogTemperature);
+  for (std::size_t i = 0; i < h.sensorKelvin.size(); ++i) h.sensorKelvin[i] = rec::U16(b, kLogSensors + 2 * i);
   h.availableSpare = rec::U8(b, kLogAvailableSpare);
   h.spareThreshold = rec::U8(b, kLogSpareThreshold);
   h.percentageUsed = rec::U8(b, kLogPercentageUsed);

@@ -3,6 +3,7 @@
 // read through bounds-checked accessors, and an index the block gives (the LBA
 // format in use) is checked before it is followed.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -44,7 +45,9 @@ struct NvmeNamespace {
 
 struct NvmeHealth {
   std::uint8_t criticalWarning = 0;
-  std::uint16_t temperatureKelvin = 0;  // composite temperature; 0 when not reported
+  std::uint8_t enduranceGroupWarning = 0;  // the endurance groups' critical warning summary (NVMe 1.4)
+  std::uint16_t temperatureKelvin = 0;  // composite temperature
+  std::array<std::uint16_t, 8> sensorKelvin{};  // temperature sensors 1 to 8; 0 when not reported
   std::uint8_t availableSpare = 0, spareThreshold = 0, percentageUsed = 0;
   Counter128 dataUnitsRead, dataUnitsWritten;  // units of 512,000 bytes
   Counter128 hostReadCommands, hostWriteCommands;

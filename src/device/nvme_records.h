@@ -19,8 +19,14 @@ inline constexpr std::uint32_t NVMeDataTypeLogPage = 2;
 inline constexpr std::uint32_t kCnsNamespace = 0;
 inline constexpr std::uint32_t kCnsController = 1;
 inline constexpr std::uint32_t kHealthLogPage = 0x02;
-// Windows gives every namespace a disk of its own; a client NVMe disk is namespace 1.
-inline constexpr std::uint32_t kNamespaceId = 1;
+// Windows gives every namespace a disk of its own, and the NVMe port driver a
+// logical unit of its own: the disk's SCSI address names its namespace, unit
+// N - 1 for namespace N. A disk whose address cannot be asked is taken as
+// namespace 1, as nearly every client disk is.
+inline constexpr std::uint32_t kDefaultNamespaceId = 1;
+inline constexpr std::uint32_t IOCTL_SCSI_GET_ADDRESS = 0x00041018;
+inline constexpr std::size_t kScsiAddressSize = 8;  // Length, PortNumber, PathId, TargetId, Lun
+inline constexpr std::size_t kScsiAddressLun = 7;
 
 // STORAGE_PROPERTY_QUERY: PropertyId, QueryType, then AdditionalParameters, where
 // the STORAGE_PROTOCOL_SPECIFIC_DATA of the request begins.
@@ -60,10 +66,10 @@ inline constexpr std::size_t kNsFormats = 128, kNsMaxFormats = 64;
 
 // SMART / Health Information log byte offsets; the counters are 16 bytes each.
 inline constexpr std::size_t kLogCriticalWarning = 0, kLogTemperature = 1, kLogAvailableSpare = 3;
-inline constexpr std::size_t kLogSpareThreshold = 4, kLogPercentageUsed = 5;
+inline constexpr std::size_t kLogSpareThreshold = 4, kLogPercentageUsed = 5, kLogEnduranceGroupWarning = 6;
 inline constexpr std::size_t kLogDataUnitsRead = 32, kLogDataUnitsWritten = 48, kLogHostReads = 64;
 inline constexpr std::size_t kLogHostWrites = 80, kLogBusyTime = 96, kLogPowerCycles = 112, kLogPowerOnHours = 128;
 inline constexpr std::size_t kLogUnsafeShutdowns = 144, kLogMediaErrors = 160, kLogErrorEntries = 176;
-inline constexpr std::size_t kLogWarningTime = 192, kLogCriticalTime = 196;
+inline constexpr std::size_t kLogWarningTime = 192, kLogCriticalTime = 196, kLogSensors = 200;
 
 } // namespace trv::device::nvme

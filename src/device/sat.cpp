@@ -73,4 +73,8 @@ bool ReadSmartData(win::Platform& platform, win::Handle handle, std::uint8_t dri
   return PassThrough(platform, handle, {0xD0, 0x01, 0x01, 0x4F, 0xC2, Device(drive), 0xB0}, block);
 }
 
+bool ReadSmartThresholds(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block) {
+  return PassThrough(platform, handle, {0xD1, 0x01, 0x01, 0x4F, 0xC2, Device(drive), 0xB0}, block);
+}
+
 } // namespace trv::device::sat

@@ -11,6 +11,8 @@ namespace trv::device::sat {
 // data), times out, answers short or moves no data.
 bool ReadIdentify(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block);
 bool ReadSmartData(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block);
+// SMART READ THRESHOLDS (D1h), the same way.
+bool ReadSmartThresholds(win::Platform& platform, win::Handle handle, std::uint8_t drive, AtaBlock& block);
 
 // The block of one answer in the program's 592-byte buffer layout (the record,
 // sense data at 48, data at 80), `returned` the count the driver reported:

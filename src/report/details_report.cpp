@@ -7,6 +7,7 @@
 #include "device/nvme.h"
 #include "platform/text.h"
 #include "report/number_text.h"
+#include "report/erase_features_report.h"
 #include "report/nvme_details_report.h"
 
 namespace trv::report {
@@ -84,7 +85,9 @@ void ShowDeviceDetails(DetailsContext& ctx) {
 
   // An NVMe disk answers from its own identify data; where the system cannot
   // ask for it, the report goes on as for any other disk.
-  if (id.BusType == device::kNvmeBus && AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details)) return;
+  if (id.BusType == device::kNvmeBus &&
+      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures))
+    return;
 
   device::AtaBlock block{};  // zero-filled before the first attempt only
   bool ok = device::ReadIdentifyAnyPath(ctx.platform, dev.DeviceHandle, id.IsIDESlave, id.BusType, block);
@@ -99,6 +102,9 @@ void ShowDeviceDetails(DetailsContext& ctx) {
     return;
   }
   for (auto& line : PassportLines(device::ParseIdentifyData(block, ctx.platform), ctx.decimalSeparator)) add(std::move(line));
+  const device::EraseFeatures erase = device::AtaEraseFeatures(block);
+  for (auto& line : EraseFeatureLines(erase)) add(std::move(line));
+  if (ctx.eraseFeatures) *ctx.eraseFeatures = erase;
 }
 
 } // namespace trv::report

@@ -1,10 +1,12 @@
 // The device details report: what the chosen disk says about itself in its ATA
 // IDENTIFY DEVICE data, appended to the details tab's memo (or the console's report).
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "device/device_records.h"
+#include "device/erase_features.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
 
@@ -20,12 +22,15 @@ struct DetailsContext {
   std::u16string_view productWebAddress;
   std::u16string_view supportForumAddress;
   char16_t decimalSeparator = u'.';
+  // When given, receives what firmware erase the disk offers, as the report shows it.
+  std::optional<device::EraseFeatures>* eraseFeatures = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the
 // reason there is none. Reads IDENTIFY once, twice on the ATA bus (type 3); a
 // USB disk gets one more try through its bridge, an NVMe disk (17) shows its
-// NVMe identify data instead where the system can read it.
+// NVMe identify data instead where the system can read it. Both end with what
+// firmware erase the disk offers (read from the identify data; nothing is sent).
 void ShowDeviceDetails(DetailsContext& ctx);
 
 } // namespace trv::report

@@ -3,6 +3,7 @@
 #include "device/nvme.h"
 #include "platform/text.h"
 #include "report/counter_text.h"
+#include "report/erase_features_report.h"
 #include "report/number_text.h"
 
 namespace trv::report {
@@ -84,13 +85,17 @@ std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& c,
   return out;
 }
 
-bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails) {
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
+                       std::optional<device::EraseFeatures>* eraseFeatures) {
   device::NvmeIdentifyBlock block{};
   if (!device::ReadNvmeIdentifyController(platform, handle, block)) return false;
   const device::NvmeController controller = device::ParseNvmeController(block);
+  const device::EraseFeatures erase = device::NvmeEraseFeatures(block);
   std::optional<device::NvmeNamespace> ns;
   if (device::ReadNvmeIdentifyNamespace(platform, handle, block)) ns = device::ParseNvmeNamespace(block);
   for (auto& line : NvmeDetailsLines(controller, ns)) AddToDetails(logDetails, std::move(line));
+  for (auto& line : EraseFeatureLines(erase)) AddToDetails(logDetails, std::move(line));
+  if (eraseFeatures) *eraseFeatures = erase;
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "device/erase_features.h"
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
@@ -15,7 +16,9 @@ namespace trv::report {
 // Reads both blocks and appends the lines to `logDetails`. Returns false, with
 // nothing appended, when the controller data cannot be read (Windows before
 // 10 knows no such query); a missing namespace block only shortens the report.
-bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails);
+// `eraseFeatures`, when given, receives what firmware erase the controller offers.
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
+                       std::optional<device::EraseFeatures>* eraseFeatures = nullptr);
 
 // The lines themselves, for the blocks as decoded.
 std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,

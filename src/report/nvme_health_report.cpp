@@ -1,11 +1,11 @@
 #include "report/nvme_health_report.h"
 
-#include <limits>
 
 #include "device/nvme.h"
 #include "platform/text.h"
 #include "report/counter_text.h"
 #include "report/number_text.h"
+#include "report/nvme_verdict.h"
 
 namespace trv::report {
 
@@ -15,11 +15,7 @@ constexpr std::size_t kNameWidth = 12;
 constexpr std::size_t kRuleWidth = 60;
 constexpr std::uint32_t kDataUnitBytes = 512000;  // one data unit: 1,000 blocks of 512 bytes
 constexpr int kKelvinAtZeroCelsius = 273;
-
-// Names of the critical warning bits 0 to 7; bits 6 and 7 are reserved.
-constexpr const char16_t* kWarningBits[8] = {
-    u"可用备用空间低于阈值", u"温度超出阈值", u"NVM 子系统可靠性下降", u"介质已置为只读",
-    u"易失性存储备份设备故障", u"持久性存储区域只读", u"保留位 6", u"保留位 7"};
+constexpr int kHighestPlausibleKelvin = 400;  // 127 °C; a drive past it is not reporting a temperature
 
 std::u16string Row(const char16_t* name, const std::u16string& value) {
   std::u16string line = u" ";
@@ -33,15 +29,21 @@ std::u16string HexByte(std::uint8_t v) {
   return std::u16string(u"0x") + digits[v >> 4] + digits[v & 15];
 }
 
-// Units of 512,000 bytes, with the byte amount as a capacity where it fits the
-// capacity text's 64-bit range (up to about 9.2 EB).
+// Units of 512,000 bytes, with the byte amount as a capacity wherever the
+// product fits 128 bits.
 std::u16string DataUnits(const device::Counter128& units, char16_t sep) {
   std::u16string text = CounterThousands(units) + u" 单位";
   device::Counter128 bytes;
-  if (MultiplyCounter(units, kDataUnitBytes, bytes) && bytes.high == 0 &&
-      bytes.low <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-    text += u" (" + CapacityToStr(static_cast<std::int64_t>(bytes.low), sep) + u")";
+  if (MultiplyCounter(units, kDataUnitBytes, bytes)) text += u" (" + CounterCapacity(bytes, sep) + u")";
   return text;
+}
+
+// Kelvin as degrees Celsius; 0 K and anything above 400 K is no temperature a
+// drive can have, so it is shown as it came and flagged.
+std::u16string Temperature(std::uint16_t kelvin) {
+  if (kelvin == 0 || kelvin > kHighestPlausibleKelvin)
+    return DecimalText(std::uint32_t{kelvin}) + u" K (不可信的值)";
+  return DecimalText(std::int64_t{kelvin} - kKelvinAtZeroCelsius) + u" °C";
 }
 
 } // namespace
@@ -52,10 +54,18 @@ std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& h, char16_
   out.push_back(std::u16string(kRuleWidth, u'-'));
   out.push_back(Row(u"严重警告", HexByte(h.criticalWarning) + (h.criticalWarning == 0 ? u" (无)" : u"")));
   for (int bit = 0; bit < 8; ++bit)
-    if ((h.criticalWarning >> bit) & 1) out.push_back(u"   - " + std::u16string(kWarningBits[bit]));
-  out.push_back(Row(u"综合温度", h.temperatureKelvin == 0
-                                     ? std::u16string(u"未报告")
-                                     : DecimalText(std::int64_t{h.temperatureKelvin} - kKelvinAtZeroCelsius) + u" °C"));
+    if ((h.criticalWarning >> bit) & 1) out.push_back(u"   - " + NvmeWarningName(bit));
+  if (h.enduranceGroupWarning != 0) {
+    out.push_back(Row(u"耐久组严重警告", HexByte(h.enduranceGroupWarning)));
+    for (int bit = 0; bit < 8; ++bit)
+      if ((h.enduranceGroupWarning >> bit) & 1) out.push_back(u"   - " + EnduranceWarningName(bit));
+  }
+  out.push_back(Row(u"综合温度", Temperature(h.temperatureKelvin)));
+  for (std::size_t i = 0; i < h.sensorKelvin.size(); ++i) {
+    if (h.sensorKelvin[i] == 0) continue;  // sensor not reported
+    const std::u16string name = u"温度传感器 " + DecimalText(static_cast<std::uint32_t>(i + 1));
+    out.push_back(Row(name.c_str(), Temperature(h.sensorKelvin[i])));
+  }
   out.push_back(Row(u"可用备用空间", DecimalText(std::uint32_t{h.availableSpare}) + u" %"));
   out.push_back(Row(u"可用备用阈值", DecimalText(std::uint32_t{h.spareThreshold}) + u" %"));
   out.push_back(Row(u"已用寿命", DecimalText(std::uint32_t{h.percentageUsed}) + u" %"));
@@ -75,11 +85,15 @@ std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& h, char16_
   return out;
 }
 
-bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator) {
+bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator,
+                      std::optional<SmartHealth>* health) {
   device::NvmeLogBlock block{};
   if (!device::ReadNvmeHealthLog(platform, handle, block)) return false;
-  for (auto& line : NvmeHealthLines(device::ParseNvmeHealth(block), decimalSeparator))
-    AddToSmartLog(logSmart, std::move(line));
+  const device::NvmeHealth parsed = device::ParseNvmeHealth(block);
+  for (auto& line : NvmeHealthLines(parsed, decimalSeparator)) AddToSmartLog(logSmart, std::move(line));
+  const HealthResult verdict = JudgeNvmeHealth(parsed);
+  for (auto& line : HealthLines(verdict)) AddToSmartLog(logSmart, std::move(line));
+  if (health) *health = SmartHealth{verdict, false, device::SmartStatus::NotRead, true};
   return true;
 }
 

@@ -8,13 +8,16 @@
 
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
+#include "report/ata_health.h"
 #include "platform/sinks.h"
 
 namespace trv::report {
 
-// Reads the log and appends the table to `logSmart`; false, with nothing
-// appended, when the log cannot be read.
-bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator);
+// Reads the log and appends the table and the health section (verdict and
+// reasons) to `logSmart`; false, with nothing appended, when the log cannot be
+// read. `health`, when given, receives the verdict.
+bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator,
+                      std::optional<SmartHealth>* health = nullptr);
 
 // The table's lines for a decoded log: column header, rule, one row per value
 // (a row per raised critical-warning bit below the warning), closing blank.

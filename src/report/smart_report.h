@@ -7,6 +7,7 @@
 #include "device/device_records.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
+#include "report/ata_health.h"
 
 namespace trv::report {
 
@@ -19,10 +20,11 @@ struct SmartContext {
   std::u16string_view productTitle;  // "Trevasso 4.12"
   std::u16string_view productWebAddress;
   char16_t decimalSeparator = u'.';
+  std::optional<SmartHealth>* health = nullptr;  // when given, receives the verdict the report shows
 };
 
-// Appends one whole report: the header, then the attribute table or the line
-// saying the device gives none. On the ATA bus (type 3) S.M.A.R.T. is switched
+// Appends one whole report: the header, then the attribute table and the
+// health section (verdict and reasons), or the line saying the device gives none. On the ATA bus (type 3) S.M.A.R.T. is switched
 // on for the read and switched off again only if it was off before.
 void ShowSmartData(SmartContext& ctx);
 

@@ -17,11 +17,6 @@ constexpr char16_t kColumnHeader[] =
     u"          属性                      当前   最差          原始       请注意";
 constexpr std::size_t kRuleWidth = 88;
 
-std::u16string Hex2(std::uint8_t v) {
-  static constexpr char16_t digits[] = u"0123456789ABCDEF";
-  return {digits[v >> 4], digits[v & 15]};
-}
-
 // The pieces of one attribute line, in order. The name keeps its stored blanks,
 // so the columns after it do not line up from line to line.
 std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
@@ -48,6 +43,11 @@ std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
 }
 
 } // namespace
+
+std::u16string Hex2(std::uint8_t v) {
+  static constexpr char16_t digits[] = u"0123456789ABCDEF";
+  return {digits[v >> 4], digits[v & 15]};
+}
 
 std::u16string PadRight(std::u16string text, std::uint16_t width) {
   if (text.size() < width) text.resize(width, u' ');

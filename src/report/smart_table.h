@@ -13,6 +13,9 @@ std::u16string PadRight(std::u16string text, std::uint16_t width);
 // Blanks before `text` until it is `width` characters long; longer text unchanged.
 std::u16string PadLeft(std::u16string text, std::uint16_t width);
 
+// Two upper-case hex digits, a leading zero below 16.
+std::u16string Hex2(std::uint8_t v);
+
 // The column header, the rule, one line per attribute entry up to the first
 // empty one (at most 30), and a closing single-blank line.
 std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData);

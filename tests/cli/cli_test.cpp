@@ -254,3 +254,38 @@ TEST(CliErase, ALiveConsoleGetsOneProgressLineUpdatedInPlace) {
   EXPECT_NE(run.host.out.find("outcome: completed\n"), std::string::npos);
   EXPECT_NE(run.host.out.find("record: C:\\Users\\User\\AppData\\Local\\Trevasso\\records\\"), std::string::npos);
 }
+
+TEST(Cli, SmartJsonCarriesTheVerdictAScriptCanTest) {
+  // Disk 0 of the default PC, its drive reporting itself failing.
+  json failing = json::parse(trv::sim::DefaultScenarioJson());
+  failing["drives"][0]["ata"]["status"] = "failing";
+  auto run = Cli(Scenario(failing), "smart 0 --json");
+  ASSERT_EQ(run.code, 0) << run.host.err;  // the report was made
+  json doc = run.Json();
+  EXPECT_EQ(Keys(doc), DocumentedFields("`smart N --json`"));
+  const json& health = doc["health"];
+  EXPECT_EQ(Keys(health), DocumentedFields("`health` in `smart N --json`"));
+  EXPECT_EQ(health["verdict"], "failing");
+  EXPECT_EQ(health["failing"], true);
+  EXPECT_EQ(health["source"], "ata-smart");
+  EXPECT_EQ(health["drive_status"], "failing");
+  EXPECT_EQ(health["reasons"], json::array({"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}));
+  EXPECT_EQ(health["thresholds_read"], true);
+  // The Intel SSD's three attributes with thresholds: 170 (AAh), 184 (B8h), 232 (E8h).
+  ASSERT_EQ(health["thresholds"].size(), 3u);
+  EXPECT_EQ(health["thresholds"][1], json::parse(R"({"id": 184, "prefailure": true, "current": 100, "worst": 100,
+      "threshold": 90, "failing_now": false, "failed_in_past": false})"));
+  // The lines end with the same verdict.
+  EXPECT_EQ(doc["lines"][doc["lines"].size() - 3], "健康评估: 故障");
+
+  // The WDC data disk: a caution, not failing. The USB stick: no data, no verdict.
+  doc = Cli(Scenario(), "smart 1 --json").Json();
+  EXPECT_EQ(doc["health"]["verdict"], "caution");
+  EXPECT_EQ(doc["health"]["failing"], false);
+  EXPECT_TRUE(Cli(Scenario(), "smart 2 --json").Json()["health"].is_null());
+
+  // Details carry what firmware erase the disk offers.
+  doc = Cli(Scenario(), "details 1 --json").Json();
+  EXPECT_EQ(doc["erase_features"]["security"]["supported"], true);
+  EXPECT_TRUE(Cli(Scenario(), "details 2 --json").Json()["erase_features"].is_null());
+}

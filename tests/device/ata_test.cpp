@@ -111,15 +111,23 @@ TEST(AtaTransport, BlocksArriveAsTheDriveSentThem) {
   EXPECT_EQ(smart, *Capture().smartData);
 }
 
-TEST(AtaTransport, SmartDataTakesTheLastBytesOfTheAnswer) {
-  // 520 bytes: the 512 from position 8 of the answer.
+TEST(AtaTransport, SmartDataNeedsTheWholeAnswer) {
+  // 520 bytes: less than the SENDCMDOUTPARAMS record with its 512 bytes. Its
+  // last 512 bytes would be the block shifted by 8 (the table read from the
+  // wrong bytes): a short answer is a failed read of its own, the block stays
+  // untouched, and the second path gets its try.
   AtaDisk short8(json{{"ata", {{"answerBytes", {{"smartReceive", 520}}}}}});
   AtaBlock block = Untouched();
-  ASSERT_TRUE(trv::device::ReadSmartData(short8.sim, short8.handle, 0, block));
-  AtaBlock expected{};
-  std::copy_n(Capture().smartData->begin(), 504, expected.begin() + 8);
-  EXPECT_EQ(block, expected);
-  EXPECT_EQ(short8.Codes(), (std::vector<std::uint32_t>{kReceive}));
+  EXPECT_FALSE(trv::device::ReadSmartData(short8.sim, short8.handle, 0, block));
+  EXPECT_EQ(block, Untouched());
+  EXPECT_EQ(short8.Codes(), (std::vector<std::uint32_t>{kReceive, kSend}));
+  const auto checked = trv::device::ReadSmartDataChecked(short8.sim, short8.handle, 0, block);
+  EXPECT_EQ(checked.outcome, trv::device::SmartRead::Outcome::Short);
+  EXPECT_EQ(checked.bytes, 520u);
+  // 528 bytes, the whole answer, is the block.
+  AtaDisk whole(json{{"ata", {{"answerBytes", {{"smartReceive", 528}}}}}});
+  ASSERT_TRUE(trv::device::ReadSmartData(whole.sim, whole.handle, 0, block));
+  EXPECT_EQ(block, *Capture().smartData);
 
   // 511 bytes are too few: the second try goes through SMART_SEND_DRIVE_COMMAND.
   AtaDisk vendor(json{{"ata", {{"answerBytes", {{"smartReceive", 511}}}, {"sendCarriesReads", true}}}});

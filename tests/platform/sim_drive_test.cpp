@@ -193,6 +193,8 @@ TEST(SimDrive, AtaDriversReadTheRecordsTheyAreSent) {
            Refused{receive, Command(kReadData, 512, 2), 528, 87},                    // bDriveNumber
            Refused{send, Command({0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 512), 527, 87},  // ENABLE expects no data
            Refused{send, Command(kReadData), 1039, 87},                              // the class driver sends no reads
+           Refused{send, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 512), 527, 87},  // RETURN STATUS: 0 or 8
+           Refused{send, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 8), 23, 122},    // no room for IDEREGS
            Refused{miniport, Miniport(Command(kIdentify), "SCSIDISK", 24), 572, 87},
            Refused{miniport, Miniport(Command(kIdentify), "SCSIDISX"), 572, 87},
            Refused{miniport, Miniport(Command(kIdentify), "SCSIDISK", 28, 0x1B0502), 572, 87},
@@ -246,10 +248,36 @@ TEST(SimDrive, SmartSwitchFollowsInIdentifyAndGatesTheReads) {
   EXPECT_FALSE(pc.Ask(receive, Command(kReadData), 528));
   EXPECT_EQ(pc.error, 1117u);  // ERROR_IO_DEVICE
   EXPECT_FALSE(pc.Ask(receive, Command({0xD1, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}), 528));
+  EXPECT_FALSE(pc.Ask(send, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527));  // RETURN STATUS too
+  EXPECT_EQ(pc.error, 1117u);
 
   ASSERT_TRUE(pc.Ask(send, Command({0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527));  // ENABLE
   EXPECT_EQ(identify(), before);
   EXPECT_TRUE(pc.Ask(receive, Command(kReadData), 528));
+}
+
+TEST(SimDrive, ReturnStatusHandsTheCylinderRegistersBack) {
+  // The 16-byte header says 8 bytes follow: the IDEREGS of the finished command,
+  // cylinder low and high at 3 and 4 (4Fh/C2h good, F4h/2Ch failing), or zeros
+  // from a driver that does not pass them back.
+  const std::string capture = trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH";
+  const std::pair<const char*, std::pair<int, int>> cases[] = {
+      {"good", {0x4F, 0xC2}}, {"failing", {0xF4, 0x2C}}, {"silent", {0, 0}}};
+  for (const auto& [status, registers] : cases) {
+    Pc pc({{"number", 0}, {"bus", 3}, {"ata", {{"capture", capture}, {"status", status}}}},
+          win::GENERIC_READ | win::GENERIC_WRITE);
+    const auto answer = pc.Ask(0x0007C084, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 8), 527);
+    ASSERT_TRUE(answer) << status;
+    ASSERT_EQ(answer->size(), 24u) << status;
+    EXPECT_EQ(rec::U32(*answer, 0), 8u);
+    EXPECT_EQ((*answer)[16 + 3], registers.first) << status;
+    EXPECT_EQ((*answer)[16 + 4], registers.second) << status;
+  }
+  // The captures' SMST section (1: good) gives the status when the scenario does not.
+  Pc captured({{"number", 0}, {"bus", 3}, {"ata", {{"capture", capture}}}}, win::GENERIC_READ | win::GENERIC_WRITE);
+  const auto answer = captured.Ask(0x0007C084, Command({0xDA, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0}, 0), 527);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[16 + 3], 0x4F);
 }
 
 TEST(SimDrive, JournalNamesTheAtaCommandOfEachRequest) {
@@ -266,7 +294,7 @@ TEST(SimDrive, JournalNamesTheAtaCommandOfEachRequest) {
   for (const auto* e : pc.sim.journal().Find("DeviceIoControl")) details.push_back(e->detail);
   EXPECT_EQ(details, (std::vector<std::string>{
                          "code=0x7C088 in=32 out=528 command=0xB0 feature=0xD1 SMART READ THRESHOLDS -> ok returned=528",
-                         "code=0x7C084 in=32 out=527 command=0xB0 feature=0xDA SMART RETURN STATUS -> failed error=87",
+                         "code=0x7C084 in=32 out=527 command=0xB0 feature=0xDA SMART RETURN STATUS -> ok returned=24",
                          "code=0x7C084 in=32 out=527 command=0xEF feature=0x00 (other command) -> failed error=87",
                          "code=0x4D008 in=572 out=572 command=0xEC feature=0x00 IDENTIFY DEVICE -> ok returned=572",
                          "code=0x7C088 in=31 out=528 -> failed error=87",

@@ -83,7 +83,24 @@ const Report kSyntheticBody = {
     "设备全部容量: 512,000,000 bytes", " ",
     "安全：", "安全功能不支持", "当前设备未被锁定", " ",
     "特征：", "SMART 不支持", "HPA (宿主保护区) 不支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
-    "队列：", "设备不支持命令队列"};
+    "队列：", "设备不支持命令队列",
+    " ", "固件擦除 (仅读取，不发送擦除命令)：", "ATA 安全功能集: 不支持", "ATA Sanitize 功能集: 不支持"};
+
+// The last section of a captured drive's report: its Security feature set (word
+// 128: enabled bit 1, frozen bit 3, enhanced erase bit 5; words 89 and 90 in
+// units of 2 minutes). None of the five offers Sanitize (word 59 bit 12 clear).
+Report EraseSection(const Report& security) {
+  Report r = {" ", "固件擦除 (仅读取，不发送擦除命令)："};
+  r.insert(r.end(), security.begin(), security.end());
+  r.push_back("ATA Sanitize 功能集: 不支持");
+  return r;
+}
+Report Security(bool enabled, bool frozen, bool enhanced, const std::string& normal, const std::string& enhancedTime) {
+  auto yes = [](bool on) { return std::string(on ? "是" : "否"); };
+  return {"ATA 安全功能集: 支持", "  已启用 (设有用户密码): " + yes(enabled), "  已锁定: 否", "  已冻结: " + yes(frozen),
+          "  密码尝试次数已用尽: 否", std::string("  增强型安全擦除: ") + (enhanced ? "支持" : "不支持"),
+          "  普通安全擦除时间估计: " + normal, "  增强型安全擦除时间估计: " + enhancedTime};
+}
 
 } // namespace
 
@@ -97,13 +114,13 @@ TEST(DetailsReport, CapturedSeagateST9160821AS) {
   // 100..103 312581808 > 268435455; w82 0x346B: security, HPA, SMART; w128 0x0029:
   // bit 1 clear, not locked; w75 31 -> depth 32. The table's figures all agree.
   auto s = ChooseDisk(Disk(3, 312581808, Capture("ST9160821AS--3.CLH")));
-  EXPECT_EQ(s.lines, Join(Header("[0]  ST9160821AS    3.CLH    [160.04 GB]"),
+  EXPECT_EQ(s.lines, Join(Join(Header("[0]  ST9160821AS    3.CLH    [160.04 GB]"),
                           {"模型: ST9160821AS", "固件版本: 3.CLH", "序列号: 5MAC2QTA", "缓存大小: 8388.6 KB", " ",
                            "物理参数：", "支持 LBA 模式", "支持 LBA 48 模式", "可用扇区 LBA 命令: 268,435,455",
                            "可用扇区 LBA48 命令: 312,581,808", "设备全部容量: 160,041,885,696 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(false, true, true, "约 88 分钟", "约 88 分钟"))));
   EXPECT_EQ(s.identifyReads, 1u);
 }
 
@@ -111,14 +128,14 @@ TEST(DetailsReport, CapturedWdcWD5000AAKS) {
   // w21 32768 -> 16,777,216 bytes = 16.77 MB (the table's 16384 KiB); w83 0x7F61:
   // 48-bit and AAM; 976773168 sectors; w82 0x746B; w128 0x0001 not locked; w75 31.
   auto s = ChooseDisk(Disk(3, 976773168, Capture("WDC_WD5000AAKS--00TMA0-12.01C01")));
-  EXPECT_EQ(s.lines, Join(Header("[0]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]"),
+  EXPECT_EQ(s.lines, Join(Join(Header("[0]  WDC WD5000AAKS-00TMA0    12.01C01    [500.1 GB]"),
                           {"模型: WDC WD5000AAKS-00TMA0", "固件版本: 12.01C01", "序列号: WD-WCAPW0493929",
                            "缓存大小: 16.77 MB", " ",
                            "物理参数：", "支持 LBA 模式", "支持 LBA 48 模式", "可用扇区 LBA 命令: 268,435,455",
                            "可用扇区 LBA48 命令: 976,773,168", "设备全部容量: 500,107,862,016 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(false, false, false, "约 122 分钟", "未报告"))));
 }
 
 TEST(DetailsReport, CapturedIntelSSDSA2CW120G3_No48BitBecauseBothCountsAreEqual_PasswordSetButNotLocked) {
@@ -128,13 +145,13 @@ TEST(DetailsReport, CapturedIntelSSDSA2CW120G3_No48BitBecauseBothCountsAreEqual_
   // (bit 1) at the maximum level (bit 8), but bit 2 is clear: not locked. w83
   // 0x7D01: no AAM.
   auto s = ChooseDisk(Disk(3, 234441648, Capture("INTEL_SSDSA2CW120G3--4PC10302")));
-  EXPECT_EQ(s.lines, Join(Header("[0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]"),
+  EXPECT_EQ(s.lines, Join(Join(Header("[0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]"),
                           {"模型: INTEL SSDSA2CW120G3", "固件版本: 4PC10302", "序列号: CVPR109301UZ120LGN", " ",
                            "物理参数：", "支持 LBA 模式", "不支持 LBA 48 模式", "可用扇区 LBA 命令: 234,441,648",
                            "可用扇区 LBA48 命令: 0", "设备全部容量: 120,034,123,776 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(true, true, true, "约 2 分钟", "约 2 分钟"))));
 }
 
 TEST(DetailsReport, CapturedMaxtor96147H8_NoQueueNoSecurity) {
@@ -142,26 +159,26 @@ TEST(DetailsReport, CapturedMaxtor96147H8_NoQueueNoSecurity) {
   // no 48-bit (bit 10 clear; the table says none), AAM yes; w82 0x7C69: no
   // security (bit 1 clear), HPA, SMART; w75 0: no queue (the table says none).
   auto s = ChooseDisk(Disk(3, 120060864, Capture("Maxtor_96147H8--BAC51KJ0")));
-  EXPECT_EQ(s.lines, Join(Header("[0]  Maxtor 96147H8    BAC51KJ0    [61.47 GB]"),
+  EXPECT_EQ(s.lines, Join(Join(Header("[0]  Maxtor 96147H8    BAC51KJ0    [61.47 GB]"),
                           {"模型: Maxtor 96147H8", "固件版本: BAC51KJ0", "序列号: N80BR8EC", "缓存大小: 2097.15 KB", " ",
                            "物理参数：", "支持 LBA 模式", "不支持 LBA 48 模式", "可用扇区 LBA 命令: 120,060,864",
                            "可用扇区 LBA48 命令: 0", "设备全部容量: 61,471,162,368 bytes", " ",
                            "安全：", "安全功能不支持", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 支持", "不支持特征功能", " ",
-                           "队列：", "设备不支持命令队列"}));
+                           "队列：", "设备不支持命令队列"}), EraseSection({"ATA 安全功能集: 不支持"})));
 }
 
 TEST(DetailsReport, CapturedSamsungHD501LJ) {
   // w21 32768 -> 16.77 MB; w83 0x7F01: 48-bit and AAM; 976773168 sectors; w82
   // 0x746B; w128 0x0021 not locked; w75 31. The table's figures all agree.
   auto s = ChooseDisk(Disk(3, 976773168, Capture("SAMSUNG_HD501LJ--CR100-12")));
-  EXPECT_EQ(s.lines, Join(Header("[0]  SAMSUNG HD501LJ    CR100-12    [500.1 GB]"),
+  EXPECT_EQ(s.lines, Join(Join(Header("[0]  SAMSUNG HD501LJ    CR100-12    [500.1 GB]"),
                           {"模型: SAMSUNG HD501LJ", "固件版本: CR100-12", "序列号: S0MUJ1NQ110060", "缓存大小: 16.77 MB", " ",
                            "物理参数：", "支持 LBA 模式", "支持 LBA 48 模式", "可用扇区 LBA 命令: 268,435,455",
                            "可用扇区 LBA48 命令: 976,773,168", "设备全部容量: 500,107,862,016 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(false, false, true, "约 168 分钟", "约 168 分钟"))));
 }
 
 // --- reading the IDENTIFY data ---------------------------------------------------
@@ -226,13 +243,13 @@ TEST(DetailsReport, CacheSizeAndQueueDepth) {
   EXPECT_EQ(Report(s.lines.begin() + 5, s.lines.begin() + 10),
             (Report{"模型: M", "固件版本: F", "序列号: S", "缓存大小: 8388.6 KB", " "}));
   EXPECT_EQ(Section(s.lines, "队列："), (Report{"队列：", "设备支持命令队列", "最大队列深度: 32"}));
-  EXPECT_EQ(s.lines.back(), "最大队列深度: 32");  // no closing blank line
+  EXPECT_EQ(s.lines.back(), "ATA Sanitize 功能集: 不支持");  // the erase section ends it, no closing blank line
 
   // The locale's decimal separator; word 75 taken whole (0x0100 is depth 257).
   auto comma = ChooseDisk(Disk(3, kSyntheticSectors, Synthetic({{21, 16384}, {75, 0x0100}})),
                           {{"decimalSeparator", ","}});
   EXPECT_EQ(comma.lines[8], "缓存大小: 8388,6 KB");
-  EXPECT_EQ(comma.lines.back(), "最大队列深度: 257");
+  EXPECT_EQ(Section(comma.lines, "队列：").back(), "最大队列深度: 257");
 }
 
 TEST(DetailsReport, SecurityLevels) {

@@ -77,6 +77,18 @@ Health HealthOf(const trv::sim::Scenario& pc, int number) {
 
 constexpr char kSamsung[] = "[0]  NVMe Samsung SSD 970    2B2QEXM7    [500.1 GB]";
 
+// The details report's last section: what firmware erase the controller offers.
+Report EraseSection(bool formatNvm, const std::string& fna, bool allFormat, bool allErase, bool crypto,
+                    const std::string& sanicap, bool sanCrypto, bool sanBlock, bool sanOverwrite) {
+  auto offered = [](bool on) { return std::string(on ? "支持" : "不支持"); };
+  auto yes = [](bool on) { return std::string(on ? "是" : "否"); };
+  return {" ", "固件擦除 (仅读取，不发送擦除命令)：", "Format NVM 命令: " + offered(formatNvm),
+          "  Format NVM 属性 (FNA): " + fna, "  格式化作用于所有命名空间: " + yes(allFormat),
+          "  安全擦除作用于所有命名空间: " + yes(allErase), "  安全擦除可为加密擦除: " + yes(crypto),
+          "Sanitize 能力 (SANICAP): " + sanicap, "  加密擦除: " + offered(sanCrypto), "  块擦除: " + offered(sanBlock),
+          "  覆盖: " + offered(sanOverwrite)};
+}
+
 } // namespace
 
 // --- the modern PC's NVMe system disk ---------------------------------------------
@@ -91,7 +103,7 @@ TEST(NvmeReport, ModernPcSystemDiskListDetailsAndHealth) {
   // NVM bit 1, self-test bit 4), FNA 0x04 (crypto erase), SANICAP 0x3 (crypto,
   // block; no overwrite), ONCS 0x5F (DSM bit 2, Write Zeroes bit 3), VWC 1.
   // Namespace: 976,773,168 blocks of LBA format 0 = 2^9 bytes, no metadata.
-  EXPECT_EQ(s.details, Join(Header(kSamsung),
+  EXPECT_EQ(s.details, Join(Join(Header(kSamsung),
                             {"模型: Samsung SSD 970 EVO Plus 500GB", "固件版本: 2B2QEXM7", "序列号: S4EVNX0N612345K",
                              "PCI 供应商 ID: 144D", "PCI 子系统供应商 ID: 144D", "NVMe 版本: 1.3", " ",
                              "命名空间：", "命名空间大小: 976,773,168 块 (500,107,862,016 bytes)",
@@ -99,10 +111,12 @@ TEST(NvmeReport, ModernPcSystemDiskListDetailsAndHealth) {
                              "LBA 格式 0: 数据 512 字节, 元数据 0 字节", "命名空间数量: 1", " ",
                              "特征：", "易失性写缓存 支持", "Format NVM 支持", "安全擦除 (用户数据) 支持",
                              "安全擦除 (加密) 支持", "Sanitize 块擦除 支持", "Sanitize 加密擦除 支持",
-                             "Sanitize 覆盖 不支持", "Write Zeroes 支持", "数据集管理 (释放) 支持", "设备自检 支持"}));
+                             "Sanitize 覆盖 不支持", "Write Zeroes 支持", "数据集管理 (释放) 支持", "设备自检 支持"}),
+                            EraseSection(true, "0x04", false, false, true, "0x00000003", true, true, false)));
 
   // 311 K = 38 °C; 23,456,789 units x 512,000 = 12,009,875,968,000 bytes, cut to
-  // 12009.87 GB; 19,876,543 units = 10,176,790,016,000 bytes = 10176.79 GB.
+  // 12 TB; 19,876,543 units = 10,176,790,016,000 bytes = 10.17 TB. Four-digit
+  // counters are grouped as the longer ones are. Nothing to warn of: good.
   const Health h = HealthOf(ModernPc(), 0);
   EXPECT_TRUE(h.shown);
   EXPECT_EQ(h.lines, (Report{" 项目" + S(12) + "值", std::string(60, '-'),
@@ -111,19 +125,19 @@ TEST(NvmeReport, ModernPcSystemDiskListDetailsAndHealth) {
                              " 可用备用空间" + S(8) + "100 %",
                              " 可用备用阈值" + S(8) + "10 %",
                              " 已用寿命" + S(10) + "2 %",
-                             " 读取数据量" + S(9) + "23,456,789 单位 (12009.87 GB)",
-                             " 写入数据量" + S(9) + "19,876,543 单位 (10176.79 GB)",
+                             " 读取数据量" + S(9) + "23,456,789 单位 (12 TB)",
+                             " 写入数据量" + S(9) + "19,876,543 单位 (10.17 TB)",
                              " 主机读命令" + S(9) + "412,345,678",
                              " 主机写命令" + S(9) + "398,765,432",
-                             " 控制器忙碌时间" + S(7) + "1234 分钟",
-                             " 电源周期" + S(10) + "1456",
-                             " 通电时间" + S(10) + "3210 小时",
+                             " 控制器忙碌时间" + S(7) + "1,234 分钟",
+                             " 电源周期" + S(10) + "1,456",
+                             " 通电时间" + S(10) + "3,210 小时",
                              " 不安全关机" + S(9) + "57",
                              " 介质和数据完整性错误" + S(4) + "0",
-                             " 错误日志条目" + S(8) + "2048",
+                             " 错误日志条目" + S(8) + "2,048",
                              " 警告温度时间" + S(8) + "0 分钟",
                              " 严重温度时间" + S(8) + "0 分钟",
-                             " "}));
+                             " ", "健康评估: 良好", " "}));
 }
 
 // --- raw blocks: the fields at their byte offsets, and the edges of each -----------
@@ -156,7 +170,7 @@ TEST(NvmeReport, RawBlocksDecodedFieldByField) {
 
   auto s = Open(pc, 0);
   // 2^52 + 5 x 4096 = 4,503,599,627,390,976 bytes; 1,000,000 x 4096 = 4,096,000,000.
-  EXPECT_EQ(s.details, Join(Header(kSamsung),
+  EXPECT_EQ(s.details, Join(Join(Header(kSamsung),
                             {"模型: HFS512GD9TNG-L3A0B", "固件版本: 11410C10", "序列号: SJ0AN1234567",
                              "PCI 供应商 ID: 1C5C", "PCI 子系统供应商 ID: 1D79", "NVMe 版本: 1.4.1", " ",
                              "命名空间：", "命名空间大小: 1,099,511,627,781 块 (4,503,599,627,390,976 bytes)",
@@ -164,29 +178,39 @@ TEST(NvmeReport, RawBlocksDecodedFieldByField) {
                              "LBA 格式 1: 数据 4096 字节, 元数据 8 字节", "命名空间数量: 3", " ",
                              "特征：", "易失性写缓存 不支持", "Format NVM 支持", "安全擦除 (用户数据) 支持",
                              "安全擦除 (加密) 不支持", "Sanitize 块擦除 不支持", "Sanitize 加密擦除 不支持",
-                             "Sanitize 覆盖 支持", "Write Zeroes 支持", "数据集管理 (释放) 不支持", "设备自检 不支持"}));
+                             "Sanitize 覆盖 支持", "Write Zeroes 支持", "数据集管理 (释放) 不支持", "设备自检 不支持"}),
+                            EraseSection(true, "0x00", false, false, false, "0x00000004", false, false, true)));
 
   // Written: 18,014,398,509,481 x 512,000 = 9,223,372,036,854,272,000 bytes, cut
-  // to 9223372036.85 GB; read: 2^64 units have no byte amount.
+  // to 9223.37 PB; read: 2^64 units x 512,000 = 9,444,732,965,739,290,427,392,000
+  // bytes, 9444.73 ZB. A composite temperature of 0 K is no temperature.
   const Health h = HealthOf(pc, 0);
   EXPECT_EQ(h.lines, (Report{" 项目" + S(12) + "值", std::string(60, '-'),
-                             " 严重警告" + S(10) + "0x0A", "   - 温度超出阈值", "   - 介质已置为只读",
-                             " 综合温度" + S(10) + "未报告",
+                             " 严重警告" + S(10) + "0x0A", "   - 温度高于过热阈值或低于过冷阈值",
+                             "   - 介质已置为只读",
+                             " 综合温度" + S(10) + "0 K (不可信的值)",
                              " 可用备用空间" + S(8) + "5 %",
                              " 可用备用阈值" + S(8) + "10 %",
                              " 已用寿命" + S(10) + "255 %",
-                             " 读取数据量" + S(9) + "18,446,744,073,709,551,616 单位",
-                             " 写入数据量" + S(9) + "18,014,398,509,481 单位 (9223372036.85 GB)",
+                             " 读取数据量" + S(9) + "18,446,744,073,709,551,616 单位 (9444.73 ZB)",
+                             " 写入数据量" + S(9) + "18,014,398,509,481 单位 (9223.37 PB)",
                              " 主机读命令" + S(9) + "340,282,366,920,938,463,463,374,607,431,768,211,455",
                              " 主机写命令" + S(9) + "0",
                              " 控制器忙碌时间" + S(7) + "59 分钟",
-                             " 电源周期" + S(10) + "1234",
+                             " 电源周期" + S(10) + "1,234",
                              " 通电时间" + S(10) + "12,345 小时",
                              " 不安全关机" + S(9) + "0",
                              " 介质和数据完整性错误" + S(4) + "1",
                              " 错误日志条目" + S(8) + "99,999",
                              " 警告温度时间" + S(8) + "4,294,967,295 分钟",
                              " 严重温度时间" + S(8) + "7 分钟",
+                             " ",
+                             "健康评估: 故障",
+                             "  - 严重警告: 温度高于过热阈值或低于过冷阈值",
+                             "  - 严重警告: 介质已置为只读",
+                             "  - 可用备用空间 5 % 低于阈值 10 %",
+                             "  - 已用寿命 255 %：已达到或超过额定耐久",
+                             "  - 介质和数据完整性错误: 1",
                              " "}));
 }
 
@@ -200,7 +224,7 @@ TEST(NvmeReport, FormatsThatCannotBeMultipliedOutShowNoBytes) {
     const Report d = Open(pc, 0).details;
     ASSERT_GE(d.size(), 17u);
     EXPECT_EQ(Report(d.begin() + 13, d.begin() + 16),
-              (Report{"命名空间大小: 1000 块", "命名空间容量: 1000 块", "LBA 格式 " + std::to_string(flbas) + ": 未知"}));
+              (Report{"命名空间大小: 1,000 块", "命名空间容量: 1,000 块", "LBA 格式 " + std::to_string(flbas) + ": 未知"}));
   }
 }
 
@@ -258,7 +282,9 @@ TEST(NvmeReport, TheButtonShowsTheHealthTableForNvmeAndTheAttributesThroughABrid
   // NVMe: the health log takes the attribute table's place.
   EXPECT_EQ(SmartTab(ModernPc(), 0), HealthOf(ModernPc(), 0).lines);
 
-  // The bridged Seagate shows the table the same drive shows on SATA.
+  // The bridged Seagate shows the table the same drive shows on SATA, and the
+  // thresholds come through the bridge too; its status does not (no RETURN
+  // STATUS through the SCSI/ATA Translation here), which its verdict says.
   const Report bridged = SmartTab(ModernPc(), 2);
   auto sata = ModernPc([](json& pc) {
     pc["drives"][2].erase("sat");
@@ -266,7 +292,13 @@ TEST(NvmeReport, TheButtonShowsTheHealthTableForNvmeAndTheAttributesThroughABrid
     pc["drives"][2]["ata"] = {{"capture", trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH"}};
   });
   ASSERT_GT(bridged.size(), 3u);
-  EXPECT_EQ(bridged, SmartTab(sata, 2));
+  Report onSata = SmartTab(sata, 2);
+  onSata.insert(onSata.end() - 4, "  - 未能读取驱动器自身的健康状态 (SMART RETURN STATUS)");
+  EXPECT_EQ(bridged, onSata);
+  EXPECT_EQ(Report(bridged.end() - 6, bridged.end()),
+            (Report{"健康评估: 警告", "  - 未能读取驱动器自身的健康状态 (SMART RETURN STATUS)",
+                    "  - 属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值", "  - 等待重新分配的扇区 (C5h): 1",
+                    "  - 脱机无法校正的扇区 (C6h): 1", " "}));
 
   // The plain stick keeps its line.
   EXPECT_EQ(SmartTab(ModernPc(), 3), (Report{"SMART is not supported by this device."}));

@@ -13,6 +13,7 @@
 #include "device/ata.h"
 #include "platform/records.h"
 #include "report/smart_names.h"
+#include "report/smart_support.h"
 #include "test_support.h"
 
 using nlohmann::json;
@@ -20,6 +21,11 @@ using trv::test::IdentifyHex;
 using trv::test::Lines;
 using trv::test::Play;
 using trv::test::Scenario;
+using trv::test::AtaCommands;
+using trv::test::Capture;
+using trv::test::ClickSmart;
+using trv::test::Disk;
+using trv::test::OneDisk;
 using Report = std::vector<std::string>;
 using Commands = std::vector<std::string>;
 
@@ -28,50 +34,17 @@ namespace {
 constexpr char kColumns[] = "          属性                      当前   最差          原始       请注意";
 const std::string kRule(88, '-');
 constexpr char kNotSupported[] = "SMART is not supported by this device.";
-const Commands kEnableAndRead = {"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA"};
-
-json Capture(const std::string& file) { return {{"capture", trv::test::TestDataDir() + "/drives/" + file}}; }
-
-json Disk(int bus, long long sectors, json ata) {
-  json d = {{"number", 0}, {"bus", bus}, {"sectors", sectors}};
-  if (!ata.is_null()) d["ata"] = std::move(ata);
-  return d;
-}
-
-json OneDisk(json disk) { return {{"drives", json::array({std::move(disk)})}}; }
-
-// The ATA commands sent on the chosen disk's handle, by name, " failed" added
-// to those the drive or its driver refused.
-Commands AtaCommands(const trv::app::HeadlessRun& run) {
-  Commands out;
-  for (const auto* e : run.platform->journal().Find("DeviceIoControl")) {
-    if (e->handle != run.app->dev.DeviceHandle) continue;
-    const auto feature = e->detail.find(" feature=0x");
-    if (feature == std::string::npos) continue;
-    const auto from = feature + 14, to = e->detail.find(" -> ", from);
-    out.push_back(e->detail.substr(from, to - from) + (e->detail.find(" -> ok") == std::string::npos ? " failed" : ""));
-  }
-  return out;
-}
-
-struct SmartRun {
-  trv::app::HeadlessRun run;
-  Report lines;       // Log_Smart
-  Commands commands;  // the ATA commands the clicks sent, after those of the details report
-};
-
-// Opens row `row` of the selection list, shows the S.M.A.R.T. tab and clicks its button `clicks` times.
-SmartRun ClickSmart(const json& patch, int row = 0, int clicks = 1) {
-  const auto scenario = Scenario(patch);
-  std::string script = "select DriveList " + std::to_string(row) + "; click btContinue; tab 2";
-  const std::size_t before = AtaCommands(Play(scenario, script)).size();
-  for (int i = 0; i < clicks; ++i) script += "; click btGetSmart";
-  SmartRun s{Play(scenario, script), {}, {}};
-  s.lines = Lines(s.run.app->FmMain.Log_Smart);
-  s.commands = AtaCommands(s.run);
-  s.commands.erase(s.commands.begin(), s.commands.begin() + static_cast<std::ptrdiff_t>(before));
-  return s;
-}
+// After the attribute block, the thresholds and the drive's own status are read
+// in the same session (docs/health.md).
+const Commands kHealthReads = {"SMART READ THRESHOLDS", "SMART RETURN STATUS"};
+const Commands kEnableAndRead = {"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA",
+                                 "SMART READ THRESHOLDS", "SMART RETURN STATUS"};
+const Commands kReadOnly = {"SMART READ DATA", "SMART READ THRESHOLDS", "SMART RETURN STATUS"};
+// The health section below the table.
+const Report kGood = {"健康评估: 良好", " "};
+const Report kGoodWithoutThresholds = {"健康评估: 良好", "  - 未能读取属性阈值：未与阈值比较", " "};
+const Report kSeagateHealth = {"健康评估: 警告", "  - 属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值",
+                               "  - 等待重新分配的扇区 (C5h): 1", "  - 脱机无法校正的扇区 (C6h): 1", " "};
 
 // What IDENTIFY word 85 bit 0 of drive 0 says once the program has ended.
 bool SmartOnAfterwards(trv::app::HeadlessRun& run) {
@@ -91,12 +64,13 @@ Report Header(const std::string& description) {
 }
 
 // The whole report around the attribute lines.
-Report Table(const std::string& description, const Report& attributes) {
+Report Table(const std::string& description, const Report& attributes, const Report& health) {
   Report r = Header(description);
   r.push_back(kColumns);
   r.push_back(kRule);
   r.insert(r.end(), attributes.begin(), attributes.end());
   r.push_back(" ");
+  r.insert(r.end(), health.begin(), health.end());
   return r;
 }
 
@@ -123,6 +97,9 @@ std::string SmartHex(const std::vector<Entry>& entries) {
     trv::rec::PutLE(b, at + 5, 6, e.raw);
     b[at + 11] = 0xEE;  // reserved, not shown
   }
+  std::uint8_t sum = 0;  // the checksum byte, so that the block adds up to 0
+  for (std::size_t i = 0; i < 511; ++i) sum = static_cast<std::uint8_t>(sum + b[i]);
+  b[511] = static_cast<std::uint8_t>(-sum);
   return trv::test::HexText(b);
 }
 
@@ -191,7 +168,7 @@ TEST(SmartReport, CapturedSeagateST9160821AS) {
       " 199  C7  极端 ATA CRC 错误率         200      200                 0",
       " 200  C8  写入速率预置误差率       100      253                 0",
       " 202  CA  DAM 读取错误                  100      253                 0",
-  }));
+  }, kSeagateHealth));
   EXPECT_EQ(s.commands, kEnableAndRead);
   EXPECT_TRUE(SmartOnAfterwards(s.run));
 }
@@ -216,13 +193,13 @@ TEST(SmartReport, CapturedWdcWD5000AAKS) {
       " 198  C6  脱机扫描 UNC 扇区         200      193                 0",
       " 199  C7  极端 ATA CRC 错误率         200      200                 0",
       " 200  C8  写入速率预置误差率       200      175                 0",
-  }));
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 63", "  - 等待重新分配的扇区 (C5h): 529", " "}));
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
 TEST(SmartReport, CapturedIntelSSDSA2CW120G3) {
   auto s = ClickSmart(OneDisk(Disk(3, 234441648, Capture("INTEL_SSDSA2CW120G3--4PC10302"))));
-  EXPECT_EQ(s.lines, Table(kIntelDescription, kIntelAttributes));
+  EXPECT_EQ(s.lines, Table(kIntelDescription, kIntelAttributes, kGood));
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
@@ -261,8 +238,8 @@ TEST(SmartReport, CapturedMaxtor96147H8_ThirtyEntries) {
       " 99   63  平均 FHC (所有磁头)          253      253                 0",
       " 100  64  最小值 FHC                      253      253                 0",
       " 101  65  最大值 FHC                      253      253                 0",
-  }));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 30u + 1u);
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 69", "  - 等待重新分配的扇区 (C5h): 2", " "}));
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 30u + 1u + 4u);  // and the health section
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
@@ -293,17 +270,17 @@ TEST(SmartReport, CapturedSamsungHD501LJ) {
       " 200  C8  写入速率预置误差率       100      100                 0",
       " 201  C9  关闭跟踪读取错误            100      100                 0",
       " 202  CA  DAM 读取错误                  253      253                 0",
-  }));
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 1", "  - 等待重新分配的扇区 (C5h): 1", " "}));
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
 // --- the default PC ---------------------------------------------------------------
 
 TEST(SmartReport, DefaultPcSystemDiskOnTheSataBusIsReadOnly) {
-  // Off the ATA bus the report neither enables nor disables S.M.A.R.T.: one read.
+  // Off the ATA bus the report neither enables nor disables S.M.A.R.T.: the reads only.
   auto s = ClickSmart(json::object(), 0);
-  EXPECT_EQ(s.commands, (Commands{"SMART READ DATA"}));
-  EXPECT_EQ(s.lines, Table(kIntelDescription, kIntelAttributes));
+  EXPECT_EQ(s.commands, kReadOnly);
+  EXPECT_EQ(s.lines, Table(kIntelDescription, kIntelAttributes, kGood));
   EXPECT_TRUE(SmartOnAfterwards(s.run));
 }
 
@@ -314,7 +291,7 @@ TEST(SmartReport, DefaultPcSystemDiskInAtaModeIsEnabledReadAndLeftOn) {
   patch["drives"][0]["bus"] = 3;
   auto s = ClickSmart(patch, 0);
   EXPECT_EQ(s.commands, kEnableAndRead);
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 19u + 1u);
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 19u + 1u + 2u);
   EXPECT_TRUE(SmartOnAfterwards(s.run));
 }
 
@@ -333,9 +310,9 @@ TEST(SmartReport, DefaultPcUsbStickIsNotSupportedAfterOneRead) {
 TEST(SmartReport, TwoClicksGiveTwoWholeReports) {
   auto one = ClickSmart(json::object(), 1, 1);
   auto two = ClickSmart(json::object(), 1, 2);
-  ASSERT_EQ(one.lines.size(), 5u + 2u + 17u + 1u);  // the WDC data disk's 17 attributes
+  ASSERT_EQ(one.lines.size(), 5u + 2u + 17u + 1u + 4u);  // the WDC data disk's 17 attributes and the verdict
   EXPECT_EQ(two.lines, Join(one.lines, one.lines));
-  EXPECT_EQ(two.commands, (Commands{"SMART READ DATA", "SMART READ DATA"}));
+  EXPECT_EQ(two.commands, Join(kReadOnly, kReadOnly));
   // After the report the command controls are usable again.
   const auto& m = two.run.app->FmMain;
   EXPECT_TRUE(m.btRunBenchmarks.enabled());
@@ -353,7 +330,9 @@ namespace {
 // with the ST9160821AS's attribute block.
 json AtaDisk(bool smartOn, json more = json::object()) {
   json ata = Capture("ST9160821AS--3.CLH");
-  ata["identify"] = IdentifyHex({{49, 0x0200}, {60, 0x4240}, {61, 0x000F}, {82, 0x0001}, {85, smartOn ? 0x0001 : 0}});
+  // Words 83 and 87 carry their 01b signatures: words 82 to 87 are valid.
+  ata["identify"] = IdentifyHex({{49, 0x0200}, {60, 0x4240}, {61, 0x000F}, {82, 0x0001}, {83, 0x4000},
+                                 {85, smartOn ? 0x0001 : 0}, {87, 0x4000}});
   ata.update(more);
   return Disk(3, 1000000, ata);
 }
@@ -362,9 +341,8 @@ json AtaDisk(bool smartOn, json more = json::object()) {
 
 TEST(SmartReport, SmartOffBeforeIsSwitchedOnForTheReadAndOffAgain) {
   auto s = ClickSmart(OneDisk(AtaDisk(false)));
-  EXPECT_EQ(s.commands, (Commands{"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA",
-                                  "SMART DISABLE OPERATIONS"}));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u);
+  EXPECT_EQ(s.commands, Join(kEnableAndRead, {"SMART DISABLE OPERATIONS"}));
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 5u);
   EXPECT_FALSE(SmartOnAfterwards(s.run));
 
   auto on = ClickSmart(OneDisk(AtaDisk(true)));
@@ -375,7 +353,7 @@ TEST(SmartReport, SmartOffBeforeIsSwitchedOnForTheReadAndOffAgain) {
 
 TEST(SmartReport, SmartOffIsAskedAnewOnEveryClick) {
   auto s = ClickSmart(OneDisk(AtaDisk(false)), 0, 2);
-  const Commands once = {"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA", "SMART DISABLE OPERATIONS"};
+  const Commands once = Join(kEnableAndRead, {"SMART DISABLE OPERATIONS"});
   EXPECT_EQ(s.commands, Join(once, once));
   EXPECT_FALSE(SmartOnAfterwards(s.run));
 }
@@ -396,7 +374,7 @@ TEST(SmartReport, FailedEnableSendsNoRead) {
 TEST(SmartReport, FailedReadAfterEnableIsNotSupported) {
   // No attribute block at all: the read fails on both of its paths. A failed
   // disable changes nothing in the report.
-  json ata = {{"identify", IdentifyHex({{82, 0x0001}})}, {"smartDisable", false}};
+  json ata = {{"identify", IdentifyHex({{82, 0x0001}, {83, 0x4000}, {87, 0x4000}})}, {"smartDisable", false}};
   auto s = ClickSmart(OneDisk(Disk(3, 1000000, ata)));
   EXPECT_EQ(s.commands, (Commands{"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA failed",
                                   "SMART READ DATA failed", "SMART DISABLE OPERATIONS failed"}));
@@ -408,9 +386,10 @@ TEST(SmartReport, UnknownStateIsNeverSwitchedOff) {
   // the report's own read then fails on both paths too, so the state before is
   // unknown and S.M.A.R.T. is not switched off, although it was off.
   auto s = ClickSmart(OneDisk(AtaDisk(false, {{"identifyFailures", 6}})));
-  EXPECT_EQ(s.commands, (Commands{"IDENTIFY DEVICE failed", "IDENTIFY DEVICE failed", "SMART ENABLE OPERATIONS",
-                                  "SMART READ DATA"}));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u);
+  EXPECT_EQ(s.commands, Join(Commands{"IDENTIFY DEVICE failed", "IDENTIFY DEVICE failed", "SMART ENABLE OPERATIONS",
+                                       "SMART READ DATA"},
+                              kHealthReads));
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 5u);
   EXPECT_TRUE(SmartOnAfterwards(s.run));
 }
 
@@ -418,7 +397,7 @@ TEST(SmartReport, UnknownStateIsNeverSwitchedOff) {
 
 TEST(SmartReport, EmptyFirstEntryGivesAnEmptyTable) {
   auto s = ClickSmart(OneDisk(PlainDisk({{1, 5, 100, 100, 0}})));  // slot 1 is never reached
-  EXPECT_EQ(s.lines, Table(kPlainDescription, {}));
+  EXPECT_EQ(s.lines, Table(kPlainDescription, {}, kGoodWithoutThresholds));
 }
 
 TEST(SmartReport, EdgesOfTheAttributeLine) {
@@ -438,7 +417,7 @@ TEST(SmartReport, EdgesOfTheAttributeLine) {
       " 194  C2  HDA 温度                   40       30                40  (40 度) ",
       " 194  C2  HDA 温度                   36       45      193274511396  (36 度) ",
       " 190  BE  Airflow 温度               60       50                40",
-  }));
+  }, kGoodWithoutThresholds));
 }
 
 TEST(SmartReport, CommandControlsAreDisabledWhileTheDiskIsAsked) {
@@ -462,7 +441,7 @@ TEST(SmartReport, CommandControlsAreDisabledWhileTheDiskIsAsked) {
   trv::app::App app(platform, ui, {});
   platform.app = &app;
   trv::app::RunProgram(app);
-  EXPECT_EQ(platform.states, (std::vector<std::string>(5, "000")));  // IDENTIFY on two requests, enable, read, disable
+  EXPECT_EQ(platform.states, (std::vector<std::string>(7, "000")));  // IDENTIFY on two requests, enable, the three reads, disable
   EXPECT_TRUE(app.FmMain.btGetSmart.enabled());
 }
 

@@ -22,6 +22,8 @@ constexpr std::uint32_t kMiniportIdentify = 0x001B0501;
 constexpr std::uint8_t kIdentifyCommand = 0xEC;
 constexpr std::uint8_t kSmartCommand = 0xB0;
 constexpr std::uint8_t kReadData = 0xD0, kReadThresholds = 0xD1, kEnable = 0xD8, kDisable = 0xD9;
+constexpr std::uint8_t kReturnStatus = 0xDA;
+constexpr std::size_t kIdeRegs = 8;  // IDEREGS, handed back in bBuffer by SMART RETURN STATUS
 
 constexpr std::size_t kCommandInSize = 32;    // SENDCMDINPARAMS without its one-byte bBuffer
 constexpr std::size_t kCommandOutHeader = 16; // SENDCMDOUTPARAMS up to bBuffer
@@ -116,6 +118,27 @@ IoctlResult Receive(const SimDrive& d, const Request& r) {
   return Deliver(r, DataAnswer(block), d.ata->receiveAnswerBytes);
 }
 
+// SMART RETURN STATUS: no data, the task file back as an IDEREGS after the
+// 16-byte header. A drive with S.M.A.R.T. off aborts it.
+IoctlResult ReturnStatus(const SimDrive& d, const Request& r, const Command& c) {
+  if (c.bufferSize != 0 && c.bufferSize != kIdeRegs) return Failed(win::ERROR_INVALID_PARAMETER);
+  if (r.out.size() < kCommandOutHeader + kIdeRegs) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
+  if (!SmartOn(d)) return Failed(win::ERROR_IO_DEVICE);
+  std::vector<std::uint8_t> a(kCommandOutHeader + kIdeRegs, 0);
+  rec::Put32(a, 0, kIdeRegs);
+  std::uint8_t* regs = a.data() + kCommandOutHeader;
+  switch (d.ata->status) {
+    case SimAta::Status::Good: regs[3] = 0x4F, regs[4] = 0xC2; break;
+    case SimAta::Status::Failing: regs[3] = 0xF4, regs[4] = 0x2C; break;
+    case SimAta::Status::Silent: return Deliver(r, a);
+  }
+  regs[0] = kReturnStatus;
+  regs[1] = regs[2] = 1;
+  regs[5] = c.driveHead;
+  regs[6] = 0x50;  // status: drive ready, seek complete
+  return Deliver(r, a);
+}
+
 IoctlResult Send(const SimDrive& d, const Request& r) {
   if (auto refused = CheckClassRecord(d, r, DriveRequest::SmartSend, kCommandOutHeader)) return Failed(*refused);
   const Command c = ReadCommand(r.in, 0);
@@ -127,6 +150,7 @@ IoctlResult Send(const SimDrive& d, const Request& r) {
     d.runtime.smartEnabled = c.features == kEnable;
     return Deliver(r, std::vector<std::uint8_t>(kCommandOutHeader, 0));
   }
+  if (c.features == kReturnStatus) return ReturnStatus(d, r, c);
   if ((c.features == kReadData || c.features == kReadThresholds) && ata.sendCarriesReads) {
     if (c.bufferSize != 512) return Failed(win::ERROR_INVALID_PARAMETER);
     if (r.out.size() < kDataAnswer) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
@@ -169,7 +193,7 @@ const char* SmartFeatureName(std::uint8_t feature) {
     case kReadThresholds: return "SMART READ THRESHOLDS";
     case kEnable: return "SMART ENABLE OPERATIONS";
     case kDisable: return "SMART DISABLE OPERATIONS";
-    case 0xDA: return "SMART RETURN STATUS";
+    case kReturnStatus: return "SMART RETURN STATUS";
     default: return "SMART (other feature)";
   }
 }

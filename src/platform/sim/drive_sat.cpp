@@ -64,6 +64,7 @@ IoctlResult RunCommand(const SimDrive& d, const Request& r, const Fields& f) {
   const std::optional<Block512>* block = nullptr;
   if (cdb[14] == 0xEC) block = &d.sat.identify;
   else if (cdb[14] == 0xB0 && cdb[4] == 0xD0 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.smartData;
+  else if (cdb[14] == 0xB0 && cdb[4] == 0xD1 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.thresholds;
   if (!block || !*block) return CheckCondition(r, f, kAbortedCommand, 0);  // the drive aborts the command
   const std::uint32_t moved = d.sat.transferred ? d.sat.transferred : 512;
   const auto dataAt = static_cast<std::size_t>(f.dataOffset);  // checked to lie within the caller's buffer

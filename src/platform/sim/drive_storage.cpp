@@ -12,6 +12,7 @@ constexpr std::uint32_t kGetDriveGeometry = 0x00070000;
 constexpr std::uint32_t kGetLengthInfo = 0x0007405C;
 constexpr std::uint32_t kQueryProperty = 0x002D1400;
 constexpr std::uint32_t kGetInquiryData = 0x0004100C;
+constexpr std::uint32_t kGetScsiAddress = 0x00041018;
 constexpr std::uint32_t kSmartGetVersion = 0x00074080;
 constexpr std::uint32_t kIsWritable = 0x00070024;
 constexpr std::uint32_t kGetDiskAttributes = 0x000700F0;
@@ -64,6 +65,17 @@ IoctlResult Whole(const Request& r, const std::vector<std::uint8_t>& answer) {
   return Deliver(r, answer);
 }
 
+// SCSI_ADDRESS: Length, PortNumber, PathId, TargetId, Lun. The NVMe port
+// driver gives each namespace a logical unit of its own: namespace N is unit N - 1.
+IoctlResult ScsiAddress(const SimDrive& d, const Request& r) {
+  if (r.out.size() < 8) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
+  std::vector<std::uint8_t> a(8, 0);
+  a[0] = 8;
+  a[4] = static_cast<std::uint8_t>(d.number);
+  if (d.nvme) a[7] = static_cast<std::uint8_t>(d.nvme->namespaceId - 1);
+  return Deliver(r, a);
+}
+
 } // namespace
 
 std::optional<IoctlResult> StorageIoctl(const SimDrive& d, const Request& r) {
@@ -76,6 +88,8 @@ std::optional<IoctlResult> StorageIoctl(const SimDrive& d, const Request& r) {
       return Length(d, r);
     case kQueryProperty:
       return Property(d, r);
+    case kGetScsiAddress:
+      return ScsiAddress(d, r);
     case kGetInquiryData:
       if (const auto& failure = ScenarioFailure(d, DriveRequest::Inquiry)) return Failed(*failure);
       return Whole(r, d.inquiryData);

@@ -79,13 +79,24 @@ std::vector<std::uint8_t> HealthLog(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"criticalWarning", "temperature", "availableSpare", "spareThreshold", "percentageUsed",
                            "dataUnitsRead", "dataUnitsWritten", "hostReadCommands", "hostWriteCommands",
                            "controllerBusyTime", "powerCycles", "powerOnHours", "unsafeShutdowns", "mediaErrors",
-                           "errorLogEntries", "warningTemperatureTime", "criticalTemperatureTime"});
+                           "errorLogEntries", "warningTemperatureTime", "criticalTemperatureTime",
+                           "enduranceGroupWarning", "sensors"});
   std::vector<std::uint8_t> b(kLogSize, 0);
   b[0] = static_cast<std::uint8_t>(Number(j, "criticalWarning", where, 0, 0xFF));
   rec::Put16(b, 1, static_cast<std::uint16_t>(Number(j, "temperature", where, 0, 0xFFFF)));
   b[3] = static_cast<std::uint8_t>(Number(j, "availableSpare", where, 100, 0xFF));
   b[4] = static_cast<std::uint8_t>(Number(j, "spareThreshold", where, 10, 0xFF));
   b[5] = static_cast<std::uint8_t>(Number(j, "percentageUsed", where, 0, 0xFF));
+  b[6] = static_cast<std::uint8_t>(Number(j, "enduranceGroupWarning", where, 0, 0xFF));
+  if (jf::Has(j, "sensors")) {
+    const json& sensors = j["sensors"];
+    if (!sensors.is_array() || sensors.size() > 8) jf::Fail(where, "sensors", "expected a list of at most 8 temperatures");
+    for (std::size_t i = 0; i < sensors.size(); ++i) {
+      if (!sensors[i].is_number_unsigned() || sensors[i].get<std::uint64_t>() > 0xFFFF)
+        jf::Fail(where, "sensors", "expected kelvin from 0 to 65535");
+      rec::Put16(b, 200 + 2 * i, static_cast<std::uint16_t>(sensors[i].get<std::uint64_t>()));
+    }
+  }
   // The 16-byte counters from byte 32; a field sets the low 8 bytes.
   for (std::size_t i = 0; i < std::size(kCounters); ++i) rec::Put64(b, 32 + 16 * i, Number(j, kCounters[i], where, 0));
   rec::Put32(b, 192, static_cast<std::uint32_t>(Number(j, "warningTemperatureTime", where, 0, UINT32_MAX)));

@@ -2,6 +2,7 @@
 // the bytes a Windows storage stack hands back.
 #include "platform/sim/sim_drive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -81,6 +82,12 @@ void LoadBlocks(const json& a, const std::string& where, const std::string& base
       ata.identify = c.identify;
       ata.smartData = c.smartData;
       ata.thresholds = c.thresholds;
+      // SMST: the drive's answer to SMART RETURN STATUS as a 32-bit number,
+      // non-zero for good.
+      if (c.smartStatus && !c.smartStatus->empty())
+        ata.status = std::any_of(c.smartStatus->begin(), c.smartStatus->end(), [](std::uint8_t b) { return b != 0; })
+                         ? SimAta::Status::Good
+                         : SimAta::Status::Failing;
     } catch (const std::runtime_error& e) {
       jf::Fail(where, "capture", e.what());
     }
@@ -91,10 +98,17 @@ void LoadBlocks(const json& a, const std::string& where, const std::string& base
 }
 
 SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
-  jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "answerBytes", "smartEnable", "smartDisable",
-                           "sendCarriesReads", "identifyFailures"});
+  jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "status", "answerBytes", "smartEnable",
+                           "smartDisable", "sendCarriesReads", "identifyFailures"});
   SimAta ata;
   LoadBlocks(a, where, baseFolder, ata);
+  if (jf::Has(a, "status")) {
+    const std::string status = jf::Str(a, "status", where, "good");
+    if (status == "good") ata.status = SimAta::Status::Good;
+    else if (status == "failing") ata.status = SimAta::Status::Failing;
+    else if (status == "silent") ata.status = SimAta::Status::Silent;
+    else jf::Fail(where, "status", "expected \"good\", \"failing\" or \"silent\", got \"" + status + "\"");
+  }
   if (jf::Has(a, "answerBytes")) {
     const json& n = a["answerBytes"];
     const std::string nw = where + ": answerBytes";
@@ -112,7 +126,7 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
 
 // A USB bridge's answer to ATA PASS-THROUGH, with the drive's blocks behind it.
 SimSat ParseSat(const json& a, const std::string& where, const std::string& baseFolder) {
-  jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "transferred"});
+  jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "thresholds", "transferred"});
   SimSat sat;
   const std::string mode = jf::Str(a, "answer", where, "data");
   if (mode == "data") sat.mode = SatMode::Answer;
@@ -123,6 +137,7 @@ SimSat ParseSat(const json& a, const std::string& where, const std::string& base
   LoadBlocks(a, where, baseFolder, blocks);
   sat.identify = blocks.identify;
   sat.smartData = blocks.smartData;
+  sat.thresholds = blocks.thresholds;
   sat.transferred = static_cast<std::uint32_t>(jf::Int(a, "transferred", where, 0, 0, 512));
   return sat;
 }

@@ -39,6 +39,10 @@ struct SimAta {
   std::optional<Block512> identify;   // IDENTIFY DEVICE as the drive sends it
   std::optional<Block512> smartData;  // SMART READ DATA
   std::optional<Block512> thresholds; // SMART READ THRESHOLDS
+  // What SMART RETURN STATUS leaves in the cylinder registers: 4Fh/C2h (good),
+  // F4h/2Ch (failing), or zeros, as a driver that does not pass them back.
+  enum class Status { Good, Failing, Silent };
+  Status status = Status::Good;
   // Bytes each path reports returned for a data command; 0 keeps the driver's usual count.
   std::uint32_t receiveAnswerBytes = 0;
   std::uint32_t sendAnswerBytes = 0;
@@ -73,6 +77,7 @@ struct SimSat {
   SatMode mode = SatMode::Refuse;
   std::optional<Block512> identify;
   std::optional<Block512> smartData;
+  std::optional<Block512> thresholds;
   std::uint32_t transferred = 0;  // bytes the bridge says it moved (0: all it had)
 };
 

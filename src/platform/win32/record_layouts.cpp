@@ -6,6 +6,7 @@
 // The core's records are read before <windows.h>, whose macros carry the same
 // names (IOCTL_SCSI_PASS_THROUGH, ...); the values those names hold are taken
 // here while the names are still free.
+#include "device/ata_records.h"
 #include "device/nvme_records.h"
 #include "device/sat_records.h"
 #include "platform/records.h"
@@ -14,6 +15,7 @@ namespace trv::win32::core_records {
 inline constexpr auto kQueryProperty = device::nvme::IOCTL_STORAGE_QUERY_PROPERTY;
 inline constexpr auto kScsiPassThrough = device::sat::IOCTL_SCSI_PASS_THROUGH;
 inline constexpr auto kDataIn = device::sat::SCSI_IOCTL_DATA_IN;
+inline constexpr auto kScsiGetAddress = device::nvme::IOCTL_SCSI_GET_ADDRESS;
 } // namespace trv::win32::core_records
 
 #include "platform/win32/windows_headers.h"
@@ -94,6 +96,19 @@ static_assert(offsetof(NVME_HEALTH_INFO_LOG, MediaErrors) == nv::kLogMediaErrors
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, ErrorInfoLogEntryCount) == nv::kLogErrorEntries);
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, WarningCompositeTemperatureTime) == nv::kLogWarningTime);
 static_assert(offsetof(NVME_HEALTH_INFO_LOG, CriticalCompositeTemperatureTime) == nv::kLogCriticalTime);
+static_assert(offsetof(NVME_HEALTH_INFO_LOG, TemperatureSensor1) == nv::kLogSensors);
+static_assert(offsetof(NVME_HEALTH_INFO_LOG, TemperatureSensor8) == nv::kLogSensors + 14);
+
+// The disk's SCSI address, whose logical unit names its NVMe namespace.
+static_assert(core_records::kScsiGetAddress == IOCTL_SCSI_GET_ADDRESS);
+static_assert(sizeof(SCSI_ADDRESS) == nv::kScsiAddressSize);
+static_assert(offsetof(SCSI_ADDRESS, Lun) == nv::kScsiAddressLun);
+
+// SMART RETURN STATUS: the task file comes back as an IDEREGS in bBuffer.
+static_assert(sizeof(IDEREGS) == device::ata::kIdeRegsSize);
+static_assert(offsetof(IDEREGS, bCylLowReg) == device::ata::kRegsCylLow);
+static_assert(offsetof(IDEREGS, bCylHighReg) == device::ata::kRegsCylHigh);
+static_assert(offsetof(SENDCMDOUTPARAMS, bBuffer) == device::ata::kOutBuffer);
 
 // SYSTEMTIME, which the platform seam hands over byte by byte.
 static_assert(sizeof(SYSTEMTIME) == rec::kSystemTimeSize);

@@ -1,0 +1,77 @@
+#include "cli/cli_health.h"
+
+#include "platform/text.h"
+
+namespace trv::cli {
+
+namespace {
+
+const char* StatusWord(device::SmartStatus s) {
+  switch (s) {
+    case device::SmartStatus::Good: return "good";
+    case device::SmartStatus::Failing: return "failing";
+    case device::SmartStatus::Unknown: return "unknown";
+    case device::SmartStatus::NotRead: return "not-read";
+  }
+  return "";
+}
+
+} // namespace
+
+nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health) {
+  using json = nlohmann::ordered_json;
+  if (!health) return nullptr;
+  const report::HealthResult& r = health->result;
+  json out = {{"verdict", report::VerdictWord(r.verdict)},
+              {"failing", r.verdict == report::Verdict::Failing},
+              {"source", health->nvme ? "nvme-health-log" : "ata-smart"},
+              {"reasons", json::array()}};
+  for (const auto& reason : r.reasons) out["reasons"].push_back(Utf16ToUtf8(reason));
+  if (health->nvme) return out;
+  out["drive_status"] = StatusWord(health->status);
+  out["thresholds_read"] = health->thresholdsRead;
+  out["thresholds"] = json::array();
+  for (const auto& a : r.attributes)
+    out["thresholds"].push_back({{"id", a.id},
+                                 {"prefailure", a.prefailure},
+                                 {"current", a.current},
+                                 {"worst", a.worst},
+                                 {"threshold", a.threshold},
+                                 {"failing_now", a.failingNow},
+                                 {"failed_in_past", a.failedInPast}});
+  return out;
+}
+
+nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatures>& features) {
+  using json = nlohmann::ordered_json;
+  if (!features) return nullptr;
+  const device::EraseFeatures& f = *features;
+  const auto time = [](const device::EraseTime& t) -> json {
+    if (!t.reported) return nullptr;
+    return {{"minutes", t.minutes}, {"more_than", t.atLeast}};
+  };
+  if (f.nvme)
+    return {{"format_nvm", {{"supported", f.formatNvm},
+                            {"fna", f.fna},
+                            {"all_namespaces", f.formatAllNamespaces},
+                            {"secure_erase_all_namespaces", f.eraseAllNamespaces},
+                            {"crypto_erase", f.cryptoEraseOnFormat}}},
+            {"sanitize", {{"sanicap", f.sanicap},
+                          {"crypto_erase", f.sanitizeCrypto},
+                          {"block_erase", f.sanitizeBlock},
+                          {"overwrite", f.sanitizeOverwrite}}}};
+  return {{"security", {{"supported", f.securitySupported},
+                        {"enabled", f.securityEnabled},
+                        {"locked", f.locked},
+                        {"frozen", f.frozen},
+                        {"count_expired", f.countExpired},
+                        {"enhanced_erase_supported", f.enhancedEraseSupported},
+                        {"normal_erase_time", time(f.normalEraseTime)},
+                        {"enhanced_erase_time", time(f.enhancedEraseTime)}}},
+          {"sanitize", {{"supported", f.sanitizeSupported},
+                        {"crypto_scramble", f.cryptoScramble},
+                        {"block_erase", f.blockErase},
+                        {"overwrite", f.overwrite}}}};
+}
+
+} // namespace trv::cli

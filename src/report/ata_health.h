@@ -1,0 +1,63 @@
+// The disk's health at a glance: a verdict (good, caution, failing) and the
+// reasons behind it, from the S.M.A.R.T. attribute values, their thresholds
+// and the drive's own status. Pure functions of the blocks; docs/health.md
+// gives the rules.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/ata.h"
+
+namespace trv::report {
+
+enum class Verdict { Good, Caution, Failing };
+
+// One attribute compared with its threshold (only those with a threshold the
+// rules use: 1 to 253).
+struct AttributeCheck {
+  std::uint8_t id = 0;
+  bool prefailure = false;  // status flag bit 0
+  std::uint8_t current = 0, worst = 0, threshold = 0;
+  bool failingNow = false;     // current value at or below the threshold
+  bool failedInPast = false;   // worst value at or below it
+};
+
+struct HealthResult {
+  Verdict verdict = Verdict::Good;
+  std::vector<std::u16string> reasons;  // one line each, in the order the rules run
+  std::vector<AttributeCheck> attributes;
+};
+
+// The verdict becomes `v` unless it is already worse.
+inline void Raise(HealthResult& r, Verdict v) {
+  if (v > r.verdict) r.verdict = v;
+}
+
+// What the report could read besides the attribute block.
+struct AtaHealthInput {
+  const device::AtaBlock& data;
+  std::optional<device::AtaBlock> thresholds;  // none: not read
+  device::SmartStatus status = device::SmartStatus::NotRead;
+};
+
+// The verdict a report showed, for the console program's JSON.
+struct SmartHealth {
+  HealthResult result;
+  bool thresholdsRead = false;
+  device::SmartStatus status = device::SmartStatus::NotRead;
+  bool nvme = false;
+};
+
+// Byte 511 makes the 512 bytes of a data or threshold block add up to 0 (mod 256).
+bool BlockChecksumOk(const device::AtaBlock& block);
+
+HealthResult JudgeAtaHealth(const AtaHealthInput& input);
+
+// The section below the table: "健康评估: …", then the reasons, one per line.
+std::vector<std::u16string> HealthLines(const HealthResult& result);
+std::u16string VerdictText(Verdict v);    // 良好, 警告, 故障
+const char* VerdictWord(Verdict v);       // good, caution, failing (for scripts)
+
+} // namespace trv::report

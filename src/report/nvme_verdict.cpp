@@ -1,0 +1,66 @@
+#include "report/nvme_verdict.h"
+
+#include "platform/text.h"
+#include "report/counter_text.h"
+
+namespace trv::report {
+
+namespace {
+
+bool IsZero(const device::Counter128& c) { return c.low == 0 && c.high == 0; }
+
+} // namespace
+
+std::u16string NvmeWarningName(int bit) {
+  switch (bit) {
+    case 0: return u"可用备用空间低于阈值";
+    case 1: return u"温度高于过热阈值或低于过冷阈值";
+    case 2: return u"NVM 子系统可靠性因介质或内部错误而下降";
+    case 3: return u"介质已置为只读";
+    case 4: return u"易失性存储备份设备故障或不可靠";
+    case 5: return u"持久性存储区域已置为只读或不可靠";
+    default: return u"保留位 " + DecimalText(std::int64_t{bit});
+  }
+}
+
+std::u16string EnduranceWarningName(int bit) {
+  switch (bit) {
+    case 0: return u"耐久组的可用备用空间低于阈值";
+    case 2: return u"耐久组的可靠性因介质或内部错误而下降";
+    case 3: return u"耐久组已置为只读";
+    default: return u"耐久组保留位 " + DecimalText(std::int64_t{bit});
+  }
+}
+
+HealthResult JudgeNvmeHealth(const device::NvmeHealth& h) {
+  HealthResult r;
+  // Any defined critical warning is the drive's own alarm, as a failing
+  // SMART RETURN STATUS is on ATA; a reserved bit is only worth a look.
+  for (int bit = 0; bit < 8; ++bit) {
+    if (((h.criticalWarning >> bit) & 1) == 0) continue;
+    Raise(r, bit <= 5 ? Verdict::Failing : Verdict::Caution);
+    r.reasons.push_back(u"严重警告: " + NvmeWarningName(bit));
+  }
+  for (int bit = 0; bit < 8; ++bit) {
+    if (((h.enduranceGroupWarning >> bit) & 1) == 0) continue;
+    const bool defined = bit == 0 || bit == 2 || bit == 3;
+    Raise(r, defined ? Verdict::Failing : Verdict::Caution);
+    r.reasons.push_back(u"耐久组严重警告: " + EnduranceWarningName(bit));
+  }
+  if (h.availableSpare < h.spareThreshold) {
+    Raise(r, Verdict::Failing);
+    r.reasons.push_back(u"可用备用空间 " + DecimalText(std::uint32_t{h.availableSpare}) + u" % 低于阈值 " +
+                        DecimalText(std::uint32_t{h.spareThreshold}) + u" %");
+  }
+  if (h.percentageUsed >= 100) {
+    Raise(r, Verdict::Caution);
+    r.reasons.push_back(u"已用寿命 " + DecimalText(std::uint32_t{h.percentageUsed}) + u" %：已达到或超过额定耐久");
+  }
+  if (!IsZero(h.mediaErrors)) {
+    Raise(r, Verdict::Caution);
+    r.reasons.push_back(u"介质和数据完整性错误: " + CounterThousands(h.mediaErrors));
+  }
+  return r;
+}
+
+} // namespace trv::report

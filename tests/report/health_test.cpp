@@ -1,0 +1,333 @@
+// The health section below the S.M.A.R.T. table: the verdict and its reasons
+// on the five captured drives (beside libatasmart's overall status for the
+// same captures), on drives built to meet each rule, and on NVMe disks; and the
+// faults the section's audit found in the reads and tables around it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "modern_pc.h"
+#include "platform/records.h"
+#include "platform/text.h"
+#include "report/counter_text.h"
+#include "report/number_text.h"
+#include "report/nvme_health_report.h"
+#include "report/smart_support.h"
+#include "test_support.h"
+
+using nlohmann::json;
+using namespace trv::test;
+using Report = std::vector<std::string>;
+
+namespace {
+
+const AtaCommandNames kFullSession = {"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA",
+                                      "SMART READ THRESHOLDS", "SMART RETURN STATUS"};
+
+// One attribute of a crafted drive: its data entry and its threshold entry.
+struct Attr {
+  std::uint8_t id;
+  std::uint16_t flags;  // bit 0: pre-failure
+  std::uint8_t current, worst;
+  std::uint64_t raw;
+  std::uint8_t threshold;
+};
+
+// A data or threshold block with its checksum byte set (or set wrong).
+std::string Block(const std::vector<Attr>& attrs, bool thresholds, bool rightChecksum = true) {
+  std::vector<std::uint8_t> b(512, 0);
+  b[0] = 0x10;
+  for (std::size_t k = 0; k < attrs.size(); ++k) {
+    const Attr& a = attrs[k];
+    const std::size_t at = 2 + 12 * k;
+    b[at] = a.id;
+    if (thresholds) {
+      b[at + 1] = a.threshold;
+    } else {
+      trv::rec::PutLE(b, at + 1, 2, a.flags);
+      b[at + 3] = a.current;
+      b[at + 4] = a.worst;
+      trv::rec::PutLE(b, at + 5, 6, a.raw);
+    }
+  }
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < 511; ++i) sum = static_cast<std::uint8_t>(sum + b[i]);
+  b[511] = static_cast<std::uint8_t>(-sum + (rightChecksum ? 0 : 1));
+  return HexText(b);
+}
+
+json Crafted(const std::vector<Attr>& attrs, json more = json::object()) {
+  json ata = {{"smartData", Block(attrs, false)}, {"thresholds", Block(attrs, true)}};
+  ata.update(more);
+  return OneDisk(Disk(3, 1000000, ata));
+}
+
+// A row of the NVMe health table: the name in 12 columns after one blank, two blanks, the value.
+std::string Row(const std::string& name, const std::string& value) {
+  const std::size_t columns = trv::Utf8ToUtf16(name).size();
+  return " " + name + std::string(columns < 12 ? 12 - columns : 0, ' ') + "  " + value;
+}
+
+Report Section(const std::string& verdict, const Report& reasons) {
+  Report r = {"健康评估: " + verdict};
+  for (const auto& reason : reasons) r.push_back("  - " + reason);
+  r.push_back(" ");
+  return r;
+}
+
+} // namespace
+
+// --- the five captures, beside libatasmart ------------------------------------------
+
+TEST(Health, FiveCapturesBesideLibatasmartsOverallStatus) {
+  // libatasmart's overall status for each capture, from `skdump --load=FILE`
+  // (libatasmart 0.19); docs/health.md maps its levels onto the verdict and
+  // explains the differences in detail.
+  struct Case {
+    const char* file;
+    long long sectors;
+    const char* libatasmart;
+    Report section;
+  };
+  const auto verdictOf = [](const std::string& level) {
+    return level == "GOOD" ? "良好" : level == "BAD_SECTOR" || level == "BAD_ATTRIBUTE_IN_THE_PAST" ? "警告" : "故障";
+  };
+  const Case cases[] = {
+      {"INTEL_SSDSA2CW120G3--4PC10302", 234441648, "GOOD", Section("良好", {})},
+      {"Maxtor_96147H8--BAC51KJ0", 120060864, "BAD_SECTOR",
+       Section("警告", {"已重新分配的扇区 (05h): 69", "等待重新分配的扇区 (C5h): 2"})},
+      {"SAMSUNG_HD501LJ--CR100-12", 976773168, "BAD_SECTOR",
+       Section("警告", {"已重新分配的扇区 (05h): 1", "等待重新分配的扇区 (C5h): 1"})},
+      // The airflow temperature (an advisory attribute) once fell to 44, at or
+      // below its threshold 45: libatasmart's "Good/Past: no".
+      {"ST9160821AS--3.CLH", 312581808, "BAD_SECTOR",
+       Section("警告", {"属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值", "等待重新分配的扇区 (C5h): 1",
+                        "脱机无法校正的扇区 (C6h): 1"})},
+      {"WDC_WD5000AAKS--00TMA0-12.01C01", 976773168, "BAD_SECTOR",
+       Section("警告", {"已重新分配的扇区 (05h): 63", "等待重新分配的扇区 (C5h): 529"})},
+  };
+  for (const Case& c : cases) {
+    auto s = ClickSmart(OneDisk(Disk(3, c.sectors, Capture(c.file))));
+    EXPECT_EQ(HealthSection(s.lines), c.section) << c.file;
+    EXPECT_EQ(c.section[0], std::string("健康评估: ") + verdictOf(c.libatasmart)) << c.file << " " << c.libatasmart;
+    EXPECT_EQ(s.commands, kFullSession) << c.file;
+    // The section follows the table's closing blank line.
+    const auto verdictAt = s.lines.size() - c.section.size();
+    EXPECT_EQ(s.lines[verdictAt - 1], " ") << c.file;
+  }
+}
+
+TEST(Health, ADriveThatReportsItselfFailingIsFailing) {
+  // The captures' status (SMST) is good; the scenario overrides it.
+  json ata = Capture("INTEL_SSDSA2CW120G3--4PC10302");
+  ata["status"] = "failing";
+  auto s = ClickSmart(OneDisk(Disk(3, 234441648, ata)));
+  EXPECT_EQ(HealthSection(s.lines), Section("故障", {"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}));
+  EXPECT_EQ(s.commands, kFullSession);
+
+  // A driver that does not hand the registers back: unknown, said so, nothing more.
+  ata["status"] = "silent";
+  s = ClickSmart(OneDisk(Disk(3, 234441648, ata)));
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {"驱动器自身的健康状态未知：驱动程序未返回状态寄存器"}));
+  // A driver that refuses the send request: the status is not read (on the SATA
+  // bus, where no enable is sent).
+  ata["status"] = "good";
+  json disk = Disk(11, 234441648, ata);
+  disk["fail"] = {{"smartSend", 1}};
+  s = ClickSmart(OneDisk(disk));
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {"未能读取驱动器自身的健康状态 (SMART RETURN STATUS)"}));
+  EXPECT_EQ(s.commands, (AtaCommandNames{"SMART READ DATA", "SMART READ THRESHOLDS", "SMART RETURN STATUS failed"}));
+  ata.erase("capture");
+  ata["identify"] = IdentifyHex({});
+  ata["smartData"] = Block({{5, 0x33, 100, 100, 0, 36}}, false);
+  s = ClickSmart(OneDisk(Disk(3, 1000000, ata)));
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {"未能读取属性阈值：未与阈值比较"}));
+  EXPECT_EQ(s.commands, (AtaCommandNames{"IDENTIFY DEVICE", "SMART ENABLE OPERATIONS", "SMART READ DATA",
+                                         "SMART READ THRESHOLDS failed", "SMART READ THRESHOLDS failed",
+                                         "SMART RETURN STATUS"}));
+}
+
+// --- the rules, one crafted drive ------------------------------------------------------
+
+TEST(Health, ThresholdAndSectorRules) {
+  auto s = ClickSmart(Crafted({
+      {5, 0x0033, 30, 30, 12, 36},             // pre-failure, now at or below: failing
+      {190, 0x0022, 45, 40, 0, 45},            // advisory, now at its threshold: caution
+      {1, 0x000F, 100, 51, 0, 51},             // worst at the threshold: in the past
+      {3, 0x0003, 0, 0, 0, 21},                // 0 is no normalized value: not compared
+      {4, 0x0032, 1, 1, 0, 0},                 // threshold 0 never fails
+      {7, 0x000F, 10, 10, 0, 254},             // 254 is no threshold
+      {197, 0x0012, 100, 100, 0x1'0000'0000, 0},  // only the top bytes: no pending sectors
+      {198, 0x0010, 100, 100, 1234, 0},        // offline uncorrectable, grouped
+  }));
+  EXPECT_EQ(HealthSection(s.lines),
+            Section("故障", {"属性 05h 重新分配扇区数：阈值 36，当前值 30：预失效属性现已达到阈值",
+                             "属性 BEh Airflow 温度：阈值 45，当前值 45：寿命属性现已达到阈值",
+                             "属性 01h 读取错误速率：阈值 51，最差值 51：曾经达到阈值",
+                             "已重新分配的扇区 (05h): 12", "脱机无法校正的扇区 (C6h): 1,234"}));
+
+  // Without the pre-failure attribute the worst is a caution.
+  s = ClickSmart(Crafted({{190, 0x0022, 45, 40, 0, 45}, {5, 0x0033, 100, 100, 0, 36}}));
+  EXPECT_EQ(HealthSection(s.lines)[0], "健康评估: 警告");
+  // An attribute after the table's end is not judged, as it is not shown.
+  s = ClickSmart(Crafted({{9, 0x0032, 100, 100, 0, 0}, {0, 0, 0, 0, 0, 0}, {5, 0x0033, 1, 1, 99, 36}}));
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {}));
+}
+
+TEST(Health, ABlockWithAWrongChecksumIsReportedNotJudged) {
+  const std::vector<Attr> attrs = {{5, 0x0033, 30, 30, 9, 36}};
+  json bad = Crafted(attrs);
+  bad["drives"][0]["ata"]["smartData"] = Block(attrs, false, false);
+  auto s = ClickSmart(bad);
+  // The table is still shown as the drive sent it; the section says why it is not judged.
+  EXPECT_NE(std::find(s.lines.begin(), s.lines.end(), " 5    05  重新分配扇区数        30       30                 9"),
+            s.lines.end());
+  EXPECT_EQ(HealthSection(s.lines), Section("警告", {"属性数据块校验和错误：属性值不可信，未用于评估"}));
+
+  bad = Crafted(attrs);
+  bad["drives"][0]["ata"]["thresholds"] = Block(attrs, true, false);
+  s = ClickSmart(bad);
+  EXPECT_EQ(HealthSection(s.lines),
+            Section("警告", {"阈值数据块校验和错误：阈值不可信，未与阈值比较", "已重新分配的扇区 (05h): 9"}));
+}
+
+// --- faults of the reads around the section ---------------------------------------
+
+TEST(Health, AShortSmartAnswerIsAFailedReadWithItsOwnLine) {
+  for (int bytes : {520, 526}) {
+    json ata = Capture("ST9160821AS--3.CLH");
+    ata["answerBytes"] = {{"smartReceive", bytes}};
+    auto s = ClickSmart(OneDisk(Disk(3, 312581808, ata)));
+    ASSERT_EQ(s.lines.size(), 6u) << bytes;  // the header and one line: no shifted table, no verdict
+    EXPECT_EQ(s.lines.back(), "SMART 数据读取失败：驱动程序只返回了 " + std::to_string(bytes) + " 字节 (应为 528 字节)。");
+    // The driver answers IDENTIFY as short on its S.M.A.R.T. path too: the
+    // miniport path reads it. The read's second path is refused.
+    EXPECT_EQ(s.commands, (AtaCommandNames{"IDENTIFY DEVICE", "IDENTIFY DEVICE", "SMART ENABLE OPERATIONS",
+                                           "SMART READ DATA", "SMART READ DATA failed"}));
+  }
+  // 528 bytes is the whole answer.
+  json ata = Capture("ST9160821AS--3.CLH");
+  ata["answerBytes"] = {{"smartReceive", 528}};
+  EXPECT_EQ(HealthSection(ClickSmart(OneDisk(Disk(3, 312581808, ata))).lines)[0], "健康评估: 警告");
+}
+
+TEST(Health, SmartStateIsKnownOnlyWithWord87sSignature) {
+  // S.M.A.R.T. off (word 85 bit 0 clear): switched off again only when word 87
+  // bits 15:14 are 01b; otherwise the state is unknown and no DISABLE is sent.
+  const auto run = [](std::uint16_t word87) {
+    json ata = Capture("ST9160821AS--3.CLH");
+    ata["identify"] = IdentifyHex({{49, 0x0200}, {60, 0x4240}, {61, 0x000F}, {82, 0x0001}, {83, 0x4000},
+                                   {85, 0x0000}, {87, word87}});
+    return ClickSmart(OneDisk(Disk(3, 1000000, ata))).commands;
+  };
+  AtaCommandNames disabled = kFullSession;
+  disabled.push_back("SMART DISABLE OPERATIONS");
+  EXPECT_EQ(run(0x4000), disabled);
+  EXPECT_EQ(run(0x0000), kFullSession);
+  EXPECT_EQ(run(0xC000), kFullSession);
+  EXPECT_EQ(run(0x8000), kFullSession);
+}
+
+// --- NVMe ----------------------------------------------------------------------------
+
+TEST(Health, NvmeCriticalWarningsAreNamedAndMakeTheDiskFailing) {
+  // The modern PC's NVMe system disk, its log changed: every critical-warning bit
+  // but the reserved ones, the endurance groups' summary bits 0, 2 and 3, the
+  // spare below its threshold, the endurance used up and media errors.
+  const auto s = ClickSmart(ModernPc([](json& pc) {
+    auto& log = pc["drives"][0]["nvme"]["healthLog"];
+    log["criticalWarning"] = 0x3F;
+    log["enduranceGroupWarning"] = 0x0D;
+    log["availableSpare"] = 5;
+    log["spareThreshold"] = 10;
+    log["percentageUsed"] = 103;
+    log["mediaErrors"] = 2;
+  }), 0);
+  const Report& lines = s.lines;
+  const auto warning = std::find(lines.begin(), lines.end(), Row("严重警告", "0x3F"));
+  ASSERT_NE(warning, lines.end());
+  EXPECT_EQ(Report(warning + 1, warning + 10),
+            (Report{"   - 可用备用空间低于阈值", "   - 温度高于过热阈值或低于过冷阈值",
+                    "   - NVM 子系统可靠性因介质或内部错误而下降", "   - 介质已置为只读",
+                    "   - 易失性存储备份设备故障或不可靠", "   - 持久性存储区域已置为只读或不可靠",
+                    Row("耐久组严重警告", "0x0D"), "   - 耐久组的可用备用空间低于阈值",
+                    "   - 耐久组的可靠性因介质或内部错误而下降"}));
+  EXPECT_EQ(HealthSection(lines),
+            Section("故障", {"严重警告: 可用备用空间低于阈值", "严重警告: 温度高于过热阈值或低于过冷阈值",
+                             "严重警告: NVM 子系统可靠性因介质或内部错误而下降", "严重警告: 介质已置为只读",
+                             "严重警告: 易失性存储备份设备故障或不可靠", "严重警告: 持久性存储区域已置为只读或不可靠",
+                             "耐久组严重警告: 耐久组的可用备用空间低于阈值",
+                             "耐久组严重警告: 耐久组的可靠性因介质或内部错误而下降", "耐久组严重警告: 耐久组已置为只读",
+                             "可用备用空间 5 % 低于阈值 10 %", "已用寿命 103 %：已达到或超过额定耐久",
+                             "介质和数据完整性错误: 2"}));
+
+  // The modern PC as built: good. A reserved bit, or only wear, is a caution.
+  EXPECT_EQ(HealthSection(ClickSmart(ModernPc(), 0).lines), Section("良好", {}));
+  const auto reserved = ClickSmart(ModernPc([](json& pc) { pc["drives"][0]["nvme"]["healthLog"]["criticalWarning"] = 0x40; }), 0);
+  EXPECT_EQ(HealthSection(reserved.lines), Section("警告", {"严重警告: 保留位 6"}));
+}
+
+TEST(Health, NvmeTemperaturesAndDataAmounts) {
+  trv::device::NvmeHealth h;
+  h.temperatureKelvin = 65535;  // was shown as 65262 °C
+  h.sensorKelvin = {300, 0, 0, 0, 0, 0, 0, 401};
+  h.dataUnitsRead = {0xFFFF'FFFF'FFFF'FFFF, 0};  // 2^64 - 1 units: past 2^63 bytes
+  h.dataUnitsWritten = {19531250000, 0};        // exactly 10 PB
+  h.powerOnHours = {1234, 0};
+  const auto lines = trv::report::NvmeHealthLines(h, u',');
+  auto row = [&](const std::string& start) {
+    for (const auto& l : lines)
+      if (U8(l).rfind(" " + start, 0) == 0) return U8(l);
+    return std::string("(none)");
+  };
+  EXPECT_EQ(row("综合温度"), Row("综合温度", "65535 K (不可信的值)"));
+  EXPECT_EQ(row("温度传感器 1"), Row("温度传感器 1", "27 °C"));
+  EXPECT_EQ(row("温度传感器 8"), Row("温度传感器 8", "401 K (不可信的值)"));
+  EXPECT_EQ(row("温度传感器 2"), "(none)");  // 0: not reported
+  // 18,446,744,073,709,551,615 units x 512,000 bytes = 9,444,732,965,739,290,426,880,000
+  // bytes: 25 digits, below the 10^25 - 1 where YB begins.
+  EXPECT_EQ(row("读取数据量"), Row("读取数据量", "18,446,744,073,709,551,615 单位 (9444,73 ZB)"));
+  EXPECT_EQ(row("写入数据量"), Row("写入数据量", "19,531,250,000 单位 (10 PB)"));
+  EXPECT_EQ(row("通电时间"), Row("通电时间", "1,234 小时"));
+  h.temperatureKelvin = 0;
+  EXPECT_EQ(U8(trv::report::NvmeHealthLines(h, u'.')[3]), Row("综合温度", "0 K (不可信的值)"));
+
+  // The capacity text past GB continues CapacityToStr's steps and cut.
+  using trv::device::Counter128;
+  for (std::int64_t bytes : {std::int64_t{0}, std::int64_t{99998}, std::int64_t{99999}, std::int64_t{9999999},
+                             std::int64_t{8388608}, std::int64_t{9999999999}, std::int64_t{80026361856},
+                             std::int64_t{2000398934016}, std::int64_t{9999999999998}})
+    EXPECT_EQ(trv::report::CounterCapacity({static_cast<std::uint64_t>(bytes), 0}),
+              trv::report::CapacityToStr(bytes)) << bytes;
+  EXPECT_EQ(U8(trv::report::CounterCapacity({9999999999999, 0})), "9.99 TB");
+  EXPECT_EQ(U8(trv::report::CounterCapacity({12009875968000, 0})), "12 TB");
+  EXPECT_EQ(U8(trv::report::CounterCapacity({0, 1})), "18.44 EB");  // 2^64
+  EXPECT_EQ(U8(trv::report::CounterThousands({999, 0})), "999");
+  EXPECT_EQ(U8(trv::report::CounterThousands({1000, 0})), "1,000");
+}
+
+TEST(Health, NvmeTextsKeepTheirLinesWhole) {
+  // Control bytes inside the model, serial and firmware show as control
+  // pictures; padding at either end (blanks, NUL, CR) is trimmed.
+  const auto pc = ModernPc([](json& pc) {
+    auto& c = pc["drives"][0]["nvme"]["identifyController"];
+    c["model"] = std::string("Evil\r\nModel\tX\x1b\x7f");
+    c["serial"] = std::string("\rS\0N ", 5);
+    c["firmware"] = std::string("FW\n1");
+  });
+  const auto details = Lines(Play(pc, "select DriveList 0; click btContinue").app->FmMain.Log_Details);
+  EXPECT_EQ(details[5], "模型: Evil␍␊Model␉X␛␡");
+  EXPECT_EQ(details[6], "固件版本: FW␊1");
+  EXPECT_EQ(details[7], "序列号: S␀N");
+}
+
+TEST(Health, NvmeNamespaceIsTheDisksOwn) {
+  // A disk on namespace 2: its identify data is asked for namespace 2.
+  const auto pc = ModernPc([](json& pc) { pc["drives"][0]["nvme"]["namespaceId"] = 2; });
+  const auto details = Lines(Play(pc, "select DriveList 0; click btContinue").app->FmMain.Log_Details);
+  EXPECT_EQ(std::count(details.begin(), details.end(), "命名空间信息不可用。"), 0);
+  EXPECT_NE(std::find(details.begin(), details.end(), "命名空间大小: 976,773,168 块 (500,107,862,016 bytes)"),
+            details.end());
+}
