@@ -46,6 +46,11 @@ void TFmMain::RunFormat() {
                           (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"无法识别")),
                       u"磁盘已更换", win::MB_ICONERROR | win::MB_OK);
   }
+  if (!result.volumeRefusals.empty()) {
+    std::u16string text = u"The disk was not erased: nothing was written.";
+    for (const std::u16string& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason;
+    app.ui.MessageBox(handle, text, u"Erase refused", win::MB_ICONERROR | win::MB_OK);
+  }
   if (result.saved && !result.saved->saved) {
     // The erase itself is over; the user must know that its record is missing.
     app.ui.MessageBox(handle,

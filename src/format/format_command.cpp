@@ -108,8 +108,13 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   log.Log(u"Device capacity: " + report::FormatThousands(request.target.sectors) + u" sectors");
   if (!StillTheChosenDisk(ctx, request, result)) return result;  // nothing locked, nothing sent to that disk
   log.Log(u"Locking device... ");
-  result.volumesLocked = LockVolumes(ctx, request.deviceNumber);
-  if (!result.volumesLocked) {
+  VolumeLockResult lock = LockVolumes(ctx, request.deviceNumber);
+  result.volumesLocked = lock.locked;
+  result.volumeRefusals = std::move(lock.refusals);
+  if (!result.volumeRefusals.empty()) {
+    for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
+    log.Log(u"The disk was not erased: nothing was written.");
+  } else if (!result.volumesLocked) {
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
   } else {
     log.FormatStarting();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "format/disk_identity.h"
 #include "format/erase_record.h"
@@ -34,6 +35,9 @@ struct EraseCommandResult {
   bool diskChanged = false;               // refused before any write: another disk answered
   std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;
+  // Why the disk's volumes may not be taken offline (one text per volume); the
+  // erase was refused before any lock and nothing was written.
+  std::vector<std::u16string> volumeRefusals;
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
   std::optional<EraseRecord> record;      // every run that started writing has one
