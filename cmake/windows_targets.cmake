@@ -30,12 +30,23 @@ target_compile_definitions(trevasso_win32_ui PUBLIC ${TREVASSO_WIN32_DEFINITIONS
 # its own dependencies would be looked for beside the program at start.
 target_link_libraries(trevasso_win32_ui PUBLIC trevasso_core trevasso_win32_system ole32 gdi32 user32)
 
+# The manifest names the processor the program is built for (Windows refuses a
+# manifest whose processorArchitecture differs from the executable's), and the
+# 64-bit programs say so in their description (Task Manager, file properties).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TREVASSO_MANIFEST_ARCH amd64)
+  set(TREVASSO_DESCRIPTION_SUFFIX " (x64)")
+else()
+  set(TREVASSO_MANIFEST_ARCH x86)
+  set(TREVASSO_DESCRIPTION_SUFFIX "")
+endif()
+
 # Icon, manifest and version resource of one program. LEVEL is the execution level
 # the manifest asks for.
 function(trevasso_add_resources target name level description)
   set(TREVASSO_NAME ${name})
   set(TREVASSO_EXECUTION_LEVEL ${level})
-  set(TREVASSO_DESCRIPTION ${description})
+  set(TREVASSO_DESCRIPTION "${description}${TREVASSO_DESCRIPTION_SUFFIX}")
   set(TREVASSO_ICON ${PROJECT_SOURCE_DIR}/res/trevasso.ico)
   set(TREVASSO_MANIFEST ${PROJECT_BINARY_DIR}/res/${name}.manifest)
   configure_file(${PROJECT_SOURCE_DIR}/res/trevasso.manifest.in ${TREVASSO_MANIFEST} @ONLY)
