@@ -22,6 +22,9 @@ struct EraseRequest {
   std::uint32_t deviceNumber = 0;  // N of \\.\PhysicalDriveN, for the volume search
   std::u16string deviceTitle;      // the disk's one-line title
   std::u16string productLine;      // product name and web address for the banner
+  // The size the drive states itself, in bytes (0: unknown); what lies past the
+  // end Windows shows cannot be reached, and such a run is not complete.
+  std::int64_t statedBytes = 0;
   bool quickWipe = false;
   bool verify = false;             // read every written area back afterwards
   // The disk the user chose and confirmed; the opened handle must still be it.
