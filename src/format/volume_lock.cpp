@@ -115,7 +115,7 @@ std::vector<std::u16string> MemoryManagementTexts(win::Platform& p, std::u16stri
     std::uint32_t type = 0, got = size;
     const std::uint32_t status = p.RegQueryLocalMachineValueW(vol::kMemoryManagementKey, valueName, &type, data.data(), &got);
     if (status == 0) {
-      if (type != vol::REG_MULTI_SZ) return {};
+      if (type != vol::REG_MULTI_SZ && type != vol::REG_SZ) return {};  // Wine keeps PagingFiles as one text
       std::u16string text(std::min(got, size) / 2, u'\0');
       for (std::size_t i = 0; i < text.size(); ++i) text[i] = rec::U16(data, 2 * i);
       return SplitMultiText(text);

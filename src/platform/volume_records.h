@@ -34,7 +34,8 @@ inline constexpr std::uint32_t ERROR_NO_MORE_FILES = 18;
 inline constexpr std::uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr std::uint32_t ERROR_MORE_DATA = 234;
 
-// REG_MULTI_SZ, the type of the page-file values.
+// REG_MULTI_SZ, the type of the page-file values (REG_SZ where one text is kept).
+inline constexpr std::uint32_t REG_SZ = 1;
 inline constexpr std::uint32_t REG_MULTI_SZ = 7;
 inline constexpr char16_t kMemoryManagementKey[] =
     u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";

@@ -60,7 +60,7 @@ SimVolume ParseVolume(const json& j, const std::string& where, std::size_t index
     if (v.root.empty()) jf::Fail(where, "root", "must not be empty");
   }
   char guid[40];
-  std::snprintf(guid, sizeof guid, "{5c1e0d70-3b9a-11ef-a7c0-%012zx}", index + 1);
+  std::snprintf(guid, sizeof guid, "{5c1e0d70-3b9a-11ef-a7c0-%012llx}", static_cast<unsigned long long>(index + 1));
   v.guid = jf::Str16(j, "guid", where, Utf8ToUtf16(guid));
   if (!IsGuid(v.guid)) jf::Fail(where, "guid", "expected {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}");
   if (jf::Has(j, "mountFolders")) {
