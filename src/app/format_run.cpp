@@ -5,6 +5,7 @@
 #include "app/product.h"
 #include "format/format_command.h"
 #include "format/same_disk.h"
+#include "report/number_text.h"
 #include "ui/vista_funcs.h"
 
 namespace trv::app {
@@ -28,19 +29,26 @@ void TFmMain::RunFormat() {
   auto& dev = app.dev;
   const bool quickWipe = cbQuickWipe.checked();  // read before anything is shown
   const bool verify = cbVerify.checked();
-  const int answer = ui::ShowTaskDialog(
-      app.platform, app.ui, handle, u"Warning", u"All data on the selected device will be lost",
-      u"Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\n" + dev.DeviceTitle,
-      ui::kTdWarningIcon, ui::kTdYes | ui::kTdCancel);
+  const auto& entry = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)];
+  std::u16string content =
+      u"Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\n" + dev.DeviceTitle;
+  const std::int64_t shown = report::CapacityBytes(entry.IdentifyData.LBA, entry.IdentifyData.SectorSize);
+  if (shown > 0 && dev.StatedBytes > shown)
+    content += u"\r\n\r\nWindows shows " + report::FormatThousands(shown) + u" bytes of this disk, but the drive states " +
+               report::FormatThousands(dev.StatedBytes) + u" bytes: the last " +
+               report::FormatThousands(dev.StatedBytes - shown) + u" bytes cannot be reached and will not be erased.";
+  const int answer = ui::ShowTaskDialog(app.platform, app.ui, handle, u"Warning",
+                                        u"All data on the selected device will be lost", content, ui::kTdWarningIcon,
+                                        ui::kTdYes | ui::kTdCancel);
   if (answer != win::IDYES) return;
   SetBusy(false);
 
-  const auto& entry = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)];
   format::EraseRequest request;
   request.target = {dev.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
   request.deviceNumber = entry.DeviceNumber;
   request.deviceTitle = dev.DeviceTitle;
   request.productLine = std::u16string(kProductTitle) + u"; " + kProductWebAddress;
+  request.statedBytes = dev.StatedBytes;
   request.quickWipe = quickWipe;
   request.verify = verify;
   request.chosen = format::IdentityOf(entry);
@@ -65,6 +73,11 @@ void TFmMain::RunFormat() {
   }
   if (result.notWritable != format::NotWritable::No)
     app.ui.MessageBox(handle, format::NotWritableText(result.notWritable), u"磁盘无法写入", win::MB_ICONERROR | win::MB_OK);
+  if (!result.volumeRefusals.empty()) {
+    std::u16string text = u"The disk was not erased: nothing was written.";
+    for (const std::u16string& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason;
+    app.ui.MessageBox(handle, text, u"Erase refused", win::MB_ICONERROR | win::MB_OK);
+  }
   if (result.saved && !result.saved->saved) {
     // The erase itself is over; the user must know that its record is missing.
     app.ui.MessageBox(handle,

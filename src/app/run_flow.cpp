@@ -34,7 +34,7 @@ void TFmMain::FormShow() {
 
   report::DetailsContext details{p, dev, Log_Details, kProductTitle, kProductWebAddress, kSupportForumAddress,
                                  p.DecimalSeparator()};
-  report::ShowDeviceDetails(details);
+  dev.StatedBytes = report::ShowDeviceDetails(details);
 }
 
 } // namespace trv::app

@@ -197,6 +197,11 @@ int Cli::Erase() {
                                        (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"none"))};
   if (result.notWritable != format::NotWritable::No)
     throw CliFailure{kExitRefused, u"refused: " + format::NotWritableText(result.notWritable)};
+  if (!result.volumeRefusals.empty()) {
+    std::u16string reasons;
+    for (const std::u16string& reason : result.volumeRefusals) reasons += u" " + reason;
+    throw CliFailure{kExitRefused, u"refused: nothing was written." + reasons};
+  }
   if (!result.volumesLocked)
     throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};
 

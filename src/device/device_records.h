@@ -72,6 +72,9 @@ struct DeviceState {
   std::int64_t SelectedDevice = -1;
   win::Handle DeviceHandle = win::kInvalidHandle;
   std::u16string DeviceTitle;
+  // The chosen disk's size as the drive states it in its IDENTIFY data (bytes;
+  // 0: unknown). Windows may show less: XP, or a bridge limited to 32-bit addresses.
+  std::int64_t StatedBytes = 0;
 };
 
 // Display text of a storage bus type number.

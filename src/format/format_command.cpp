@@ -158,6 +158,19 @@ class SaveSlot {
   std::function<void()>* slot_;
 };
 
+// The bytes past the end Windows shows, when the drive states more: logged, and
+// counted as unwritten so that the run is never recorded as complete.
+void NoteUnreachableBytes(FormatContext& ctx, const EraseRequest& request, EraseResult& run) {
+  const std::int64_t shown = request.target.sectors * request.target.sectorSize;
+  if (shown <= 0 || request.statedBytes <= shown) return;
+  ctx.observer.Log(u"The disk is not completely erased: the drive states " + report::FormatThousands(request.statedBytes) +
+                   u" bytes, but Windows shows only " + report::FormatThousands(shown) + u"; bytes from offset " +
+                   report::FormatThousands(shown) + u" to " + report::FormatThousands(request.statedBytes) +
+                   u" could not be reached.");
+  run.unwritten.push_back({shown, request.statedBytes});
+  if (run.outcome == EraseOutcome::Completed) run.outcome = EraseOutcome::CompletedWithErrors;
+}
+
 } // namespace
 
 NotWritable CheckWritable(win::Platform& p, win::Handle handle) {
@@ -222,8 +235,13 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     return result;  // nothing locked, nothing written
   }
   log.Log(u"Locking device... ");
-  result.volumesLocked = LockVolumes(ctx, request.deviceNumber);
-  if (!result.volumesLocked) {
+  VolumeLockResult lock = LockVolumes(ctx, request.deviceNumber);
+  result.volumesLocked = lock.locked;
+  result.volumeRefusals = std::move(lock.refusals);
+  if (!result.volumeRefusals.empty()) {
+    for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
+    log.Log(u"The disk was not erased: nothing was written.");
+  } else if (!result.volumesLocked) {
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
   } else {
     StayAwake awake(p);
@@ -248,6 +266,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.Log(u"Formatting... ");
     log.FormatRunning();
     result.run = LowLevelFormat(ctx, request.target, request.quickWipe, &live);
+    NoteUnreachableBytes(ctx, request, *result.run);
     // Read back while the volumes are still locked, so that nothing else writes in between.
     if (request.verify && ReadBackFollows(*result.run)) {
       log.FormatRunning();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "format/disk_identity.h"
 #include "format/erase_record.h"
@@ -35,6 +36,9 @@ struct EraseRequest {
   std::uint32_t deviceNumber = 0;  // N of \\.\PhysicalDriveN, for the volume search
   std::u16string deviceTitle;      // the disk's one-line title
   std::u16string productLine;      // product name and web address for the banner
+  // The size the drive states itself, in bytes (0: unknown); what lies past the
+  // end Windows shows cannot be reached, and such a run is not complete.
+  std::int64_t statedBytes = 0;
   bool quickWipe = false;
   bool verify = false;             // read every written area back afterwards
   // The disk the user chose and confirmed; the opened handle must still be it.
@@ -49,6 +53,9 @@ struct EraseCommandResult {
   NotWritable notWritable = NotWritable::No;  // refused before any write: the disk takes no writes
   std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;
+  // Why the disk's volumes may not be taken offline (one text per volume); the
+  // erase was refused before any lock and nothing was written.
+  std::vector<std::u16string> volumeRefusals;
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
   std::optional<EraseRecord> record;      // every run that started writing has one

@@ -1,22 +1,26 @@
 // Taking the disk's volumes away from the file systems before it is written:
-// every drive letter whose volume sits on the disk is opened, locked, dismounted
-// and allowed I/O past its end; the handles stay open until UnlockVolumes.
+// every volume of the system is found (lettered, mounted in a folder, or
+// neither) and asked which disks its extents lie on; every volume on the disk is
+// opened, locked, dismounted and allowed I/O past its end, and the handles stay
+// open until UnlockVolumes. A volume that cannot be taken away safely (it also
+// lies on another disk, it cannot tell where it lies, Windows runs from it, it
+// holds a page file) stops the erase before any lock is tried.
 #pragma once
-#include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "format/erase_observer.h"
+#include "platform/volume_records.h"
 
 namespace trv::format {
 
-inline constexpr std::uint32_t IOCTL_STORAGE_GET_DEVICE_NUMBER = 0x002D1080;
-inline constexpr std::uint32_t FSCTL_LOCK_VOLUME = 0x00090018;
-inline constexpr std::uint32_t FSCTL_DISMOUNT_VOLUME = 0x00090020;
-inline constexpr std::uint32_t FSCTL_ALLOW_EXTENDED_DASD_IO = 0x00090083;
-
-using TLogicalDriveList = std::array<std::u16string, 128>;
+inline constexpr std::uint32_t IOCTL_STORAGE_GET_DEVICE_NUMBER = vol::IOCTL_STORAGE_GET_DEVICE_NUMBER;
+inline constexpr std::uint32_t FSCTL_LOCK_VOLUME = vol::FSCTL_LOCK_VOLUME;
+inline constexpr std::uint32_t FSCTL_DISMOUNT_VOLUME = vol::FSCTL_DISMOUNT_VOLUME;
+inline constexpr std::uint32_t FSCTL_ALLOW_EXTENDED_DASD_IO = vol::FSCTL_ALLOW_EXTENDED_DASD_IO;
 
 struct TVolumeDeviceNumber {
   bool Valid = false;
@@ -25,13 +29,47 @@ struct TVolumeDeviceNumber {
   std::uint32_t PartitionNumber = 0;
 };
 
-// Drive roots without their trailing backslash ("C:"), in the system's order.
-void GetLogicalDriveList(win::Platform& platform, TLogicalDriveList& list);
-void GetVolumeDeviceNumber(win::Platform& platform, const std::u16string& name, TVolumeDeviceNumber& info);
-// True when every volume on physical disk `deviceNumber` is locked and dismounted
-// (also when there is none). Handles locked before a failure stay in
-// ctx.volumeHandles for UnlockVolumes.
-bool LockVolumes(FormatContext& ctx, std::int64_t deviceNumber);
+struct DiskExtent {
+  std::uint32_t disk = 0;
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+  bool operator==(const DiskExtent&) const = default;
+};
+
+// What the system says about one volume.
+struct VolumeFacts {
+  std::u16string guidPath;            // "\\?\Volume{...}\"
+  std::vector<std::u16string> paths;  // its drive roots and mount folders ("E:\", "C:\Mount\Data\")
+  TVolumeDeviceNumber number;
+  bool extentsRead = false;
+  std::uint32_t extentsError = 0;     // why they could not be read (the open's error when it failed)
+  std::vector<DiskExtent> extents;
+
+  // How the logs name it: "E:" for a lettered volume, else its GUID path and
+  // its mount folder when it has one.
+  std::u16string Name() const;
+  // What it is opened by: "\\.\E:", or the GUID path without its backslash.
+  std::u16string DevicePath() const;
+};
+
+// The outcome of taking a disk's volumes away.
+struct VolumeLockResult {
+  bool locked = false;                   // every volume on the disk locked and dismounted (also: none)
+  std::vector<std::u16string> refusals;  // why the erase may not go on; nothing was locked
+};
+
+void GetVolumeDeviceNumber(win::Platform& platform, const std::u16string& devicePath, TVolumeDeviceNumber& info);
+// The extents of a VOLUME_DISK_EXTENTS answer of `returned` bytes; none when the
+// answer is too short for its own count.
+std::optional<std::vector<DiskExtent>> ParseVolumeDiskExtents(std::span<const std::uint8_t> answer,
+                                                              std::uint32_t returned);
+// What the volume of this GUID path says about itself: its names, device number and extents.
+VolumeFacts InspectVolume(win::Platform& platform, const std::u16string& guidPath);
+// Every volume of the system by its GUID path, in the system's order;
+// false (with the last error in `error`) when the volumes cannot be listed.
+bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std::uint32_t& error);
+
+VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber);
 // Closes every locked volume handle; closing ends the lock.
 void UnlockVolumes(win::Platform& platform, std::vector<win::Handle>& volumeHandles);
 

@@ -37,6 +37,28 @@ class Platform {
   virtual std::u16string SystemMessage(std::uint32_t code) = 0;
   // Fills `buffer` with NUL-separated drive roots; returns the length as Windows does.
   virtual std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) = 0;
+  // The volume search: each call puts one volume GUID path ("\\?\Volume{...}\")
+  // into `buffer` (`bufferLength` characters with the NUL). FindFirstVolumeW
+  // returns the search handle (kInvalidHandle on failure); FindNextVolumeW fails
+  // with ERROR_NO_MORE_FILES after the last volume.
+  virtual Handle FindFirstVolumeW(char16_t* buffer, std::uint32_t bufferLength) = 0;
+  virtual bool FindNextVolumeW(Handle find, char16_t* buffer, std::uint32_t bufferLength) = 0;
+  virtual bool FindVolumeClose(Handle find) = 0;
+  // The drive roots and mount folders of a volume given by its GUID path, each
+  // NUL-terminated, then one more NUL. `returnLength` receives the characters
+  // written, or needed when the call fails with ERROR_MORE_DATA.
+  virtual bool GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer,
+                                                std::uint32_t bufferLength, std::uint32_t* returnLength) = 0;
+  // The system folder ("C:\Windows\system32"): its length, or the size needed
+  // (with the NUL) when `size` is too small, or 0 on failure.
+  virtual std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) = 0;
+  // RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, KEY_QUERY_VALUE), RegQueryValueExW
+  // of `valueName` into `data` (`*dataSize` bytes; the size written or needed
+  // comes back there), RegCloseKey. Returns the registry's error code (0: done,
+  // 2: no such key or value, ERROR_MORE_DATA: `data` too small).
+  virtual std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
+                                                   std::uint32_t* type, std::uint8_t* data,
+                                                   std::uint32_t* dataSize) = 0;
 
   // --- kernel32 and winmm: time -----------------------------------------------------
   virtual bool QueryPerformanceFrequency(std::int64_t* frequency) = 0;

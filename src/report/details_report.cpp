@@ -71,9 +71,9 @@ std::vector<std::u16string> PassportLines(const device::T_IDE_PASSPORT& p, char1
 
 } // namespace
 
-void ShowDeviceDetails(DetailsContext& ctx) {
+std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   const auto& dev = ctx.dev;
-  if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return;
+  if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return 0;
   const auto& id = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData;
   auto add = [&](std::u16string line) { AddToDetails(ctx.Log_Details, std::move(line)); };
 
@@ -87,24 +87,34 @@ void ShowDeviceDetails(DetailsContext& ctx) {
   // ask for it, the report goes on as for any other disk.
   if (id.BusType == device::kNvmeBus &&
       AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures))
-    return;
+    return 0;
 
   device::AtaBlock block{};  // zero-filled before the first attempt only
   bool ok = device::ReadIdentifyAnyPath(ctx.platform, dev.DeviceHandle, id.IsIDESlave, id.BusType, block);
   if (!ok && id.BusType != kAtaBus) {
     add(u"详细信息不可用于此设备。");
-    return;
+    return 0;
   }
   if (!ok) ok = device::ReadIdentify(ctx.platform, dev.DeviceHandle, id.IsIDESlave, block);
   if (!ok) {
     add(u"详细信息不可用： 内部错误。");
     add(u"请发送这个问题到 " + std::u16string(ctx.supportForumAddress));
-    return;
+    return 0;
   }
-  for (auto& line : PassportLines(device::ParseIdentifyData(block, ctx.platform), ctx.decimalSeparator)) add(std::move(line));
+  const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, ctx.platform);
+  for (auto& line : PassportLines(passport, ctx.decimalSeparator)) add(std::move(line));
+  const std::int64_t stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
+  const std::int64_t shown = CapacityBytes(id.LBA, id.SectorSize);
+  if (shown > 0 && stated > shown) {
+    // XP, or a USB bridge limited to 32-bit block addresses: the erase reaches only what Windows shows.
+    add(kBlank);
+    add(u"Windows 显示的容量: " + FormatThousands(shown) + u" bytes");
+    add(u"设备报告的容量比 Windows 显示的多 " + FormatThousands(stated - shown) + u" bytes：擦除无法写到最后这一部分。");
+  }
   const device::EraseFeatures erase = device::AtaEraseFeatures(block);
   for (auto& line : EraseFeatureLines(erase)) add(std::move(line));
   if (ctx.eraseFeatures) *ctx.eraseFeatures = erase;
+  return stated;
 }
 
 } // namespace trv::report

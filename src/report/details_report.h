@@ -31,6 +31,8 @@ struct DetailsContext {
 // USB disk gets one more try through its bridge, an NVMe disk (17) shows its
 // NVMe identify data instead where the system can read it. Both end with what
 // firmware erase the disk offers (read from the identify data; nothing is sent).
-void ShowDeviceDetails(DetailsContext& ctx);
+// Returns the disk's size as the drive states it, in bytes (0: unknown); when
+// that exceeds what Windows shows, the report says so.
+std::int64_t ShowDeviceDetails(DetailsContext& ctx);
 
 } // namespace trv::report

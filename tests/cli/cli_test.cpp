@@ -223,6 +223,14 @@ TEST(CliErase, AVolumeInUseOrASwappedDiskIsRefused) {
   EXPECT_EQ(inUse.code, 4) << inUse.host.err;
   EXPECT_EQ(inUse.platform->journal().Count("WriteFile"), 0u);
 
+  // The disk Windows runs from is refused before any lock, in words.
+  auto system = Cli(Scenario(), "erase 0 --quick --confirm-serial " +
+                                    Cli(Scenario(), "list --json").Json()["disks"][0]["serial"].get<std::string>());
+  EXPECT_EQ(system.code, 4) << system.host.err;
+  EXPECT_NE(system.host.err.find("refused: nothing was written. Windows runs from volume C: on this disk"), std::string::npos)
+      << system.host.err;
+  EXPECT_EQ(system.platform->journal().Count("WriteFile"), 0u);
+
   json disk = PlainDisk(1, 131'072, {{"megabytesPerSecond", 100000}});
   disk["swap"] = {{"afterOpens", 1}, {"drive", PlainDisk(1, 131'072)}};
   disk["swap"]["drive"]["device"]["serial"] = "OTHER";

@@ -263,3 +263,40 @@ TEST(EraseRecord, ARecordThatCannotBeSavedIsLoggedAndShown) {
   EXPECT_TRUE(refused.platform->FilesWritten(kRecords).empty());
   EXPECT_EQ(RecordLine(refused), "");
 }
+
+TEST(EraseProof, ADiskStatingMoreThanWindowsShowsIsNeverRecordedAsCompleted) {
+  // The data disk states 976,773,168 sectors in its IDENTIFY data; Windows shows
+  // 2,096 fewer, as behind a bridge that cuts the capacity.
+  nlohmann::json disk = nlohmann::json::parse(trv::sim::DefaultScenarioJson())["drives"][1];
+  disk["sectors"] = 976'771'072;
+  disk["media"] = {{"megabytesPerSecond", 100000}};
+  auto run = Play(PcWithDisk1(disk), FormatScript(true));
+  constexpr std::int64_t kShown = 500'106'788'864, kStated = 500'107'862'016;
+  const auto details = Messages(run.app->FmMain.Log_Details);
+  EXPECT_NE(std::find(details.begin(), details.end(), "Windows 显示的容量: 500,106,788,864 bytes"), details.end());
+  EXPECT_NE(std::find(details.begin(), details.end(), "设备报告的容量比 Windows 显示的多 1,073,152 bytes：擦除无法写到最后这一部分。"),
+            details.end());
+  ASSERT_GE(run.ui->boxes().size(), 1u);
+  const std::string confirmation = trv::Utf16ToUtf8(run.ui->boxes()[0].text);
+  EXPECT_NE(confirmation.find("\r\n\r\nWindows shows 500,106,788,864 bytes of this disk, but the drive states "
+                              "500,107,862,016 bytes: the last 1,073,152 bytes cannot be reached and will not be erased."),
+            std::string::npos) << confirmation;
+  const auto log = RunLog(run);
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "The disk is not completely erased: the drive states 500,107,862,016 bytes, but Windows shows only "
+                      "500,106,788,864; bytes from offset 500,106,788,864 to 500,107,862,016 could not be reached."),
+            log.end());
+  // The quick wipe's last MiB is the last MiB Windows shows.
+  EXPECT_EQ(ZeroRanges(run, 1), (std::vector<trv::sim::ByteRange>{{0, 10'240'000}, {kShown - 1'048'576, kShown}}));
+  const nlohmann::json record = SavedRecord(run);
+  ASSERT_TRUE(record.is_object());
+  EXPECT_EQ(record["outcome"], "completed-with-errors");
+  ASSERT_FALSE(record["unwritten"].empty());
+  EXPECT_EQ(record["unwritten"].back(), (nlohmann::json{{"begin", kShown}, {"end", kStated}}));
+  EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), trv::ui::ProgressState::Error);
+
+  // A disk whose Windows size is all it states says nothing more.
+  auto plain = Play(Scenario(), FormatScript(true));
+  EXPECT_EQ(trv::Utf16ToUtf8(plain.ui->boxes()[0].text).find("Windows shows"), std::string::npos);
+  EXPECT_EQ(SavedRecord(plain)["outcome"], "completed");
+}

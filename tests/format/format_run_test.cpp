@@ -4,6 +4,7 @@
 
 #include "format/volume_lock.h"
 #include "format_support.h"
+#include "modern_pc.h"
 
 using namespace trv::test;
 using trv::sim::ByteRange;
@@ -37,6 +38,13 @@ void ExpectIdle(const trv::app::TFmMain& m) {
   EXPECT_TRUE(m.cbQuickWipe.enabled());
   EXPECT_FALSE(m.btStop.enabled());
 }
+
+// The default PC started from Windows on the USB stick G:, so that disk 0 may be erased.
+const nlohmann::json kWindowsOnG = {{"systemDirectory", "G:\\Windows\\system32"},
+                                    {"existingPageFiles", {"\\??\\G:\\pagefile.sys"}}};
+
+// The EFI system partition the default PC's data disk holds beside E: and F:.
+constexpr char kEfiVolume[] = "\\\\?\\Volume{8a3f6c21-94d2-4e0b-b7a5-2c51d0e9f3a7}";
 
 const std::vector<std::string> kBanner = {
     " ",
@@ -151,10 +159,10 @@ TEST(FormatRun, DecliningTheConfirmationChangesNothing) {
 }
 
 TEST(FormatRun, AVolumeInUseStopsTheRunBeforeAnyWriteAndEveryLockIsReleased) {
-  // The system disk: C: has open files, so its lock fails.
+  // Disk 0 of a PC started from the USB stick: C: has open files, so its lock fails.
   std::string script = FormatScript(true);
   script.replace(script.find("DriveList 1"), 11, "DriveList 0");
-  auto run = Play(Scenario(), script);
+  auto run = Play(Scenario(kWindowsOnG), script);
   auto log = RunLog(run);
   ASSERT_EQ(log.size(), 7u);
   EXPECT_EQ(log[3], "Low level format: [0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]");
@@ -189,45 +197,192 @@ TEST(FormatRun, AVolumeInUseStopsTheRunBeforeAnyWriteAndEveryLockIsReleased) {
   EXPECT_FALSE(second.platform->VolumeLocked(2));
 }
 
-TEST(FormatRun, DebugModeTracesEveryVolumeAndACdromNumberedLikeTheDiskIsLockedToo) {
-  auto patch = nlohmann::json::parse(trv::sim::DefaultScenarioJson());
+TEST(FormatRun, DebugModeTracesEveryVolumeAndACdromNumberedLikeTheDiskIsLeftAlone) {
+  nlohmann::json patch = kWindowsOnG;
+  patch["volumes"] = nlohmann::json::parse(trv::sim::DefaultScenarioJson())["volumes"];
   patch["volumes"][0].erase("fail");  // C: can be locked here
   std::string script = FormatScript(true);
   script.replace(script.find("DriveList 1"), 11, "DriveList 0");
-  auto run = Play(Scenario({{"volumes", patch["volumes"]}}), "close; " + script, {u"--debug"});
+  auto run = Play(Scenario(patch), "close; " + script, {u"--debug"});
   auto log = RunLog(run);
   const std::vector<std::string> expected = {
       "Looking for partitions...", "Done.",
       "Getting device data...", "Done.", "Found partition C:      DeviceType: 7   DeviceNumber: 0   Partition: 2",
-      "Locking \\\\.\\C:", "Got handle!", "Locking volume...", "Done.", "Dismounting volume...", "Done.",
-      "Extending I/O...", "Done.",
       "Getting device data...", "Done.", "Found partition D:      DeviceType: 2   DeviceNumber: 0   Partition: 0",
-      "Locking \\\\.\\D:", "Got handle!", "Locking volume...", "Done.", "Dismounting volume...", "Done.",
-      "Extending I/O...", "Done.",
       "Getting device data...", "Done.", "Found partition E:      DeviceType: 7   DeviceNumber: 1   Partition: 1",
       "Getting device data...", "Done.", "Found partition F:      DeviceType: 7   DeviceNumber: 1   Partition: 2",
       "Getting device data...", "Done.", "Found partition G:      DeviceType: 7   DeviceNumber: 2   Partition: 1",
+      "Getting device data...", "Done.",
+      std::string("Found partition ") + kEfiVolume + "\\      DeviceType: 7   DeviceNumber: 1   Partition: 3",
+      "Locking \\\\.\\C:", "Got handle!", "Locking volume...", "Done.", "Dismounting volume...", "Done.",
+      "Extending I/O...", "Done.",
       "Formatting... "};
   ASSERT_GE(log.size(), 6 + expected.size());
   EXPECT_EQ(std::vector<std::string>(log.begin() + 6, log.begin() + 6 + static_cast<std::ptrdiff_t>(expected.size())), expected);
-  EXPECT_TRUE(run.platform->VolumeDismounted(1));  // the DVD drive went offline with disk 0
+  // The DVD drive shares disk 0's number but is no volume of the disk: never opened for a lock.
+  EXPECT_FALSE(run.platform->VolumeDismounted(1));
+  EXPECT_EQ(IndexOf(Calls(run), "CreateFileW \\\\.\\D: access=0x80000000"), -1);
+  EXPECT_TRUE(run.platform->VolumeDismounted(0));
   EXPECT_EQ(ZeroRanges(run, 0).size(), 2u);
 
   // Without debug mode the lock adds no line at all.
-  auto quiet = Play(Scenario({{"volumes", patch["volumes"]}}), script);
+  auto quiet = Play(Scenario(patch), script);
   EXPECT_EQ(RunLog(quiet)[6], "Formatting... ");
+
+  // A DVD drive that refuses its lock, or a mounted image numbered like the data
+  // disk, blocks nothing.
+  patch["volumes"][1]["fail"] = {{"lock", 5}, {"dismount", 5}};
+  patch["volumes"].push_back({{"letter", "K"}, {"deviceType", 2}, {"deviceNumber", 1}, {"fail", {{"lock", 5}}},
+                              {"label", "a disc image mounted by Explorer"}});
+  auto optical = Play(Scenario(patch), script);
+  EXPECT_EQ(RunLog(optical)[6], "Formatting... ");
+  auto image = Play(Scenario(patch), FormatScript(true));
+  EXPECT_EQ(RunLog(image)[6], "Formatting... ");
+  EXPECT_EQ(IndexOf(Calls(image), "CreateFileW \\\\.\\K: access=0x80000000"), -1);
+  EXPECT_EQ(ZeroRanges(image, 1).size(), 2u);
 }
 
-TEST(FormatRun, DriveStringsLongerThanTheBufferLeaveNoVolumeToLock) {
+TEST(FormatRun, LetterlessAndFolderMountedVolumesAreLockedAndDismounted) {
+  auto volumes = nlohmann::json::parse(trv::sim::DefaultScenarioJson())["volumes"];
+  volumes.push_back({{"guid", "{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0}"}, {"mountFolders", {"C:\\Backups\\Disk1\\"}},
+                     {"deviceNumber", 1}, {"partition", 4}, {"label", "mounted in a folder of C:"}});
+  auto run = Play(Scenario({{"volumes", volumes}}), "close; " + FormatScript(true), {u"--debug"});
+  const auto log = RunLog(run);
+  const std::string folderVolume = "\\\\?\\Volume{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0}";
+  for (const std::string& line : std::vector<std::string>{
+           std::string("Found partition ") + kEfiVolume + "\\      DeviceType: 7   DeviceNumber: 1   Partition: 3",
+        "Found partition " + folderVolume + "\\ (C:\\Backups\\Disk1\\)      DeviceType: 7   DeviceNumber: 1   Partition: 4",
+        "Locking \\\\.\\E:", "Locking \\\\.\\F:", std::string("Locking ") + kEfiVolume, "Locking " + folderVolume})
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+  EXPECT_EQ(Tail(log, 3)[0], "Low-level format is complete.");
+
+  // All four of disk 1's volumes locked and dismounted before the first write, by
+  // drive letter or by GUID path, and released after the refresh request.
+  const auto calls = Calls(run);
+  const auto firstWrite = IndexOf(calls, "WriteFile");
+  for (const std::string& v : {std::string("E:\\"), std::string("F:\\"), std::string(kEfiVolume) + "\\", folderVolume + "\\"}) {
+    const auto lock = IndexOf(calls, "DeviceIoControl code=0x90018 in=0 out=0 " + v + " -> ok");
+    const auto dismount = IndexOf(calls, "DeviceIoControl code=0x90020 in=0 out=0 " + v + " -> ok");
+    EXPECT_TRUE(lock > 0 && dismount > lock && firstWrite > dismount) << v;
+  }
+  EXPECT_GT(IndexOf(calls, std::string("CreateFileW ") + kEfiVolume + " access=0x80000000"), 0);
+  for (std::size_t v = 0; v < 7; ++v) EXPECT_EQ(run.platform->VolumeDismounted(v), v == 2 || v == 3 || v >= 5) << v;
+  EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u);
+  EXPECT_EQ(run.platform->OpenHandleCount(), 0u);  // the volume search was closed too
+  EXPECT_EQ(run.platform->journal().Count("FindVolumeClose"), 1u);
+}
+
+TEST(FormatRun, ThirtyVolumesWithLongMountFoldersAreAllFoundAndLocked) {
+  // More than 1,024 characters of names, where a list of drive strings gave up.
   nlohmann::json volumes = nlohmann::json::array();
-  for (int i = 0; i < 30; ++i)  // 30 roots of 40 characters: more than 1,024 in all
-    volumes.push_back({{"root", "\\\\?\\Volume{0000-" + std::to_string(1000 + i) + "-long-name-for-test}\\"}, {"deviceNumber", 1}});
+  for (int i = 0; i < 30; ++i)
+    volumes.push_back({{"mountFolders", {"C:\\Mounts\\a-folder-with-a-long-name-for-volume-" + std::to_string(100 + i) + "\\"}},
+                       {"deviceNumber", 1}, {"partition", i + 1}});
   auto run = Play(Scenario({{"volumes", volumes}}), "close; " + FormatScript(true), {u"--debug"});
   const auto log = RunLog(run);
   EXPECT_EQ(log[6], "Looking for partitions...");
-  EXPECT_EQ(log[7], "Done.");
-  EXPECT_EQ(log[8], "Formatting... ");
-  EXPECT_EQ(ZeroRanges(run, 1).size(), 2u);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Locking \\\\?\\Volume{", 0) == 0; }), 30);
+  for (std::size_t v = 0; v < 30; ++v) EXPECT_TRUE(run.platform->VolumeDismounted(v)) << v;
+  EXPECT_EQ(Tail(log, 3)[0], "Low-level format is complete.");
+}
+
+TEST(FormatRun, VolumesThatCannotBeTakenOfflineSafelyRefuseTheEraseBeforeAnyLock) {
+  const auto defaults = nlohmann::json::parse(trv::sim::DefaultScenarioJson())["volumes"];
+  auto with = [&](const nlohmann::json& extra) {
+    nlohmann::json volumes = defaults;
+    volumes.push_back(extra);
+    return Scenario({{"volumes", volumes}});
+  };
+  const std::string efiNamed = std::string(kEfiVolume) + "\\";
+  struct Case {
+    const char* name;
+    trv::sim::Scenario pc;
+    std::string script;
+    std::vector<std::string> reasons;
+  };
+  std::string disk0 = FormatScript(true);
+  disk0.replace(disk0.find("DriveList 1"), 11, "DriveList 0");
+  const std::vector<Case> cases = {
+      {"a volume spanning disks 1 and 2",
+       with({{"letter", "S"}, {"extents", {{{"disk", 1}}, {{"disk", 2}, {"offset", 0}}}}}), FormatScript(true),
+       {"Volume S: lies on this disk and also on disk 2 (a spanned, striped or mirrored volume): erasing this disk "
+        "would destroy the whole volume. Delete the volume in Disk Management first if that is what you want."}},
+      {"a letterless mirror whose other half is on disk 3",
+       with({{"guid", "{11111111-2222-3333-4444-555555555555}"}, {"extents", {{{"disk", 3}}, {{"disk", 1}}}}}),
+       FormatScript(true),
+       {"Volume \\\\?\\Volume{11111111-2222-3333-4444-555555555555}\\ lies on this disk and also on disk 3 (a spanned, "
+        "striped or mirrored volume): erasing this disk would destroy the whole volume. Delete the volume in Disk "
+        "Management first if that is what you want."}},
+      {"a volume that cannot say where it lies",
+       with({{"mountFolders", {"C:\\Dyn\\"}}, {"guid", "{abcdef01-2345-6789-abcd-ef0123456789}"}, {"extents", {{{"disk", 2}}}},
+             {"fail", {{"extents", 1}}}}),
+       FormatScript(true),
+       {"Volume \\\\?\\Volume{abcdef01-2345-6789-abcd-ef0123456789}\\ (C:\\Dyn\\) cannot say which disks it lies on "
+        "(error 1: Incorrect function.), so it may lie on this disk."}},
+      {"a volume that cannot be opened", with({{"letter", "T"}, {"deviceNumber", 3}, {"fail", {{"open", 5}}}}),
+       FormatScript(true),
+       {"Volume T: cannot say which disks it lies on (error 5: Access is denied.), so it may lie on this disk."}},
+      {"the disk Windows runs from", Scenario(), disk0,
+       {"Windows runs from volume C: on this disk: a disk cannot be erased while the computer runs from it. Start the "
+        "computer from another disk, or connect this disk to another computer, and erase it there.",
+        "Volume C: on this disk holds a page file that Windows uses (C:\\pagefile.sys). Move the page file to another "
+        "disk (System Properties, Advanced, Performance, Virtual memory), restart, and try again."}},
+      {"a page file on E:", Scenario({{"pagingFiles", {"?:\\pagefile.sys", "e:\\pagefile.sys 2048 4096"}}}),
+       FormatScript(true),
+       {"Volume E: on this disk holds a page file that Windows uses (e:\\pagefile.sys). Move the page file to another "
+        "disk (System Properties, Advanced, Performance, Virtual memory), restart, and try again."}},
+      {"a volume list that cannot be read", Scenario({{"volumeSearchFails", 5}}), FormatScript(true),
+       {"The computer's volumes could not be listed (error 5: Access is denied.), so those on this disk cannot be "
+        "taken offline."}},
+  };
+  for (const Case& c : cases) {
+    auto run = Play(c.pc, c.script);
+    std::vector<std::string> expected = c.reasons;
+    expected.push_back("The disk was not erased: nothing was written.");
+    const auto log = RunLog(run);
+    ASSERT_GE(log.size(), 6u) << c.name;
+    EXPECT_EQ(log[5], "Locking device... ") << c.name;
+    EXPECT_EQ(std::vector<std::string>(log.begin() + 6, log.end()), expected) << c.name;
+    EXPECT_TRUE(Writes(run).empty()) << c.name;
+    const auto calls = Calls(run);
+    EXPECT_EQ(IndexOf(calls, "DeviceIoControl code=0x90018"), -1) << c.name << ": no lock tried";
+    EXPECT_EQ(IndexOf(calls, "CreateFileW \\\\.\\E: access=0x80000000"), -1) << c.name;
+    EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u) << c.name;
+    EXPECT_TRUE(RecordLine(run).empty()) << c.name << ": nothing written, no record";
+    ASSERT_EQ(run.ui->boxes().size(), 2u) << c.name;  // the confirmation, then the refusal
+    const auto& box = run.ui->boxes()[1];
+    EXPECT_EQ(U8(box.caption), "Erase refused") << c.name;
+    std::string text = "The disk was not erased: nothing was written.";
+    for (const auto& r : c.reasons) text += "\r\n\r\n" + r;
+    EXPECT_EQ(U8(box.text), text) << c.name;
+    ExpectIdle(run.app->FmMain);
+  }
+
+  // Left alone, and no reason to refuse: a volume of disk 2 whose extents cannot
+  // be read, one whose extents need more room than the first answer gives, and
+  // a volume that lies wholly on disk 2.
+  nlohmann::json many = {{"guid", "{99999999-8888-7777-6666-555555555555}"}, {"extents", nlohmann::json::array()}};
+  for (int i = 0; i < 40; ++i) many["extents"].push_back({{"disk", 1}, {"offset", 1'048'576 * (i + 1)}, {"length", 4096}});
+  nlohmann::json volumes = defaults;
+  volumes.push_back({{"letter", "U"}, {"deviceNumber", 2}, {"partition", 2}, {"fail", {{"extents", 21}}}});
+  volumes.push_back(many);
+  volumes.push_back({{"letter", "V"}, {"extents", {{{"disk", 2}}, {{"disk", 2}, {"offset", 0}}}}});
+  auto fine = Play(Scenario({{"volumes", volumes}}), FormatScript(true));
+  EXPECT_EQ(RunLog(fine)[6], "Formatting... ");
+  EXPECT_FALSE(fine.platform->VolumeDismounted(defaults.size()));
+  EXPECT_TRUE(fine.platform->VolumeDismounted(defaults.size() + 1));  // 40 extents on disk 1
+  EXPECT_FALSE(fine.platform->VolumeDismounted(defaults.size() + 2));
+  EXPECT_GT(IndexOf(Calls(fine), "DeviceIoControl code=0x560000 in=0 out=776 \\\\?\\Volume{99999999-8888-7777-6666-555555555555}\\ -> failed error=234"), 0);
+  EXPECT_EQ(ZeroRanges(fine, 1).size(), 2u);
+
+  // The modern PC runs from C: on its NVMe system disk; its SATA disk may go.
+  std::string nvme = FormatScript(true);
+  nvme.replace(nvme.find("DriveList 1"), 11, "DriveList 0");
+  auto modern = Play(trv::test::ModernPc(), nvme);
+  EXPECT_EQ(RunLog(modern)[6].rfind("Windows runs from volume C: on this disk", 0), 0u);
+  EXPECT_TRUE(modern.platform->Media(0)->changed.Empty());
+  auto sata = Play(trv::test::ModernPc(), FormatScript(true));
+  EXPECT_EQ(RunLog(sata)[6], "Formatting... ");
 }
 
 TEST(FormatRun, BadAreasCostOnlyTheirFailing64KiBPiecesAndTheRunDoesNotClaimCompletion) {

@@ -102,6 +102,7 @@ void ThroughAnswers(std::uint8_t, const std::uint8_t* data, std::size_t size) {
   sim::Scenario pc;
   pc.volumes.push_back(sim::SimVolume{});
   pc.volumes.back().root = u"C:\\";
+  pc.volumes.back().guid = u"{5c1e0d70-3b9a-11ef-a7c0-000000000001}";
   AnswerPlatform plain(FuzzInput(data, size), Beyond::Untouched, pc);
   AnswerPlatform scribbled(FuzzInput(data, size), Beyond::Scribbled, pc);
   const Outcome a = Identify(plain, 1);
@@ -110,11 +111,20 @@ void ThroughAnswers(std::uint8_t, const std::uint8_t* data, std::size_t size) {
   Require(a.status == b.status && a.exited == b.exited && Same(a.data, b.data),
           "only the bytes an answer reports count");
   format::TVolumeDeviceNumber va, vb;
-  format::GetVolumeDeviceNumber(plain, u"C:", va);
-  format::GetVolumeDeviceNumber(scribbled, u"C:", vb);
+  format::GetVolumeDeviceNumber(plain, u"\\\\.\\C:", va);
+  format::GetVolumeDeviceNumber(scribbled, u"\\\\.\\C:", vb);
   Require(va.Valid == vb.Valid && va.DeviceType == vb.DeviceType && va.DeviceNumber == vb.DeviceNumber &&
               va.PartitionNumber == vb.PartitionNumber,
           "only the bytes a device number answer reports count");
+  // Then the volume's disk extents, as the volume search reads them.
+  std::vector<format::VolumeFacts> fa, fb;
+  std::uint32_t ea = 0, eb = 0;
+  const bool la = format::FindVolumes(plain, fa, ea), lb = format::FindVolumes(scribbled, fb, eb);
+  Require(la == lb && fa.size() == fb.size(), "the same volumes either way");
+  for (std::size_t i = 0; i < fa.size(); ++i) {
+    const auto a = format::InspectVolume(plain, fa[i].guidPath), b = format::InspectVolume(scribbled, fb[i].guidPath);
+    Require(a.extentsRead == b.extentsRead && a.extents == b.extents, "only the bytes an extents answer reports count");
+  }
   Require(plain.codes() == scribbled.codes(), "the same requests either way");
 }
 

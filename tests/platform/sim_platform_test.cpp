@@ -140,3 +140,80 @@ TEST(SimFiles, CreateNewAndReadOnlyFolders) {
   EXPECT_EQ(p.FilesWritten(u"C:\\USERS\\"), std::vector<std::u16string>{file});
   EXPECT_TRUE(p.FilesWritten(u"C:\\Locked").empty());
 }
+
+TEST(SimVolumes, SearchNamesExtentsAndPageFilesAnswerAsWindowsDoes) {
+  trv::sim::SimPlatform p(Scenario({{"volumes",
+                                     {{{"letter", "E"}, {"deviceNumber", 1}, {"mountFolders", {"C:\\Data\\"}},
+                                       {"guid", "{11111111-2222-3333-4444-555555555555}"}},
+                                      {{"extents", {{{"disk", 1}}, {{"disk", 2}, {"offset", 4096}, {"length", 512}}}}}}},
+                                    {"pagingFiles", {"D:\\pagefile.sys 16 32"}}}));
+  // The search: a buffer one character short fails, the full one gets the GUID path.
+  std::array<char16_t, 64> name{};
+  EXPECT_EQ(p.FindFirstVolumeW(name.data(), 49), win::kInvalidHandle);
+  EXPECT_EQ(p.GetLastError(), 206u);
+  const win::Handle find = p.FindFirstVolumeW(name.data(), 50);
+  ASSERT_NE(find, win::kInvalidHandle);
+  const std::u16string first(name.data());
+  EXPECT_EQ(first, u"\\\\?\\Volume{11111111-2222-3333-4444-555555555555}\\");
+  ASSERT_TRUE(p.FindNextVolumeW(find, name.data(), 64));
+  const std::u16string second(name.data());
+  EXPECT_FALSE(p.FindNextVolumeW(find, name.data(), 64));
+  EXPECT_EQ(p.GetLastError(), 18u);
+  EXPECT_FALSE(p.CloseHandle(find));  // a search ends with FindVolumeClose
+  EXPECT_TRUE(p.FindVolumeClose(find));
+  EXPECT_FALSE(p.FindVolumeClose(find));
+  EXPECT_EQ(p.OpenHandleCount(), 0u);
+
+  // Names: the letter, then the folders, each NUL-terminated, and one more NUL.
+  std::array<char16_t, 64> names{};
+  std::uint32_t needed = 0;
+  EXPECT_FALSE(p.GetVolumePathNamesForVolumeNameW(first, names.data(), 5, &needed));
+  EXPECT_EQ(p.GetLastError(), 234u);
+  EXPECT_EQ(needed, 14u);
+  ASSERT_TRUE(p.GetVolumePathNamesForVolumeNameW(first, names.data(), 64, &needed));
+  EXPECT_EQ(std::u16string(names.data(), 14), std::u16string(u"E:\\\0C:\\Data\\\0\0", 14));
+  ASSERT_TRUE(p.GetVolumePathNamesForVolumeNameW(second, names.data(), 64, &needed));
+  EXPECT_EQ(needed, 1u);
+  EXPECT_FALSE(p.GetVolumePathNamesForVolumeNameW(first.substr(0, first.size() - 1), names.data(), 64, &needed));
+
+  // Extents: both disks of the spanned volume, opened by its GUID path.
+  std::u16string device = second;
+  device.pop_back();
+  const win::Handle h = p.CreateFileW(device, 0, 3, win::OPEN_EXISTING, 0);
+  ASSERT_NE(h, win::kInvalidHandle);
+  std::array<std::uint8_t, 56> extents{};
+  std::uint32_t returned = 0;
+  EXPECT_FALSE(p.DeviceIoControl(h, 0x00560000, nullptr, 0, extents.data(), 31, &returned));
+  EXPECT_EQ(p.GetLastError(), 122u);
+  EXPECT_FALSE(p.DeviceIoControl(h, 0x00560000, nullptr, 0, extents.data(), 55, &returned));
+  EXPECT_EQ(p.GetLastError(), 234u);
+  EXPECT_EQ(extents[0], 2u);  // the count, for the caller's next try
+  ASSERT_TRUE(p.DeviceIoControl(h, 0x00560000, nullptr, 0, extents.data(), 56, &returned));
+  EXPECT_EQ(returned, 56u);
+  EXPECT_EQ(extents[32], 2u);  // the second extent's disk
+  EXPECT_EQ(extents[40], 0x00u);
+  EXPECT_EQ(extents[41], 0x10u);  // its offset, 4096
+  EXPECT_FALSE(p.DeviceIoControl(h, 0x002D1080, nullptr, 0, extents.data(), 56, &returned));  // no one device number
+  EXPECT_EQ(p.GetLastError(), 1u);
+  p.CloseHandle(h);
+
+  // The system folder and the memory manager's values.
+  std::array<char16_t, 32> folder{};
+  EXPECT_EQ(p.GetSystemDirectoryW(folder.data(), 19), 20u);
+  EXPECT_EQ(p.GetSystemDirectoryW(folder.data(), 20), 19u);
+  EXPECT_EQ(std::u16string(folder.data()), u"C:\\Windows\\system32");
+  const std::u16string key = u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+  std::array<std::uint8_t, 64> value{};
+  std::uint32_t type = 0, size = 8;
+  EXPECT_EQ(p.RegQueryLocalMachineValueW(key, u"PagingFiles", &type, value.data(), &size), 234u);
+  EXPECT_EQ(size, 2u * 23);
+  size = 64;
+  EXPECT_EQ(p.RegQueryLocalMachineValueW(key, u"PagingFiles", &type, value.data(), &size), 0u);
+  EXPECT_EQ(type, 7u);
+  EXPECT_EQ(value[0], 'D');
+  EXPECT_EQ(p.RegQueryLocalMachineValueW(key, u"ExistingPageFiles", &type, value.data(), &size), 0u);
+  EXPECT_EQ(p.RegQueryLocalMachineValueW(key + u"X", u"PagingFiles", &type, value.data(), &size), 2u);
+  trv::sim::SimPlatform xp(Scenario({{"os", {{"major", 5}, {"minor", 1}, {"build", 2600}}}}));
+  EXPECT_EQ(xp.RegQueryLocalMachineValueW(key, u"ExistingPageFiles", &type, value.data(), &size), 2u);
+  EXPECT_GE(p.journal().Count("RegQueryLocalMachineValueW"), 4u);
+}

@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/timing.h"
 #include "platform/records.h"
+#include "platform/text.h"
 #include "platform/sim/code_pages.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/headless/headless_ui.h"
@@ -348,6 +349,43 @@ TEST_F(Win32PlatformTest, FoldersAndDriveRoots) {
   EXPECT_EQ(first.size(), 3u);
   EXPECT_EQ(first.substr(1), u":\\");
   EXPECT_EQ(p.GetLogicalDriveStringsW(1, roots.data()), length + 1) << "too small: the size needed, with the final NUL";
+}
+
+TEST_F(Win32PlatformTest, VolumeSearchSystemFolderAndPageFileValues) {
+  // Names and values only: no volume is opened.
+  std::array<char16_t, 261> name{};
+  const win::Handle find = p.FindFirstVolumeW(name.data(), static_cast<std::uint32_t>(name.size()));
+  ASSERT_NE(find, win::kInvalidHandle) << p.GetLastError();
+  std::size_t volumes = 0;
+  do {
+    const std::u16string volume(name.data());
+    EXPECT_EQ(volume.rfind(u"\\\\?\\Volume{", 0), 0u) << Utf16ToUtf8(volume);
+    EXPECT_EQ(volume.back(), u'\\');
+    std::array<char16_t, 1024> paths{};
+    std::uint32_t length = 0;
+    EXPECT_TRUE(p.GetVolumePathNamesForVolumeNameW(volume, paths.data(), static_cast<std::uint32_t>(paths.size()), &length));
+    EXPECT_GE(length, 1u);
+    ++volumes;
+  } while (p.FindNextVolumeW(find, name.data(), static_cast<std::uint32_t>(name.size())) && volumes < 1000);
+  EXPECT_EQ(p.GetLastError(), 18u) << "ERROR_NO_MORE_FILES after the last volume";
+  EXPECT_TRUE(p.FindVolumeClose(find));
+
+  std::array<char16_t, 261> folder{};
+  const std::uint32_t length = p.GetSystemDirectoryW(folder.data(), static_cast<std::uint32_t>(folder.size()));
+  ASSERT_GT(length, 3u);
+  EXPECT_EQ(AsciiLower(std::u16string(folder.data()).substr(length - 8)), u"system32");
+  EXPECT_EQ(p.GetSystemDirectoryW(folder.data(), 2), length + 1) << "too small: the size needed, with the NUL";
+
+  const std::u16string key = u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+  std::array<std::uint8_t, 4096> value{};
+  std::uint32_t type = 0, size = static_cast<std::uint32_t>(value.size());
+  const std::uint32_t status = p.RegQueryLocalMachineValueW(key, u"PagingFiles", &type, value.data(), &size);
+  EXPECT_TRUE(status == 0 || status == 2) << status;
+  if (status == 0) {
+    EXPECT_TRUE(type == 7u || type == 1u) << type;  // REG_MULTI_SZ, or REG_SZ as Wine keeps it
+  }
+  size = static_cast<std::uint32_t>(value.size());
+  EXPECT_EQ(p.RegQueryLocalMachineValueW(key, u"NoSuchValueHere", &type, value.data(), &size), 2u);
 }
 
 TEST_F(Win32PlatformTest, FontsCursorsAndTheIconTitleFont) {

@@ -49,7 +49,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   jf::CheckKeys(root, w,
                 {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
-                 "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated"});
+                 "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated",
+                 "volumeSearchFails", "systemDirectory", "pagingFiles", "existingPageFiles"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -210,8 +211,34 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "volumes")) {
     const json& volumes = root["volumes"];
     if (!volumes.is_array()) jf::Fail(w, "volumes", "expected a list of volumes");
-    for (std::size_t i = 0; i < volumes.size(); ++i)
-      sc.volumes.push_back(ParseVolume(volumes[i], w + ": volumes[" + std::to_string(i) + "]"));
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+      const std::string vw = w + ": volumes[" + std::to_string(i) + "]";
+      SimVolume v = ParseVolume(volumes[i], vw, i);
+      for (const SimVolume& other : sc.volumes) {
+        if (EqualsIgnoreAsciiCase(other.guid, v.guid)) jf::Fail(vw, "guid", "two volumes have this GUID");
+        if (!v.root.empty() && EqualsIgnoreAsciiCase(other.root, v.root)) jf::Fail(vw, "letter", "two volumes have this root");
+      }
+      sc.volumes.push_back(std::move(v));
+    }
+  }
+  if (jf::Has(root, "volumeSearchFails"))
+    sc.volumeSearchFails = static_cast<std::uint32_t>(jf::Int(root, "volumeSearchFails", w, 0, 0, UINT32_MAX));
+  sc.systemDirectory = jf::Str16(root, "systemDirectory", w, sc.systemDirectory);
+  if (sc.systemDirectory.size() < 3 || sc.systemDirectory[1] != u':' || sc.systemDirectory[2] != u'\\')
+    jf::Fail(w, "systemDirectory", "expected a folder path such as \"C:\\\\Windows\\\\system32\"");
+  for (auto [key, value] : {std::pair{"pagingFiles", &sc.pagingFiles}, std::pair{"existingPageFiles", &sc.existingPageFiles}}) {
+    if (!jf::Has(root, key)) continue;
+    const json& list = root[key];
+    if (list.is_null()) {
+      value->reset();
+      continue;
+    }
+    if (!list.is_array()) jf::Fail(w, key, "expected a list of texts, or null");
+    value->emplace();
+    for (const auto& entry : list) {
+      if (!entry.is_string()) jf::Fail(w, key, "expected a list of texts, or null");
+      (*value)->push_back(Utf8ToUtf16(entry.get<std::string>()));
+    }
   }
   // The NVMe protocol-specific queries arrived with Windows 10, the disk
   // attributes (offline, read-only) with Windows 7.

@@ -75,7 +75,14 @@ struct Scenario {
   std::vector<std::u16string> readOnlyFolders;
 
   std::vector<SimDrive> drives;
-  std::vector<SimVolume> volumes;  // in the order GetLogicalDriveStringsW lists them
+  std::vector<SimVolume> volumes;  // in the order the volume search and GetLogicalDriveStringsW list them
+  std::optional<std::uint32_t> volumeSearchFails;  // FindFirstVolumeW fails with this error
+  std::u16string systemDirectory = u"C:\\Windows\\system32";  // GetSystemDirectoryW
+  // The memory manager's page-file values (REG_MULTI_SZ); none: the value is absent.
+  // ExistingPageFiles exists from Vista (os 6.0) on.
+  std::optional<std::vector<std::u16string>> pagingFiles = std::vector<std::u16string>{u"?:\\pagefile.sys"};
+  std::optional<std::vector<std::u16string>> existingPageFiles =
+      std::vector<std::u16string>{u"\\??\\C:\\pagefile.sys"};
 };
 
 // Parses scenario JSON text; `source` names the file in error messages.

@@ -11,6 +11,7 @@
 #include "platform/sim/code_pages.h"
 #include "platform/sim/system_messages.h"
 #include "platform/text.h"
+#include "platform/volume_records.h"
 
 namespace trv::sim {
 
@@ -179,9 +180,9 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     ++d->runtime.opens;
     return result(h, 0);
   }
-  if (path.substr(0, 4) == u"\\\\.\\") {
-    for (const SimVolume& v : sc_.volumes)
-      if (EqualsIgnoreAsciiCase(path, v.DeviceName())) return OpenVolume(path, access, share, detail);
+  if (path.substr(0, 4) == u"\\\\.\\" || path.substr(0, 4) == u"\\\\?\\") {
+    for (std::size_t i = 0; i < sc_.volumes.size(); ++i)
+      if (sc_.volumes[i].OpenedBy(path)) return OpenVolume(i, path, access, share, detail);
     return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
   }
 
@@ -217,10 +218,8 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
   return result(h, 0);
 }
 
-win::Handle SimPlatform::OpenVolume(std::u16string_view path, std::uint32_t access, std::uint32_t share,
-                                    std::string detail) {
-  std::size_t index = 0;
-  while (!EqualsIgnoreAsciiCase(path, sc_.volumes[index].DeviceName())) ++index;
+win::Handle SimPlatform::OpenVolume(std::size_t index, std::u16string_view path, std::uint32_t access,
+                                    std::uint32_t share, std::string detail) {
   std::uint32_t error = sc_.volumes[index].Failure(VolumeRequest::Open).value_or(0);
   // A locked volume admits no other handle.
   if (!error && volumes_[index].lockedBy != 0) error = win::ERROR_ACCESS_DENIED;
@@ -238,6 +237,10 @@ win::Handle SimPlatform::OpenVolume(std::u16string_view path, std::uint32_t acce
 }
 
 bool SimPlatform::CloseHandle(win::Handle handle) {
+  if (Open* o = Find(handle); o && o->kind == Kind::VolumeSearch) {  // FindVolumeClose's, not CloseHandle's
+    Log("CloseHandle", Hex32(static_cast<std::uint64_t>(handle)) + " -> a volume search", 0, handle);
+    return Fail(win::ERROR_INVALID_HANDLE);
+  }
   if (Open* o = Find(handle); o && o->kind == Kind::Volume && volumes_[o->drive].lockedBy == handle)
     volumes_[o->drive].lockedBy = 0;  // closing the handle ends its lock
   const bool known = handles_.erase(handle) != 0;
@@ -412,12 +415,147 @@ std::uint32_t SimPlatform::GetLogicalDriveStringsW(std::uint32_t bufferLength, c
   return needed;
 }
 
+win::Handle SimPlatform::FindFirstVolumeW(char16_t* buffer, std::uint32_t bufferLength) {
+  if (sc_.volumeSearchFails || sc_.volumes.empty()) {
+    const std::uint32_t error = sc_.volumeSearchFails.value_or(vol::ERROR_NO_MORE_FILES);
+    Log("FindFirstVolumeW", std::to_string(bufferLength) + " -> INVALID error=" + std::to_string(error));
+    Fail(error);
+    return win::kInvalidHandle;
+  }
+  const win::Handle h = nextHandle_;
+  nextHandle_ += 4;
+  Open& search = handles_[h] = Open{Kind::VolumeSearch, 0, {}, 0, 0, 0};
+  if (!NextVolume("FindFirstVolumeW", h, search, buffer, bufferLength)) {
+    handles_.erase(h);
+    return win::kInvalidHandle;
+  }
+  return h;
+}
+
+bool SimPlatform::FindNextVolumeW(win::Handle find, char16_t* buffer, std::uint32_t bufferLength) {
+  Open* search = Find(find);
+  if (!search || search->kind != Kind::VolumeSearch) {
+    Log("FindNextVolumeW", Hex32(static_cast<std::uint64_t>(find)) + " -> invalid", 0, find);
+    return Fail(win::ERROR_INVALID_HANDLE);
+  }
+  return NextVolume("FindNextVolumeW", find, *search, buffer, bufferLength);
+}
+
+bool SimPlatform::NextVolume(const char* call, win::Handle find, Open& search, char16_t* buffer,
+                             std::uint32_t bufferLength) {
+  const std::string detail = Hex32(static_cast<std::uint64_t>(find)) + " " + std::to_string(bufferLength);
+  std::uint32_t error = 0;
+  if (search.position >= static_cast<std::int64_t>(sc_.volumes.size())) error = vol::ERROR_NO_MORE_FILES;
+  const SimVolume* v = error ? nullptr : &sc_.volumes[static_cast<std::size_t>(search.position)];
+  const std::u16string name = v ? v->GuidPath() : std::u16string();
+  if (!error && (!buffer || bufferLength < name.size() + 1)) error = vol::ERROR_FILENAME_EXCED_RANGE;
+  if (error) {
+    Log(call, detail + " -> failed error=" + std::to_string(error), 0, find);
+    return Fail(error);
+  }
+  std::copy(name.begin(), name.end(), buffer);
+  buffer[name.size()] = 0;
+  ++search.position;
+  Log(call, detail + " -> " + U8(name), 0, find);
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::FindVolumeClose(win::Handle find) {
+  Open* search = Find(find);
+  const bool known = search && search->kind == Kind::VolumeSearch;
+  Log("FindVolumeClose", Hex32(static_cast<std::uint64_t>(find)) + (known ? "" : " -> invalid"), 0, find);
+  if (!known) return Fail(win::ERROR_INVALID_HANDLE);
+  handles_.erase(find);
+  lastError_ = 0;
+  return true;
+}
+
+bool SimPlatform::GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer,
+                                                   std::uint32_t bufferLength, std::uint32_t* returnLength) {
+  std::string detail = U8(volumeName) + " " + std::to_string(bufferLength);
+  if (returnLength) *returnLength = 0;
+  const SimVolume* v = nullptr;
+  for (const SimVolume& candidate : sc_.volumes)
+    if (EqualsIgnoreAsciiCase(volumeName, candidate.GuidPath())) v = &candidate;
+  std::uint32_t error = 0;
+  // Only the GUID path with its final backslash names a volume here.
+  if (!v) error = volumeName.size() > 4 && volumeName.substr(0, 4) == u"\\\\?\\" ? win::ERROR_FILE_NOT_FOUND : 123;
+  else if (v->Failure(VolumeRequest::PathNames)) error = *v->Failure(VolumeRequest::PathNames);
+  std::u16string list;
+  if (v)
+    for (const std::u16string& name : v->PathNames()) list += name + u'\0';
+  list += u'\0';
+  const auto needed = static_cast<std::uint32_t>(list.size());
+  if (!error && (!buffer || bufferLength < needed)) {
+    if (returnLength) *returnLength = needed;
+    error = vol::ERROR_MORE_DATA;
+  }
+  if (error) {
+    Log("GetVolumePathNamesForVolumeNameW", detail + " -> failed error=" + std::to_string(error));
+    return Fail(error);
+  }
+  std::copy(list.begin(), list.end(), buffer);
+  if (returnLength) *returnLength = needed;
+  std::string shown;
+  for (const std::u16string& name : v->PathNames()) shown += " " + U8(name);
+  Log("GetVolumePathNamesForVolumeNameW", detail + " ->" + (shown.empty() ? std::string(" none") : shown));
+  lastError_ = 0;
+  return true;
+}
+
+std::uint32_t SimPlatform::GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) {
+  const std::u16string& folder = sc_.systemDirectory;
+  const auto length = static_cast<std::uint32_t>(folder.size());
+  lastError_ = 0;
+  if (!buffer || size <= length) {
+    Log("GetSystemDirectoryW", std::to_string(size) + " -> " + std::to_string(length + 1) + " needed");
+    return length + 1;
+  }
+  std::copy(folder.begin(), folder.end(), buffer);
+  buffer[length] = 0;
+  Log("GetSystemDirectoryW", std::to_string(size) + " -> " + U8(folder));
+  return length;
+}
+
+std::uint32_t SimPlatform::RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
+                                                      std::uint32_t* type, std::uint8_t* data,
+                                                      std::uint32_t* dataSize) {
+  std::string detail = "HKLM\\" + U8(subKey) + " " + U8(valueName);
+  const std::optional<std::vector<std::u16string>>* value = nullptr;
+  if (EqualsIgnoreAsciiCase(subKey, vol::kMemoryManagementKey)) {
+    if (EqualsIgnoreAsciiCase(valueName, u"PagingFiles")) value = &sc_.pagingFiles;
+    // Windows XP knows no ExistingPageFiles.
+    if (EqualsIgnoreAsciiCase(valueName, u"ExistingPageFiles") && sc_.osMajor >= 6) value = &sc_.existingPageFiles;
+  }
+  if (!value || !*value) {
+    Log("RegQueryLocalMachineValueW", detail + " -> 2");
+    return win::ERROR_FILE_NOT_FOUND;
+  }
+  std::u16string text;
+  for (const std::u16string& entry : **value) text += entry + u'\0';
+  text += u'\0';
+  const auto needed = static_cast<std::uint32_t>(2 * text.size());
+  if (type) *type = vol::REG_MULTI_SZ;
+  const std::uint32_t room = dataSize ? *dataSize : 0;
+  if (dataSize) *dataSize = needed;
+  if (data && room < needed) {
+    Log("RegQueryLocalMachineValueW", detail + " -> 234 needed=" + std::to_string(needed));
+    return vol::ERROR_MORE_DATA;
+  }
+  if (data)
+    for (std::size_t i = 0; i < text.size(); ++i) rec::Put16(std::span<std::uint8_t>(data, room), 2 * i, text[i]);
+  Log("RegQueryLocalMachineValueW", detail + " -> 0 bytes=" + std::to_string(needed));
+  return 0;
+}
+
 // --- volumes --------------------------------------------------------------------------------
 
 bool SimPlatform::VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
                               std::uint32_t* returned, const std::string& detail) {
-  constexpr std::uint32_t kGetDeviceNumber = 0x002D1080, kLock = 0x00090018, kDismount = 0x00090020,
-                          kExtendedIo = 0x00090083;
+  constexpr std::uint32_t kGetDeviceNumber = vol::IOCTL_STORAGE_GET_DEVICE_NUMBER, kLock = vol::FSCTL_LOCK_VOLUME,
+                          kDismount = vol::FSCTL_DISMOUNT_VOLUME, kExtendedIo = vol::FSCTL_ALLOW_EXTENDED_DASD_IO,
+                          kExtents = vol::IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS;
   const SimVolume& v = sc_.volumes[o.drive];
   VolumeState& state = volumes_[o.drive];
   std::uint32_t error = 0, bytes = 0;
@@ -425,18 +563,49 @@ bool SimPlatform::VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, v
   switch (code) {
     case kGetDeviceNumber:
       if ((error = failure(VolumeRequest::Query))) break;
-      if (outSize < 12 || !out) {
+      if (!v.deviceNumber) {  // a dynamic volume has no one device
+        error = win::ERROR_INVALID_FUNCTION;
+        break;
+      }
+      if (outSize < vol::kDeviceNumberSize || !out) {
         error = win::ERROR_INSUFFICIENT_BUFFER;
         break;
       }
       {
         std::span<std::uint8_t> answer(static_cast<std::uint8_t*>(out), outSize);
         rec::Put32(answer, 0, v.deviceType);
-        rec::Put32(answer, 4, v.deviceNumber);
+        rec::Put32(answer, 4, *v.deviceNumber);
         rec::Put32(answer, 8, v.partition);
       }
-      bytes = 12;
+      bytes = vol::kDeviceNumberSize;
       break;
+    case kExtents: {
+      if ((error = failure(VolumeRequest::Extents))) break;
+      if (outSize < vol::kExtentsRecordSize || !out) {
+        error = win::ERROR_INSUFFICIENT_BUFFER;
+        break;
+      }
+      // Too small for every extent: the count and what fits of the first one, and ERROR_MORE_DATA.
+      const std::size_t needed = vol::kExtentsFirst + v.extents.size() * vol::kDiskExtentSize;
+      std::span<std::uint8_t> answer(static_cast<std::uint8_t*>(out), outSize);
+      rec::Put32(answer, vol::kExtentsCount, static_cast<std::uint32_t>(v.extents.size()));
+      const std::size_t fits = outSize < needed ? std::min<std::size_t>(1, v.extents.size()) : v.extents.size();
+      for (std::size_t i = 0; i < fits; ++i) {
+        const std::size_t at = vol::kExtentsFirst + i * vol::kDiskExtentSize;
+        rec::Put32(answer, at + vol::kExtentDiskNumber, v.extents[i].disk);
+        rec::Put64(answer, at + vol::kExtentStartingOffset, static_cast<std::uint64_t>(v.extents[i].offset));
+        rec::Put64(answer, at + vol::kExtentLength, static_cast<std::uint64_t>(v.extents[i].length));
+      }
+      if (outSize < needed) {
+        if (returned) *returned = static_cast<std::uint32_t>(vol::kExtentsRecordSize);
+        lastError_ = vol::ERROR_MORE_DATA;
+        Log("DeviceIoControl", detail + " " + U8(v.JournalName()) + " -> failed error=234 needed=" + std::to_string(needed),
+            code, handle);
+        return false;
+      }
+      bytes = static_cast<std::uint32_t>(std::max<std::size_t>(needed, vol::kExtentsRecordSize));
+      break;
+    }
     case kLock:
       if ((error = failure(VolumeRequest::Lock))) break;
       if (state.lockedBy != 0 && state.lockedBy != handle) error = win::ERROR_ACCESS_DENIED;
@@ -454,7 +623,7 @@ bool SimPlatform::VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, v
   }
   if (returned) *returned = error ? 0 : bytes;
   lastError_ = error;
-  Log("DeviceIoControl", detail + " " + Utf16ToUtf8(v.root) +
+  Log("DeviceIoControl", detail + " " + Utf16ToUtf8(v.JournalName()) +
                              (error ? " -> failed error=" + std::to_string(error) : " -> ok returned=" + std::to_string(bytes)),
       code, handle);
   return error == 0;

@@ -55,6 +55,14 @@ class SimPlatform : public win::Platform {
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;
   std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
+  win::Handle FindFirstVolumeW(char16_t* buffer, std::uint32_t bufferLength) override;
+  bool FindNextVolumeW(win::Handle find, char16_t* buffer, std::uint32_t bufferLength) override;
+  bool FindVolumeClose(win::Handle find) override;
+  bool GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer, std::uint32_t bufferLength,
+                                        std::uint32_t* returnLength) override;
+  std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
+  std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
+                                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
 
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
   bool QueryPerformanceCounter(std::int64_t* counter) override;
@@ -108,7 +116,7 @@ class SimPlatform : public win::Platform {
   static constexpr win::ProcAddress kSetProcessInformationEntry = 0x7C8156E0;
 
  private:
-  enum class Kind { Drive, File, Volume };
+  enum class Kind { Drive, File, Volume, VolumeSearch };
   struct Open {
     Kind kind;
     std::uint32_t drive = 0;  // drive number, or volume index
@@ -129,7 +137,10 @@ class SimPlatform : public win::Platform {
   const SimDrive* DriveAt(std::uint32_t number) const;
   // The user pulls the disk and plugs in the scenario's other one, if its time has come.
   void SwapDriveIfDue(std::uint32_t number);
-  win::Handle OpenVolume(std::u16string_view path, std::uint32_t access, std::uint32_t share, std::string detail);
+  win::Handle OpenVolume(std::size_t index, std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                         std::string detail);
+  // Puts the search's next volume GUID path into `buffer`, as FindFirstVolumeW and FindNextVolumeW do.
+  bool NextVolume(const char* call, win::Handle find, Open& search, char16_t* buffer, std::uint32_t bufferLength);
   bool VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
                    std::uint32_t* returned, const std::string& detail);
   bool DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done);

@@ -10,12 +10,24 @@
 #include "device/nvme_records.h"
 #include "device/sat_records.h"
 #include "platform/records.h"
+#include "platform/volume_records.h"
 
 namespace trv::win32::core_records {
 inline constexpr auto kQueryProperty = device::nvme::IOCTL_STORAGE_QUERY_PROPERTY;
 inline constexpr auto kScsiPassThrough = device::sat::IOCTL_SCSI_PASS_THROUGH;
 inline constexpr auto kDataIn = device::sat::SCSI_IOCTL_DATA_IN;
 inline constexpr auto kScsiGetAddress = device::nvme::IOCTL_SCSI_GET_ADDRESS;
+inline constexpr auto kDiskExtents = vol::IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS;
+inline constexpr auto kDeviceNumber = vol::IOCTL_STORAGE_GET_DEVICE_NUMBER;
+inline constexpr auto kLockVolume = vol::FSCTL_LOCK_VOLUME;
+inline constexpr auto kDismountVolume = vol::FSCTL_DISMOUNT_VOLUME;
+inline constexpr auto kExtendedDasdIo = vol::FSCTL_ALLOW_EXTENDED_DASD_IO;
+inline constexpr auto kNoMoreFiles = vol::ERROR_NO_MORE_FILES;
+inline constexpr auto kFileNameTooLong = vol::ERROR_FILENAME_EXCED_RANGE;
+inline constexpr auto kMoreData = vol::ERROR_MORE_DATA;
+inline constexpr auto kMultiText = vol::REG_MULTI_SZ;
+inline constexpr auto kDiskType = vol::FILE_DEVICE_DISK;
+inline constexpr auto kCdRomType = vol::FILE_DEVICE_CD_ROM;
 } // namespace trv::win32::core_records
 
 #include "platform/win32/windows_headers.h"
@@ -120,6 +132,24 @@ static_assert(offsetof(SYSTEMTIME, wHour) == rec::kSystemTimeHour);
 static_assert(offsetof(SYSTEMTIME, wMinute) == rec::kSystemTimeMinute);
 static_assert(offsetof(SYSTEMTIME, wSecond) == rec::kSystemTimeSecond);
 static_assert(offsetof(SYSTEMTIME, wMilliseconds) == rec::kSystemTimeMilliseconds);
+
+// The volume requests and VOLUME_DISK_EXTENTS, the same on 32- and 64-bit Windows
+// (DISK_EXTENT's LARGE_INTEGERs align the array on 8 bytes).
+static_assert(core_records::kDiskExtents == IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS);
+static_assert(core_records::kDeviceNumber == IOCTL_STORAGE_GET_DEVICE_NUMBER);
+static_assert(core_records::kLockVolume == FSCTL_LOCK_VOLUME && core_records::kDismountVolume == FSCTL_DISMOUNT_VOLUME);
+static_assert(core_records::kExtendedDasdIo == FSCTL_ALLOW_EXTENDED_DASD_IO);
+static_assert(core_records::kNoMoreFiles == ERROR_NO_MORE_FILES && core_records::kMoreData == ERROR_MORE_DATA);
+static_assert(core_records::kFileNameTooLong == ERROR_FILENAME_EXCED_RANGE && core_records::kMultiText == REG_MULTI_SZ);
+static_assert(core_records::kDiskType == FILE_DEVICE_DISK && core_records::kCdRomType == FILE_DEVICE_CD_ROM);
+static_assert(sizeof(STORAGE_DEVICE_NUMBER) == vol::kDeviceNumberSize);
+static_assert(sizeof(VOLUME_DISK_EXTENTS) == vol::kExtentsRecordSize);
+static_assert(offsetof(VOLUME_DISK_EXTENTS, NumberOfDiskExtents) == vol::kExtentsCount);
+static_assert(offsetof(VOLUME_DISK_EXTENTS, Extents) == vol::kExtentsFirst);
+static_assert(sizeof(DISK_EXTENT) == vol::kDiskExtentSize);
+static_assert(offsetof(DISK_EXTENT, DiskNumber) == vol::kExtentDiskNumber);
+static_assert(offsetof(DISK_EXTENT, StartingOffset) == vol::kExtentStartingOffset);
+static_assert(offsetof(DISK_EXTENT, ExtentLength) == vol::kExtentLength);
 
 // SCSI pass-through: the record this program builds is SCSI_PASS_THROUGH of
 // its own bitness. A 64-bit build also checks the 32-bit layout against the

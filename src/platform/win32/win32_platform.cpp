@@ -172,6 +172,45 @@ std::uint32_t Win32Platform::GetLogicalDriveStringsW(std::uint32_t bufferLength,
   return ::GetLogicalDriveStringsW(bufferLength, reinterpret_cast<wchar_t*>(buffer));
 }
 
+win::Handle Win32Platform::FindFirstVolumeW(char16_t* buffer, std::uint32_t bufferLength) {
+  return reinterpret_cast<win::Handle>(::FindFirstVolumeW(reinterpret_cast<wchar_t*>(buffer), bufferLength));
+}
+
+bool Win32Platform::FindNextVolumeW(win::Handle find, char16_t* buffer, std::uint32_t bufferLength) {
+  return ::FindNextVolumeW(H(find), reinterpret_cast<wchar_t*>(buffer), bufferLength) != FALSE;
+}
+
+bool Win32Platform::FindVolumeClose(win::Handle find) { return ::FindVolumeClose(H(find)) != FALSE; }
+
+bool Win32Platform::GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer,
+                                                     std::uint32_t bufferLength, std::uint32_t* returnLength) {
+  const std::wstring name = Wide(volumeName);
+  DWORD length = 0;
+  const BOOL ok =
+      ::GetVolumePathNamesForVolumeNameW(name.c_str(), reinterpret_cast<wchar_t*>(buffer), bufferLength, &length);
+  if (returnLength) *returnLength = length;
+  return ok != FALSE;
+}
+
+std::uint32_t Win32Platform::GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) {
+  return ::GetSystemDirectoryW(reinterpret_cast<wchar_t*>(buffer), size);
+}
+
+std::uint32_t Win32Platform::RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
+                                                        std::uint32_t* type, std::uint8_t* data,
+                                                        std::uint32_t* dataSize) {
+  const std::wstring key = Wide(subKey), value = Wide(valueName);
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &opened);
+  if (status != ERROR_SUCCESS) return static_cast<std::uint32_t>(status);
+  DWORD kind = 0, size = dataSize ? *dataSize : 0;
+  const LONG queried = ::RegQueryValueExW(opened, value.c_str(), nullptr, &kind, data, dataSize ? &size : nullptr);
+  ::RegCloseKey(opened);
+  if (type) *type = kind;
+  if (dataSize) *dataSize = size;
+  return static_cast<std::uint32_t>(queried);
+}
+
 // --- kernel32 and winmm: time ---------------------------------------------------------------
 
 bool Win32Platform::QueryPerformanceFrequency(std::int64_t* frequency) {

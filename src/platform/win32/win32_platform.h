@@ -28,6 +28,14 @@ class Win32Platform : public win::Platform {
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;
   std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
+  win::Handle FindFirstVolumeW(char16_t* buffer, std::uint32_t bufferLength) override;
+  bool FindNextVolumeW(win::Handle find, char16_t* buffer, std::uint32_t bufferLength) override;
+  bool FindVolumeClose(win::Handle find) override;
+  bool GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer, std::uint32_t bufferLength,
+                                        std::uint32_t* returnLength) override;
+  std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
+  std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
+                                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
 
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
   bool QueryPerformanceCounter(std::int64_t* counter) override;
