@@ -16,7 +16,7 @@ target_compile_definitions(trevasso_win32_system PUBLIC ${TREVASSO_WIN32_DEFINIT
 # are loaded at run time from the system folder.
 add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp src/platform/win32/record_layouts.cpp)
 target_compile_definitions(trevasso_win32_platform PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
-target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win32_system shell32 gdi32 user32)
+target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win32_system shell32 gdi32 user32 advapi32)
 
 add_library(trevasso_win32_ui STATIC
   src/ui/win32/common_controls.cpp

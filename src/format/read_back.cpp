@@ -41,6 +41,14 @@ class ReadBackPass {
   void Unreadable(std::int64_t offset, std::int64_t size);
   void Unplugged(std::int64_t offset);
   void LogEnd();
+  void SeekError(std::int64_t offset) {
+    ctx_.observer.LogBilingual(u"校验定位错误，偏移 " + FormatThousands(offset),
+                               u"Read-back seek error at offset " + FormatThousands(offset));
+  }
+  void ReadError(std::int64_t offset, std::uint32_t code) {
+    ctx_.observer.LogBilingual(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")",
+                               u"Read-back read error at offset " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
+  }
 
   FormatContext& ctx_;
   win::Platform& p_;
@@ -54,7 +62,7 @@ class ReadBackPass {
 };
 
 void ReadBackPass::Unplugged(std::int64_t offset) {
-  ctx_.observer.Log(u"设备已拔出，校验中止...");
+  ctx_.observer.LogBilingual(u"设备已拔出，校验中止...", u"The device was unplugged; read-back stopped...");
   aborted_ = true;
   position_ = offset;
 }
@@ -76,15 +84,17 @@ void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
     AppendSpan(result_.failedAreas, offset + at, offset + at + n);
   }
   result_.nonZeroBytes += found;
-  ctx_.observer.Log(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) + u" 字节中有 " +
-                    FormatThousands(found) + u" 字节不为零");
+  ctx_.observer.LogBilingual(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) +
+                                 u" 字节中有 " + FormatThousands(found) + u" 字节不为零",
+                             u"Read-back found non-zero data: " + FormatThousands(found) + u" of the " +
+                                 FormatThousands(size) + u" bytes from offset " + FormatThousands(offset) + u" are not zero");
 }
 
 bool ReadBackPass::ReadPiece(std::int64_t offset, std::int64_t size, std::int64_t blockOffset, std::uint32_t blockCode) {
   std::uint32_t read = 0;
   if (SeekDevice(p_, target_.handle, offset) != offset) {
     const std::uint32_t code = p_.GetLastError();
-    if (offset != blockOffset || blockCode != 0) ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(offset));
+    if (offset != blockOffset || blockCode != 0) SeekError(offset);
     if (IsUnplugCode(code)) {
       Unplugged(offset);
       return false;
@@ -96,7 +106,7 @@ bool ReadBackPass::ReadPiece(std::int64_t offset, std::int64_t size, std::int64_
   if (!p_.ReadFile(target_.handle, into, static_cast<std::uint32_t>(size), &read) || read != size) {
     const std::uint32_t code = p_.GetLastError();
     if (offset != blockOffset || code != blockCode)
-      ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
+      ReadError(offset, code);
     if (IsUnplugCode(code)) {
       Unplugged(offset);
       return false;
@@ -111,7 +121,7 @@ bool ReadBackPass::ReadPiece(std::int64_t offset, std::int64_t size, std::int64_
 void ReadBackPass::ReadBlock(std::int64_t size) {
   std::uint32_t blockCode = 0;  // 0: the seek failed
   if (SeekDevice(p_, target_.handle, position_) != position_) {
-    ctx_.observer.Log(u"校验定位错误，偏移 " + FormatThousands(position_));
+    SeekError(position_);
   } else {
     std::uint32_t read = 0;
     if (p_.ReadFile(target_.handle, buffer_.get(), static_cast<std::uint32_t>(size), &read) && read == size) {
@@ -119,7 +129,7 @@ void ReadBackPass::ReadBlock(std::int64_t size) {
       return;
     }
     blockCode = p_.GetLastError();
-    ctx_.observer.Log(u"校验读取错误，偏移 " + FormatThousands(position_) + u"   (" + DecimalText(blockCode) + u")");
+    ReadError(position_, blockCode);
     if (IsUnplugCode(blockCode)) {
       Unplugged(position_);
       return;
@@ -134,7 +144,8 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
   result_.areas = areas;
   buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kZeroBufferSize));
   const std::int64_t total = TotalBytes(areas);
-  ctx_.observer.Log(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ");
+  ctx_.observer.LogBilingual(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ",
+                             u"Read-back: reading the " + FormatThousands(total) + u" bytes written... ");
   ctx_.observer.ProcessMessages();
   pacer_.emplace(ctx_, target_.sectorSize, total);
   pacer_->Start();
@@ -156,26 +167,33 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
 }
 
 void ReadBackPass::LogEnd() {
-  ctx_.observer.Log(u"校验平均速度: " + ctx_.observer.SpeedShown());
+  ctx_.observer.LogBilingual(u"校验平均速度: " + ctx_.observer.SpeedShown(),
+                             u"Read-back average speed: " + ctx_.observer.SpeedShown());
   if (aborted_) {
     result_.outcome = VerifyOutcome::Terminated;
-    ctx_.observer.Log(u"校验终止于偏移 " + pacer_->AtOffset(position_));
+    ctx_.observer.LogBilingual(u"校验终止于偏移 " + pacer_->AtOffset(position_),
+                               u"Read-back terminated at offset " + pacer_->AtOffset(position_));
   } else if (ctx_.stopRequested) {
     result_.outcome = VerifyOutcome::Cancelled;
-    ctx_.observer.Log(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_));
+    ctx_.observer.LogBilingual(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_),
+                               u"Read-back cancelled at offset " + pacer_->AtOffset(position_));
     ctx_.stopRequested = false;
   } else if (result_.FailedBytes() > 0) {
     result_.outcome = VerifyOutcome::Failed;
   } else {
     result_.outcome = VerifyOutcome::Passed;
     ctx_.observer.ShowComplete();
-    ctx_.observer.Log(u"校验通过");
+    ctx_.observer.LogBilingual(u"校验通过", u"Read-back passed: every byte written reads back as zero");
   }
   // Failures found before a Stop or an unplug are reported all the same.
   if (result_.FailedBytes() > 0)
-    ctx_.observer.Log(u"校验失败：" + DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) + u" 个区域共 " +
-                      FormatThousands(result_.FailedBytes()) + u" 字节未能读回为零（首个位于偏移 " +
-                      FormatThousands(result_.failedAreas.front().begin) + u"）");
+    ctx_.observer.LogBilingual(u"校验失败：" + DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) +
+                                   u" 个区域共 " + FormatThousands(result_.FailedBytes()) + u" 字节未能读回为零（首个位于偏移 " +
+                                   FormatThousands(result_.failedAreas.front().begin) + u"）",
+                               u"Read-back failed: " + FormatThousands(result_.FailedBytes()) + u" bytes in " +
+                                   DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) +
+                                   u" areas did not read back as zero (the first at offset " +
+                                   FormatThousands(result_.failedAreas.front().begin) + u")");
 }
 
 } // namespace
