@@ -1,5 +1,7 @@
 # Cross-compile for 32-bit Windows (i686) with Debian's mingw-w64 compilers.
 #   cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
+# cmake/toolchain-mingw-x86_64.cmake sets TREVASSO_MINGW_ARCH to x86_64 and
+# includes this file for the 64-bit build.
 # Programs are linked fully static (no libstdc++/libgcc/libwinpthread DLLs) and are
 # run under Wine by ctest through scripts/wine-run (CMAKE_CROSSCOMPILING_EMULATOR).
 #
@@ -9,12 +11,15 @@
 # std::thread but loads on XP SP3.
 
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+if(NOT DEFINED TREVASSO_MINGW_ARCH)
+  set(TREVASSO_MINGW_ARCH i686)
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${TREVASSO_MINGW_ARCH})
 
 if(NOT DEFINED TREVASSO_MINGW_THREADS)
   set(TREVASSO_MINGW_THREADS posix)
 endif()
-set(TREVASSO_MINGW_TRIPLET i686-w64-mingw32)
+set(TREVASSO_MINGW_TRIPLET ${TREVASSO_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER   ${TREVASSO_MINGW_TRIPLET}-gcc-${TREVASSO_MINGW_THREADS})
 set(CMAKE_CXX_COMPILER ${TREVASSO_MINGW_TRIPLET}-g++-${TREVASSO_MINGW_THREADS})
 set(CMAKE_RC_COMPILER  ${TREVASSO_MINGW_TRIPLET}-windres)

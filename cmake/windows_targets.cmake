@@ -8,9 +8,10 @@ enable_language(RC)
 set(TREVASSO_WIN32_DEFINITIONS UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800)
 
 # Loading of the system's DLLs from the system folder only (no planted copies).
-add_library(trevasso_win32_system STATIC src/platform/win32/system_library.cpp)
+add_library(trevasso_win32_system STATIC src/platform/win32/system_library.cpp src/platform/win32/process_arguments.cpp)
 target_include_directories(trevasso_win32_system PUBLIC src)
 target_compile_definitions(trevasso_win32_system PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
+target_link_libraries(trevasso_win32_system PUBLIC shell32)  # CommandLineToArgvW
 
 # Static imports stay with KnownDLLs; winmm, uxtheme, setupapi and comctl32
 # are loaded at run time from the system folder.
@@ -21,6 +22,8 @@ target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win3
 add_library(trevasso_win32_ui STATIC
   src/ui/win32/common_controls.cpp
   src/ui/win32/form_window.cpp
+  src/ui/win32/form_window_input.cpp
+  src/ui/win32/form_window_sync.cpp
   src/ui/win32/win32_ui.cpp
   src/ui/win32/program_entry.cpp
   src/ui/win32/window_support.cpp
@@ -30,12 +33,23 @@ target_compile_definitions(trevasso_win32_ui PUBLIC ${TREVASSO_WIN32_DEFINITIONS
 # its own dependencies would be looked for beside the program at start.
 target_link_libraries(trevasso_win32_ui PUBLIC trevasso_core trevasso_win32_system ole32 gdi32 user32)
 
+# The manifest names the processor the program is built for (Windows refuses a
+# manifest whose processorArchitecture differs from the executable's), and the
+# 64-bit programs say so in their description (Task Manager, file properties).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TREVASSO_MANIFEST_ARCH amd64)
+  set(TREVASSO_DESCRIPTION_SUFFIX " (x64)")
+else()
+  set(TREVASSO_MANIFEST_ARCH x86)
+  set(TREVASSO_DESCRIPTION_SUFFIX "")
+endif()
+
 # Icon, manifest and version resource of one program. LEVEL is the execution level
 # the manifest asks for.
 function(trevasso_add_resources target name level description)
   set(TREVASSO_NAME ${name})
   set(TREVASSO_EXECUTION_LEVEL ${level})
-  set(TREVASSO_DESCRIPTION ${description})
+  set(TREVASSO_DESCRIPTION "${description}${TREVASSO_DESCRIPTION_SUFFIX}")
   set(TREVASSO_ICON ${PROJECT_SOURCE_DIR}/res/trevasso.ico)
   set(TREVASSO_MANIFEST ${PROJECT_BINARY_DIR}/res/${name}.manifest)
   configure_file(${PROJECT_SOURCE_DIR}/res/trevasso.manifest.in ${TREVASSO_MANIFEST} @ONLY)
@@ -57,7 +71,7 @@ trevasso_add_resources(trevasso-sim trevasso-sim asInvoker "Trevasso 4.12 (模�
 
 # The console program: trevasso-cli.exe on the real system, trevasso-cli-sim.exe
 # on a simulated PC; both console subsystem, wide entry point.
-add_executable(trevasso-cli src/platform/win32/cli_entry.cpp src/platform/win32/console_host.cpp)
+add_executable(trevasso-cli src/cli/main_cli_win32.cpp src/platform/win32/console_host.cpp)
 target_link_libraries(trevasso-cli PRIVATE trevasso_cli trevasso_win32_platform shell32)
 target_link_options(trevasso-cli PRIVATE -municode)
 # asInvoker, not the window program's highestAvailable: from a non-elevated
@@ -66,9 +80,8 @@ target_link_options(trevasso-cli PRIVATE -municode)
 # unelevated, it says so and ends with its own exit code instead.
 trevasso_add_resources(trevasso-cli trevasso-cli asInvoker "Trevasso 4.12 命令行")
 
-add_executable(trevasso-cli-sim src/platform/win32/cli_sim_entry.cpp src/platform/win32/console_host.cpp)
-target_compile_definitions(trevasso-cli-sim PRIVATE ${TREVASSO_WIN32_DEFINITIONS})
-target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim shell32)
+add_executable(trevasso-cli-sim src/cli/main_cli_sim_win32.cpp src/platform/win32/console_host.cpp)
+target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim trevasso_win32_system)
 target_link_options(trevasso-cli-sim PRIVATE -municode)
 trevasso_add_resources(trevasso-cli-sim trevasso-cli-sim asInvoker "Trevasso 4.12 命令行 (模拟电脑)")
 

@@ -12,11 +12,11 @@
 #include "format/format_command.h"
 #include "format/records_folder.h"
 #include "format/same_disk.h"
+#include "platform/sinks.h"
 #include "platform/text.h"
 #include "report/details_report.h"
 #include "report/number_text.h"
 #include "report/smart_report.h"
-#include "ui/form.h"
 
 namespace trv::cli {
 
@@ -48,17 +48,6 @@ std::u16string Trimmed(const std::u16string& s) {
 }
 
 std::u16string Number(std::uint32_t n) { return DecimalText(n); }
-
-// The controls the reports write into, never shown.
-class ReportSheet : public ui::Form {
- public:
-  ReportSheet()
-      : ui::Form("CliReport", 0, 0),
-        status(Add<ui::StatusBar>(ui::ControlKind::StatusBar, "StatusBar", nullptr, ui::Align::Bottom, {})),
-        report(Add<ui::Memo>(ui::ControlKind::Memo, "Report", nullptr, ui::Align::Client, {})) {}
-  ui::StatusBar& status;
-  ui::Memo& report;
-};
 
 // A disk that answers the scan's open, or its queries, with an error.
 struct UnreadableDisk {
@@ -102,7 +91,7 @@ class Cli {
   std::map<std::uint32_t, device::TDeviceTable> disks_;
   std::map<std::uint32_t, UnreadableDisk> unreadable_;
   device::DeviceState dev_;
-  ReportSheet sheet_;
+  LineList report_;  // the report's lines, printed when it ends
 };
 
 void Cli::ScanNumber(std::uint32_t number) {
@@ -214,14 +203,14 @@ int Cli::Report() {
   Open(win::GENERIC_READ | win::GENERIC_WRITE, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE);
   const bool details = o_.command == Command::Details;
   if (details) {
-    report::DetailsContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress,
+    report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     report::ShowDeviceDetails(ctx);
   } else {
-    report::SmartContext ctx{p_, dev_, sheet_.report, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
+    report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
     report::ShowSmartData(ctx);
   }
-  const auto& lines = sheet_.report.lines();
+  const auto& lines = report_.lines();
   if (o_.json) {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));

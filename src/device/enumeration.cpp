@@ -35,7 +35,7 @@ DeviceProbe ProbeDevice(DeviceEnv& env, std::uint32_t number, TIdentifyDeviceDat
   return probe;
 }
 
-void EnumerateDevices(DeviceEnv& env, DeviceState& state, ui::StatusBar& status) {
+void EnumerateDevices(DeviceEnv& env, DeviceState& state, StatusSink& status) {
   TIdentifyDeviceData work;
   for (std::uint32_t n = 0; n <= kHighestDeviceNumber && state.DeviceCount < kMaxDevices; ++n) {
     if (!ProbeDevice(env, n, work).identified) continue;
@@ -46,7 +46,7 @@ void EnumerateDevices(DeviceEnv& env, DeviceState& state, ui::StatusBar& status)
     entry.DeviceNumber = n;
     entry.IdentifyData = work;
   }
-  status.SetSimpleText(u"Disks found: " + DecimalText(state.DeviceCount));
+  status.SetStatus(u"Disks found: " + DecimalText(state.DeviceCount));
 }
 
 } // namespace trv::device

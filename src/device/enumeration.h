@@ -2,12 +2,12 @@
 #pragma once
 #include "device/device_env.h"
 #include "device/device_records.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::device {
 
 // Fills `state.Devices` and `state.DeviceCount` and sets `status` to "Disks found: N".
-void EnumerateDevices(DeviceEnv& env, DeviceState& state, ui::StatusBar& status);
+void EnumerateDevices(DeviceEnv& env, DeviceState& state, StatusSink& status);
 
 // One number of the scan: \\.\PhysicalDriveN opened shared for reading,
 // identified into `data` and closed again (also when identification throws),

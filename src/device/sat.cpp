@@ -32,7 +32,8 @@ bool PassThrough(win::Platform& p, win::Handle handle, const Registers& r, AtaBl
   rec::Put8(buffer, kSptDataIn, SCSI_IOCTL_DATA_IN);
   rec::Put32(buffer, kSptDataTransferLength, 512);
   rec::Put32(buffer, kSptTimeOutValue, kTimeoutSeconds);
-  rec::Put32(buffer, kSptDataBufferOffset, kDataOffset);
+  if constexpr (kSpt.dataBufferOffsetSize == 8) rec::Put64(buffer, kSptDataBufferOffset, kDataOffset);
+  else rec::Put32(buffer, kSptDataBufferOffset, kDataOffset);
   rec::Put32(buffer, kSptSenseInfoOffset, kSenseOffset);
   const std::uint8_t cdb[kCdbLength] = {kAtaPassThrough16, kProtocolPioDataIn, kTransferFromDeviceInBlocks,
                                         0, r.features, 0, r.count, 0, r.lbaLow, 0, r.lbaMid, 0, r.lbaHigh,

@@ -1,8 +1,10 @@
 // Control code and record layout of the SCSI pass-through request that carries
 // ATA PASS-THROUGH (16) commands to USB bridges speaking the SCSI/ATA
-// Translation. The program is a 32-bit process, so SCSI_PASS_THROUGH has its
-// 32-bit layout (Windows converts it for 64-bit drivers); the win32 backend
-// checks the offsets against the SDK's header.
+// Translation. SCSI_PASS_THROUGH holds a ULONG_PTR (DataBufferOffset), so its
+// layout follows the program's bitness: 44 bytes in a 32-bit program (Windows
+// converts it for 64-bit drivers under WOW64), 56 in a 64-bit one. The program
+// builds the record of its own bitness; the win32 backend checks both layouts
+// against the SDK's header in the build of each bitness.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +13,7 @@ namespace trv::device::sat {
 
 inline constexpr std::uint32_t IOCTL_SCSI_PASS_THROUGH = 0x0004D004;
 
-// SCSI_PASS_THROUGH, 44 bytes.
+// The fields before DataBufferOffset lie alike in both layouts.
 inline constexpr std::size_t kSptLength = 0;  // USHORT, the record's own size
 inline constexpr std::size_t kSptScsiStatus = 2;
 inline constexpr std::size_t kSptCdbLength = 6;
@@ -19,18 +21,32 @@ inline constexpr std::size_t kSptSenseInfoLength = 7;
 inline constexpr std::size_t kSptDataIn = 8;
 inline constexpr std::size_t kSptDataTransferLength = 12;
 inline constexpr std::size_t kSptTimeOutValue = 16;  // seconds
-inline constexpr std::size_t kSptDataBufferOffset = 20;
-inline constexpr std::size_t kSptSenseInfoOffset = 24;
-inline constexpr std::size_t kSptCdb = 28;
-inline constexpr std::size_t kSptSize = 44;
+
+// Where the fields from DataBufferOffset on lie, for one bitness.
+struct SptLayout {
+  std::size_t dataBufferOffset;      // ULONG_PTR
+  std::size_t dataBufferOffsetSize;  // 4 or 8 bytes
+  std::size_t senseInfoOffset;       // ULONG
+  std::size_t cdb;                   // UCHAR[16]
+  std::size_t size;                  // sizeof(SCSI_PASS_THROUGH), its alignment padding included
+};
+inline constexpr SptLayout kSpt32{20, 4, 24, 28, 44};
+inline constexpr SptLayout kSpt64{24, 8, 32, 36, 56};
+inline constexpr SptLayout kSpt = sizeof(void*) == 8 ? kSpt64 : kSpt32;  // this program's
+
+inline constexpr std::size_t kSptDataBufferOffset = kSpt.dataBufferOffset;
+inline constexpr std::size_t kSptSenseInfoOffset = kSpt.senseInfoOffset;
+inline constexpr std::size_t kSptCdb = kSpt.cdb;
+inline constexpr std::size_t kSptSize = kSpt.size;
 inline constexpr std::uint8_t SCSI_IOCTL_DATA_IN = 1;
 
-// The program's buffer: the record, four filler bytes, 32 bytes of sense data,
-// then the 512 bytes of data.
-inline constexpr std::size_t kSenseOffset = 48;
+// The program's buffer: the record, filler to the next 8 bytes, 32 bytes of
+// sense data, then the 512 bytes of data (sense at 48 and data at 80 in a
+// 32-bit program; 56 and 88 in a 64-bit one).
 inline constexpr std::uint8_t kSenseLength = 32;
-inline constexpr std::size_t kDataOffset = kSenseOffset + kSenseLength;  // 80
-inline constexpr std::size_t kBufferSize = kDataOffset + 512;           // 592
+inline constexpr std::size_t kSenseOffset = (kSptSize + 7) / 8 * 8;
+inline constexpr std::size_t kDataOffset = kSenseOffset + kSenseLength;
+inline constexpr std::size_t kBufferSize = kDataOffset + 512;
 
 // ATA PASS-THROUGH (16).
 inline constexpr std::uint8_t kAtaPassThrough16 = 0x85;

@@ -1,12 +1,12 @@
 // The device details report: what the chosen disk says about itself in its ATA
-// IDENTIFY DEVICE data, appended to the main window's Log_Details memo.
+// IDENTIFY DEVICE data, appended to the details tab's memo (or the console's report).
 #pragma once
 #include <string>
 #include <string_view>
 
 #include "device/device_records.h"
 #include "platform/platform.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
@@ -15,7 +15,7 @@ namespace trv::report {
 struct DetailsContext {
   win::Platform& platform;            // device requests and the date-time text
   const device::DeviceState& dev;
-  ui::Memo& Log_Details;
+  LineSink& Log_Details;              // the details tab's memo, or lines to print
   std::u16string_view productTitle;   // "Trevasso 4.12"
   std::u16string_view productWebAddress;
   std::u16string_view supportForumAddress;

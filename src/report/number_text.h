@@ -5,7 +5,7 @@
 #include <string>
 
 #include "device/device_records.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
@@ -19,8 +19,8 @@ std::u16string GetDeviceDescription(const device::DeviceState& devices, std::int
 // Bytes of a disk: sectors times sector size, saturating instead of overflowing.
 std::int64_t CapacityBytes(std::int64_t sectors, std::int64_t sectorSize);
 
-// Report appenders: the line as it is, no time stamp, never clearing the memo.
-inline void AddToDetails(ui::Memo& logDetails, std::u16string line) { logDetails.AddLine(std::move(line)); }
-inline void AddToSmartLog(ui::Memo& logSmart, std::u16string line) { logSmart.AddLine(std::move(line)); }
+// Report appenders: the line as it is, no time stamp, never clearing what came before.
+inline void AddToDetails(LineSink& logDetails, std::u16string line) { logDetails.AddLine(std::move(line)); }
+inline void AddToSmartLog(LineSink& logSmart, std::u16string line) { logSmart.AddLine(std::move(line)); }
 
 } // namespace trv::report

@@ -84,7 +84,7 @@ std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& c,
   return out;
 }
 
-bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, ui::Memo& logDetails) {
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails) {
   device::NvmeIdentifyBlock block{};
   if (!device::ReadNvmeIdentifyController(platform, handle, block)) return false;
   const device::NvmeController controller = device::ParseNvmeController(block);

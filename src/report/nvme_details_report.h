@@ -8,14 +8,14 @@
 
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
 // Reads both blocks and appends the lines to `logDetails`. Returns false, with
 // nothing appended, when the controller data cannot be read (Windows before
 // 10 knows no such query); a missing namespace block only shortens the report.
-bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, ui::Memo& logDetails);
+bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails);
 
 // The lines themselves, for the blocks as decoded.
 std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,

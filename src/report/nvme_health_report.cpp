@@ -75,7 +75,7 @@ std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& h, char16_
   return out;
 }
 
-bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, ui::Memo& logSmart, char16_t decimalSeparator) {
+bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator) {
   device::NvmeLogBlock block{};
   if (!device::ReadNvmeHealthLog(platform, handle, block)) return false;
   for (auto& line : NvmeHealthLines(device::ParseNvmeHealth(block), decimalSeparator))

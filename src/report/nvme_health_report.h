@@ -8,13 +8,13 @@
 
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
 // Reads the log and appends the table to `logSmart`; false, with nothing
 // appended, when the log cannot be read.
-bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, ui::Memo& logSmart, char16_t decimalSeparator);
+bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator);
 
 // The table's lines for a decoded log: column header, rule, one row per value
 // (a row per raised critical-warning bit below the warning), closing blank.

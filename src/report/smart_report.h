@@ -1,11 +1,12 @@
 // The S.M.A.R.T. report: the drive's attribute table, read anew on each request
-// and appended to the main window's Log_Smart memo below earlier reports.
+// and appended to the S.M.A.R.T. tab's memo below earlier reports (or to the
+// console's report).
 #pragma once
 #include <string_view>
 
 #include "device/device_records.h"
 #include "platform/platform.h"
-#include "ui/controls.h"
+#include "platform/sinks.h"
 
 namespace trv::report {
 
@@ -14,7 +15,7 @@ namespace trv::report {
 struct SmartContext {
   win::Platform& platform;  // device requests and the date-time text
   const device::DeviceState& dev;
-  ui::Memo& Log_Smart;
+  LineSink& Log_Smart;               // the S.M.A.R.T. tab's memo, or lines to print
   std::u16string_view productTitle;  // "Trevasso 4.12"
   std::u16string_view productWebAddress;
   char16_t decimalSeparator = u'.';

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sinks.h"
+
 namespace trv::ui {
 
 class Form;
@@ -125,12 +127,13 @@ class CheckBox : public Control {
 // bar cannot be seen past its edge.
 enum class ScrollBars { None, Horizontal, Vertical, Both };
 
-class Memo : public Control {
+// A memo is where a report writes its lines.
+class Memo : public Control, public LineSink {
  public:
   using Control::Control;
   ScrollBars scrollBars = ScrollBars::None;
   const std::vector<std::u16string>& lines() const { return lines_; }
-  void AddLine(std::u16string line);
+  void AddLine(std::u16string line) override;
   void SetLines(std::vector<std::u16string> lines);
  private:
   std::vector<std::u16string> lines_;
@@ -176,7 +179,8 @@ struct StatusPanel {
   bool rightAligned = false;
 };
 
-class StatusBar : public Control {
+// The status bar is where the disk scan says what it found.
+class StatusBar : public Control, public StatusSink {
  public:
   using Control::Control;
   const std::vector<StatusPanel>& panels() const { return panels_; }
@@ -185,6 +189,7 @@ class StatusBar : public Control {
   bool simple() const { return simple_; }
   const std::u16string& simpleText() const { return simpleText_; }
   void SetSimpleText(std::u16string text);  // switches to the single-text mode
+  void SetStatus(std::u16string text) override { SetSimpleText(std::move(text)); }
  private:
   std::vector<StatusPanel> panels_;
   bool simple_ = false;

@@ -31,6 +31,43 @@ TEST(MainWindow, DesignStateBeforeAnyDiskIsChosen) {
   EXPECT_EQ(m.Log_Smart.placed.height, 308);
 }
 
+// Every control placed by position on the format tab keeps clear of the others
+// and of the progress box above, and stays inside the tab: the read-back box
+// has a row of its own between the quick-wipe box and the buttons.
+TEST(MainWindow, FormatTabControlsDoNotTouch) {
+  auto run = Play(Scenario());
+  const auto& m = run.app->FmMain;
+  using trv::ui::Rect;
+  auto apart = [](const Rect& a, const Rect& b, int gap) {
+    return a.left + a.width + gap <= b.left || b.left + b.width + gap <= a.left ||  //
+           a.top + a.height + gap <= b.top || b.top + b.height + gap <= a.top;
+  };
+  const Rect tab = m.Panel1.placed;
+  const Rect progress = m.GroupBox2.placed;
+  std::vector<const trv::ui::Control*> placed;
+  for (const auto* c : m.Panel1.children())
+    if (c->align == trv::ui::Align::None) placed.push_back(c);
+  ASSERT_EQ(placed.size(), 7u);
+  for (const auto* c : placed) {
+    const Rect r = c->placed;
+    EXPECT_TRUE(r.left >= tab.left && r.top >= tab.top && r.left + r.width <= tab.left + tab.width &&
+                r.top + r.height <= tab.top + tab.height)
+        << c->name();
+    EXPECT_TRUE(apart(r, progress, 5)) << c->name();
+    for (const auto* other : placed) {
+      if (other == c) continue;
+      EXPECT_TRUE(apart(r, other->placed, 5)) << c->name() << " and " << other->name();
+    }
+  }
+  // The boxes one above the other, the left edges in line, each as tall as a check box.
+  EXPECT_EQ(m.cbVerify.placed.left, m.cbQuickWipe.placed.left);
+  EXPECT_GT(m.cbVerify.placed.top, m.cbQuickWipe.placed.top + m.cbQuickWipe.placed.height);
+  EXPECT_LT(m.cbVerify.placed.top + m.cbVerify.placed.height, m.btStop.placed.top);
+  EXPECT_EQ(m.cbVerify.placed.height, m.cbQuickWipe.placed.height);
+  // The format button sits where the S.M.A.R.T. tab has its button.
+  EXPECT_EQ(m.btRunBenchmarks.placed, m.btGetSmart.placed);
+}
+
 TEST(MainWindow, WindowFontBecomesCalibriTwoPointsLargerOnVista) {
   auto run = Play(Scenario());
   const auto& f = run.app->FmMain.font();

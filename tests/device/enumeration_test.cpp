@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include "device/enumeration.h"
 #include "device/scan_support.h"
+#include "platform/sim/sim_platform.h"
+#include "platform/sinks.h"
 
 using nlohmann::json;
 using trv::test::DiskTrace;
@@ -129,6 +132,34 @@ TEST(Scan, GapsAreSkippedAndEntriesKeepTheirDriveNumbers) {
   EXPECT_FALSE(dev.Devices[2].IsFile);
   EXPECT_TRUE(dev.Devices[2].FilePath.empty());
   EXPECT_TRUE(dev.Devices[3].DevicePath.empty());
+}
+
+// The scan knows no window: run on its own with a status sink and a debug log
+// kept as lines (as the console program runs it), it finds the same disks and
+// says the same as in the window program.
+TEST(Scan, WithoutAnyWindowItGivesTheSameTableTraceAndCount) {
+  const json drives = json::array({Sata(0, "ST3500418AS", "5VM1ABCD"), Sata(2, "ST9160821AS", "5MAC2QTA")});
+  auto window = Scan(drives);
+
+  trv::sim::SimPlatform platform(trv::test::Scenario({{"drives", drives}}));
+  trv::LineList debug;
+  trv::StatusText status;
+  trv::device::DeviceEnv env{platform, [&](const std::u16string& line) { debug.AddLine(line); },
+                             [](const std::u16string& text, const std::u16string&) { FAIL() << U8(text); }};
+  trv::device::DeviceState dev;
+  trv::device::EnumerateDevices(env, dev, status);
+
+  EXPECT_EQ(U8(status.text()), "Disks found: 2");
+  EXPECT_EQ(U8(status.text()), U8(window.app->FmChoose.StatusBar.simpleText()));
+  std::vector<std::string> trace;
+  for (const auto& line : debug.lines()) trace.push_back(U8(line));
+  EXPECT_EQ(trace, ScanTrace(window));
+  ASSERT_EQ(dev.DeviceCount, window.app->dev.DeviceCount);
+  for (std::size_t i = 1; i <= 2; ++i) {
+    EXPECT_EQ(dev.Devices[i].DeviceNumber, window.app->dev.Devices[i].DeviceNumber);
+    EXPECT_EQ(U8(dev.Devices[i].IdentifyData.SN), U8(window.app->dev.Devices[i].IdentifyData.SN));
+  }
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
 TEST(Scan, StopsAfterFifteenDisks) {

@@ -54,13 +54,21 @@ AtaBlock Untouched() {
   return b;
 }
 
-// SCSI_PASS_THROUGH as a 32-bit program lays it out: Length 44, CdbLength 16,
-// SenseInfoLength 32, DataIn 1, 512 bytes in, 5 seconds, data at 80, sense at
-// 48, then the CDB.
+// SCSI_PASS_THROUGH as this program lays it out. 32-bit: Length 44, CdbLength
+// 16, SenseInfoLength 32, DataIn 1, 512 bytes in, 5 seconds, data at 80, sense
+// at 48, then the CDB. 64-bit: Length 56, the same up to the time-out, four
+// bytes of alignment, data at 88 in eight bytes, sense at 56, the CDB, and four
+// more bytes of alignment.
+constexpr bool k64Bit = sizeof(void*) == 8;
 std::vector<std::uint8_t> Record(const std::array<std::uint8_t, 16>& cdb) {
-  std::vector<std::uint8_t> r = {44, 0, 0, 0, 0, 0, 16, 32, 1, 0, 0, 0, 0, 2, 0, 0,
-                                 5,  0, 0, 0, 80, 0, 0, 0, 48, 0, 0, 0};
+  std::vector<std::uint8_t> r;
+  if constexpr (k64Bit)
+    r = {56, 0, 0, 0, 0, 0, 16, 32, 1, 0, 0, 0, 0, 2, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0,
+         88, 0, 0, 0, 0, 0, 0, 0, 56, 0, 0, 0};
+  else
+    r = {44, 0, 0, 0, 0, 0, 16, 32, 1, 0, 0, 0, 0, 2, 0, 0, 5, 0, 0, 0, 80, 0, 0, 0, 48, 0, 0, 0};
   for (std::uint8_t b : cdb) r.push_back(b);
+  if constexpr (k64Bit) r.insert(r.end(), 4, 0);
   return r;
 }
 
@@ -95,7 +103,31 @@ TEST(Sat, BridgeGetsReadOnlyAtaPassThroughAndAnswersWithTheDrivesBlocks) {
   // 4F/C2). Nothing else is ever sent.
   EXPECT_EQ(sent[0]->input, Record({0x85, 0x08, 0x0E, 0, 0x00, 0, 1, 0, 1, 0, 0x00, 0, 0x00, 0xA0, 0xEC, 0}));
   EXPECT_EQ(sent[1]->input, Record({0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
-  EXPECT_NE(sent[0]->detail.find("out=592"), std::string::npos) << sent[0]->detail;
+  EXPECT_NE(sent[0]->detail.find(k64Bit ? "out=600" : "out=592"), std::string::npos) << sent[0]->detail;
+}
+
+TEST(Sat, BridgeTakesOnlyTheRecordOfTheProgramsBitness) {
+  // A 64-bit program whose record had the 32-bit layout would put the data
+  // offset where the bridge reads padding: the bridge refuses a record whose
+  // Length is not the caller's SCSI_PASS_THROUGH.
+  Disk d(ModernPc(), kBridge);
+  const std::size_t own = k64Bit ? 56 : 44, other = k64Bit ? 44 : 56;
+  std::vector<std::uint8_t> buffer(700, 0);
+  const auto cdb = std::array<std::uint8_t, 16>{0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0};
+  const auto ours = Record(cdb);
+  ASSERT_EQ(ours.size(), own);
+  std::copy(ours.begin(), ours.end(), buffer.begin());
+  std::uint32_t returned = 0;
+  EXPECT_TRUE(d.sim.DeviceIoControl(d.handle, kScsiPassThrough, buffer.data(), static_cast<std::uint32_t>(own),
+                                    buffer.data(), 700, &returned));
+  std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+  buffer[0] = static_cast<std::uint8_t>(other);
+  EXPECT_FALSE(d.sim.DeviceIoControl(d.handle, kScsiPassThrough, buffer.data(), static_cast<std::uint32_t>(other),
+                                     buffer.data(), 700, &returned));
+  EXPECT_EQ(d.sim.GetLastError(), win::ERROR_INVALID_PARAMETER);
+  const auto sent = d.PassThroughs();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0]->input.size(), own);
 }
 
 TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
@@ -167,12 +199,14 @@ TEST(Sat, OnlyTheUsbBusFallsBackToTheBridge) {
 }
 
 TEST(Sat, AnswersAreJudgedByStatusSenseKeyAndCount) {
-  // A good answer: status GOOD, no sense, 512 bytes moved, data at 80.
-  auto good = [] {
-    std::vector<std::uint8_t> a(592, 0);
-    a[0] = 44;
+  // A good answer: status GOOD, no sense, 512 bytes moved, data at 80 (88 in a
+  // 64-bit program, whose sense area starts at 56 instead of 48).
+  const std::size_t sense = k64Bit ? 56 : 48, data = sense + 32, full = data + 512, record = k64Bit ? 56 : 44;
+  auto good = [&] {
+    std::vector<std::uint8_t> a(full, 0);
+    a[0] = static_cast<std::uint8_t>(record);
     a[13] = 2;  // DataTransferLength 512
-    for (std::size_t i = 80; i < 592; ++i) a[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = data; i < full; ++i) a[i] = static_cast<std::uint8_t>(i);
     return a;
   };
   struct Case {
@@ -181,24 +215,25 @@ TEST(Sat, AnswersAreJudgedByStatusSenseKeyAndCount) {
     std::uint32_t returned;
     bool taken;
   };
+  const auto n = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
   const Case cases[] = {
-      {"good", [](auto&) {}, 592, true},
-      {"recovered error in fixed sense", [](auto& a) { a[7] = 18; a[48] = 0x70; a[50] = 0x01; }, 592, true},
-      {"CHECK CONDITION", [](auto& a) { a[2] = 0x02; }, 592, false},
-      {"ILLEGAL REQUEST in descriptor sense", [](auto& a) { a[7] = 8; a[48] = 0x72; a[49] = 0x05; }, 592, false},
-      {"sense key past the reported sense length", [](auto& a) { a[7] = 2; a[48] = 0x70; a[50] = 0x05; }, 592, true},
-      {"sense length past the sense area", [](auto& a) { a[7] = 255; a[48] = 0x70; a[50] = 0x0B; }, 592, false},
-      {"half a block moved", [](auto& a) { a[13] = 1; }, 336, false},
-      {"count says 512, bytes returned fewer", [](auto&) {}, 591, false},
-      {"count past the buffer", [](auto&) {}, 593, false},
-      {"record only", [](auto&) {}, 44, false},
+      {"good", [](auto&) {}, n(full), true},
+      {"recovered error in fixed sense", [&](auto& a) { a[7] = 18; a[sense] = 0x70; a[sense + 2] = 0x01; }, n(full), true},
+      {"CHECK CONDITION", [](auto& a) { a[2] = 0x02; }, n(full), false},
+      {"ILLEGAL REQUEST in descriptor sense", [&](auto& a) { a[7] = 8; a[sense] = 0x72; a[sense + 1] = 0x05; }, n(full), false},
+      {"sense key past the reported sense length", [&](auto& a) { a[7] = 2; a[sense] = 0x70; a[sense + 2] = 0x05; }, n(full), true},
+      {"sense length past the sense area", [&](auto& a) { a[7] = 255; a[sense] = 0x70; a[sense + 2] = 0x0B; }, n(full), false},
+      {"half a block moved", [](auto& a) { a[13] = 1; }, n(data + 256), false},
+      {"count says 512, bytes returned fewer", [](auto&) {}, n(full - 1), false},
+      {"count past the buffer", [](auto&) {}, n(full + 1), false},
+      {"record only", [](auto&) {}, n(record), false},
   };
   for (const Case& c : cases) {
     auto answer = good();
     c.change(answer);
     AtaBlock block = Untouched();
     EXPECT_EQ(trv::device::sat::TakeBlock(answer, c.returned, block), c.taken) << c.name;
-    if (c.taken) EXPECT_EQ(block[0], 80) << c.name;
+    if (c.taken) EXPECT_EQ(block[0], static_cast<std::uint8_t>(data)) << c.name;
     else EXPECT_EQ(block, Untouched()) << c.name;
   }
 }

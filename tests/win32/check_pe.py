@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
 """Checks a built Windows program without running it: it imports only KnownDLLs
 of the system (the toolchain's runtime is linked in), is a GUI program, and carries its manifest (with the
-execution level asked for and common controls 6), its icon and its version
-resource. With "xp" it also fails on imports Windows XP SP3 does not have.
+execution level asked for, common controls 6 and the program's own processor),
+its icon and its version resource.
+
+The oldest Windows a build targets is named by "xp" (the i686 build: an i386
+program whose header asks for Windows 5.01, importing nothing Windows XP SP3
+lacks) or "win7" (the x86_64 build: an AMD64 program whose header asks for
+6.01, importing nothing Windows 7 SP1 lacks).
 
 The program runs elevated: Windows looks for a statically imported DLL that is
 not a KnownDLL in the program's own folder first, so a DLL planted beside it
 would run as administrator before any of its code. Other system DLLs (winmm,
 uxtheme, setupapi, comctl32) are loaded at run time from the system folder.
 
-usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL [xp] [console]
+usage: check_pe.py OBJDUMP PROGRAM.exe EXECUTION_LEVEL [xp|win7] [console]
 
 With "console" the program must be a console (CUI) program instead.
 """
@@ -44,7 +49,41 @@ VISTA_AND_LATER = {
     "AddDllDirectory", "SetProcessDPIAware", "SHGetKnownFolderPath", "TaskDialog", "TaskDialogIndirect",
     "SetProcessInformation", "GetDpiForWindow", "AdjustWindowRectExForDpi", "SystemParametersInfoForDpi",
 }
+# Functions that came with Windows 8 or later (or, on 7, only with an update) and
+# that toolchain runtimes or careless code import; a 64-bit program importing
+# one does not load on Windows 7. The program looks up what it uses of these at
+# run time.
+WIN8_AND_LATER = {
+    "GetSystemTimePreciseAsFileTime", "CreateFile2", "CopyFile2", "GetCurrentThreadStackLimits",
+    "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll", "PrefetchVirtualMemory",
+    "GetOverlappedResultEx", "SetThreadDescription", "GetThreadDescription", "SetProcessInformation",
+    "GetProcessInformation", "SetThreadInformation", "SetDefaultDllDirectories", "AddDllDirectory",
+    "RemoveDllDirectory", "GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi",
+    "SystemParametersInfoForDpi", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
+    "GetSystemMetricsForDpi", "EnableNonClientDpiScaling", "CreateFileMappingFromApp",
+    "MapViewOfFileFromApp", "VirtualAllocFromApp", "GetPackageFamilyName", "GetCurrentPackageId",
+    "AppPolicyGetProcessTerminationMethod", "DiscardVirtualMemory", "OfferVirtualMemory",
+    "GetSystemFirmwareTable", "QueryInterruptTime", "QueryUnbiasedInterruptTimePrecise",
+}
+# What each target build must be: PE machine, the version its header states
+# (subsystem and OS), the manifest's processorArchitecture, imports it must not have.
+TARGETS = {
+    "xp": (0x014C, (5, 1), "x86", VISTA_AND_LATER, "Windows XP"),
+    "win7": (0x8664, (6, 1), "amd64", WIN8_AND_LATER, "Windows 7"),
+}
 RT_ICON_GROUP, RT_VERSION, RT_MANIFEST = 14, 16, 24
+
+
+def header(data):
+    """(machine, (subsystem major, minor), (os major, minor)) from the PE headers."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("not a PE file")
+    machine = struct.unpack_from("<H", data, pe + 4)[0]
+    optional = pe + 24  # PE32 and PE32+ keep these fields at the same offsets
+    os_version = struct.unpack_from("<HH", data, optional + 40)
+    subsystem_version = struct.unpack_from("<HH", data, optional + 48)
+    return machine, subsystem_version, os_version
 
 
 def resources(data):
@@ -108,7 +147,7 @@ def imported_functions(dump):
 
 def main():
     objdump, program, level = sys.argv[1:4]
-    for_xp = "xp" in sys.argv[4:]
+    target = next((t for t in sys.argv[4:] if t in TARGETS), None)
     console = "console" in sys.argv[4:]
     problems = []
     dump = subprocess.run([objdump, "-p", program], check=True, capture_output=True, text=True).stdout
@@ -117,23 +156,36 @@ def main():
     if foreign:
         problems.append("imports DLLs that are not KnownDLLs (a copy beside the program would load): " +
                         ", ".join(foreign))
-    if for_xp:
+    with open(program, "rb") as f:
+        data = f.read()
+    machine, subsystem_version, os_version = header(data)
+    manifest_arch = None
+    if target:
+        want_machine, want_version, manifest_arch, too_new, oldest = TARGETS[target]
+        if machine != want_machine:
+            problems.append("PE machine %#06x, not %#06x" % (machine, want_machine))
+        for what, version in (("subsystem", subsystem_version), ("OS", os_version)):
+            if version != want_version:
+                problems.append("%s version %d.%02d in the header, not %d.%02d (%s)" %
+                                (what, *version, *want_version, oldest))
         newer = sorted({"%s!%s" % (dll, name) for dll, names in imported_functions(dump).items()
-                        for name in names if name in VISTA_AND_LATER})
+                        for name in names if name in too_new})
         if newer:
-            problems.append("imports what Windows XP lacks: " + ", ".join(newer))
+            problems.append("imports what %s lacks: %s" % (oldest, ", ".join(newer)))
     if console and not re.search(r"Subsystem\s+0*3\s", dump):
         problems.append("not a console (CUI subsystem) program")
     elif not console and not re.search(r"Subsystem\s+0*2\s", dump):
         problems.append("not a GUI (windows subsystem) program")
 
-    with open(program, "rb") as f:
-        res = resources(f.read())
+    res = resources(data)
     manifest = res.get((RT_MANIFEST, 1), b"").decode("utf-8", "replace")
     if not manifest:
         problems.append("no manifest resource (RT_MANIFEST 1)")
     else:
-        for want in ('level="%s"' % level, 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', "dpiAware"):
+        wants = ['level="%s"' % level, 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', "dpiAware"]
+        if manifest_arch:
+            wants.append('version="4.12.0.0" processorArchitecture="%s"' % manifest_arch)
+        for want in wants:
             if not re.search(re.escape(want).replace(r"\ ", r"\s+"), manifest):
                 problems.append("manifest lacks " + want)
     if not any(t == RT_ICON_GROUP for t, _ in res):
@@ -142,7 +194,7 @@ def main():
     if "4.12".encode("utf-16-le") not in version:
         problems.append("no version resource for 4.12")
 
-    print("%s imports: %s" % (program, ", ".join(dlls)))
+    print("%s: machine %#06x, subsystem %d.%02d, imports: %s" % (program, machine, *subsystem_version, ", ".join(dlls)))
     for p in problems:
         print("FAIL: " + p)
     return 1 if problems else 0

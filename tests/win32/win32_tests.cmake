@@ -1,5 +1,6 @@
 # Windows-only tests (included by tests/CMakeLists.txt when building for Windows).
-# They run under Wine through CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run).
+# They run under Wine through CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run),
+# a 32-bit prefix for the i686 build and a 64-bit one for the x86_64 build.
 
 # The real backend, in the common test program.
 target_sources(trevasso_tests PRIVATE win32/win32_platform_test.cpp win32/erase_file_test.cpp
@@ -13,11 +14,48 @@ add_executable(trevasso_win32_ui_tests win32/win32_ui_test.cpp)
 target_link_libraries(trevasso_win32_ui_tests PRIVATE trevasso_win32_ui trevasso_sim ${TREVASSO_GTEST})
 trevasso_add_resources(trevasso_win32_ui_tests trevasso_win32_ui_tests asInvoker "Trevasso window tests")
 
+# DLL planting: a marker DLL under each name of a non-KnownDLL system library,
+# beside a probe that loads the program's libraries the program's way.
+add_library(trevasso_planted_dll SHARED win32/planted_dll.cpp)
+set_target_properties(trevasso_planted_dll PROPERTIES PREFIX "")
+target_link_options(trevasso_planted_dll PRIVATE -static)
+add_executable(trevasso_dll_search_probe win32/dll_search_probe.cpp)
+target_link_libraries(trevasso_dll_search_probe PRIVATE trevasso_win32_platform trevasso_win32_ui)
+target_link_options(trevasso_dll_search_probe PRIVATE -municode)
+trevasso_add_resources(trevasso_dll_search_probe trevasso_dll_search_probe asInvoker "Trevasso DLL search probe")
+
+find_package(Python3 COMPONENTS Interpreter)
+set(_scripts ${PROJECT_SOURCE_DIR}/scripts)
+
+# The programs as shipped: KnownDLL imports only, GUI subsystem, manifest, icon,
+# version; the machine and header version of the build's oldest Windows, and no
+# import it lacks (XP SP3 for the i686 build, 7 for the x86_64 one). These need
+# no Wine.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_pe_target win7)
+elseif(TREVASSO_TARGET_XP)
+  set(_pe_target xp)
+else()
+  set(_pe_target "")
+endif()
+if(Python3_Interpreter_FOUND)
+  add_test(NAME pe_trevasso COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                    ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable ${_pe_target})
+  add_test(NAME pe_trevasso_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
+  add_test(NAME pe_trevasso_cli COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> asInvoker ${_pe_target} console)
+endif()
+
+if(NOT TREVASSO_WINE_TESTS)
+  return()  # this machine cannot run the build's programs: built and checked, not run
+endif()
+
 find_program(TREVASSO_XVFB Xvfb)
 find_program(TREVASSO_XDOTOOL xdotool)
 find_program(TREVASSO_IMPORT import)
-find_package(Python3 COMPONENTS Interpreter)
-set(_scripts ${PROJECT_SOURCE_DIR}/scripts)
+# Each build's screenshots in a folder of its own.
+set(_shots ${PROJECT_SOURCE_DIR}/out/${CMAKE_SYSTEM_PROCESSOR})
 
 if(TREVASSO_XVFB)
   add_test(NAME win32_ui COMMAND ${_scripts}/wine-gui $<TARGET_FILE:trevasso_win32_ui_tests> --gtest_brief=1)
@@ -29,42 +67,21 @@ else()
   set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
 endif()
 
-# The programs as shipped: KnownDLL imports only, GUI subsystem, manifest, icon,
-# version; in the XP build no import that Windows XP lacks.
-set(_pe_target $<$<BOOL:${TREVASSO_TARGET_XP}>:xp>)
-if(Python3_Interpreter_FOUND)
-  add_test(NAME pe_trevasso COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                    ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso> highestAvailable ${_pe_target})
-  add_test(NAME pe_trevasso_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
-  add_test(NAME pe_trevasso_cli COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
-                                        ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> asInvoker ${_pe_target} console)
-endif()
-
-# DLL planting: a marker DLL under each name of a non-KnownDLL system library,
-# beside a probe that loads the program's libraries the program's way.
-add_library(trevasso_planted_dll SHARED win32/planted_dll.cpp)
-set_target_properties(trevasso_planted_dll PROPERTIES PREFIX "")
-target_link_options(trevasso_planted_dll PRIVATE -static)
-add_executable(trevasso_dll_search_probe win32/dll_search_probe.cpp)
-target_link_libraries(trevasso_dll_search_probe PRIVATE trevasso_win32_platform trevasso_win32_ui)
-target_link_options(trevasso_dll_search_probe PRIVATE -municode)
-trevasso_add_resources(trevasso_dll_search_probe trevasso_dll_search_probe asInvoker "Trevasso DLL search probe")
 if(Python3_Interpreter_FOUND)
   add_test(NAME dll_planting COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/dll_planting_test.py
                                      ${_scripts}/wine-run $<TARGET_FILE:trevasso_dll_search_probe>
                                      $<TARGET_FILE:trevasso_planted_dll>)
 endif()
 
-# The simulated program driven through its windows on Xvfb, with screenshots in out/.
+# The simulated program driven through its windows on Xvfb, with screenshots.
 if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
-  add_test(NAME gui_smoke COMMAND ${_scripts}/gui-smoke $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
+  add_test(NAME gui_smoke COMMAND ${_scripts}/gui-smoke $<TARGET_FILE:trevasso-sim> ${_shots})
   set_tests_properties(gui_smoke PROPERTIES TIMEOUT 240 RUN_SERIAL TRUE)
 endif()
 
 # A quick wipe and a stopped full format through the real windows on Xvfb.
 if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
-  add_test(NAME gui_format COMMAND ${_scripts}/gui-format $<TARGET_FILE:trevasso-sim> ${PROJECT_SOURCE_DIR}/out)
+  add_test(NAME gui_format COMMAND ${_scripts}/gui-format $<TARGET_FILE:trevasso-sim> ${_shots})
   set_tests_properties(gui_format PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()
 

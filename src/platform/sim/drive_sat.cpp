@@ -1,8 +1,11 @@
 // A USB bridge taking IOCTL_SCSI_PASS_THROUGH: it runs ATA PASS-THROUGH (16)
 // with PIO data-in for IDENTIFY DEVICE and SMART READ DATA from the drive's
 // blocks, refuses everything else with CHECK CONDITION and sense data, or never
-// answers, as the scenario says. The record is the 32-bit SCSI_PASS_THROUGH of a
-// 32-bit program.
+// answers, as the scenario says. The record is SCSI_PASS_THROUGH as the calling
+// program lays it out: its DataBufferOffset is a ULONG_PTR, so a 32-bit program
+// sends 44 bytes and a 64-bit one 56. The simulated PC runs in the program's own
+// process, so the caller's bitness is this one's; a record of the other layout
+// is refused as Windows refuses a Length it does not expect.
 #include <algorithm>
 
 #include "platform/records.h"
@@ -14,8 +17,13 @@ namespace trv::sim::ioctl {
 namespace {
 
 constexpr std::uint32_t kScsiPassThrough = 0x0004D004;
-constexpr std::size_t kRecord = 44;  // SCSI_PASS_THROUGH
-constexpr std::size_t kCdb = 28;
+struct RecordLayout {
+  std::size_t size, dataOffsetAt, dataOffsetBytes, senseOffsetAt, cdb;
+};
+constexpr RecordLayout k32BitCaller{44, 20, 4, 24, 28}, k64BitCaller{56, 24, 8, 32, 36};
+constexpr RecordLayout kCaller = sizeof(void*) == 8 ? k64BitCaller : k32BitCaller;
+constexpr std::size_t kRecord = kCaller.size;
+constexpr std::size_t kCdb = kCaller.cdb;
 constexpr std::uint32_t kSemTimeout = 121;  // ERROR_SEM_TIMEOUT
 constexpr std::uint8_t kCheckCondition = 0x02;
 constexpr std::uint8_t kIllegalRequest = 0x05, kAbortedCommand = 0x0B;
@@ -23,7 +31,9 @@ constexpr std::uint8_t kInvalidOpcode = 0x20, kInvalidFieldInCdb = 0x24;
 
 struct Fields {
   std::uint8_t senseLength, dataIn;
-  std::uint32_t transfer, timeout, dataOffset, senseOffset;
+  std::uint32_t transfer, timeout;
+  std::uint64_t dataOffset;
+  std::uint32_t senseOffset;
 };
 
 // The answer with the record as sent, then changed by the device's outcome.
@@ -56,10 +66,11 @@ IoctlResult RunCommand(const SimDrive& d, const Request& r, const Fields& f) {
   else if (cdb[14] == 0xB0 && cdb[4] == 0xD0 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.smartData;
   if (!block || !*block) return CheckCondition(r, f, kAbortedCommand, 0);  // the drive aborts the command
   const std::uint32_t moved = d.sat.transferred ? d.sat.transferred : 512;
-  std::vector<std::uint8_t> a = RecordBack(r, f.dataOffset + moved);
+  const auto dataAt = static_cast<std::size_t>(f.dataOffset);  // checked to lie within the caller's buffer
+  std::vector<std::uint8_t> a = RecordBack(r, dataAt + moved);
   a[7] = 0;
   rec::Put32(a, 12, moved);
-  std::copy_n((*block)->begin(), moved, a.begin() + f.dataOffset);
+  std::copy_n((*block)->begin(), moved, a.begin() + static_cast<std::ptrdiff_t>(dataAt));
   return Deliver(r, a);
 }
 
@@ -68,11 +79,13 @@ IoctlResult PassThrough(const SimDrive& d, const Request& r) {
   if (r.in.size() < kRecord || rec::U16(r.in, 0) != kRecord) return Failed(win::ERROR_INVALID_PARAMETER);
   if (r.out.size() < kRecord) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
   const std::uint8_t cdbLength = r.in[6];
-  const Fields f{r.in[7], r.in[8], rec::U32(r.in, 12), rec::U32(r.in, 16), rec::U32(r.in, 20), rec::U32(r.in, 24)};
+  const std::uint64_t dataOffset = kCaller.dataOffsetBytes == 8 ? rec::U64(r.in, kCaller.dataOffsetAt)
+                                                                 : rec::U32(r.in, kCaller.dataOffsetAt);
+  const Fields f{r.in[7], r.in[8], rec::U32(r.in, 12), rec::U32(r.in, 16), dataOffset, rec::U32(r.in, kCaller.senseOffsetAt)};
   if (cdbLength == 0 || cdbLength > 16 || f.dataIn > 2) return Failed(win::ERROR_INVALID_PARAMETER);
   // The data and sense areas must lie in the caller's buffer, after the record.
   const std::uint64_t size = r.out.size();
-  if (f.transfer > 0 && (f.dataOffset < kRecord || std::uint64_t{f.dataOffset} + f.transfer > size))
+  if (f.transfer > 0 && (f.dataOffset < kRecord || f.dataOffset > size || f.transfer > size - f.dataOffset))
     return Failed(win::ERROR_INVALID_PARAMETER);
   if (f.senseLength > 0 && (f.senseOffset < kRecord || std::uint64_t{f.senseOffset} + f.senseLength > size))
     return Failed(win::ERROR_INVALID_PARAMETER);

@@ -106,11 +106,13 @@ static_assert(offsetof(SYSTEMTIME, wMinute) == rec::kSystemTimeMinute);
 static_assert(offsetof(SYSTEMTIME, wSecond) == rec::kSystemTimeSecond);
 static_assert(offsetof(SYSTEMTIME, wMilliseconds) == rec::kSystemTimeMilliseconds);
 
-// SCSI pass-through: the 32-bit layout, which is the one this program builds.
+// SCSI pass-through: the record this program builds is SCSI_PASS_THROUGH of
+// its own bitness. A 64-bit build also checks the 32-bit layout against the
+// header's SCSI_PASS_THROUGH32 (what a 32-bit program sends under WOW64).
 static_assert(core_records::kScsiPassThrough == IOCTL_SCSI_PASS_THROUGH);
 static_assert(core_records::kDataIn == SCSI_IOCTL_DATA_IN);
-#if !defined(_WIN64)
 static_assert(sizeof(SCSI_PASS_THROUGH) == sat::kSptSize);
+static_assert(sizeof(SCSI_PASS_THROUGH) == (sizeof(void*) == 8 ? 56 : 44));
 static_assert(offsetof(SCSI_PASS_THROUGH, Length) == sat::kSptLength);
 static_assert(offsetof(SCSI_PASS_THROUGH, ScsiStatus) == sat::kSptScsiStatus);
 static_assert(offsetof(SCSI_PASS_THROUGH, CdbLength) == sat::kSptCdbLength);
@@ -119,9 +121,16 @@ static_assert(offsetof(SCSI_PASS_THROUGH, DataIn) == sat::kSptDataIn);
 static_assert(offsetof(SCSI_PASS_THROUGH, DataTransferLength) == sat::kSptDataTransferLength);
 static_assert(offsetof(SCSI_PASS_THROUGH, TimeOutValue) == sat::kSptTimeOutValue);
 static_assert(offsetof(SCSI_PASS_THROUGH, DataBufferOffset) == sat::kSptDataBufferOffset);
+static_assert(sizeof(SCSI_PASS_THROUGH::DataBufferOffset) == sat::kSpt.dataBufferOffsetSize);
 static_assert(offsetof(SCSI_PASS_THROUGH, SenseInfoOffset) == sat::kSptSenseInfoOffset);
 static_assert(offsetof(SCSI_PASS_THROUGH, Cdb) == sat::kSptCdb);
 static_assert(sizeof(SCSI_PASS_THROUGH::Cdb) == sat::kCdbLength);
+#if defined(_WIN64)
+static_assert(sizeof(SCSI_PASS_THROUGH32) == sat::kSpt32.size);
+static_assert(offsetof(SCSI_PASS_THROUGH32, DataBufferOffset) == sat::kSpt32.dataBufferOffset);
+static_assert(sizeof(SCSI_PASS_THROUGH32::DataBufferOffset) == sat::kSpt32.dataBufferOffsetSize);
+static_assert(offsetof(SCSI_PASS_THROUGH32, SenseInfoOffset) == sat::kSpt32.senseInfoOffset);
+static_assert(offsetof(SCSI_PASS_THROUGH32, Cdb) == sat::kSpt32.cdb);
 #endif
 
 } // namespace trv::win32

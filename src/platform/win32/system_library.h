@@ -4,14 +4,10 @@
 // administrator. So the program imports only KnownDLLs statically (and comctl32,
 // which its manifest redirects) and loads every other library through here.
 #pragma once
+#include "platform/win32/dll_search.h"
 #include "platform/win32/windows_headers.h"
 
 namespace trv::win32 {
-
-// Takes the program's folder and the current folder out of the DLL search
-// (SetDefaultDllDirectories where the system has it, SetDllDirectoryW("") in any
-// case). Called first thing at entry, before any library is loaded.
-void HardenDllSearch();
 
 // Loads a system library by its bare file name ("winmm.dll") from the system
 // folder: LoadLibraryExW with LOAD_LIBRARY_SEARCH_SYSTEM32 where the system

@@ -1,7 +1,9 @@
 // The generic Win32 view of a window model: one top-level window per Form and
 // one child window per Control, placed from the model's 96-dpi layout scaled to
 // the window's dpi. Model changes arrive through FormObserver; input goes back
-// to the model's event slots.
+// to the model's event slots. Its three parts: form_window.cpp creates, places
+// and destroys the windows; form_window_sync.cpp carries the model's changes to
+// them; form_window_input.cpp carries input back (and holds the window procedures).
 #pragma once
 #include <map>
 #include <string>

@@ -18,7 +18,8 @@
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/text.h"
-#include "platform/win32/system_library.h"
+#include "platform/win32/dll_search.h"
+#include "platform/win32/process_arguments.h"
 #include "platform/win32/wide.h"
 #include "ui/win32/program_entry.h"
 
@@ -92,7 +93,7 @@ void ShowError(const std::string& text) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   trv::win32::HardenDllSearch();
-  std::vector<std::u16string> arguments = trv::win32::CommandLineArguments();
+  std::vector<std::u16string> arguments = trv::win32::ProcessArguments();
   trv::sim::Scenario scenario;
   try {
     const std::wstring path = Environment(L"TREVASSO_SCENARIO");

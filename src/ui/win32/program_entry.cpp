@@ -3,7 +3,6 @@
 #include "platform/win32/windows_headers.h"
 
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <exception>
 
@@ -13,16 +12,6 @@
 #include "ui/win32/win32_ui.h"
 
 namespace trv::win32 {
-
-std::vector<std::u16string> CommandLineArguments() {
-  std::vector<std::u16string> arguments;
-  int argc = 0;
-  if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {
-    for (int i = 1; i < argc; ++i) arguments.push_back(Narrow16(argv[i]));
-    ::LocalFree(argv);
-  }
-  return arguments;
-}
 
 namespace {
 

@@ -8,8 +8,6 @@
 
 namespace trv::win32 {
 
-// The process arguments after the program name.
-std::vector<std::u16string> CommandLineArguments();
 // Runs the program on `platform` with real windows, COM initialised
 // apartment-threaded on this thread; returns the exit code (3 and an error box
 // when an exception escaped).

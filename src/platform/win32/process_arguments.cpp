@@ -1,7 +1,4 @@
-// The command line of a console program as the core's texts.
-#pragma once
-#include <string>
-#include <vector>
+#include "platform/win32/process_arguments.h"
 
 #include "platform/win32/windows_headers.h"
 
@@ -11,8 +8,7 @@
 
 namespace trv::win32 {
 
-// The arguments after the program name, split by the system's own rules.
-inline std::vector<std::u16string> ConsoleArguments() {
+std::vector<std::u16string> ProcessArguments() {
   int count = 0;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   std::vector<std::u16string> args;
