@@ -1,5 +1,8 @@
 #include "cli/cli_app.h"
 
+#include <algorithm>
+#include <map>
+
 #include <nlohmann/json.hpp>
 
 #include "app/product.h"
@@ -8,6 +11,7 @@
 #include "cli/cli_progress.h"
 #include "device/enumeration.h"
 #include "format/format_command.h"
+#include "format/records_folder.h"
 #include "format/same_disk.h"
 #include "platform/sinks.h"
 #include "platform/text.h"
@@ -21,9 +25,17 @@ namespace {
 
 using json = nlohmann::ordered_json;  // fields in the order docs/cli.md gives them
 
+// The window program's selection dialog refuses smaller disks; so does the console.
+constexpr std::int64_t kSmallestErasableSectors = 65535;
+
 // A failure that ends the command with this exit code and message.
 struct CliFailure {
   int code;
+  std::u16string message;
+};
+
+// A disk's own query failed: that disk is unreadable, the others are not.
+struct DiskQueryFailure {
   std::u16string message;
 };
 
@@ -35,6 +47,14 @@ std::u16string Trimmed(const std::u16string& s) {
   if (begin == std::u16string::npos) return {};
   return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
 }
+
+std::u16string Number(std::uint32_t n) { return DecimalText(n); }
+
+// A disk that answers the scan's open, or its queries, with an error.
+struct UnreadableDisk {
+  std::uint32_t error = 0;
+  std::u16string reason;
+};
 
 class Cli {
  public:
@@ -48,14 +68,19 @@ class Cli {
   int Run();
 
  private:
-  void Scan();
-  const device::TDeviceTable& Entry(std::uint32_t number);
-  void Open(std::uint32_t number);
+  // Scans one number; the disk goes to disks_ or unreadable_, or nowhere when absent.
+  void ScanNumber(std::uint32_t number);
+  // The scanned disk N, made the program's one selected device.
+  const device::TDeviceTable& Choose(std::uint32_t number);
+  void Open(std::uint32_t access, std::uint32_t share);
   int List();
   int Report();
   int Erase();
+  void CheckErasable(const device::TDeviceTable& entry);
+  std::u16string RecordsFolder(std::uint32_t number);
   // The text a disk without a serial must be confirmed with.
   static std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
+  std::u16string DiskName() const { return u"disk " + Number(*o_.disk); }
   void Print(const std::u16string& text) { host_.Out(text); }
   // ASCII only, every other character escaped: a reader that decodes the
   // output with the wrong code page (a remote session) still gets every serial right.
@@ -64,63 +89,119 @@ class Cli {
   win::Platform& p_;
   CliHost& host_;
   Options o_;
+  std::map<std::uint32_t, device::TDeviceTable> disks_;
+  std::map<std::uint32_t, UnreadableDisk> unreadable_;
   device::DeviceState dev_;
-  StatusText scanStatus_;  // "Disks found: N", which the list says in its own way
-  LineList report_;        // the report's lines, printed when it ends
+  LineList report_;  // the report's lines, printed when it ends
 };
 
-void Cli::Scan() {
+void Cli::ScanNumber(std::uint32_t number) {
   device::DeviceEnv env{p_, [](const std::u16string&) {},
-                        [](const std::u16string& text, const std::u16string&) { throw CliFailure{kExitError, text}; }};
-  device::EnumerateDevices(env, dev_, scanStatus_);
-}
-
-const device::TDeviceTable& Cli::Entry(std::uint32_t number) {
-  for (std::int64_t i = 1; i <= dev_.DeviceCount; ++i) {
-    if (dev_.Devices[static_cast<std::size_t>(i)].DeviceNumber != number) continue;
-    dev_.SelectedDevice = i;
-    dev_.DeviceTitle = report::GetDeviceDescription(dev_, i, p_.DecimalSeparator());
-    return dev_.Devices[static_cast<std::size_t>(i)];
+                        [](const std::u16string& text, const std::u16string&) { throw DiskQueryFailure{text}; }};
+  device::TIdentifyDeviceData data;
+  device::DeviceProbe probe;
+  try {
+    probe = device::ProbeDevice(env, number, data);
+  } catch (const DiskQueryFailure& f) {
+    unreadable_[number] = {p_.GetLastError(), f.message};
+    return;
   }
-  throw CliFailure{kExitError, u"no disk " + DecimalText(static_cast<std::int64_t>(number)) + u" was found (see list)"};
+  if (probe.identified) {
+    device::TDeviceTable entry;
+    entry.DevicePath = device::DevicePath(number);
+    entry.DeviceNumber = number;
+    entry.IdentifyData = data;
+    disks_[number] = entry;
+  } else if (probe.opened) {
+    const std::uint32_t error = p_.GetLastError();
+    unreadable_[number] = {error, error ? u"not identified: " + p_.SystemMessage(error) : u"not identified"};
+  } else if (probe.openError != win::ERROR_FILE_NOT_FOUND && probe.openError != win::ERROR_PATH_NOT_FOUND) {
+    // There, but not ours to open (access denied, say): worth a line, unlike a free number.
+    unreadable_[number] = {probe.openError, u"cannot be opened: " + p_.SystemMessage(probe.openError)};
+  }
 }
 
-void Cli::Open(std::uint32_t number) {
-  const auto& entry = Entry(number);
-  // Exclusive, as the window program opens it: nobody else writes while we work.
-  dev_.DeviceHandle = p_.CreateFileW(entry.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE, 0, win::OPEN_EXISTING, 0);
+const device::TDeviceTable& Cli::Choose(std::uint32_t number) {
+  ScanNumber(number);
+  if (const auto bad = unreadable_.find(number); bad != unreadable_.end())
+    throw CliFailure{kExitError, DiskName() + u" cannot be read: " + bad->second.reason};
+  const auto found = disks_.find(number);
+  if (found == disks_.end()) throw CliFailure{kExitError, u"no " + DiskName() + u" was found (see list)"};
+  // The one device of this run, as the window program's selection makes it.
+  dev_.Devices[1] = found->second;
+  dev_.DeviceCount = 1;
+  dev_.SelectedDevice = 1;
+  dev_.DeviceTitle = report::GetDeviceDescription(dev_, 1, p_.DecimalSeparator());
+  return dev_.Devices[1];
+}
+
+void Cli::Open(std::uint32_t access, std::uint32_t share) {
+  dev_.DeviceHandle = p_.CreateFileW(dev_.Devices[1].DevicePath, access, share, win::OPEN_EXISTING, 0);
   if (dev_.DeviceHandle == win::kInvalidHandle)
-    throw CliFailure{kExitError, u"Error opening device: " + p_.SystemMessage(p_.GetLastError())};
+    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(p_.GetLastError())};
 }
 
 int Cli::List() {
-  json disks = json::array();
-  std::u16string text = u"Disk  Bus      Model                                     Firmware  Serial                Sectors          Sector  Capacity\n";
-  auto pad = [](std::u16string s, std::size_t width) {
-    if (s.size() < width) s += std::u16string(width - s.size(), u' ');
-    return s + u" ";
+  for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) ScanNumber(n);
+  struct Row {
+    std::u16string number, bus, model, firmware, serial, sectors, sectorSize, capacity;
   };
-  for (std::int64_t i = 1; i <= dev_.DeviceCount; ++i) {
-    const auto& e = dev_.Devices[static_cast<std::size_t>(i)];
+  std::map<std::uint32_t, Row> rows;
+  json disks = json::array(), unreadable = json::array();
+  for (const auto& [number, e] : disks_) {
     auto disk = format::IdentityOf(e);
     disk.model = Trimmed(disk.model);
     disk.firmware = Trimmed(disk.firmware);
     disk.serial = Trimmed(disk.serial);
-    json entry = format::DiskJson(disk);  // as an erase record names it
+    json entry = format::DiskJson(disk);  // as an erase record names it, texts exactly
     entry["removable"] = e.IdentifyData.RemovableMedia;
     entry["confirm_serial"] = U8(ExpectedConfirmation(e));
     disks.push_back(entry);
-    text += pad(DecimalText(static_cast<std::int64_t>(disk.number)), 5) + pad(disk.bus, 8) + pad(disk.model, 41) +
-            pad(disk.firmware, 9) + pad(disk.serial, 21) + pad(report::FormatThousands(disk.sectors), 16) +
-            pad(DecimalText(disk.sectorSize), 7) + report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator()) + u"\n";
+    // A device's text may hold any character: a carriage return must not write over another disk's line.
+    rows[number] = {Number(number), ControlPictures(disk.bus), ControlPictures(disk.model), ControlPictures(disk.firmware),
+                    ControlPictures(disk.serial), report::FormatThousands(disk.sectors), DecimalText(disk.sectorSize),
+                    report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator())};
   }
-  if (o_.json) PrintJson({{"disks", disks}});
-  else Print(text);
+  for (const auto& [number, u] : unreadable_)
+    unreadable.push_back({{"number", number}, {"error", u.error}, {"reason", U8(u.reason)}});
+  if (o_.json) {
+    PrintJson({{"disks", disks}, {"unreadable", unreadable}});
+    return kExitCompleted;
+  }
+  // Every column as wide as its widest text.
+  Row header{u"Disk", u"Bus", u"Model", u"Firmware", u"Serial", u"Sectors", u"Sector", u"Capacity"};
+  std::vector<std::u16string Row::*> columns = {&Row::number, &Row::bus,     &Row::model,      &Row::firmware,
+                                                &Row::serial, &Row::sectors, &Row::sectorSize, &Row::capacity};
+  std::vector<std::size_t> widths;
+  for (auto column : columns) {
+    std::size_t w = (header.*column).size();
+    for (const auto& [n, r] : rows) w = std::max(w, (r.*column).size());
+    widths.push_back(w);
+  }
+  const auto line = [&](const Row& r) {
+    std::u16string text;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      text += r.*columns[i];
+      if (i + 1 < columns.size()) text += std::u16string(widths[i] - (r.*columns[i]).size() + 2, u' ');
+    }
+    return text + u"\n";
+  };
+  std::u16string text = line(header);
+  // In number order, a disk that cannot be read with its reason in place of its details.
+  for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) {
+    if (const auto r = rows.find(n); r != rows.end()) text += line(r->second);
+    if (const auto u = unreadable_.find(n); u != unreadable_.end())
+      text += Number(n) + std::u16string(widths[0] - Number(n).size() + 2, u' ') + ControlPictures(u->second.reason) + u"\n";
+  }
+  Print(text);
   return kExitCompleted;
 }
 
 int Cli::Report() {
-  Open(*o_.disk);
+  Choose(*o_.disk);
+  // Shared: an inventory goes on while another program has the disk open. The
+  // ATA and S.M.A.R.T. requests need a handle for reading and writing.
+  Open(win::GENERIC_READ | win::GENERIC_WRITE, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE);
   const bool details = o_.command == Command::Details;
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
@@ -157,21 +238,52 @@ std::u16string Cli::ExpectedConfirmation(const device::TDeviceTable& entry) {
   return Trimmed(id.SN);
 }
 
-int Cli::Erase() {
-  const auto& entry = Entry(*o_.disk);
+void Cli::CheckErasable(const device::TDeviceTable& entry) {
   const std::u16string expected = ExpectedConfirmation(entry);
   if (Trimmed(*o_.confirmSerial) != expected) {
     const bool noSerial = expected.rfind(u"NONE-", 0) == 0;
-    throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + *o_.confirmSerial + u"\" does not name disk " +
-                                       DecimalText(static_cast<std::int64_t>(*o_.disk)) + u" (" + dev_.DeviceTitle + u")" +
+    throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + ControlPictures(*o_.confirmSerial) +
+                                       u"\" does not name " + DiskName() + u" (" + ControlPictures(dev_.DeviceTitle) + u")" +
                                        (noSerial ? u", which has no serial number: give --confirm-serial " + expected
                                                  : std::u16string()) +
                                        u"; nothing was written"};
   }
-  if (report::CapacityBytes(entry.IdentifyData.LBA, entry.IdentifyData.SectorSize) <= 0)
-    throw CliFailure{kExitRefused, u"refused: disk " + DecimalText(static_cast<std::int64_t>(*o_.disk)) +
+  const std::int64_t sectors = entry.IdentifyData.LBA;
+  if (report::CapacityBytes(sectors, entry.IdentifyData.SectorSize) <= 0)
+    throw CliFailure{kExitRefused, u"refused: " + DiskName() +
                                        u" reports no capacity (no medium in the reader?); there is nothing to erase"};
-  Open(*o_.disk);
+  if (sectors < kSmallestErasableSectors)
+    throw CliFailure{kExitRefused, u"refused: " + DiskName() + u" has " + report::FormatThousands(sectors) +
+                                       u" sectors, fewer than 65,535; the window program refuses it too, and so "
+                                       u"does this one. Nothing was written"};
+}
+
+std::u16string Cli::RecordsFolder(std::uint32_t number) {
+  const std::u16string given = o_.recordsFolder.empty() ? format::DefaultRecordsFolder(p_) : o_.recordsFolder;
+  if (given.empty())
+    throw CliFailure{kExitRecordsFolder, u"refused: the system tells no folder for the records; give --records DIR. "
+                                         u"Nothing was written"};
+  const format::RecordsFolder folder = format::PrepareRecordsFolder(p_, given, number);
+  if (!folder.erasedVolume.empty())
+    throw CliFailure{kExitRecordsFolder, u"refused: the records folder " + folder.folder + u" is on " +
+                                             folder.erasedVolume + u", a volume of " + DiskName() +
+                                             u", which is to be erased; give --records on another disk. Nothing was written"};
+  if (folder.failure)
+    throw CliFailure{kExitRecordsFolder, u"refused: no record could be saved in " +
+                                             (folder.folder.empty() ? given : folder.folder) + u": " +
+                                             folder.failure->path + u": (" + DecimalText(folder.failure->error) + u") " +
+                                             p_.SystemMessage(folder.failure->error) + u" Nothing was written"};
+  return folder.folder;
+}
+
+int Cli::Erase() {
+  const auto& entry = Choose(*o_.disk);
+  CheckErasable(entry);
+  // Where the record goes is settled before anything is locked or written: an
+  // erase whose proof cannot be kept does not start.
+  const std::u16string recordsFolder = RecordsFolder(entry.DeviceNumber);
+  // Exclusive, as the window program opens it: nobody else writes while we work.
+  Open(win::GENERIC_READ | win::GENERIC_WRITE, 0);
   bool stop = false;
   std::vector<win::Handle> volumes;
   ConsoleProgress progress(host_, p_, stop);
@@ -186,15 +298,16 @@ int Cli::Erase() {
   request.chosen = format::IdentityOf(entry);
   request.program = app::kProductName;
   request.version = app::kProductVersion;
-  request.recordsFolder = o_.recordsFolder;
+  request.recordsFolder = recordsFolder;
   host_.SetStoppable(true);
   const format::EraseCommandResult result = format::EraseDevice(ctx, request);
   host_.SetStoppable(false);
 
   if (result.diskChanged)
     throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
-                                       format::DescribeDisk(*request.chosen) + u"; now: " +
-                                       (result.found ? format::DescribeDisk(*result.found) : std::u16string(u"none"))};
+                                       format::DescribeDiskInEnglish(*request.chosen) + u"; now: " +
+                                       (result.found ? format::DescribeDiskInEnglish(*result.found)
+                                                     : std::u16string(u"not identified"))};
   if (result.notWritable != format::NotWritable::No)
     throw CliFailure{kExitRefused, u"refused: " + format::NotWritableText(result.notWritable)};
   if (!result.volumeRefusals.empty()) {
@@ -228,7 +341,7 @@ int Cli::Erase() {
 int Cli::Run() {
   switch (o_.command) {
     case Command::Help:
-      Print(UsageText());
+      Print(HelpText());
       return kExitCompleted;
     case Command::Version:
       Print(std::u16string(app::kProductTitle) + u"\n");
@@ -238,17 +351,15 @@ int Cli::Run() {
   }
   if (!p_.IsUserAnAdmin())
     throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly"};
-  Scan();
-  int code = kExitCompleted;
-  if (o_.command == Command::List) code = List();
-  else if (o_.command == Command::Erase) code = Erase();
-  else code = Report();
-  return code;
+  if (o_.command == Command::List) return List();
+  if (o_.command == Command::Erase) return Erase();
+  return Report();
 }
 
 // The JSON a refused or failed command prints with --json.
 json FailureJson(const CliFailure& f) {
-  return {{"outcome", f.code == kExitRefused ? "refused" : f.code == kExitNotElevated ? "not-elevated" : "error"},
+  const bool refused = f.code == kExitRefused || f.code == kExitRecordsFolder;
+  return {{"outcome", refused ? "refused" : f.code == kExitNotElevated ? "not-elevated" : "error"},
           {"exit_code", f.code},
           {"message", U8(f.message)}};
 }
@@ -260,7 +371,7 @@ int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16str
   try {
     options = ParseOptions(args);
   } catch (const UsageError& e) {
-    host.Err(u"trevasso-cli: " + e.message + u"\n" + UsageText());
+    host.Err(u"trevasso-cli: " + ControlPictures(e.message) + u"\n" + UsageText());
     return kExitUsage;
   }
   win::FailCriticalErrorsQuietly(platform);

@@ -1,6 +1,9 @@
 #include "cli/cli_options.h"
 
 #include <algorithm>
+#include <iterator>
+#include <set>
+#include <string_view>
 
 #include "platform/text.h"
 
@@ -8,10 +11,14 @@ namespace trv::cli {
 
 namespace {
 
+constexpr std::u16string_view kSwitches[] = {u"--json", u"--quick", u"--full", u"--verify", u"--confirm-serial",
+                                            u"--records"};
+
 [[noreturn]] void Fail(std::u16string message) { throw UsageError{std::move(message)}; }
 
+// Plain decimal, as list shows it: no sign, no leading zero, no other digits.
 std::uint32_t DiskNumber(const std::u16string& text) {
-  if (text.empty() || text.size() > 3) Fail(u"not a disk number: " + text);
+  if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == u'0')) Fail(u"not a disk number: " + text);
   std::uint32_t n = 0;
   for (char16_t c : text) {
     if (c < u'0' || c > u'9') Fail(u"not a disk number: " + text);
@@ -33,6 +40,39 @@ std::u16string UsageText() {
          u"N is the number of \\\\.\\PhysicalDriveN, as list shows it. See docs/cli.md.\n";
 }
 
+std::u16string HelpText() {
+  // A fleet machine has the program and nothing else: what a script needs to know is here.
+  return UsageText() +
+         u"\n"
+         u"erase refuses unless --confirm-serial equals the disk's serial as list shows it;\n"
+         u"a disk without a serial is confirmed with NONE- and its capacity in bytes\n"
+         u"(list --json gives the text as confirm_serial). Each switch may be given once.\n"
+         u"\n"
+         u"Records: every erase that starts writing leaves a text and a JSON record in\n"
+         u"--records DIR, by default %LOCALAPPDATA%\\Trevasso\\records, or\n"
+         u"%ProgramData%\\Trevasso\\records when running as SYSTEM. The folder is created\n"
+         u"and tried before the disk is touched; when it cannot be written, or lies on\n"
+         u"the disk being erased, the erase is refused (10).\n"
+         u"\n"
+         u"Ctrl+C during an erase stops it after the current block: the run ends as\n"
+         u"cancelled (7), the volumes are released and the record is saved. A second\n"
+         u"Ctrl+C, or one while no erase runs, ends the program at once, with no record.\n"
+         u"\n"
+         u"Exit codes:\n"
+         u"   0  done; an erase completed (and its read-back passed) and its record was saved\n"
+         u"   1  error: no disk of that number, or it could not be opened or read\n"
+         u"   2  usage error\n"
+         u"   3  not elevated: run it as administrator\n"
+         u"   4  refused, nothing written: wrong serial, no capacity, smaller than 65,535\n"
+         u"      sectors, a volume on the disk in use, or the disk changed since the scan\n"
+         u"   5  the erase went to its end, but areas could not be written or the flush failed\n"
+         u"   6  the read-back found bytes that are not zero or could not be read (before 5)\n"
+         u"   7  cancelled (Ctrl+C)\n"
+         u"   8  terminated: the disk went away\n"
+         u"   9  the erase completed, but its record could not be saved\n"
+         u"  10  refused, nothing written: the records folder cannot be used\n";
+}
+
 Options ParseOptions(const std::vector<std::u16string>& args) {
   Options o;
   if (args.empty()) Fail(u"no command given");
@@ -47,10 +87,17 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
   else Fail(u"unknown command: " + name);
 
   const bool takesDisk = o.command == Command::Details || o.command == Command::Smart || o.command == Command::Erase;
+  std::set<std::u16string> seen;
   for (; i < args.size(); ++i) {
     const std::u16string& a = args[i];
+    const bool known = std::find(std::begin(kSwitches), std::end(kSwitches), a) != std::end(kSwitches);
+    // Given twice, one of the two would be ignored: a script that means the
+    // first never learns the second won (a serial, a folder).
+    if (known && !seen.insert(a).second) Fail(a + u" is given more than once");
     auto value = [&]() -> const std::u16string& {
-      if (i + 1 >= args.size()) Fail(a + u" needs a value");
+      // A switch where the value belongs means the value was left out.
+      if (i + 1 >= args.size() || std::find(std::begin(kSwitches), std::end(kSwitches), args[i + 1]) != std::end(kSwitches))
+        Fail(a + u" needs a value");
       return args[++i];
     };
     const bool eraseOnly = a == u"--quick" || a == u"--full" || a == u"--verify" || a == u"--confirm-serial" || a == u"--records";
@@ -60,16 +107,16 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     else if (a == u"--full") o.full = true;
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
-    else if (a == u"--records") o.recordsFolder = value();
-    else if (takesDisk && !o.disk && !a.empty() && a[0] != u'-') o.disk = DiskNumber(a);
+    else if (a == u"--records") {
+      o.recordsFolder = value();
+      if (o.recordsFolder.empty()) Fail(u"--records needs a folder");
+    } else if (takesDisk && !o.disk && !a.empty() && a[0] != u'-') o.disk = DiskNumber(a);
     else Fail(u"unexpected argument: " + a);
   }
   if (takesDisk && !o.disk) Fail(u"which disk? give its number");
   if (o.command == Command::Erase) {
     if (o.quick == o.full) Fail(u"erase needs exactly one of --quick and --full");
     if (!o.confirmSerial) Fail(u"erase needs --confirm-serial with the disk's serial number (see list)");
-    if (o.recordsFolder.empty() && std::find(args.begin(), args.end(), u"--records") != args.end())
-      Fail(u"--records needs a folder");
   }
   return o;
 }

@@ -31,5 +31,7 @@ struct UsageError {
 
 // The usage text, ending in a line break.
 std::u16string UsageText();
+// --help: the usage, then the confirmation, the records, Ctrl+C and the exit codes.
+std::u16string HelpText();
 
 } // namespace trv::cli

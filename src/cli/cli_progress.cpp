@@ -15,11 +15,14 @@ void ConsoleProgress::Line(const std::u16string& text) {
 
 void ConsoleProgress::Log(const std::u16string& message) { Line(platform_.DateTimeText() + u"   " + message); }
 
+void ConsoleProgress::LogBilingual(const std::u16string&, const std::u16string& english) { Log(english); }
+
 void ConsoleProgress::LogBare(const std::u16string& line) { Line(line); }
 
 void ConsoleProgress::ShowLive() {
   std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%  sector " +
-                        report::FormatThousands(last_.sector) + u"  " + speed_;
+                        report::FormatThousands(last_.sector) + u"  " + speed_ +
+                        (pass_ >= 2 ? u"  (read-back)" : u"  (writing)");
   if (live_) {
     const std::size_t width = text.size();
     if (text.size() < liveWidth_) text += std::u16string(liveWidth_ - text.size(), u' ');
@@ -48,7 +51,18 @@ void ConsoleProgress::ProcessMessages() {
   if (host_.Interrupted() && !interruptSeen_) {
     interruptSeen_ = true;
     stopRequested_ = true;
-    Line(u"Ctrl+C: stopping after the current block...");
+    Line(u"Ctrl+C: stopping after the current block... The record is saved then; a second Ctrl+C ends the "
+         u"program at once, with no record.");
+  }
+}
+
+void ConsoleProgress::FormatRunning() {
+  // Called as the writing begins and again as the read-back begins: each pass counts its own percent.
+  ++pass_;
+  lastPrintedPercent_ = -1;
+  if (liveWidth_ > 0) {
+    host_.Err(u"\n");
+    liveWidth_ = 0;
   }
 }
 

@@ -16,12 +16,15 @@ class ConsoleProgress : public format::EraseObserver {
       : host_(host), platform_(platform), stopRequested_(stopRequested), live_(host.ErrIsConsole()) {}
 
   void Log(const std::u16string& message) override;
+  // Standard error is English throughout.
+  void LogBilingual(const std::u16string& window, const std::u16string& english) override;
   void LogBare(const std::u16string& line) override;
   void ShowProgress(const format::BlockProgress& progress) override;
   void ShowSpeed(const std::u16string& text) override;
   std::u16string SpeedShown() override { return speed_; }
   void ShowComplete() override;
   void ProcessMessages() override;
+  void FormatRunning() override;
   void FormatEnded(const format::EraseResult& result, const format::VerifyResult* verify) override;
 
  private:
@@ -36,6 +39,7 @@ class ConsoleProgress : public format::EraseObserver {
   std::u16string speed_;
   format::BlockProgress last_;
   int lastPrintedPercent_ = -1;
+  int pass_ = 0;                 // 1 writing, 2 reading back
   std::size_t liveWidth_ = 0;    // characters of the live line on screen now
 };
 

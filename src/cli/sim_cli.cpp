@@ -1,6 +1,8 @@
 #include "cli/sim_cli.h"
 
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "cli/cli_app.h"
 #include "platform/sim/built_in_pcs.h"
@@ -10,32 +12,76 @@
 
 namespace trv::cli {
 
+namespace {
+
+// A simulator switch that cannot work; the command never runs.
+struct SwitchError {
+  std::string message;
+};
+
+// Shows that the folder can keep the program's files: made, and a file written and removed in it.
+void CheckStateFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!std::filesystem::is_directory(folder, ec)) throw SwitchError{"--state " + folder + ": not a folder that can be made"};
+  const std::filesystem::path probe = std::filesystem::path(folder) / ".trevasso-state-probe";
+  const bool written = static_cast<bool>(std::ofstream(probe, std::ios::binary) << "probe");
+  std::filesystem::remove(probe, ec);
+  if (!written) throw SwitchError{"--state " + folder + ": the folder takes no files"};
+}
+
+} // namespace
+
 int RunSimCli(std::vector<std::u16string> args, CliHost& host) {
-  std::string scenarioPath, pc = "default", state, report;
+  std::string scenarioPath, pc, state, report;
+  std::set<std::u16string> seen;
   std::size_t i = 0;
-  for (; i < args.size(); ++i) {
-    const std::u16string& a = args[i];
-    const bool takesValue = a == u"--scenario" || a == u"--pc" || a == u"--state" || a == u"--report";
-    if (!takesValue) break;
-    if (i + 1 >= args.size()) {
-      host.Err(u"trevasso-cli: " + a + u" needs a value\n");
-      return kExitUsage;
+  try {
+    for (; i < args.size(); ++i) {
+      const std::u16string& a = args[i];
+      const bool takesValue = a == u"--scenario" || a == u"--pc" || a == u"--state" || a == u"--report";
+      if (!takesValue) break;
+      if (!seen.insert(a).second) throw SwitchError{Utf16ToUtf8(a) + " is given more than once"};
+      if (i + 1 >= args.size()) throw SwitchError{Utf16ToUtf8(a) + " needs a value"};
+      const std::string value = Utf16ToUtf8(args[++i]);
+      if (value.empty()) throw SwitchError{Utf16ToUtf8(a) + " needs a value, not an empty one"};
+      if (a == u"--scenario") scenarioPath = value;
+      else if (a == u"--pc") pc = value;
+      else if (a == u"--state") state = value;
+      else report = value;
     }
-    const std::string value = Utf16ToUtf8(args[++i]);
-    if (a == u"--scenario") scenarioPath = value;
-    else if (a == u"--pc") pc = value;
-    else if (a == u"--state") state = value;
-    else report = value;
+    if (seen.count(u"--scenario") && seen.count(u"--pc")) throw SwitchError{"--scenario and --pc: give one PC, not both"};
+    if (!state.empty()) CheckStateFolder(state);
+  } catch (const SwitchError& e) {
+    host.Err(u"trevasso-cli: " + ControlPictures(Utf8ToUtf16(e.message)) + u"\n");
+    return kExitUsage;
   }
   args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(i));
   try {
-    sim::Scenario scenario = scenarioPath.empty() ? sim::BuiltInScenario(pc) : sim::LoadScenarioFile(scenarioPath);
+    sim::Scenario scenario = scenarioPath.empty() ? sim::BuiltInScenario(pc.empty() ? "default" : pc)
+                                                  : sim::LoadScenarioFile(scenarioPath);
+    // Opened before the command runs: a report that cannot be written stops it before any disk is touched.
+    std::ofstream reportFile;
+    if (!report.empty()) {
+      reportFile.open(report, std::ios::binary | std::ios::trunc);
+      if (!reportFile) throw SwitchError{"--report " + report + ": the file cannot be written"};
+    }
     sim::SimPlatform platform(std::move(scenario), state);
     const int code = RunCli(platform, host, args);
-    if (!report.empty()) std::ofstream(report, std::ios::binary) << platform.DiskChanges();
+    if (!report.empty()) {
+      reportFile << platform.DiskChanges();
+      reportFile.close();
+      if (!reportFile) {
+        host.Err(u"trevasso-cli: --report " + Utf8ToUtf16(report) + u": writing it failed\n");
+        return code == kExitCompleted ? kExitError : code;
+      }
+    }
     return code;
+  } catch (const SwitchError& e) {
+    host.Err(u"trevasso-cli: " + ControlPictures(Utf8ToUtf16(e.message)) + u"\n");
+    return kExitUsage;
   } catch (const std::exception& e) {
-    host.Err(u"trevasso-cli: " + Utf8ToUtf16(e.what()) + u"\n");
+    host.Err(u"trevasso-cli: " + ControlPictures(Utf8ToUtf16(e.what())) + u"\n");
     return kExitUsage;
   }
 }

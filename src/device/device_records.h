@@ -64,6 +64,7 @@ struct T_IDE_PASSPORT {
 
 inline constexpr int kDeviceTableSlots = 16;   // indexed 1..16
 inline constexpr int kMaxDevices = 15;         // the scan stops after 15
+inline constexpr std::uint32_t kHighestDeviceNumber = 255;  // \\.\PhysicalDrive0 to 255 are tried
 
 // The process-wide device state of one run.
 struct DeviceState {

@@ -71,6 +71,13 @@ class EraseObserver {
   virtual ~EraseObserver() = default;
   // An activity log line; the observer adds its time stamp.
   virtual void Log(const std::u16string& message) = 0;
+  // A line the window shows as `window`, in its own language; a console, whose
+  // standard error is English throughout, shows `english` instead. The record
+  // keeps the window's line.
+  virtual void LogBilingual(const std::u16string& window, const std::u16string& english) {
+    (void)english;
+    Log(window);
+  }
   // A line added as it stands, without a time stamp.
   virtual void LogBare(const std::u16string& line) = 0;
   virtual void ShowProgress(const BlockProgress& progress) = 0;

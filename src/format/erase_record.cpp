@@ -30,6 +30,7 @@ bool PlainFileNameCharacter(char16_t c) {
 }
 
 constexpr std::size_t kStemSerialLength = 40;
+constexpr std::u16string_view kNoSerialFiller = u"000000";
 
 } // namespace
 
@@ -95,8 +96,10 @@ std::u16string RecordFileStem(const EraseRecord& record) {
   const TimeStamp& t = record.startLocal;
   char date[96];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d_%02d%02d%02d_", t.year, t.month, t.day, t.hour, t.minute, t.second);
-  // Drives pad their serials with blanks.
-  const std::u16string serial = TrimControl(record.disk.serial);
+  // Drives pad their serials with blanks. "000000" is what the scan shows for a
+  // disk that reported none: such a disk's files say so.
+  std::u16string serial = TrimControl(record.disk.serial);
+  if (serial == kNoSerialFiller) serial.clear();
   std::u16string safe;
   for (std::size_t i = 0; i < serial.size() && safe.size() < kStemSerialLength; ++i) {
     const char16_t c = serial[i];
@@ -108,10 +111,13 @@ std::u16string RecordFileStem(const EraseRecord& record) {
 }
 
 std::u16string DefaultRecordsFolder(win::Platform& platform) {
-  const std::u16string appData = platform.LocalAppDataFolder();
-  // Without the user's folder there is no default: never fall back on the root of the current drive.
-  if (appData.empty()) return {};
-  return appData + u"\\Trevasso\\records";
+  // As SYSTEM (a service, a management agent, a scheduled task) the user's
+  // folder is the system profile's, deep in the Windows folder where nobody
+  // looks: records go where every administrator finds them.
+  const std::u16string base = platform.IsLocalSystem() ? platform.CommonAppDataFolder() : platform.LocalAppDataFolder();
+  // Without that folder there is no default: never fall back on the root of the current drive.
+  if (base.empty()) return {};
+  return base + u"\\Trevasso\\records";
 }
 
 } // namespace trv::format

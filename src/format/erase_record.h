@@ -54,7 +54,8 @@ nlohmann::ordered_json DiskJson(const DiskIdentity& disk);
 // Date, time and serial, safe as a file name: 2026-12-09_013000_SERIAL.
 std::u16string RecordFileStem(const EraseRecord& record);
 
-// %LOCALAPPDATA%\Trevasso\records; empty when the system does not tell that folder.
+// %LOCALAPPDATA%\Trevasso\records, or %ProgramData%\Trevasso\records for a
+// process running as SYSTEM; empty when the system does not tell that folder.
 std::u16string DefaultRecordsFolder(win::Platform& platform);
 
 struct SavedRecord {

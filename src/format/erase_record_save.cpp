@@ -5,6 +5,7 @@
 #include <string>
 
 #include "format/erase_record.h"
+#include "format/records_folder.h"
 #include "platform/text.h"
 
 namespace trv::format {
@@ -13,51 +14,6 @@ namespace {
 
 // Never loop for ever on names taken: records of one disk in one second are few.
 constexpr int kMostNames = 1000;
-
-struct Failure {
-  std::uint32_t error = 0;
-  std::u16string path;
-};
-
-// Where the path's root ends (drive, share or device prefix): folders above it are never created.
-std::size_t RootLength(std::u16string_view path) {
-  const auto afterNames = [&](std::size_t from, int names) {
-    std::size_t at = from;
-    for (int i = 0; i < names; ++i) {
-      const std::size_t slash = path.find(u'\\', at);
-      if (slash == std::u16string_view::npos) return path.size();
-      at = slash + 1;
-    }
-    return at - 1;
-  };
-  if (path.starts_with(u"\\\\?\\UNC\\")) return afterNames(8, 2);
-  if (path.starts_with(u"\\\\?\\")) return std::min<std::size_t>(path.size(), 6);  // \\?\C:
-  if (path.starts_with(u"\\\\")) return afterNames(2, 2);                           // \\server\share
-  if (path.size() >= 2 && path[1] == u':') return 2;
-  return 0;
-}
-
-// Creates the folder and those above it, from the top down. A folder above the
-// last may exist behind an access check that answers something other than
-// ERROR_ALREADY_EXISTS, so only the last folder's answer decides; when a
-// missing parent is why it failed, that parent's own failure is the one told.
-std::optional<Failure> MakeFolders(win::Platform& platform, const std::u16string& folder) {
-  if (folder.empty()) return Failure{win::ERROR_PATH_NOT_FOUND, folder};
-  std::optional<Failure> parentFailure;
-  // From past the root's own backslash (the one after C:), to each backslash that ends a folder name.
-  for (std::size_t at = RootLength(folder) + 1; at < folder.size(); ++at) {
-    if (folder[at] != u'\\' || folder[at - 1] == u'\\') continue;
-    const std::u16string parent = folder.substr(0, at);
-    if (platform.CreateDirectoryW(parent)) continue;
-    const std::uint32_t error = platform.GetLastError();
-    if (error != win::ERROR_ALREADY_EXISTS && error != win::ERROR_PATH_NOT_FOUND) parentFailure = Failure{error, parent};
-  }
-  if (platform.CreateDirectoryW(folder)) return std::nullopt;
-  const std::uint32_t error = platform.GetLastError();
-  if (error == win::ERROR_ALREADY_EXISTS) return std::nullopt;
-  if (error == win::ERROR_PATH_NOT_FOUND && parentFailure) return parentFailure;
-  return Failure{error, folder};
-}
 
 // A file the save opened; closed however the save ends.
 class OpenFile {
@@ -107,7 +63,7 @@ bool Exists(win::Platform& platform, const std::u16string& path) {
   return true;
 }
 
-SavedRecord Failed(Failure failure) {
+SavedRecord Failed(FolderFailure failure) {
   SavedRecord out;
   out.error = failure.error;
   out.failedPath = std::move(failure.path);
@@ -116,13 +72,10 @@ SavedRecord Failed(Failure failure) {
 
 SavedRecord Save(win::Platform& platform, std::u16string_view folderPath, const EraseRecord& record) {
   const std::string text = RecordText(record), json = RecordJson(record);
-  std::u16string folder(folderPath);
-  // Windows takes '/' in a path, but the folders are made one by one at each '\'.
-  std::replace(folder.begin(), folder.end(), u'/', u'\\');
-  while (folder.size() > RootLength(folder) + 1 && folder.back() == u'\\') folder.pop_back();
+  const std::u16string folder = PlainFolderPath(folderPath);
   if (auto failure = MakeFolders(platform, folder)) return Failed(std::move(*failure));
 
-  const std::u16string stem = folder + u"\\" + RecordFileStem(record);
+  const std::u16string stem = PathIn(folder, RecordFileStem(record));
   for (int n = 1; n <= kMostNames; ++n) {
     const std::u16string name = n == 1 ? stem : stem + u"_" + DecimalText(n);
     const std::u16string textPath = name + u".txt", jsonPath = name + u".json";

@@ -13,19 +13,8 @@ namespace {
 
 constexpr std::size_t kLabelWidth = 20;
 
-// Control characters would break or hide lines in a text file: C0 and DEL show
-// as their Unicode control pictures, C1 as the replacement character.
-std::string Printable(std::u16string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  for (char16_t c : s) {
-    if (c < 0x20) out.push_back(static_cast<char16_t>(0x2400 + c));
-    else if (c == 0x7F) out.push_back(u'\u2421');
-    else if (c >= 0x80 && c < 0xA0) out.push_back(u'\uFFFD');
-    else out.push_back(c);
-  }
-  return Utf16ToUtf8(out);
-}
+// Control characters would break or hide lines in a text file.
+std::string Printable(std::u16string_view s) { return Utf16ToUtf8(ControlPictures(s)); }
 
 // Drives pad their texts with blanks; people read them without.
 std::string Unpadded(std::u16string_view s) {

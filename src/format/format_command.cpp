@@ -56,6 +56,10 @@ class RecordingObserver : public EraseObserver {
     lines.Add(platform_.DateTimeText() + u"   " + message);
     inner_.Log(message);
   }
+  void LogBilingual(const std::u16string& window, const std::u16string& english) override {
+    lines.push_back(platform_.DateTimeText() + u"   " + window);
+    inner_.LogBilingual(window, english);
+  }
   void LogBare(const std::u16string& line) override {
     lines.Add(line);
     inner_.LogBare(line);
@@ -91,11 +95,12 @@ void SaveTheRecord(FormatContext& ctx, const EraseRequest& request, EraseCommand
   const std::u16string folder = request.recordsFolder.empty() ? DefaultRecordsFolder(p) : request.recordsFolder;
   result.saved = SaveRecord(p, folder, *result.record);
   if (result.saved->saved) {
-    ctx.observer.Log(u"擦除记录已保存：" + result.saved->textPath);
+    ctx.observer.LogBilingual(u"擦除记录已保存：" + result.saved->textPath, u"Erase record saved: " + result.saved->textPath);
   } else {
     const std::uint32_t code = result.saved->error;
-    ctx.observer.Log(u"擦除记录未能保存：" + result.saved->failedPath + u"   (" + DecimalText(code) + u") " +
-                     p.SystemMessage(code));
+    const std::u16string why = u"   (" + DecimalText(code) + u") " + p.SystemMessage(code);
+    ctx.observer.LogBilingual(u"擦除记录未能保存：" + result.saved->failedPath + why,
+                              u"The erase record could not be saved: " + result.saved->failedPath + why);
   }
 }
 
@@ -106,9 +111,11 @@ bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCo
   if (result.found && SameDisk(*request.chosen, *result.found)) return true;
   result.diskChanged = true;
   EraseObserver& log = ctx.observer;
-  log.Log(u"磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。");
-  log.Log(u"所选磁盘：" + DescribeDisk(*request.chosen));
-  log.Log(u"现在的磁盘：" + (result.found ? DescribeDisk(*result.found) : std::u16string(u"无法识别")));
+  log.LogBilingual(u"磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。",
+                   u"Disk changed: the disk of this number is not the one chosen; nothing was written.");
+  log.LogBilingual(u"所选磁盘：" + DescribeDisk(*request.chosen), u"Chosen: " + DescribeDiskInEnglish(*request.chosen));
+  log.LogBilingual(u"现在的磁盘：" + (result.found ? DescribeDisk(*result.found) : std::u16string(u"无法识别")),
+                   u"Now: " + (result.found ? DescribeDiskInEnglish(*result.found) : std::u16string(u"not identified")));
   return false;
 }
 

@@ -65,6 +65,14 @@ class ReadBackPass {
   void Check(std::int64_t offset, std::int64_t size);
   void Unreadable(std::int64_t offset, std::int64_t size);
   void LogEnd();
+  void SeekError(std::int64_t offset) {
+    ctx_.observer.LogBilingual(u"校验定位错误，偏移 " + FormatThousands(offset),
+                               u"Read-back seek error at offset " + FormatThousands(offset));
+  }
+  void ReadError(std::int64_t offset, std::uint32_t code) {
+    ctx_.observer.LogBilingual(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")",
+                               u"Read-back read error at offset " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
+  }
 
   FormatContext& ctx_;
   win::Platform& p_;
@@ -106,15 +114,18 @@ void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
   }
   result_.nonZeroBytes += found;
   if (retry_.TakeLine())
-    ctx_.observer.Log(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) +
-                      u" 字节中有 " + FormatThousands(found) + u" 字节不为零");
+    ctx_.observer.LogBilingual(u"校验发现非零数据：偏移 " + FormatThousands(offset) + u" 起的 " + FormatThousands(size) +
+                                   u" 字节中有 " + FormatThousands(found) + u" 字节不为零",
+                               u"Read-back found non-zero data: " + FormatThousands(found) + u" of the " +
+                                   FormatThousands(size) + u" bytes from offset " + FormatThousands(offset) + u" are not zero");
 }
 
 VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
   result_.areas = areas;
   buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kZeroBufferSize));
   const std::int64_t total = TotalBytes(areas);
-  ctx_.observer.Log(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ");
+  ctx_.observer.LogBilingual(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ",
+                             u"Read-back: reading the " + FormatThousands(total) + u" bytes written... ");
   ctx_.observer.ProcessMessages();
   pacer_.emplace(ctx_, target_.sectorSize, total);
   pacer_->Start();
@@ -146,26 +157,33 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
 }
 
 void ReadBackPass::LogEnd() {
-  ctx_.observer.Log(u"校验平均速度: " + ctx_.observer.SpeedShown());
+  ctx_.observer.LogBilingual(u"校验平均速度: " + ctx_.observer.SpeedShown(),
+                             u"Read-back average speed: " + ctx_.observer.SpeedShown());
   if (aborted_) {
     result_.outcome = VerifyOutcome::Terminated;
-    ctx_.observer.Log(u"校验终止于偏移 " + pacer_->AtOffset(position_));
+    ctx_.observer.LogBilingual(u"校验终止于偏移 " + pacer_->AtOffset(position_),
+                               u"Read-back terminated at offset " + pacer_->AtOffset(position_));
   } else if (ctx_.stopRequested && !reachedEnd_) {
     result_.outcome = VerifyOutcome::Cancelled;
-    ctx_.observer.Log(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_));
+    ctx_.observer.LogBilingual(u"校验已取消，停止于偏移 " + pacer_->AtOffset(position_),
+                               u"Read-back cancelled at offset " + pacer_->AtOffset(position_));
     ctx_.stopRequested = false;
   } else if (result_.FailedBytes() > 0) {
     result_.outcome = VerifyOutcome::Failed;
   } else {
     result_.outcome = VerifyOutcome::Passed;
     ctx_.observer.ShowComplete();
-    ctx_.observer.Log(u"校验通过");
+    ctx_.observer.LogBilingual(u"校验通过", u"Read-back passed: every byte written reads back as zero");
   }
   // Failures found before a Stop or an unplug are reported all the same.
   if (result_.FailedBytes() > 0)
-    ctx_.observer.Log(u"校验失败：" + DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) + u" 个区域共 " +
-                      FormatThousands(result_.FailedBytes()) + u" 字节未能读回为零（首个位于偏移 " +
-                      FormatThousands(result_.failedAreas.front().begin) + u"）");
+    ctx_.observer.LogBilingual(u"校验失败：" + DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) +
+                                   u" 个区域共 " + FormatThousands(result_.FailedBytes()) + u" 字节未能读回为零（首个位于偏移 " +
+                                   FormatThousands(result_.failedAreas.front().begin) + u"）",
+                               u"Read-back failed: " + FormatThousands(result_.FailedBytes()) + u" bytes in " +
+                                   DecimalText(static_cast<std::uint64_t>(result_.failedAreas.size())) +
+                                   u" areas did not read back as zero (the first at offset " +
+                                   FormatThousands(result_.failedAreas.front().begin) + u")");
 }
 
 } // namespace

@@ -40,4 +40,8 @@ std::u16string DescribeDisk(const DiskIdentity& disk) {
   return disk.model + u"，序列号 " + disk.serial + u"，" + report::FormatThousands(disk.Capacity()) + u" 字节";
 }
 
+std::u16string DescribeDiskInEnglish(const DiskIdentity& disk) {
+  return disk.model + u", serial " + disk.serial + u", " + report::FormatThousands(disk.Capacity()) + u" bytes";
+}
+
 } // namespace trv::format

@@ -23,5 +23,7 @@ bool SameDisk(const DiskIdentity& chosen, const DiskIdentity& now);
 
 // "model, 序列号 serial, N 字节" for log lines and the error box.
 std::u16string DescribeDisk(const DiskIdentity& disk);
+// "model, serial S, N bytes", for the console program.
+std::u16string DescribeDiskInEnglish(const DiskIdentity& disk);
 
 } // namespace trv::format

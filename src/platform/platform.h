@@ -32,6 +32,13 @@ class Platform {
   virtual bool ReadFile(Handle handle, void* data, std::uint32_t size, std::uint32_t* read) = 0;
   virtual bool FlushFileBuffers(Handle handle) = 0;
   virtual bool CreateDirectoryW(std::u16string_view path) = 0;
+  virtual bool DeleteFileW(std::u16string_view path) = 0;
+  // GetFullPathNameW: the absolute form of `path` (from the current folder,
+  // "." and ".." resolved); empty, with the last error set, when it fails.
+  virtual std::u16string GetFullPathNameW(std::u16string_view path) = 0;
+  // GetVolumePathNameW: the root of the volume that holds `path` (C:\ for
+  // C:\Records, \\server\share\ for a share, a mount point's folder); empty, with the last error set, on failure.
+  virtual std::u16string GetVolumePathNameW(std::u16string_view path) = 0;
   virtual std::uint32_t GetLastError() = 0;
   // FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM) without the trailing line break.
   virtual std::u16string SystemMessage(std::uint32_t code) = 0;
@@ -93,6 +100,11 @@ class Platform {
   virtual bool CallIsWow64Process(ProcAddress entry, Handle process, std::int32_t* wow64) = 0;
   // SHGetFolderPathW(CSIDL_LOCAL_APPDATA), without a trailing backslash.
   virtual std::u16string LocalAppDataFolder() = 0;
+  // SHGetFolderPathW(CSIDL_COMMON_APPDATA) (%ProgramData%), without a trailing backslash.
+  virtual std::u16string CommonAppDataFolder() = 0;
+  // Whether the process runs as the LocalSystem account (a service, a management
+  // agent, a task scheduled as SYSTEM): its token's user is S-1-5-18.
+  virtual bool IsLocalSystem() = 0;
   // The computer's NetBIOS name (GetComputerNameW); empty when the call fails.
   virtual std::u16string GetComputerNameW() = 0;
   // SetThreadExecutionState: ES_CONTINUOUS with ES_SYSTEM_REQUIRED keeps the

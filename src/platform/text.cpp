@@ -115,4 +115,16 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
   return AsciiLower(a) == AsciiLower(b);
 }
 
+std::u16string ControlPictures(std::u16string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (char16_t c : s) {
+    if (c < 0x20) out.push_back(static_cast<char16_t>(0x2400 + c));
+    else if (c == 0x7F) out.push_back(u'\u2421');
+    else if (c >= 0x80 && c < 0xA0) out.push_back(u'\uFFFD');
+    else out.push_back(c);
+  }
+  return out;
+}
+
 } // namespace trv

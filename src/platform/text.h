@@ -18,6 +18,9 @@ std::u16string AsciiLower(std::u16string_view s);
 std::u16string AsciiUpper(std::u16string_view s);
 // Removes leading and trailing characters whose code is 32 or less.
 std::u16string TrimControl(std::u16string_view s);
+// Control characters as they can never break or hide a line: C0 and DEL as
+// their Unicode control pictures (U+2400...), C1 as the replacement character.
+std::u16string ControlPictures(std::u16string_view s);
 bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
 
 } // namespace trv

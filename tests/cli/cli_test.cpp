@@ -2,12 +2,14 @@
 // JSON a script reads, checked against docs/cli.md.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "cli/cli_app.h"
+#include "cli/sim_cli.h"
 #include "format/format_support.h"
 #include "platform/sim/sim_platform.h"
 
@@ -54,6 +56,32 @@ CliRun Cli(const trv::sim::Scenario& scenario, const std::string& args, int inte
   r.code = trv::cli::RunCli(*r.platform, r.host, Args(args));
   return r;
 }
+
+CliRun CliOn(std::unique_ptr<trv::sim::SimPlatform> platform, const std::string& args) {
+  CliRun r;
+  r.platform = std::move(platform);
+  r.code = trv::cli::RunCli(*r.platform, r.host, Args(args));
+  return r;
+}
+
+// A PC where a JSON file cannot be created: the disk is full (112).
+class JsonFilesFail : public trv::sim::SimPlatform {
+ public:
+  using SimPlatform::SimPlatform;
+  trv::win::Handle CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t disposition, std::uint32_t flags) override {
+    if (disposition == trv::win::CREATE_NEW && path.ends_with(u".json")) {
+      failed_ = true;
+      return trv::win::kInvalidHandle;
+    }
+    failed_ = false;
+    return SimPlatform::CreateFileW(path, access, share, disposition, flags);
+  }
+  std::uint32_t GetLastError() override { return failed_ ? trv::win::ERROR_DISK_FULL : SimPlatform::GetLastError(); }
+
+ private:
+  bool failed_ = false;
+};
 
 // A PC whose disk 1 is a small, fast plain disk with the given media.
 trv::sim::Scenario SmallPc(const json& media = json::object(), const json& patch = json::object()) {
@@ -179,7 +207,9 @@ TEST(CliErase, AQuickEraseWritesItsRecordAndPrintsItsJson) {
   EXPECT_EQ(json::parse(*run.platform->FileContent(files[0])), record);  // the .json sorts first
   // Progress and the log went to standard error, one progress line per percent.
   EXPECT_NE(run.host.err.find("progress: 100%"), std::string::npos);
-  EXPECT_NE(run.host.err.find("校验通过"), std::string::npos);
+  // Standard error is English; the record keeps the log as the window shows it.
+  EXPECT_NE(run.host.err.find("Read-back passed"), std::string::npos) << run.host.err;
+  EXPECT_NE(record["log"].dump().find("校验通过"), std::string::npos) << record["log"];
   EXPECT_NE(run.host.err.find("Low-level format is complete."), std::string::npos);
 }
 
@@ -200,8 +230,6 @@ TEST(CliErase, EveryOutcomeHasItsExitCodeAndRecord) {
        "erase 1 --full --verify --confirm-serial S1 --json", 0, 6, "verify-failed"},
       {"ctrl+c", SmallPc(), full, 6, 7, "cancelled"},
       {"unplug", SmallPc({{"unplugAt", {{"offset", 3'145'728}}}}), full, 0, 8, "terminated"},
-      {"record", SmallPc({}, {{"readOnlyFolders", {"C:\\Users\\User\\AppData\\Local\\Trevasso\\records"}}}), full, 0, 9,
-       "completed"},
   };
   for (const auto& c : cases) {
     auto run = Cli(c.scenario, c.args, c.interruptAt);
@@ -210,6 +238,17 @@ TEST(CliErase, EveryOutcomeHasItsExitCodeAndRecord) {
     EXPECT_EQ(record["outcome"], c.outcome) << c.name;
     EXPECT_FALSE(run.platform->Media(1)->changed.Empty()) << c.name;
   }
+  // The folder took the probe, but the record itself could not be saved (the disk filled up in between).
+  auto unsaved = CliOn(
+      std::make_unique<JsonFilesFail>(SmallPc({}, {{"errorMessages", {{"112", "There is not enough space on the disk."}}}})),
+      full);
+  EXPECT_EQ(unsaved.code, 9) << unsaved.host.err;
+  EXPECT_EQ(unsaved.Json()["outcome"], "completed");
+  EXPECT_FALSE(unsaved.platform->Media(1)->changed.Empty());
+  EXPECT_NE(unsaved.host.err.find("error: the erase record could not be saved to C:\\Users\\User\\AppData\\Local\\"
+                                  "Trevasso\\records\\2026-12-08_170509_S1.json: There is not enough space on the disk."),
+            std::string::npos)
+      << unsaved.host.err;
   auto stopped = Cli(SmallPc(), full, 6);
   EXPECT_NE(stopped.host.err.find("Ctrl+C: stopping after the current block..."), std::string::npos);
   EXPECT_EQ(stopped.Json()["written"][0]["end"], 5 * 65'536);  // Ctrl+C as block 5 begins: blocks 1 to 5
@@ -296,4 +335,315 @@ TEST(Cli, SmartJsonCarriesTheVerdictAScriptCanTest) {
   doc = Cli(Scenario(), "details 1 --json").Json();
   EXPECT_EQ(doc["erase_features"]["security"]["supported"], true);
   EXPECT_TRUE(Cli(Scenario(), "details 2 --json").Json()["erase_features"].is_null());
+}
+
+namespace {
+
+// The lines of a text output.
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Whether the UTF-8 text holds a CJK character (the window's language).
+bool HasChinese(const std::string& text) {
+  const std::u16string wide = trv::Utf8ToUtf16(text);
+  return std::any_of(wide.begin(), wide.end(), [](char16_t c) { return (c >= 0x3000 && c < 0xA000) || (c >= 0xFF00 && c < 0xFFF0); });
+}
+
+// A PC with these drives and no drive letters.
+trv::sim::Scenario PcWithDrives(const json& drives, const json& patch = json::object()) {
+  json p = patch;
+  p["drives"] = drives;
+  p["volumes"] = json::array();
+  return Scenario(p);
+}
+
+} // namespace
+
+TEST(CliOptions, RepeatedSwitchesAndNumbersThatAreNotPlainAreUsageErrors) {
+  // The last serial would have won: the disk was erased.
+  for (const char* line : {"erase 1 --quick --confirm-serial WRONG --confirm-serial S1",
+                           "erase 1 --quick --confirm-serial S1 --records C:\\A --records C:\\B"}) {
+    auto run = Cli(SmallPc(), line);
+    EXPECT_EQ(run.code, 2) << line;
+    EXPECT_TRUE(run.platform->Media(1)->changed.Empty()) << line;
+    EXPECT_EQ(run.platform->journal().Count("CreateFileW"), 0u) << "a usage error touches nothing: " << line;
+  }
+  auto twice = Cli(SmallPc(), "erase 1 --quick --confirm-serial WRONG --confirm-serial S1");
+  EXPECT_NE(twice.host.err.find("trevasso-cli: --confirm-serial is given more than once\n"), std::string::npos)
+      << twice.host.err;
+  for (const char* bad : {"list --json --json", "erase 1 --quick --quick --confirm-serial S1",
+                          "erase 1 --full --verify --verify --confirm-serial S1", "details 01", "details 001",
+                          "details +1", "details 1.0", "details 256", "details 0x1", "details １",
+                          "erase 1 --quick --confirm-serial --json", "erase 1 --quick --records --confirm-serial S1"})
+    EXPECT_EQ(Cli(SmallPc(), bad).code, 2) << bad;
+  EXPECT_EQ(Cli(SmallPc(), "details 0").code, 0);
+  EXPECT_EQ(Cli(SmallPc(), "erase 1 --quick --confirm-serial S1 --json").code, 0);
+
+  // A machine without docs/ still learns the exit codes, Ctrl+C and where the records go.
+  auto help = Cli(Scenario(), "--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* part : {"  10  refused, nothing written: the records folder cannot be used\n",
+                           "   9  the erase completed, but its record could not be saved\n", "   3  not elevated",
+                           "%LOCALAPPDATA%\\Trevasso\\records", "%ProgramData%\\Trevasso\\records when running as SYSTEM",
+                           "A second\nCtrl+C, or one while no erase runs, ends the program at once, with no record.",
+                           "(before 5)"})
+    EXPECT_NE(help.host.out.find(part), std::string::npos) << part;
+  EXPECT_EQ(help.platform->journal().entries().size(), 0u);
+}
+
+TEST(CliList, DeviceTextsCannotBreakLinesAndColumnsFitTheLongestSerial) {
+  json cr = PlainDisk(1, 131'072);
+  cr["device"]["serial"] = "AB\rCD\x1b[2K";
+  json longSerial = PlainDisk(2, 131'072);
+  longSerial["device"]["serial"] = "0123456789ABCDEFGHIJ0123456789XYZ";
+  auto run = Cli(PcWithDrives(json::array({PlainDisk(0, 131'072), cr, longSerial})), "list");
+  ASSERT_EQ(run.code, 0) << run.host.err;
+  EXPECT_EQ(run.host.out.find('\r'), std::string::npos);
+  EXPECT_EQ(run.host.out.find('\x1b'), std::string::npos);
+  const auto lines = TextLines(run.host.out);
+  ASSERT_EQ(lines.size(), 4u) << run.host.out;
+  EXPECT_NE(lines[2].find("AB␍CD␛[2K"), std::string::npos) << lines[2];
+  // Every column starts where its heading does, after two blanks at least.
+  const std::u16string head = trv::Utf8ToUtf16(lines[0]);
+  for (const char16_t* heading : {u"Serial", u"Sectors", u"Sector ", u"Capacity"}) {
+    const auto at = head.find(heading);
+    ASSERT_NE(at, std::u16string::npos);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      const std::u16string line = trv::Utf8ToUtf16(lines[i]);
+      ASSERT_GT(line.size(), at) << lines[i];
+      EXPECT_EQ(line.substr(at - 2, 2), u"  ") << lines[i];
+      EXPECT_NE(line[at], u' ') << lines[i];
+    }
+  }
+  EXPECT_NE(lines[3].find("0123456789ABCDEFGHIJ0123456789XYZ  131,072"), std::string::npos) << lines[3];
+  // The JSON keeps the texts exactly.
+  const json doc = Cli(PcWithDrives(json::array({cr})), "list --json").Json();
+  EXPECT_EQ(doc["disks"][0]["serial"], "AB\rCD\x1b[2K");
+}
+
+TEST(CliList, EveryDiskOnEveryNumberAndAnUnreadableDiskNamedWithItsReason) {
+  // Twenty disks, more than the window program's fifteen, up to number 250;
+  // one whose device query is denied and one that cannot be opened at all.
+  json drives = json::array();
+  for (int n = 0; n < 20; ++n) drives.push_back(PlainDisk(n < 19 ? n : 250, 131'072, {{"megabytesPerSecond", 100000}}));
+  json denied = PlainDisk(30, 131'072);
+  denied["fail"] = {{"device", 5}};
+  json locked = PlainDisk(31, 131'072);
+  locked["open"] = "denied";
+  drives.push_back(denied);
+  drives.push_back(locked);
+  const auto pc = PcWithDrives(drives);
+
+  auto run = Cli(pc, "list --json");
+  ASSERT_EQ(run.code, 0) << run.host.err;
+  const json doc = run.Json();
+  ASSERT_EQ(doc["disks"].size(), 20u);
+  EXPECT_EQ(doc["disks"][19]["number"], 250);
+  EXPECT_EQ(doc["unreadable"], json::parse(R"([
+    {"number": 30, "error": 5, "reason": "Error accessing device: Access is denied."},
+    {"number": 31, "error": 5, "reason": "cannot be opened: Access is denied."}])"));
+  auto text = Cli(pc, "list");
+  const auto lines = TextLines(text.host.out);
+  ASSERT_EQ(lines.size(), 23u) << text.host.out;
+  EXPECT_EQ(lines[20], "30    Error accessing device: Access is denied.");
+  EXPECT_EQ(lines[22].substr(0, 4), "250 ");
+
+  // The unreadable disk stops neither another disk's erase nor its report; its own commands say why.
+  auto erase = Cli(pc, "erase 250 --quick --confirm-serial S250");
+  EXPECT_EQ(erase.code, 0) << erase.host.err;
+  EXPECT_FALSE(erase.platform->Media(250)->changed.Empty());
+  EXPECT_EQ(Cli(pc, "details 18").code, 0);
+  auto broken = Cli(pc, "erase 30 --quick --confirm-serial S30");
+  EXPECT_EQ(broken.code, 1);
+  EXPECT_NE(broken.host.err.find("trevasso-cli: disk 30 cannot be read: Error accessing device: Access is denied.\n"),
+            std::string::npos)
+      << broken.host.err;
+  // An erase asks only its own disk.
+  for (const auto* e : erase.platform->journal().Find("CreateFileW"))
+    EXPECT_EQ(e->detail.find("PhysicalDrive") == std::string::npos || e->detail.find("PhysicalDrive250 ") != std::string::npos,
+              true)
+        << e->detail;
+}
+
+TEST(CliReports, AnInventoryWorksWhileAnotherProgramHoldsTheDiskOnlyAnEraseNeedsItAlone) {
+  json disk = PlainDisk(1, 131'072);
+  disk["open"] = "inUse";
+  const auto pc = PcWithDisk1(disk);
+  for (const char* command : {"list", "details 1", "smart 1 --json"}) {
+    auto run = Cli(pc, command);
+    EXPECT_EQ(run.code, 0) << command << ": " << run.host.err;
+    for (const auto* e : run.platform->journal().Find("CreateFileW"))
+      if (e->detail.find("PhysicalDrive1 ") != std::string::npos) {
+        EXPECT_NE(e->detail.find(" share=3 "), std::string::npos) << e->detail;
+      }
+  }
+  auto erase = Cli(pc, "erase 1 --quick --confirm-serial S1 --json");
+  EXPECT_EQ(erase.code, 1);
+  EXPECT_EQ(erase.Json()["message"], "Error opening disk 1: The process cannot access the file because it is being used by another process.");
+  EXPECT_TRUE(erase.platform->Media(1)->changed.Empty());
+}
+
+TEST(CliErase, TheRecordsFolderIsProvenBeforeTheFirstWrite) {
+  const auto nothingWritten = [](const CliRun& run, const std::string& name) {
+    EXPECT_EQ(run.code, 10) << name << "\n" << run.host.err;
+    EXPECT_TRUE(run.platform->Media(1)->changed.Empty()) << name;
+    EXPECT_EQ(run.platform->journal().Count("DeviceIoControl") > 0 &&
+                  [&] {
+                    for (const auto* e : run.platform->journal().Find("DeviceIoControl"))
+                      if (e->code == 0x00090018) return true;  // FSCTL_LOCK_VOLUME
+                    return false;
+                  }(),
+              false)
+        << name << ": no volume is locked";
+    EXPECT_EQ(run.Json()["outcome"], "refused") << name;
+    EXPECT_EQ(run.Json()["exit_code"], 10) << name;
+  };
+  const std::string erase = "erase 1 --full --confirm-serial S1 --json";
+  // A folder that takes no files (its permissions were taken away).
+  auto readOnly = Cli(SmallPc({}, {{"readOnlyFolders", {"C:\\Users\\User\\AppData\\Local\\Trevasso\\records"}}}), erase);
+  nothingWritten(readOnly, "read-only");
+  EXPECT_EQ(readOnly.Json()["message"],
+            "refused: no record could be saved in C:\\Users\\User\\AppData\\Local\\Trevasso\\records: "
+            "C:\\Users\\User\\AppData\\Local\\Trevasso\\records\\trevasso-write-test.tmp: (5) Access is denied. "
+            "Nothing was written");
+  // A mistyped drive: Windows answers 3.
+  auto noDrive = Cli(SmallPc(), erase + " --records Q:\\records");
+  nothingWritten(noDrive, "no drive");
+  EXPECT_NE(noDrive.host.err.find("Q:\\records: (3) The system cannot find the path specified."), std::string::npos)
+      << noDrive.host.err;
+  // A folder on the disk to be erased (E: lies on disk 1): nothing is made there either.
+  auto onDisk = Cli(SmallPc(), erase + " --records e:/records");
+  nothingWritten(onDisk, "on the disk");
+  EXPECT_EQ(onDisk.Json()["message"],
+            "refused: the records folder e:\\records is on e:\\, a volume of disk 1, which is to be erased; give "
+            "--records on another disk. Nothing was written");
+  EXPECT_EQ(onDisk.platform->journal().Count("CreateDirectoryW"), 0u);
+
+  // A relative folder is made absolute, the probe leaves nothing behind, and
+  // the log names the real path.
+  auto relative = Cli(SmallPc(), "erase 1 --quick --confirm-serial S1 --records out/recs");
+  ASSERT_EQ(relative.code, 0) << relative.host.err;
+  const std::u16string folder = u"C:\\Users\\User\\out\\recs";
+  EXPECT_EQ(relative.platform->FilesWritten(folder),
+            (std::vector<std::u16string>{folder + u"\\2026-12-08_170509_S1.json", folder + u"\\2026-12-08_170509_S1.txt"}));
+  EXPECT_FALSE(relative.platform->FileContent(folder + u"\\trevasso-write-test.tmp"));
+  EXPECT_EQ(relative.platform->journal().Count("DeleteFileW"), 1u);
+  EXPECT_NE(relative.host.err.find("   Erase record saved: C:\\Users\\User\\out\\recs\\2026-12-08_170509_S1.txt\n"),
+            std::string::npos)
+      << relative.host.err;
+  // A root gives clean paths.
+  auto root = Cli(SmallPc(), "erase 1 --quick --confirm-serial S1 --records C:\\");
+  ASSERT_EQ(root.code, 0) << root.host.err;
+  EXPECT_NE(root.host.out.find("record: C:\\2026-12-08_170509_S1.txt\nrecord: C:\\2026-12-08_170509_S1.json\n"),
+            std::string::npos)
+      << root.host.out;
+}
+
+TEST(CliErase, AsSystemTheRecordsGoToProgramData) {
+  auto run = Cli(SmallPc({}, {{"localSystem", true},
+                              {"localAppData", "C:\\Windows\\system32\\config\\systemprofile\\AppData\\Local"}}),
+                 "erase 1 --quick --confirm-serial S1");
+  ASSERT_EQ(run.code, 0) << run.host.err;
+  EXPECT_NE(run.host.out.find("record: C:\\ProgramData\\Trevasso\\records\\2026-12-08_170509_S1.txt\n"), std::string::npos)
+      << run.host.out;
+  EXPECT_NE(run.host.err.find("Erase record saved: C:\\ProgramData\\Trevasso\\records\\"), std::string::npos);
+  EXPECT_EQ(run.platform->FilesWritten(u"C:\\ProgramData\\Trevasso\\records").size(), 2u);
+}
+
+TEST(CliErase, StandardErrorIsEnglishWithEachPassNamedAndTheRecordKeepsTheWindowsLog) {
+  // A read-back that fails: the lines the window shows in Chinese.
+  auto run = Cli(SmallPc({{"lyingAreas", {{{"offset", 1'048'576}, {"length", 4096}}}}}),
+                 "erase 1 --quick --verify --confirm-serial S1 --json");
+  EXPECT_EQ(run.code, 6);
+  EXPECT_FALSE(HasChinese(run.host.err)) << run.host.err;
+  for (const char* part : {"Read-back: reading the 11,288,576 bytes written... \n",
+                           "Read-back found non-zero data: 4096 of the 65,536 bytes from offset 1,048,576 are not zero\n",
+                           "Read-back failed: 4096 bytes in 1 areas did not read back as zero (the first at offset 1,048,576)\n",
+                           "progress: 100%  sector 131,072", "  (writing)\n", "  (read-back)\n", "   Erase record saved: "})
+    EXPECT_NE(run.host.err.find(part), std::string::npos) << part << "\n" << run.host.err;
+  EXPECT_LT(run.host.err.find("(writing)"), run.host.err.find("(read-back)"));
+  const json record = run.Json();
+  EXPECT_TRUE(HasChinese(record["log"].dump())) << "the record's log is the window's";
+  EXPECT_FALSE(HasChinese(record["log"].back().get<std::string>())) << "the record line is the console's only";
+
+  // The swapped-disk refusal, all of it.
+  json disk = PlainDisk(1, 131'072, {{"megabytesPerSecond", 100000}});
+  disk["swap"] = {{"afterOpens", 1}, {"drive", PlainDisk(1, 131'072)}};
+  disk["swap"]["drive"]["device"]["serial"] = "OTHER";
+  auto swapped = Cli(PcWithDisk1(disk), "erase 1 --quick --confirm-serial S1");
+  EXPECT_EQ(swapped.code, 4);
+  EXPECT_FALSE(HasChinese(swapped.host.err)) << swapped.host.err;
+  EXPECT_NE(swapped.host.err.find("Chosen: ACME TestDisk 1, serial S1, 67,108,864 bytes; now: ACME TestDisk 1, serial OTHER"),
+            std::string::npos)
+      << swapped.host.err;
+
+  // The stop line says what a second Ctrl+C does.
+  auto stopped = Cli(SmallPc(), "erase 1 --full --confirm-serial S1", 6);
+  EXPECT_NE(stopped.host.err.find("a second Ctrl+C ends the program at once, with no record."), std::string::npos);
+}
+
+TEST(CliErase, DisksTheWindowRefusesAreRefusedAndADiskWithoutSerialNamesItsFilesSo) {
+  auto tooSmall = Cli(PcWithDisk1(PlainDisk(1, 65'534)), "erase 1 --quick --confirm-serial S1 --json");
+  EXPECT_EQ(tooSmall.code, 4);
+  EXPECT_EQ(tooSmall.Json()["message"], "refused: disk 1 has 65,534 sectors, fewer than 65,535; the window program refuses "
+                                        "it too, and so does this one. Nothing was written");
+  EXPECT_EQ(tooSmall.platform->journal().Count("WriteFile"), 0u);
+  EXPECT_EQ(Cli(PcWithDisk1(PlainDisk(1, 65'535)), "erase 1 --quick --confirm-serial S1").code, 0);
+  // The window's selection dialog says the same of the same disk.
+  auto window = Play(PcWithDisk1(PlainDisk(1, 65'534)), "select DriveList 1; click btContinue");
+  ASSERT_FALSE(window.ui->boxes().empty());
+  EXPECT_NE(window.ui->boxes().back().text.find(u"smaller than 65535 sectors"), std::u16string::npos);
+
+  json disk = PlainDisk(1, 131'072, {{"megabytesPerSecond", 100000}});
+  disk["device"]["serial"] = nullptr;
+  auto run = Cli(PcWithDisk1(disk), "erase 1 --quick --confirm-serial NONE-67108864");
+  ASSERT_EQ(run.code, 0) << run.host.err;
+  EXPECT_NE(run.host.out.find("\\2026-12-08_170509_no-serial.txt\n"), std::string::npos) << run.host.out;
+}
+
+TEST(SimCli, TheSimulatorsOwnSwitchesFailLoudlyBeforeTheCommandRuns) {
+#ifdef _WIN32
+  GTEST_SKIP() << "host paths of a POSIX system (/dev/zero); trevasso-cli-sim.exe's switches are scripts/cli-console's";
+#endif
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "trevasso-sim-cli-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "folder");
+  std::ofstream(dir / "file") << "not a folder";
+  { std::ofstream(dir / "huge.json"); }
+  std::filesystem::resize_file(dir / "huge.json", (64u << 20) + 1);
+  const std::string d = dir.string();
+  const std::string erase = " erase 1 --quick --confirm-serial WD-WCAPW0493929";
+  struct Case {
+    std::string args, message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"--state " + d + "/file/sub" + erase, "--state " + d + "/file/sub: not a folder that can be made"},
+           {"--report " + d + "/none/report.txt" + erase, "--report " + d + "/none/report.txt: the file cannot be written"},
+           {"--scenario /dev/zero list", "/dev/zero: not a scenario file (not a regular file)"},
+           {"--scenario " + d + "/folder list", d + "/folder: not a scenario file (not a regular file)"},
+           {"--scenario " + d + "/huge.json list", d + "/huge.json: too large for a scenario file (more than 67108864 bytes)"},
+           {"--scenario " + d + "/huge.json --pc modern list", "--scenario and --pc: give one PC, not both"},
+           {"--pc modern --pc default list", "--pc is given more than once"},
+           {"--state", "--state needs a value"}}) {
+    FakeHost host;
+    EXPECT_EQ(trv::cli::RunSimCli(Args(c.args), host), 2) << c.args;
+    EXPECT_EQ(host.err, "trevasso-cli: " + c.message + "\n") << c.args;
+    EXPECT_EQ(host.out, "") << c.args;
+  }
+  FakeHost empty;
+  EXPECT_EQ(trv::cli::RunSimCli({u"--scenario", u"", u"list"}, empty), 2);
+  EXPECT_EQ(empty.err, "trevasso-cli: --scenario needs a value, not an empty one\n");
+  // A report that can be written is, and the state folder keeps the records.
+  FakeHost ok;
+  EXPECT_EQ(trv::cli::RunSimCli(Args("--state " + d + "/state --report " + d + "/report.txt" + erase), ok), 0) << ok.err;
+  std::ifstream report(dir / "report.txt");
+  std::string first;
+  std::getline(report, first);
+  EXPECT_EQ(first, "== Disk 1: 11288576 bytes changed; zero: [0, 10240000) [500106813440, 500107862016)");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "state"), std::filesystem::directory_iterator()), 2);
+  std::filesystem::remove_all(dir);
 }

@@ -217,3 +217,44 @@ TEST(SimVolumes, SearchNamesExtentsAndPageFilesAnswerAsWindowsDoes) {
   EXPECT_EQ(xp.RegQueryLocalMachineValueW(key, u"ExistingPageFiles", &type, value.data(), &size), 2u);
   EXPECT_GE(p.journal().Count("RegQueryLocalMachineValueW"), 4u);
 }
+
+TEST(SimFiles, FoldersAndPathsAnswerAsWindowsDoes) {
+  trv::sim::SimPlatform p(Scenario({{"currentDirectory", "C:\\Users\\User\\Work"}}));
+  const auto created = [&](std::u16string_view path) { return p.CreateDirectoryW(path) ? 0u : p.GetLastError(); };
+  EXPECT_EQ(created(u"Q:\\Records"), win::ERROR_PATH_NOT_FOUND) << "no drive Q:";
+  EXPECT_EQ(created(u"C:\\Users"), win::ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(created(u"C:\\ProgramData\\Trevasso"), 0u);
+  EXPECT_EQ(created(u"C:\\ProgramData\\Trevasso\\"), win::ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(created(u"C:\\New\\Deeper"), win::ERROR_PATH_NOT_FOUND) << "its parent does not exist";
+  EXPECT_EQ(created(u"C:\\"), win::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(created(u"E:\\Records"), 0u) << "a volume's drive";
+  const auto h = p.CreateFileW(u"Q:\\file.txt", win::GENERIC_WRITE, 0, win::CREATE_NEW, 0);
+  EXPECT_EQ(h, win::kInvalidHandle);
+  EXPECT_EQ(p.GetLastError(), win::ERROR_PATH_NOT_FOUND);
+
+  // A file made, held open, and removed.
+  const std::u16string file = u"C:\\ProgramData\\Trevasso\\probe.tmp";
+  const auto f = p.CreateFileW(file, win::GENERIC_WRITE, 0, win::CREATE_NEW, 0);
+  ASSERT_NE(f, win::kInvalidHandle);
+  EXPECT_FALSE(p.DeleteFileW(file));
+  EXPECT_EQ(p.GetLastError(), win::ERROR_SHARING_VIOLATION);
+  p.CloseHandle(f);
+  EXPECT_TRUE(p.DeleteFileW(file));
+  EXPECT_FALSE(p.FileContent(file));
+  EXPECT_FALSE(p.DeleteFileW(file));
+  EXPECT_EQ(p.GetLastError(), win::ERROR_FILE_NOT_FOUND);
+
+  for (auto [given, full] : {std::pair<std::u16string, std::u16string>{u"recs", u"C:\\Users\\User\\Work\\recs"},
+                             {u"../recs/./a/", u"C:\\Users\\User\\recs\\a\\"},
+                             {u"\\Logs", u"C:\\Logs"},
+                             {u"C:sub", u"C:\\Users\\User\\Work\\sub"},
+                             {u"D:sub", u"D:\\sub"},
+                             {u"e:/x/../y", u"e:\\y"},
+                             {u"\\\\server\\share\\a\\..\\b", u"\\\\server\\share\\b"}})
+    EXPECT_EQ(p.GetFullPathNameW(given), full) << trv::test::U8(given);
+  EXPECT_EQ(p.GetFullPathNameW(u""), u"");
+  EXPECT_EQ(p.GetLastError(), win::ERROR_INVALID_NAME);
+  EXPECT_EQ(p.GetVolumePathNameW(u"recs"), u"C:\\");
+  EXPECT_EQ(p.GetVolumePathNameW(u"\\\\server\\share\\a"), u"\\\\server\\share\\");
+  EXPECT_EQ(p.journal().Count("GetFullPathNameW"), 8u);
+}

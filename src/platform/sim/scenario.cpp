@@ -50,7 +50,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
                 {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
                  "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated",
-                 "volumeSearchFails", "systemDirectory", "pagingFiles", "existingPageFiles"});
+                 "volumeSearchFails", "systemDirectory", "pagingFiles", "existingPageFiles",
+                 "commonAppData", "currentDirectory", "localSystem"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -137,6 +138,11 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   sc.localAppData = jf::Str16(root, "localAppData", w, sc.localAppData);
   sc.computerName = jf::Str16(root, "computerName", w, sc.computerName);
   sc.elevated = jf::Bool(root, "elevated", w, sc.elevated);
+  sc.commonAppData = jf::Str16(root, "commonAppData", w, sc.commonAppData);
+  sc.currentDirectory = jf::Str16(root, "currentDirectory", w, sc.currentDirectory);
+  sc.localSystem = jf::Bool(root, "localSystem", w, sc.localSystem);
+  if (sc.currentDirectory.size() < 3 || sc.currentDirectory[1] != u':' || sc.currentDirectory[2] != u'\\')
+    jf::Fail(w, "currentDirectory", "expected a folder path such as C:\\Users\\User");
   if (sc.computerName.size() > 15) jf::Fail(w, "computerName", "longer than 15 characters (MAX_COMPUTERNAME_LENGTH)");
   if (jf::Has(root, "readOnlyFolders")) {
     const json& folders = root["readOnlyFolders"];
@@ -250,11 +256,21 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
 }
 
 Scenario LoadScenarioFile(const std::string& path) {
+  // A device or a pipe (/dev/zero) would be read without end: only a file of a
+  // scenario's size is read.
+  std::error_code ec;
+  if (path.empty()) throw ScenarioError("the scenario file's name is empty");
+  if (!std::filesystem::exists(path, ec)) throw ScenarioError(path + ": cannot open the scenario file");
+  if (!std::filesystem::is_regular_file(path, ec)) throw ScenarioError(path + ": not a scenario file (not a regular file)");
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size > kMostScenarioBytes)
+    throw ScenarioError(path + ": too large for a scenario file (more than " + std::to_string(kMostScenarioBytes) + " bytes)");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ScenarioError(path + ": cannot open the scenario file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseScenario(text.str(), path);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(size));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParseScenario(text, path);
 }
 
 void FollowHostClock(Scenario& scenario) {

@@ -62,6 +62,9 @@ struct Scenario {
   bool taskDialog = true;  // comctl32.dll exports TaskDialog
   std::u16string programPath = u"C:\\Program Files\\Trevasso\\trevasso.exe";
   std::u16string localAppData = u"C:\\Users\\User\\AppData\\Local";
+  std::u16string commonAppData = u"C:\\ProgramData";           // CSIDL_COMMON_APPDATA, %ProgramData%
+  std::u16string currentDirectory = u"C:\\Users\\User";       // what relative paths start from
+  bool localSystem = false;  // the program runs as the LocalSystem account (a service, an agent)
   std::u16string computerName = u"TREVASSO-PC";  // GetComputerNameW; empty: the call fails
   bool elevated = true;  // the program runs as an elevated administrator
   std::vector<std::u16string> fonts = {u"Tahoma", u"Courier New", u"Calibri", u"Segoe UI", u"SimSun"};
@@ -87,7 +90,9 @@ struct Scenario {
 
 // Parses scenario JSON text; `source` names the file in error messages.
 Scenario ParseScenario(const std::string& jsonText, const std::string& source);
+// Reads a regular file of at most kMostScenarioBytes; throws ScenarioError otherwise.
 Scenario LoadScenarioFile(const std::string& path);
+inline constexpr std::uintmax_t kMostScenarioBytes = 64ull << 20;
 // The built-in default PC.
 const std::string& DefaultScenarioJson();
 Scenario DefaultScenario();

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -50,6 +51,42 @@ std::u16string FolderKey(std::u16string_view path) {
 }
 bool Below(std::u16string_view key, std::u16string_view folder) {
   return key.size() > folder.size() && key.substr(0, folder.size()) == folder && key[folder.size()] == u'\\';
+}
+
+// A key's folder: everything before its last backslash ("" for none).
+std::u16string ParentKey(std::u16string_view key) {
+  const auto slash = key.find_last_of(u'\\');
+  return slash == std::u16string_view::npos ? std::u16string() : std::u16string(key.substr(0, slash));
+}
+
+// "x:" of a drive root key, "\\server\share" of a share's; nothing for other keys.
+bool IsRootKey(std::u16string_view key) {
+  if (key.size() == 2 && key[1] == u':') return true;
+  if (key.size() < 5 || key.substr(0, 2) != u"\\\\") return false;
+  const auto server = key.find(u'\\', 2);
+  return server != std::u16string_view::npos && server > 2 && server + 1 < key.size() &&
+         key.find(u'\\', server + 1) == std::u16string_view::npos;
+}
+
+// Folders and files of a path, "." and ".." resolved, as GetFullPathNameW joins them.
+std::u16string Resolved(std::u16string_view root, std::u16string_view rest) {
+  std::vector<std::u16string> names;
+  for (std::size_t at = 0; at <= rest.size();) {
+    std::size_t end = rest.find(u'\\', at);
+    if (end == std::u16string_view::npos) end = rest.size();
+    const std::u16string_view name = rest.substr(at, end - at);
+    if (name == u"..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != u".") {
+      names.emplace_back(name);
+    }
+    at = end + 1;
+  }
+  std::u16string out(root);
+  for (std::size_t i = 0; i < names.size(); ++i) out += (i ? u"\\" : u"") + names[i];
+  // A trailing backslash stays, as Windows keeps it.
+  if (!rest.empty() && rest.back() == u'\\' && !names.empty()) out += u'\\';
+  return out;
 }
 
 } // namespace
@@ -202,10 +239,9 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
   } else if (disposition == win::CREATE_ALWAYS || disposition == win::CREATE_NEW) {
     if (disposition == win::CREATE_NEW && it != files_.end()) return result(win::kInvalidHandle, win::ERROR_FILE_EXISTS);
     if (ReadOnlyError(key) != 0) return result(win::kInvalidHandle, win::ERROR_ACCESS_DENIED);
-    const auto slash = key.find_last_of(u'\\');
-    bool folderExists = slash == std::u16string::npos;
-    for (const auto& [k, f] : files_) folderExists = folderExists || k == key.substr(0, slash) + u"\\";
-    folderExists = folderExists || key.rfind(FileKey(sc_.localAppData), 0) == 0;
+    // Below the user's local application data every folder counts as there (the
+    // program's own folders in it are made on the way), elsewhere only those that exist.
+    const bool folderExists = key.rfind(FileKey(sc_.localAppData), 0) == 0 || FolderExists(ParentKey(key));
     if (!folderExists) return result(win::kInvalidHandle, win::ERROR_PATH_NOT_FOUND);
     files_[key] = FileData{{}, std::u16string(path), true};
     PersistFile(key);
@@ -379,16 +415,124 @@ bool SimPlatform::FlushFileBuffers(win::Handle handle) {
   return true;
 }
 
+bool SimPlatform::DriveExists(char16_t letter) const {
+  const char16_t lower = letter >= u'A' && letter <= u'Z' ? static_cast<char16_t>(letter + 32) : letter;
+  const auto on = [&](std::u16string_view path) {
+    return path.size() >= 2 && path[1] == u':' && AsciiLower(path.substr(0, 1))[0] == lower;
+  };
+  for (const SimVolume& v : sc_.volumes)
+    if (on(v.root)) return true;
+  return on(sc_.localAppData) || on(sc_.commonAppData) || on(sc_.currentDirectory) || on(sc_.programPath);
+}
+
+bool SimPlatform::FolderExists(const std::u16string& folderKey) const {
+  const std::u16string key = FolderKey(folderKey);
+  if (key.size() == 2 && key[1] == u':') return DriveExists(key[0]);
+  if (IsRootKey(key)) return true;  // a share answers for itself
+  if (files_.count(key + u"\\")) return true;
+  // The machine's own folders, the folders of its files and every folder above them.
+  const auto holds = [&](std::u16string_view path) {
+    const std::u16string k = FolderKey(path);
+    return k == key || Below(k, key);
+  };
+  for (const auto& path : {sc_.localAppData, sc_.commonAppData, sc_.currentDirectory, ParentKey(FileKey(sc_.programPath))})
+    if (!path.empty() && holds(path)) return true;
+  for (const std::u16string& folder : sc_.readOnlyFolders)
+    if (holds(folder)) return true;
+  for (const auto& [k, f] : files_)
+    if (Below(k, key)) return true;
+  return false;
+}
+
 bool SimPlatform::CreateDirectoryW(std::u16string_view path) {
-  // Outside read-only folders every folder is made, or made again, without complaint.
-  if (const std::uint32_t error = ReadOnlyError(FileKey(path))) {
+  // As Windows answers: an existing folder (or drive root) is refused, and so is
+  // one whose parent, or whose drive, does not exist.
+  const std::u16string key = FolderKey(FileKey(path));
+  std::uint32_t error = 0;
+  if (key.size() == 2 && key[1] == u':') error = DriveExists(key[0]) ? win::ERROR_ACCESS_DENIED : win::ERROR_PATH_NOT_FOUND;
+  else if (FolderExists(key)) error = win::ERROR_ALREADY_EXISTS;
+  else if (!FolderExists(ParentKey(key))) error = win::ERROR_PATH_NOT_FOUND;
+  else error = ReadOnlyError(key);
+  if (error) {
     Log("CreateDirectoryW", U8(path) + " -> failed error=" + std::to_string(error));
     return Fail(error);
   }
   Log("CreateDirectoryW", U8(path));
-  files_[FileKey(path) + u"\\"] = FileData{};  // folders are keys ending in a backslash
+  files_[key + u"\\"] = FileData{};  // folders are keys ending in a backslash
   lastError_ = 0;
   return true;
+}
+
+bool SimPlatform::DeleteFileW(std::u16string_view path) {
+  const std::u16string key = FileKey(path);
+  std::uint32_t error = 0;
+  const auto it = files_.find(key);
+  if (it == files_.end() || key.empty() || key.back() == u'\\') error = win::ERROR_FILE_NOT_FOUND;
+  else if (ReadOnlyError(key) != 0) error = win::ERROR_ACCESS_DENIED;
+  for (const auto& [h, o] : handles_)
+    if (!error && o.kind == Kind::File && o.path == key) error = win::ERROR_SHARING_VIOLATION;
+  if (error) {
+    Log("DeleteFileW", U8(path) + " -> failed error=" + std::to_string(error));
+    return Fail(error);
+  }
+  Log("DeleteFileW", U8(path));
+  files_.erase(it);
+  if (!stateFolder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(HostPath(key), ec);
+  }
+  lastError_ = 0;
+  return true;
+}
+
+std::u16string SimPlatform::FullPath(std::u16string_view path) const {
+  std::u16string p(path);
+  std::replace(p.begin(), p.end(), u'/', u'\\');
+  if (p.empty()) return {};
+  if (p.starts_with(u"\\\\")) {  // a share, or a device path, kept from its server and share on
+    const auto server = p.find(u'\\', 2);
+    const auto share = server == std::u16string::npos ? std::u16string::npos : p.find(u'\\', server + 1);
+    if (share == std::u16string::npos) return p;
+    return Resolved(p.substr(0, share + 1), std::u16string_view(p).substr(share + 1));
+  }
+  const std::u16string& cwd = sc_.currentDirectory;
+  if (p.size() >= 2 && p[1] == u':') {
+    // "C:folder" is relative to the drive's current folder: the current one on its drive, else its root.
+    const bool sameDrive = AsciiLower(p.substr(0, 1)) == AsciiLower(cwd.substr(0, 1));
+    const std::u16string rest = p.substr(2);
+    if (!rest.empty() && rest[0] == u'\\') return Resolved(p.substr(0, 2) + u"\\", std::u16string_view(rest).substr(1));
+    return Resolved(p.substr(0, 2) + u"\\", (sameDrive ? cwd.substr(3) + u"\\" : std::u16string()) + rest);
+  }
+  if (p[0] == u'\\') return Resolved(cwd.substr(0, 3), std::u16string_view(p).substr(1));
+  return Resolved(cwd.substr(0, 3), cwd.substr(3) + u"\\" + p);
+}
+
+std::u16string SimPlatform::PathAnswer(const char* call, std::u16string_view path, std::u16string answer) {
+  if (answer.empty()) {
+    Log(call, U8(path) + " -> failed error=" + std::to_string(win::ERROR_INVALID_NAME));
+    Fail(win::ERROR_INVALID_NAME);
+    return {};
+  }
+  Log(call, U8(path) + " -> " + U8(answer));
+  lastError_ = 0;
+  return answer;
+}
+
+std::u16string SimPlatform::GetFullPathNameW(std::u16string_view path) {
+  return PathAnswer("GetFullPathNameW", path, FullPath(path));
+}
+
+std::u16string SimPlatform::GetVolumePathNameW(std::u16string_view path) {
+  // The simulated PC has no mount points: the volume of a path is its drive or share.
+  const std::u16string full = FullPath(path);
+  std::u16string root;
+  if (full.size() >= 3 && full[1] == u':') root = full.substr(0, 3);
+  else if (full.starts_with(u"\\\\") && !full.starts_with(u"\\\\.\\") && !full.starts_with(u"\\\\?\\")) {
+    const auto server = full.find(u'\\', 2);
+    const auto share = server == std::u16string::npos ? std::u16string::npos : full.find(u'\\', server + 1);
+    root = (share == std::u16string::npos ? full : full.substr(0, share)) + u"\\";
+  }
+  return PathAnswer("GetVolumePathNameW", path, std::move(root));
 }
 
 std::uint32_t SimPlatform::GetLastError() { return lastError_; }
@@ -835,6 +979,10 @@ std::uint32_t SimPlatform::SetErrorMode(std::uint32_t mode) {
   errorMode_ = mode;
   return previous;
 }
+
+std::u16string SimPlatform::CommonAppDataFolder() { return sc_.commonAppData; }
+
+bool SimPlatform::IsLocalSystem() { return sc_.localSystem; }  // a query of the process's own token
 
 bool SimPlatform::IsUserAnAdmin() {
   Log("IsUserAnAdmin", sc_.elevated ? "-> TRUE" : "-> FALSE");

@@ -52,6 +52,9 @@ class SimPlatform : public win::Platform {
   bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
   bool FlushFileBuffers(win::Handle handle) override;
   bool CreateDirectoryW(std::u16string_view path) override;
+  bool DeleteFileW(std::u16string_view path) override;
+  std::u16string GetFullPathNameW(std::u16string_view path) override;
+  std::u16string GetVolumePathNameW(std::u16string_view path) override;
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;
   std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
@@ -85,6 +88,8 @@ class SimPlatform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  std::u16string CommonAppDataFolder() override;
+  bool IsLocalSystem() override;
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
@@ -149,6 +154,15 @@ class SimPlatform : public win::Platform {
   // ERROR_ALREADY_EXISTS for a read-only folder itself, ERROR_ACCESS_DENIED for
   // anything below one, else 0.
   std::uint32_t ReadOnlyError(const std::u16string& key) const;
+  // Whether a drive of this letter exists: a volume of the scenario, or the drive
+  // of the machine's own folders.
+  bool DriveExists(char16_t letter) const;
+  // Whether a folder (a key, with or without its trailing backslash) exists.
+  bool FolderExists(const std::u16string& folderKey) const;
+  // GetFullPathNameW's answer, without the journal.
+  std::u16string FullPath(std::u16string_view path) const;
+  // Journals a path query's answer; an empty one fails with ERROR_INVALID_NAME.
+  std::u16string PathAnswer(const char* call, std::u16string_view path, std::u16string answer);
   void PutSystemTime(const char* call, std::int64_t wallMs, std::span<std::uint8_t, 16> systemTime);
   std::filesystem::path HostPath(const std::u16string& key) const;
   void PersistFile(const std::u16string& key);

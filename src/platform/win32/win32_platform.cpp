@@ -66,6 +66,15 @@ void CALLBACK TimerTrampoline(UINT id, UINT message, DWORD_PTR user, DWORD_PTR r
   binding->callback(id, message, binding->user, reserved1, reserved2);
 }
 
+// SHGetFolderPathW's folder without a trailing backslash; empty when the system tells none.
+std::u16string ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  std::u16string folder = Narrow16(path);
+  while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
+  return folder;
+}
+
 // Days from 1601-01-01 (FILETIME origin) to 1899-12-30 (the program's date origin).
 constexpr std::int64_t kDaysFrom1601To1899 = 109205;
 constexpr std::int64_t kMsPerDay = 86400000;
@@ -152,6 +161,33 @@ bool Win32Platform::FlushFileBuffers(win::Handle handle) { return ::FlushFileBuf
 bool Win32Platform::CreateDirectoryW(std::u16string_view path) {
   const std::wstring p = Wide(path);
   return ::CreateDirectoryW(p.c_str(), nullptr) != FALSE;
+}
+
+bool Win32Platform::DeleteFileW(std::u16string_view path) {
+  const std::wstring p = Wide(path);
+  return ::DeleteFileW(p.c_str()) != FALSE;
+}
+
+std::u16string Win32Platform::GetFullPathNameW(std::u16string_view path) {
+  const std::wstring p = Wide(path);
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD n = ::GetFullPathNameW(p.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (n == 0) return {};
+    // Too small: n is the size needed, its final NUL included.
+    if (n < buffer.size()) return Narrow16(std::wstring_view(buffer.data(), n));
+    buffer.resize(n);
+  }
+  ::SetLastError(ERROR_INSUFFICIENT_BUFFER);  // the current folder kept changing
+  return {};
+}
+
+std::u16string Win32Platform::GetVolumePathNameW(std::u16string_view path) {
+  const std::wstring p = Wide(path);
+  // The volume's root is never longer than the path it holds, plus its backslash.
+  std::wstring buffer(p.size() + 2 > MAX_PATH ? p.size() + 2 : MAX_PATH, L'\0');
+  if (!::GetVolumePathNameW(p.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()))) return {};
+  return Narrow16(buffer.c_str());
 }
 
 std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
@@ -366,12 +402,21 @@ bool Win32Platform::CallIsWow64Process(win::ProcAddress entry, win::Handle proce
   return ok != FALSE;
 }
 
-std::u16string Win32Platform::LocalAppDataFolder() {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  std::u16string folder = Narrow16(path);
-  while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
-  return folder;
+std::u16string Win32Platform::LocalAppDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
+
+std::u16string Win32Platform::CommonAppDataFolder() { return ShellFolder(CSIDL_COMMON_APPDATA); }
+
+bool Win32Platform::IsLocalSystem() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  // TOKEN_USER and the SID it points to, in one buffer aligned for the record.
+  alignas(8) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  DWORD length = 0;
+  const BOOL ok = ::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+  ::CloseHandle(token);
+  if (!ok) return false;
+  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer);
+  return ::IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != FALSE;
 }
 
 std::u16string Win32Platform::GetComputerNameW() {

@@ -25,6 +25,9 @@ class Win32Platform : public win::Platform {
   bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
   bool FlushFileBuffers(win::Handle handle) override;
   bool CreateDirectoryW(std::u16string_view path) override;
+  bool DeleteFileW(std::u16string_view path) override;
+  std::u16string GetFullPathNameW(std::u16string_view path) override;
+  std::u16string GetVolumePathNameW(std::u16string_view path) override;
   std::uint32_t GetLastError() override;
   std::u16string SystemMessage(std::uint32_t code) override;
   std::uint32_t GetLogicalDriveStringsW(std::uint32_t bufferLength, char16_t* buffer) override;
@@ -58,6 +61,8 @@ class Win32Platform : public win::Platform {
   win::Handle GetCurrentProcess() override;
   bool CallIsWow64Process(win::ProcAddress entry, win::Handle process, std::int32_t* wow64) override;
   std::u16string LocalAppDataFolder() override;
+  std::u16string CommonAppDataFolder() override;
+  bool IsLocalSystem() override;
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
