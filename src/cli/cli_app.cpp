@@ -13,6 +13,7 @@
 #include "format/format_command.h"
 #include "format/records_folder.h"
 #include "format/same_disk.h"
+#include "format/volume_lock.h"
 #include "platform/sinks.h"
 #include "platform/text.h"
 #include "report/details_report.h"
@@ -276,9 +277,23 @@ std::u16string Cli::RecordsFolder(std::uint32_t number) {
   return folder.folder;
 }
 
+namespace {
+
+CliFailure VolumesRefused(const std::vector<std::u16string>& reasons) {
+  std::u16string text;
+  for (const std::u16string& reason : reasons) text += u" " + reason;
+  return CliFailure{kExitRefused, u"refused: nothing was written." + text};
+}
+
+} // namespace
+
 int Cli::Erase() {
   const auto& entry = Choose(*o_.disk);
   CheckErasable(entry);
+  // A disk whose volumes may not be taken away is refused for that first: it
+  // tells more than a records folder on it would.
+  if (const auto reasons = format::VolumeRefusals(p_, entry.DeviceNumber); !reasons.empty())
+    throw VolumesRefused(reasons);
   // Where the record goes is settled before anything is locked or written: an
   // erase whose proof cannot be kept does not start.
   const std::u16string recordsFolder = RecordsFolder(entry.DeviceNumber);
@@ -310,11 +325,7 @@ int Cli::Erase() {
                                                      : std::u16string(u"not identified"))};
   if (result.notWritable != format::NotWritable::No)
     throw CliFailure{kExitRefused, u"refused: " + format::NotWritableText(result.notWritable)};
-  if (!result.volumeRefusals.empty()) {
-    std::u16string reasons;
-    for (const std::u16string& reason : result.volumeRefusals) reasons += u" " + reason;
-    throw CliFailure{kExitRefused, u"refused: nothing was written." + reasons};
-  }
+  if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
   if (!result.volumesLocked)
     throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};
 
@@ -349,6 +360,9 @@ int Cli::Run() {
     default:
       break;
   }
+  // A drive without media answers with an error, never a system dialog that
+  // waits for a person at an unattended machine.
+  win::FailCriticalErrorsQuietly(p_);
   if (!p_.IsUserAnAdmin())
     throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly"};
   if (o_.command == Command::List) return List();
@@ -374,7 +388,6 @@ int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16str
     host.Err(u"trevasso-cli: " + ControlPictures(e.message) + u"\n" + UsageText());
     return kExitUsage;
   }
-  win::FailCriticalErrorsQuietly(platform);
   Cli cli(platform, host, options);
   try {
     const int code = cli.Run();

@@ -57,7 +57,7 @@ class RecordingObserver : public EraseObserver {
     inner_.Log(message);
   }
   void LogBilingual(const std::u16string& window, const std::u16string& english) override {
-    lines.push_back(platform_.DateTimeText() + u"   " + window);
+    lines.Add(platform_.DateTimeText() + u"   " + window);
     inner_.LogBilingual(window, english);
   }
   void LogBare(const std::u16string& line) override {

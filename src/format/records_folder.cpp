@@ -86,14 +86,37 @@ std::optional<FolderFailure> MakeFolders(win::Platform& platform, const std::u16
   return FolderFailure{error, folder};
 }
 
+namespace {
+
+bool SameRootIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+} // namespace
+
+// Every volume of the disk is locked by an erase, lettered or mounted in a
+// folder, so the folder's volume is looked up among all of them.
 std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16string& folder, std::uint32_t deviceNumber) {
   const std::u16string root = platform.GetVolumePathNameW(folder);
-  // Only drive letters are locked by an erase; a share or a folder of the
-  // volume mounted elsewhere is not among them.
-  if (root.size() != 3 || root[1] != u':' || root[2] != u'\\') return {};
-  TVolumeDeviceNumber info;
-  GetVolumeDeviceNumber(platform, root.substr(0, 2), info);
-  return info.Valid && info.DeviceNumber == deviceNumber ? root : std::u16string();
+  if (root.empty() || (root.starts_with(u"\\\\") && !root.starts_with(u"\\\\?\\"))) return {};  // a share
+  std::vector<VolumeFacts> volumes;
+  std::uint32_t error = 0;
+  if (!FindVolumes(platform, volumes, error)) return {};
+  for (const VolumeFacts& listed : volumes) {
+    const VolumeFacts volume = InspectVolume(platform, listed.guidPath);
+    bool holdsFolder = false;
+    for (const std::u16string& path : volume.paths) holdsFolder = holdsFolder || SameRootIgnoringCase(path, root);
+    if (!holdsFolder) continue;
+    bool onDisk = volume.number.Valid && volume.number.DeviceNumber == deviceNumber;
+    for (const DiskExtent& extent : volume.extents) onDisk = onDisk || extent.disk == deviceNumber;
+    return onDisk ? root : std::u16string();
+  }
+  return {};
 }
 
 RecordsFolder PrepareRecordsFolder(win::Platform& platform, std::u16string_view folderPath, std::uint32_t deviceNumber) {

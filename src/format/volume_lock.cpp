@@ -239,14 +239,22 @@ bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std
   return listed;
 }
 
-VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
-  win::Platform& p = ctx.platform;
-  auto debug = [&](const std::u16string& line) {
-    if (ctx.debugMode) ctx.observer.Log(line);
-  };
-  VolumeLockResult result;
-  debug(u"Looking for partitions...");
+namespace {
+
+// The volumes of the system, which of them lie on the disk, and why the disk's
+// volumes may not be taken away; `debug` gets the lines of the debug log.
+struct DiskVolumes {
   std::vector<VolumeFacts> volumes;
+  std::vector<std::size_t> onDisk;
+  std::vector<std::u16string> refusals;
+};
+
+template <typename Debug>
+DiskVolumes SurveyVolumes(win::Platform& p, std::int64_t deviceNumber, Debug debug) {
+  DiskVolumes result;
+  std::vector<VolumeFacts>& volumes = result.volumes;
+  std::vector<std::size_t>& onDisk = result.onDisk;
+  debug(u"Looking for partitions...");
   std::uint32_t listError = 0;
   const bool listed = FindVolumes(p, volumes, listError);
   debug(u"Done.");
@@ -257,7 +265,6 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
   }
 
   // What each volume says, and whether it lies on the disk.
-  std::vector<std::size_t> onDisk;
   for (std::size_t i = 0; i < volumes.size(); ++i) {
     debug(u"Getting device data...");
     volumes[i] = InspectVolume(p, volumes[i].guidPath);
@@ -307,6 +314,25 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
                                   u"). Move the page file to another disk (System Properties, Advanced, Performance, "
                                   u"Virtual memory), restart, and try again.");
   }
+  return result;
+}
+
+} // namespace
+
+std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber) {
+  return SurveyVolumes(platform, deviceNumber, [](const std::u16string&) {}).refusals;
+}
+
+VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
+  win::Platform& p = ctx.platform;
+  auto debug = [&](const std::u16string& line) {
+    if (ctx.debugMode) ctx.observer.Log(line);
+  };
+  VolumeLockResult result;
+  DiskVolumes survey = SurveyVolumes(p, deviceNumber, debug);
+  result.refusals = std::move(survey.refusals);
+  const std::vector<VolumeFacts>& volumes = survey.volumes;
+  const std::vector<std::size_t>& onDisk = survey.onDisk;
   if (!result.refusals.empty()) return result;
 
   for (const std::size_t i : onDisk) {

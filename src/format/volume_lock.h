@@ -69,6 +69,9 @@ VolumeFacts InspectVolume(win::Platform& platform, const std::u16string& guidPat
 // false (with the last error in `error`) when the volumes cannot be listed.
 bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std::uint32_t& error);
 
+// Why the disk's volumes may not be taken away (none when they may), asked
+// without locking anything: what LockVolumes would refuse.
+std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber);
 VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber);
 // Closes every locked volume handle; closing ends the lock.
 void UnlockVolumes(win::Platform& platform, std::vector<win::Handle>& volumeHandles);
