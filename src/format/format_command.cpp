@@ -165,19 +165,6 @@ class SaveSlot {
   std::function<void()>* slot_;
 };
 
-// The bytes past the end Windows shows, when the drive states more: logged, and
-// counted as unwritten so that the run is never recorded as complete.
-void NoteUnreachableBytes(FormatContext& ctx, const EraseRequest& request, EraseResult& run) {
-  const std::int64_t shown = request.target.sectors * request.target.sectorSize;
-  if (shown <= 0 || request.statedBytes <= shown) return;
-  ctx.observer.Log(u"The disk is not completely erased: the drive states " + report::FormatThousands(request.statedBytes) +
-                   u" bytes, but Windows shows only " + report::FormatThousands(shown) + u"; bytes from offset " +
-                   report::FormatThousands(shown) + u" to " + report::FormatThousands(request.statedBytes) +
-                   u" could not be reached.");
-  run.unwritten.push_back({shown, request.statedBytes});
-  if (run.outcome == EraseOutcome::Completed) run.outcome = EraseOutcome::CompletedWithErrors;
-}
-
 } // namespace
 
 NotWritable CheckWritable(win::Platform& p, win::Handle handle) {
@@ -272,8 +259,9 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.FormatStarting();
     log.Log(u"Formatting... ");
     log.FormatRunning();
-    result.run = LowLevelFormat(ctx, request.target, request.quickWipe, &live);
-    NoteUnreachableBytes(ctx, request, *result.run);
+    EraseTarget target = request.target;
+    target.statedBytes = request.statedBytes;
+    result.run = LowLevelFormat(ctx, target, request.quickWipe, &live);
     // Read back while the volumes are still locked, so that nothing else writes in between.
     if (request.verify && ReadBackFollows(*result.run)) {
       log.FormatRunning();

@@ -54,6 +54,7 @@ class ZeroFill {
  private:
   Transfer Write(std::int64_t offset, std::int64_t size);
   void Account(std::int64_t offset, std::int64_t size, bool good);
+  void NoteUnreachableBytes();
   void LogEnd();
 
   FormatContext& ctx_;
@@ -131,6 +132,17 @@ EraseResult ZeroFill::Run(bool quickWipe) {
   return result_;
 }
 
+// The bytes past the end Windows shows, when the drive states more: logged, and
+// counted as unwritten, so that the run is never said or recorded to be complete.
+void ZeroFill::NoteUnreachableBytes() {
+  const std::int64_t shown = target_.sectors * target_.sectorSize;
+  if (shown <= 0 || target_.statedBytes <= shown) return;
+  ctx_.observer.Log(u"The disk is not completely erased: the drive states " + FormatThousands(target_.statedBytes) +
+                    u" bytes, but Windows shows only " + FormatThousands(shown) + u"; bytes from offset " +
+                    FormatThousands(shown) + u" to " + FormatThousands(target_.statedBytes) + u" could not be reached.");
+  result_.unwritten.push_back({shown, target_.statedBytes});
+}
+
 void ZeroFill::LogEnd() {
   ctx_.observer.Log(u"Average speed: " + ctx_.observer.SpeedShown());
   if (!result_.unwritten.empty()) {
@@ -141,6 +153,7 @@ void ZeroFill::LogEnd() {
                       DecimalText(static_cast<std::uint64_t>(areas)) + (areas == 1 ? u" area" : u" areas") +
                       u" could not be written (first at offset " + FormatThousands(result_.unwritten.front().begin) + u").");
   }
+  NoteUnreachableBytes();
   if (aborted_) {
     result_.outcome = EraseOutcome::Terminated;
     ctx_.observer.Log(u"Operation terminated at offset " + pacer_->AtOffset(position_));

@@ -19,6 +19,9 @@ struct EraseTarget {
   win::Handle handle = win::kInvalidHandle;
   std::int64_t sectors = 0;
   std::int64_t sectorSize = 0;
+  // The bytes the drive states it holds, when that is more than Windows shows
+  // (sectors * sectorSize): what lies past Windows' end cannot be written.
+  std::int64_t statedBytes = 0;
 };
 
 // The byte ranges a run writes: the whole disk, or for a quick wipe its first

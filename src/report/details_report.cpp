@@ -71,6 +71,16 @@ std::vector<std::u16string> PassportLines(const device::T_IDE_PASSPORT& p, char1
 
 } // namespace
 
+std::int64_t StatedAtaBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id) {
+  if (id.BusType == device::kNvmeBus) return 0;
+  device::AtaBlock block{};
+  bool ok = device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block);
+  if (!ok && id.BusType == kAtaBus) ok = device::ReadIdentify(platform, handle, id.IsIDESlave, block);
+  if (!ok) return 0;
+  const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, platform);
+  return CapacityBytes(passport.lbasectors, passport.sectorsize);
+}
+
 std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   const auto& dev = ctx.dev;
   if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return 0;

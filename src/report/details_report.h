@@ -35,4 +35,9 @@ struct DetailsContext {
 // that exceeds what Windows shows, the report says so.
 std::int64_t ShowDeviceDetails(DetailsContext& ctx);
 
+// The bytes an ATA drive states it holds (IDENTIFY words 100-103, or 60-61,
+// times its logical sector size), asked through the open handle; 0 when the
+// drive does not answer or is not ATA.
+std::int64_t StatedAtaBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id);
+
 } // namespace trv::report

@@ -293,6 +293,23 @@ TEST(CliErase, AWriteProtectedDiskIsRefusedAndAGoneDiskEndsTheRun) {
   EXPECT_EQ(locked.platform->ErrorMode() & trv::win::SEM_FAILCRITICALERRORS, trv::win::SEM_FAILCRITICALERRORS);
 }
 
+TEST(CliErase, BytesPastWhatWindowsShowsAreNamedAndTheRunIsNotCompleted) {
+  // The drive states 976,773,168 sectors; Windows shows 2,096 fewer, as behind a bridge that cuts the capacity.
+  json disk = json::parse(trv::sim::DefaultScenarioJson())["drives"][1];
+  disk["sectors"] = 976'771'072;
+  disk["media"] = {{"megabytesPerSecond", 100000}};
+  const auto pc = PcWithDisk1(disk);
+  const std::string serial = Cli(pc, "list --json").Json()["disks"][1]["serial"].get<std::string>();
+  auto run = Cli(pc, "erase 1 --quick --confirm-serial " + serial + " --json");
+  EXPECT_EQ(run.code, 5) << run.host.err;
+  EXPECT_EQ(run.Json()["outcome"], "completed-with-errors");
+  EXPECT_EQ(run.Json()["unwritten"].back(), (json{{"begin", 500'106'788'864}, {"end", 500'107'862'016}}));
+  EXPECT_NE(run.host.err.find("bytes from offset 500,106,788,864 to 500,107,862,016 could not be reached."),
+            std::string::npos)
+      << run.host.err;
+  EXPECT_EQ(run.host.err.find("Low-level format is complete."), std::string::npos);
+}
+
 TEST(CliErase, ALiveConsoleGetsOneProgressLineUpdatedInPlace) {
   auto run = Cli(SmallPc(), "erase 1 --quick --confirm-serial S1", 0, true);
   ASSERT_EQ(run.code, 0);

@@ -286,6 +286,7 @@ TEST(EraseProof, ADiskStatingMoreThanWindowsShowsIsNeverRecordedAsCompleted) {
                       "The disk is not completely erased: the drive states 500,107,862,016 bytes, but Windows shows only "
                       "500,106,788,864; bytes from offset 500,106,788,864 to 500,107,862,016 could not be reached."),
             log.end());
+  EXPECT_EQ(std::find(log.begin(), log.end(), "Low-level format is complete."), log.end()) << "never said complete";
   // The quick wipe's last MiB is the last MiB Windows shows.
   EXPECT_EQ(ZeroRanges(run, 1), (std::vector<trv::sim::ByteRange>{{0, 10'240'000}, {kShown - 1'048'576, kShown}}));
   const nlohmann::json record = SavedRecord(run);
