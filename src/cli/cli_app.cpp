@@ -327,7 +327,7 @@ int Cli::Erase() {
                                        (result.found ? format::DescribeDiskInEnglish(*result.found)
                                                      : std::u16string(u"not identified"))};
   if (result.notWritable != format::NotWritable::No)
-    throw CliFailure{kExitRefused, u"refused: " + format::NotWritableText(result.notWritable)};
+    throw CliFailure{kExitRefused, u"refused: " + format::NotWritableEnglishText(result.notWritable)};
   if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
   if (!result.volumesLocked)
     throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};

@@ -42,13 +42,18 @@ bool BlockRetry::TakeLine() {
   }
   if (linesLeft_ == 0) {
     linesLeft_ = -1;
-    ctx_.observer.Log(words_.linesCut);
+    Say([](const FailureWords& w) { return w.linesCut; });
   }
   return false;
 }
 
-const std::u16string& BlockRetry::GoneLine(std::uint32_t code) const {
-  return code == win::ERROR_WRITE_PROTECT ? words_.refusesWrites : words_.gone;
+void BlockRetry::Say(const std::function<std::u16string(const FailureWords&)>& line) {
+  if (english_) ctx_.observer.LogBilingual(line(words_), line(*english_));
+  else ctx_.observer.Log(line(words_));
+}
+
+void BlockRetry::SayGone(std::uint32_t code) {
+  Say([code](const FailureWords& w) { return code == win::ERROR_WRITE_PROTECT ? w.refusesWrites : w.gone; });
 }
 
 void BlockRetry::Succeeded() {
@@ -68,22 +73,24 @@ void BlockRetry::Failed() {
   if (failingSince_ < 0) failingSince_ = NowMs();
 }
 
-std::optional<std::u16string> BlockRetry::GiveUpLine() {
-  if (piecesInARow_ >= kGiveUpPieces) return words_.giveUpPieces(piecesInARow_);
+std::optional<BlockRetry::GiveUp> BlockRetry::GiveUpNow() {
+  if (piecesInARow_ >= kGiveUpPieces) return GiveUp{true, piecesInARow_};
   const std::int64_t now = failingSince_ >= 0 ? NowMs() : -1;
-  if (now >= 0 && now - failingSince_ >= kGiveUpMilliseconds) return words_.giveUpTime((now - failingSince_) / 1000);
+  if (now >= 0 && now - failingSince_ >= kGiveUpMilliseconds) return GiveUp{false, (now - failingSince_) / 1000};
   return std::nullopt;
 }
 
 void BlockRetry::LogBlock(std::int64_t offset, const Transfer& block, std::int64_t pieces, std::int64_t tried,
                           std::int64_t failed, std::int64_t firstFailed) {
   if (!TakeLine()) return;
-  std::u16string line = block.seekFailed
-                            ? words_.seekError + FormatThousands(offset)
-                            : words_.transferError + FormatThousands(offset) + u"   (" + DecimalText(block.code) + u")";
-  // A block of one piece that failed again says no more than its first line.
-  if (tried > 0 && !(pieces == 1 && failed == 1)) line += words_.piecesSuffix(failed, tried, firstFailed);
-  ctx_.observer.Log(line);
+  Say([&](const FailureWords& w) {
+    std::u16string line = block.seekFailed
+                              ? w.seekError + FormatThousands(offset)
+                              : w.transferError + FormatThousands(offset) + u"   (" + DecimalText(block.code) + u")";
+    // A block of one piece that failed again says no more than its first line.
+    if (tried > 0 && !(pieces == 1 && failed == 1)) line += w.piecesSuffix(failed, tried, firstFailed);
+    return line;
+  });
 }
 
 BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
@@ -97,7 +104,7 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
   Failed();
   if (IsGoneCode(block.code)) {
     LogBlock(offset, block, 0, 0, 0, -1);
-    ctx_.observer.Log(GoneLine(block.code));
+    SayGone(block.code);
     return {BlockEnd::Gone, offset};
   }
   // One bad sector must not cost a whole block: try again in 64 KiB pieces, so
@@ -122,7 +129,7 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
     Failed();
     if (IsGoneCode(t.code)) {
       LogBlock(offset, block, pieces, tried - 1, failed, first);
-      ctx_.observer.Log(GoneLine(t.code));
+      SayGone(t.code);
       return {BlockEnd::Gone, piece};
     }
     ++failed;
@@ -130,9 +137,9 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
     if (first < 0) first = piece;
     account_(piece, n, false);
     // Checked after each failed piece: the block's line first, then why the pass ends.
-    if (const auto why = GiveUpLine()) {
+    if (const auto why = GiveUpNow()) {
       LogBlock(offset, block, pieces, tried, failed, first);
-      ctx_.observer.Log(*why);
+      Say([&](const FailureWords& w) { return why->pieces ? w.giveUpPieces(why->count) : w.giveUpTime(why->count); });
       return {BlockEnd::GaveUp, piece + n};
     }
   }

@@ -77,6 +77,9 @@ class BlockRetry {
 
   BlockRetry(FormatContext& ctx, FailureWords words, TransferFn transfer, AccountFn account);
 
+  // The same lines in English, for a console, whose standard error is English
+  // throughout; the window and the record keep the lines of `words`.
+  void SetEnglishWords(FailureWords english) { english_ = std::move(english); }
   // Runs one block: whole, and in pieces when that fails.
   BlockOutcome Run(std::int64_t offset, std::int64_t size);
   // Whether another error line may be written in this pass (one is taken).
@@ -85,15 +88,23 @@ class BlockRetry {
  private:
   void Failed();
   std::int64_t NowMs();  // on the performance counter; -1 when it cannot be read
-  const std::u16string& GoneLine(std::uint32_t code) const;
   void Succeeded();
-  // Why the pass ends now, when the failures have gone on too long.
-  std::optional<std::u16string> GiveUpLine();
+  // Why the pass ends now, when the failures have gone on too long: pieces in
+  // a row, or seconds without a success.
+  struct GiveUp {
+    bool pieces = true;
+    std::int64_t count = 0;
+  };
+  std::optional<GiveUp> GiveUpNow();
+  // One log line, made with the pass's words (and in English where a console shows it).
+  void Say(const std::function<std::u16string(const FailureWords&)>& line);
+  void SayGone(std::uint32_t code);
   void LogBlock(std::int64_t offset, const Transfer& block, std::int64_t pieces, std::int64_t tried,
                 std::int64_t failed, std::int64_t firstFailed);
 
   FormatContext& ctx_;
   FailureWords words_;
+  std::optional<FailureWords> english_;
   TransferFn transfer_;
   AccountFn account_;
   std::int64_t piecesInARow_ = 0;  // failed pieces since the last success

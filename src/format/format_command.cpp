@@ -198,6 +198,18 @@ std::u16string NotWritableText(NotWritable why) {
   return {};
 }
 
+std::u16string NotWritableEnglishText(NotWritable why) {
+  switch (why) {
+    case NotWritable::WriteProtected:
+      return u"the disk is write-protected (a write-protect switch or a read-only attribute): nothing was written.";
+    case NotWritable::Offline:
+      return u"the disk is offline: nothing was written. Bring it online in Disk Management first.";
+    case NotWritable::No:
+      break;
+  }
+  return {};
+}
+
 bool ReadBackFollows(const EraseResult& run) {
   return (run.outcome == EraseOutcome::Completed || run.outcome == EraseOutcome::CompletedWithErrors) &&
          !run.written.empty();
@@ -225,7 +237,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   if (!StillTheChosenDisk(ctx, request, result)) return result;  // nothing locked, nothing sent to that disk
   result.notWritable = CheckWritable(p, request.target.handle);
   if (result.notWritable != NotWritable::No) {
-    log.Log(NotWritableText(result.notWritable));
+    log.LogBilingual(NotWritableText(result.notWritable), NotWritableEnglishText(result.notWritable));
     return result;  // nothing locked, nothing written
   }
   log.Log(u"Locking device... ");

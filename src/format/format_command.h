@@ -69,6 +69,8 @@ EraseCommandResult EraseDevice(FormatContext& ctx, const EraseRequest& request);
 NotWritable CheckWritable(win::Platform& platform, win::Handle handle);
 // The refusal as one sentence for the log and the error box.
 std::u16string NotWritableText(NotWritable why);
+// The same, as a console says it.
+std::u16string NotWritableEnglishText(NotWritable why);
 
 // Whether a run's read-back follows it: it went to its end and wrote something.
 bool ReadBackFollows(const EraseResult& run);

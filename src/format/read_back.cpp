@@ -47,6 +47,30 @@ FailureWords ReadWords() {
   return w;
 }
 
+// The same lines as a console shows them.
+FailureWords EnglishReadWords() {
+  FailureWords w;
+  w.seekError = u"Read-back seek error at offset ";
+  w.transferError = u"Read-back read error at offset ";
+  w.gone = u"Device was unplugged, read-back aborted...";
+  w.refusesWrites = w.gone;
+  w.giveUpPieces = [](std::int64_t pieces) {
+    return u"Reads keep failing: " + FormatThousands(pieces) +
+           u" pieces of 64 KiB in a row could not be read. The disk is failing, read-back aborted...";
+  };
+  w.giveUpTime = [](std::int64_t seconds) {
+    return u"Reads keep failing: none has succeeded for " + FormatThousands(seconds) +
+           u" seconds. The disk does not answer, read-back aborted...";
+  };
+  w.linesCut = u"More blocks failed to read: they are no longer listed one by one; the summary at the end counts them all.";
+  w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
+    if (failed == 0) return u"; read again in " + FormatThousands(tried) + u" pieces of 64 KiB: all read";
+    return u"; read again in 64 KiB pieces: " + FormatThousands(failed) + u" of " + FormatThousands(tried) +
+           u" failed (first at offset " + FormatThousands(first) + u")";
+  };
+  return w;
+}
+
 class ReadBackPass {
  public:
   ReadBackPass(FormatContext& ctx, const EraseTarget& target)
@@ -55,7 +79,9 @@ class ReadBackPass {
                [this](std::int64_t offset, std::int64_t size, bool good) {
                  if (good) Check(offset, size);
                  else Unreadable(offset, size);
-               }) {}
+               }) {
+    retry_.SetEnglishWords(EnglishReadWords());
+  }
 
   VerifyResult Run(const std::vector<Span>& areas);
 
@@ -65,14 +91,6 @@ class ReadBackPass {
   void Check(std::int64_t offset, std::int64_t size);
   void Unreadable(std::int64_t offset, std::int64_t size);
   void LogEnd();
-  void SeekError(std::int64_t offset) {
-    ctx_.observer.LogBilingual(u"校验定位错误，偏移 " + FormatThousands(offset),
-                               u"Read-back seek error at offset " + FormatThousands(offset));
-  }
-  void ReadError(std::int64_t offset, std::uint32_t code) {
-    ctx_.observer.LogBilingual(u"校验读取错误，偏移 " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")",
-                               u"Read-back read error at offset " + FormatThousands(offset) + u"   (" + DecimalText(code) + u")");
-  }
 
   FormatContext& ctx_;
   win::Platform& p_;

@@ -83,6 +83,12 @@ class JsonFilesFail : public trv::sim::SimPlatform {
   bool failed_ = false;
 };
 
+// Whether the UTF-8 text holds a CJK character (the window's language).
+bool HasChinese(const std::string& text) {
+  const std::u16string wide = trv::Utf8ToUtf16(text);
+  return std::any_of(wide.begin(), wide.end(), [](char16_t c) { return (c >= 0x3000 && c < 0xA000) || (c >= 0xFF00 && c < 0xFFF0); });
+}
+
 // A PC whose disk 1 is a small, fast plain disk with the given media.
 trv::sim::Scenario SmallPc(const json& media = json::object(), const json& patch = json::object()) {
   json m = {{"megabytesPerSecond", 100000}};
@@ -282,7 +288,12 @@ TEST(CliErase, AVolumeInUseOrASwappedDiskIsRefused) {
 TEST(CliErase, AWriteProtectedDiskIsRefusedAndAGoneDiskEndsTheRun) {
   auto locked = Cli(SmallPc({{"writeProtected", true}}), "erase 1 --full --confirm-serial S1 --json");
   EXPECT_EQ(locked.code, 4) << locked.host.err;
-  EXPECT_NE(locked.host.err.find("refused: 磁盘处于写保护状态"), std::string::npos) << locked.host.err;
+  EXPECT_NE(locked.host.err.find("refused: the disk is write-protected (a write-protect switch or a read-only attribute): "
+                                 "nothing was written."),
+            std::string::npos)
+      << locked.host.err;
+  EXPECT_FALSE(HasChinese(locked.host.err)) << "standard error is English throughout";
+  EXPECT_NE(locked.Json()["message"].get<std::string>().find("write-protected"), std::string::npos);
   EXPECT_EQ(locked.Json()["outcome"], "refused");
   EXPECT_EQ(locked.platform->journal().Count("WriteFile"), 0u);
   // A card pulled from its reader (21): terminated, at once.
@@ -362,12 +373,6 @@ std::vector<std::string> TextLines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-// Whether the UTF-8 text holds a CJK character (the window's language).
-bool HasChinese(const std::string& text) {
-  const std::u16string wide = trv::Utf8ToUtf16(text);
-  return std::any_of(wide.begin(), wide.end(), [](char16_t c) { return (c >= 0x3000 && c < 0xA000) || (c >= 0xFF00 && c < 0xFFF0); });
 }
 
 // A PC with these drives and no drive letters.
@@ -586,6 +591,14 @@ TEST(CliErase, StandardErrorIsEnglishWithEachPassNamedAndTheRecordKeepsTheWindow
   const json record = run.Json();
   EXPECT_TRUE(HasChinese(record["log"].dump())) << "the record's log is the window's";
   EXPECT_FALSE(HasChinese(record["log"].back().get<std::string>())) << "the record line is the console's only";
+
+  // A read-back that cannot read a sector: its lines, too, in English.
+  auto unreadable = Cli(SmallPc({{"readErrors", {{{"offset", 2'097'152}, {"length", 512}}}}}),
+                        "erase 1 --quick --verify --confirm-serial S1");
+  EXPECT_EQ(unreadable.code, 6) << unreadable.host.err;
+  EXPECT_FALSE(HasChinese(unreadable.host.err)) << unreadable.host.err;
+  EXPECT_NE(unreadable.host.err.find("Read-back read error at offset "), std::string::npos) << unreadable.host.err;
+  EXPECT_NE(unreadable.host.err.find("; read again in 64 KiB pieces: 1 of "), std::string::npos) << unreadable.host.err;
 
   // The swapped-disk refusal, all of it.
   json disk = PlainDisk(1, 131'072, {{"megabytesPerSecond", 100000}});

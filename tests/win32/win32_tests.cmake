@@ -76,13 +76,13 @@ endif()
 # The simulated program driven through its windows on Xvfb, with screenshots.
 if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
   add_test(NAME gui_smoke COMMAND ${_scripts}/gui-smoke $<TARGET_FILE:trevasso-sim> ${_shots})
-  set_tests_properties(gui_smoke PROPERTIES TIMEOUT 240 RUN_SERIAL TRUE)
+  set_tests_properties(gui_smoke PROPERTIES TIMEOUT 480 RUN_SERIAL TRUE)
 endif()
 
 # A quick wipe and a stopped full format through the real windows on Xvfb.
 if(TREVASSO_XVFB AND TREVASSO_XDOTOOL AND TREVASSO_IMPORT)
   add_test(NAME gui_format COMMAND ${_scripts}/gui-format $<TARGET_FILE:trevasso-sim> ${_shots})
-  set_tests_properties(gui_format PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(gui_format PROPERTIES TIMEOUT 540 RUN_SERIAL TRUE)
 endif()
 
 # The console program on the simulated PC as a real console program under Wine.
