@@ -310,7 +310,7 @@ int Cli::Erase() {
   request.productLine = std::u16string(app::kProductTitle) + u"; " + app::kProductWebAddress;
   // Behind XP or a bridge limited to 32-bit addresses, Windows may show less
   // than the drive holds: the run then says which bytes it could not reach.
-  request.statedBytes = report::StatedAtaBytes(p_, dev_.DeviceHandle, entry.IdentifyData);
+  request.statedBytes = report::StatedBytes(p_, dev_.DeviceHandle, entry.IdentifyData);
   request.quickWipe = o_.quick;
   request.verify = o_.verify;
   request.chosen = format::IdentityOf(entry);

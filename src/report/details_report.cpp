@@ -69,10 +69,24 @@ std::vector<std::u16string> PassportLines(const device::T_IDE_PASSPORT& p, char1
   return out;
 }
 
+// XP, or a USB bridge limited to 32-bit block addresses: the erase reaches
+// only what Windows shows, and the details say so.
+void AddSizeLines(LineSink& details, std::int64_t stated, std::int64_t shown) {
+  if (shown <= 0 || stated <= shown) return;
+  AddToDetails(details, kBlank);
+  AddToDetails(details, u"Windows 显示的容量: " + FormatThousands(shown) + u" bytes");
+  AddToDetails(details, u"设备报告的容量比 Windows 显示的多 " + FormatThousands(stated - shown) +
+                            u" bytes：擦除无法写到最后这一部分。");
+}
+
 } // namespace
 
-std::int64_t StatedAtaBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id) {
-  if (id.BusType == device::kNvmeBus) return 0;
+std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id) {
+  if (id.BusType == device::kNvmeBus) {
+    device::NvmeIdentifyBlock nvme{};
+    return device::ReadNvmeIdentifyNamespace(platform, handle, nvme) ? NamespaceBytes(device::ParseNvmeNamespace(nvme))
+                                                                      : 0;
+  }
   device::AtaBlock block{};
   bool ok = device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block);
   if (!ok && id.BusType == kAtaBus) ok = device::ReadIdentify(platform, handle, id.IsIDESlave, block);
@@ -95,9 +109,13 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
 
   // An NVMe disk answers from its own identify data; where the system cannot
   // ask for it, the report goes on as for any other disk.
+  const std::int64_t shown = CapacityBytes(id.LBA, id.SectorSize);
+  std::int64_t stated = 0;
   if (id.BusType == device::kNvmeBus &&
-      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures))
-    return 0;
+      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures, &stated)) {
+    AddSizeLines(ctx.Log_Details, stated, shown);
+    return stated;
+  }
 
   device::AtaBlock block{};  // zero-filled before the first attempt only
   bool ok = device::ReadIdentifyAnyPath(ctx.platform, dev.DeviceHandle, id.IsIDESlave, id.BusType, block);
@@ -113,14 +131,8 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   }
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, ctx.platform);
   for (auto& line : PassportLines(passport, ctx.decimalSeparator)) add(std::move(line));
-  const std::int64_t stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
-  const std::int64_t shown = CapacityBytes(id.LBA, id.SectorSize);
-  if (shown > 0 && stated > shown) {
-    // XP, or a USB bridge limited to 32-bit block addresses: the erase reaches only what Windows shows.
-    add(kBlank);
-    add(u"Windows 显示的容量: " + FormatThousands(shown) + u" bytes");
-    add(u"设备报告的容量比 Windows 显示的多 " + FormatThousands(stated - shown) + u" bytes：擦除无法写到最后这一部分。");
-  }
+  stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
+  AddSizeLines(ctx.Log_Details, stated, shown);
   const device::EraseFeatures erase = device::AtaEraseFeatures(block);
   for (auto& line : EraseFeatureLines(erase)) add(std::move(line));
   if (ctx.eraseFeatures) *ctx.eraseFeatures = erase;

@@ -35,9 +35,9 @@ struct DetailsContext {
 // that exceeds what Windows shows, the report says so.
 std::int64_t ShowDeviceDetails(DetailsContext& ctx);
 
-// The bytes an ATA drive states it holds (IDENTIFY words 100-103, or 60-61,
-// times its logical sector size), asked through the open handle; 0 when the
-// drive does not answer or is not ATA.
-std::int64_t StatedAtaBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id);
+// The bytes the drive states it holds, asked through the open handle: an ATA
+// drive's IDENTIFY words 100-103 (or 60-61) times its logical sector size, an
+// NVMe namespace's size times its block size; 0 when the drive does not tell.
+std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id);
 
 } // namespace trv::report

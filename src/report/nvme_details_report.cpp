@@ -85,8 +85,14 @@ std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& c,
   return out;
 }
 
+std::int64_t NamespaceBytes(const device::NvmeNamespace& ns) {
+  if (!ns.formatValid || ns.dataSize == 0) return 0;
+  if (ns.size > static_cast<std::uint64_t>(INT64_MAX) / ns.dataSize) return 0;
+  return static_cast<std::int64_t>(ns.size * ns.dataSize);
+}
+
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
-                       std::optional<device::EraseFeatures>* eraseFeatures) {
+                       std::optional<device::EraseFeatures>* eraseFeatures, std::int64_t* statedBytes) {
   device::NvmeIdentifyBlock block{};
   if (!device::ReadNvmeIdentifyController(platform, handle, block)) return false;
   const device::NvmeController controller = device::ParseNvmeController(block);
@@ -96,6 +102,7 @@ bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& lo
   for (auto& line : NvmeDetailsLines(controller, ns)) AddToDetails(logDetails, std::move(line));
   for (auto& line : EraseFeatureLines(erase)) AddToDetails(logDetails, std::move(line));
   if (eraseFeatures) *eraseFeatures = erase;
+  if (statedBytes) *statedBytes = ns ? NamespaceBytes(*ns) : 0;
   return true;
 }
 

@@ -16,9 +16,16 @@ namespace trv::report {
 // Reads both blocks and appends the lines to `logDetails`. Returns false, with
 // nothing appended, when the controller data cannot be read (Windows before
 // 10 knows no such query); a missing namespace block only shortens the report.
-// `eraseFeatures`, when given, receives what firmware erase the controller offers.
+// `eraseFeatures`, when given, receives what firmware erase the controller offers;
+// `statedBytes` the namespace's size in bytes (0 when the namespace block or its
+// format does not tell).
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
-                       std::optional<device::EraseFeatures>* eraseFeatures = nullptr);
+                       std::optional<device::EraseFeatures>* eraseFeatures = nullptr,
+                       std::int64_t* statedBytes = nullptr);
+
+// The namespace's size in bytes: its size in blocks times the data size of the
+// format in use; 0 when the format is not usable or the product overflows.
+std::int64_t NamespaceBytes(const device::NvmeNamespace& ns);
 
 // The lines themselves, for the blocks as decoded.
 std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,
