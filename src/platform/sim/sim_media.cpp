@@ -85,12 +85,17 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
     for (std::size_t i = 0; i < j["hangingAreas"].size(); ++i) {
       const json& h = j["hangingAreas"][i];
       const std::string hw = where + ": hangingAreas[" + std::to_string(i) + "]";
-      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds"});
+      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds", "forever"});
       json fault = json::object();
       for (const char* k : {"offset", "length", "error"})
         if (jf::Has(h, k)) fault[k] = h[k];
       m.hangingAreas.push_back(ParseFault(fault, hw, true, win::ERROR_SEM_TIMEOUT));
-      m.hangMilliseconds.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
+      if (jf::Bool(h, "forever", hw, false)) {
+        if (jf::Has(h, "milliseconds")) jf::Fail(hw, "forever", "a write that hangs forever has no milliseconds");
+        m.hangMilliseconds.push_back(kHangsForever);
+      } else {
+        m.hangMilliseconds.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
+      }
     }
   }
   m.writeProtected = jf::Bool(j, "writeProtected", where, false);
@@ -108,7 +113,10 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
   if (setup.writeProtected || setup.readOnly || setup.offline) return {false, win::ERROR_WRITE_PROTECT, 0};
   for (std::size_t i = 0; i < setup.hangingAreas.size(); ++i) {
     const MediaFault& h = setup.hangingAreas[i];
-    if (h.offset < end && offset < h.offset + h.length) return {false, h.error, setup.hangMilliseconds[i] * 1000};
+    if (h.offset < end && offset < h.offset + h.length) {
+      const bool endless = setup.hangMilliseconds[i] == kHangsForever;
+      return {false, h.error, endless ? 0 : setup.hangMilliseconds[i] * 1000, true, endless};
+    }
   }
   ++state.writes;
   const std::int64_t busy = TransferUs(setup, size);
