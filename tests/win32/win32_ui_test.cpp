@@ -603,40 +603,63 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms) {
   return true;
 }
 
-TEST(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
-  using sim::JournalEntry;
-  // The default PC's data disk; its write at 8 MiB never returns by itself.
-  nlohmann::json json = nlohmann::json::parse(sim::DefaultScenarioJson());
-  json["drives"][1]["media"]["hangingAreas"] = {{{"offset", 8 * 1'048'576}, {"length", 512}, {"forever", true}}};
-  sim::SimPlatform pc(sim::ParseScenario(json.dump(), "hanging.json"));
-  SharedSimPc shared(pc);
-  Win32Ui ui;
-  app::App app(shared.platform(), ui, {});
-  auto& m = app.FmMain;
-  m.FormCreate();
-  const HWND form = ui.WindowOf(m).hwnd();
-  if (!form) GTEST_SKIP() << "no window could be made (no display?)";
-  device::DeviceEnv env = app::MakeDeviceEnv(app);
-  device::EnumerateDevices(env, app.dev, app.FmChoose.StatusBar);
-  for (std::int64_t i = 1; i <= app.dev.DeviceCount; ++i)
-    if (app.dev.Devices[static_cast<std::size_t>(i)].DeviceNumber == 1) app.dev.SelectedDevice = static_cast<int>(i);
-  const auto& entry = app.dev.Devices[static_cast<std::size_t>(app.dev.SelectedDevice)];
-  ASSERT_EQ(entry.DeviceNumber, 1u);
-  app.dev.DeviceHandle = shared.platform().CreateFileW(entry.DevicePath, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0);
-  ASSERT_NE(app.dev.DeviceHandle, win::kInvalidHandle);
-  app.dev.DeviceTitle = u"[1]  data disk";
-  ui.Show(m);
-  m.pages.SetActivePage(1);
-  const HWND stop = ui.WindowOf(m).HandleOf(m.btStop);
-  const HWND percent = ui.WindowOf(m).HandleOf(m.lbCurrentPercent);
-
-  auto hanging = [&] {
+// The default PC's data disk, opened as the main window has it; its write at
+// 8 MiB never returns by itself. The PC is shared by the window thread and the worker.
+class Win32Worker : public ::testing::Test {
+ protected:
+  static sim::Scenario HangingPc() {
+    nlohmann::json json = nlohmann::json::parse(sim::DefaultScenarioJson());
+    json["drives"][1]["media"]["hangingAreas"] = {{{"offset", 8 * 1'048'576}, {"length", 512}, {"forever", true}}};
+    return sim::ParseScenario(json.dump(), "hanging.json");
+  }
+  Win32Worker() : pc(HangingPc()), shared(pc), app(shared.platform(), ui, {}) {}
+  void SetUp() override {
+    auto& m = app.FmMain;
+    m.FormCreate();
+    form = ui.WindowOf(m).hwnd();
+    if (!form) GTEST_SKIP() << "no window could be made (no display?)";
+    device::DeviceEnv env = app::MakeDeviceEnv(app);
+    device::EnumerateDevices(env, app.dev, app.FmChoose.StatusBar);
+    for (std::int64_t i = 1; i <= app.dev.DeviceCount; ++i)
+      if (app.dev.Devices[static_cast<std::size_t>(i)].DeviceNumber == 1) app.dev.SelectedDevice = static_cast<int>(i);
+    const auto& entry = app.dev.Devices[static_cast<std::size_t>(app.dev.SelectedDevice)];
+    ASSERT_EQ(entry.DeviceNumber, 1u);
+    app.dev.DeviceHandle =
+        shared.platform().CreateFileW(entry.DevicePath, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0);
+    ASSERT_NE(app.dev.DeviceHandle, win::kInvalidHandle);
+    app.dev.DeviceTitle = u"[1]  data disk";
+    ui.Show(m);
+    m.pages.SetActivePage(1);
+  }
+  void TearDown() override { ui.DestroyWindows(); }
+  bool Hanging() {
     SharedSimPc::Hold hold(shared);
     return pc.Hanging();
-  };
+  }
+  HWND H(const ui::Control& c) { return ui.WindowOf(c.form()).HandleOf(c); }
+  bool LogHas(const std::u16string& text) {
+    for (const std::u16string& line : app.FmMain.Log_BenchMark.lines())
+      if (line.find(text) != std::u16string::npos) return true;
+    return false;
+  }
+
+  sim::SimPlatform pc;
+  SharedSimPc shared;
+  Win32Ui ui;
+  app::App app;
+  HWND form = nullptr;
+};
+
+TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
+  using sim::JournalEntry;
+  auto& m = app.FmMain;
+  const HWND stop = H(m.btStop);
+  const HWND percent = H(m.lbCurrentPercent);
+
+  auto hanging = [this] { return Hanging(); };
   bool hung = false, stillHung = false, cancelled = false;
   int answered = 0;
-  DWORD slowest = 0;
+  DWORD slowest = 0, stopToCancel = 0;
   std::wstring shown;
   BoxWatcher confirm(L"Warning", IDYES);
   TestThread user([&] {
@@ -663,8 +686,10 @@ TEST(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
       pc.CancelSynchronousIo(0);
     }
     DWORD_PTR result = 0;
+    const DWORD clicked = ::GetTickCount();
     ::SendMessageTimeoutW(stop, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
     cancelled = WaitFor([&] { return !hanging(); }, 5'000);
+    stopToCancel = ::GetTickCount() - clicked;
   });
   const DWORD started = ::GetTickCount();
   m.RunFormat();  // returns when the run has ended
@@ -676,15 +701,14 @@ TEST(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
   EXPECT_LT(slowest, 500u) << "the window took that long to answer";
   RecordProperty("slowest_answer_ms", static_cast<int>(slowest));
   RecordProperty("run_ms", static_cast<int>(took));
+  RecordProperty("stop_to_cancel_ms", static_cast<int>(stopToCancel));
   EXPECT_EQ(shown.substr(shown.size() - 10), L"% complete");
   EXPECT_TRUE(stillHung) << "the write returned while the window was asked";
   EXPECT_TRUE(cancelled) << "Stop did not cancel the write";
+  EXPECT_LT(stopToCancel, 2'000u) << "two idle turns of 250 ms, then the cancel";
   EXPECT_LT(took, 60'000u);
 
-  bool cancelLine = false;
-  for (const std::u16string& line : m.Log_BenchMark.lines())
-    cancelLine = cancelLine || line.find(u"Operation cancelled at offset ") != std::u16string::npos;
-  EXPECT_TRUE(cancelLine);
+  EXPECT_TRUE(LogHas(u"Operation cancelled at offset "));
   SharedSimPc::Hold hold(shared);
   ASSERT_EQ(pc.journal().Find("CancelSynchronousIo").size(), 1u);
   EXPECT_EQ(pc.journal().Find("CancelSynchronousIo")[0]->detail, "-> ok");
@@ -696,7 +720,38 @@ TEST(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
   EXPECT_NE(last->detail.find(" -> failed error=995"), std::string::npos) << last->detail;
   EXPECT_FALSE(app.StopRequested);
   EXPECT_FALSE(m.btStop.enabled());
-  ui.DestroyWindows();
+}
+
+TEST_F(Win32Worker, WhenTheSessionEndsDuringTheHangTheRecordIsSavedBeforeTheWindowAnswers) {
+  // Windows may end the process as soon as WM_ENDSESSION returns: by then the
+  // hanging write is cancelled and the run's record is saved.
+  const std::u16string records = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
+  bool hung = false, answered = false;
+  std::size_t filesThen = 0;
+  std::string outcome;
+  BoxWatcher confirm(L"Warning", IDYES);
+  TestThread windows([&] {
+    hung = WaitFor([this] { return Hanging(); }, 30'000);
+    if (!hung) return;
+    DWORD_PTR result = 0;
+    answered = ::SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10'000, &result);
+    SharedSimPc::Hold hold(shared);
+    const auto files = pc.FilesWritten(records);
+    filesThen = files.size();
+    if (!files.empty()) outcome = nlohmann::json::parse(pc.FileContent(files[0]).value_or("{}")).value("outcome", "");
+    if (!answered) pc.CancelSynchronousIo(0);  // lets the run end, so that the test ends and fails
+  });
+  app.FmMain.RunFormat();
+  windows.Join();
+  EXPECT_TRUE(confirm.found());
+  ASSERT_TRUE(hung) << "the write never hung";
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(filesThen, 2u) << "the text and the JSON record, saved before the answer";
+  EXPECT_EQ(outcome, "cancelled");
+  EXPECT_TRUE(LogHas(u"Windows 正在结束会话"));
+  SharedSimPc::Hold hold(shared);
+  EXPECT_EQ(pc.FilesWritten(records).size(), 2u) << "saved once";
+  EXPECT_EQ(pc.journal().Count("CancelSynchronousIo"), 1u);
 }
 
 } // namespace
