@@ -14,9 +14,10 @@ namespace trv::app {
 
 namespace {
 constexpr char16_t kEraseRunningReason[] = u"正在擦除磁盘。现在注销或关机会使磁盘只擦除了一部分；请等待擦除结束，或先按“停止”。";
-// A Stop not taken in after this many idle turns (half a second) waits on a
-// disk request that does not return: that request is cancelled.
-constexpr int kStopTicksBeforeCancel = 2;
+// A Stop not taken in after this many idle turns (a second; a block takes a
+// fraction of one) waits on a disk request that does not return: that request
+// is cancelled.
+constexpr int kStopTicksBeforeCancel = 4;
 // How long the end of the session waits for the worker to let the record be saved.
 constexpr std::uint32_t kSessionEndWaitMs = 4000;
 } // namespace

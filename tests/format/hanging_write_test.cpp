@@ -46,7 +46,7 @@ std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t
 } // namespace
 
 TEST(HangingWrite, TheWindowAnswersWhileAWriteHangsAndStopCancelsIt) {
-  // Half a second into the hang the user clicks Stop; half a second later the
+  // Half a second into the hang the user clicks Stop; four idle turns later the
   // Stop is still not taken in, and the hanging write is cancelled.
   auto run = Play(HangingDisk(), FormatScript(false, "waithang 5; click btStop"));
   EXPECT_TRUE(run.ui->problems().empty()) << run.ui->problems()[0];
@@ -55,7 +55,7 @@ TEST(HangingWrite, TheWindowAnswersWhileAWriteHangsAndStopCancelsIt) {
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.back().offset, kHang);  // nothing written after the cancelled one
   const auto tail = Tail(RunLog(run), 5);
-  EXPECT_EQ(tail[0], "Format Error occurred at offset 46,071,808   (995)");
+  EXPECT_EQ(tail[0], "The write did not return and was cancelled at offset 46,071,808");
   EXPECT_EQ(tail[1].rfind("Average speed: ", 0), 0u) << tail[1];
   EXPECT_EQ(tail[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
   EXPECT_EQ(tail[4], "Remember to create new partitions.");
@@ -66,7 +66,7 @@ TEST(HangingWrite, TheWindowAnswersWhileAWriteHangsAndStopCancelsIt) {
   EXPECT_TRUE(m.btRunBenchmarks.enabled());
   EXPECT_EQ(m.pbCurrentTask.state(), trv::ui::ProgressState::Paused);
   EXPECT_FALSE(run.app->StopRequested);
-  // The hang lasted seven idle turns of 100 ms on the PC's clock.
+  // The hang lasted nine idle turns of 100 ms on the PC's clock.
   EXPECT_LT(run.platform->clock().NowUs(), 2'000'000);
   EXPECT_FALSE(run.platform->Hanging());
 }
@@ -104,7 +104,7 @@ TEST(HangingWrite, ClosingTheWindowOrEndingTheSessionWhileAWriteHangsSavesTheRec
   EXPECT_GE(left.platform->clock().NowUs() - before, 59'000'000);
 }
 
-TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnAndAForeverHangHasNoLength) {
+TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnOrIsCancelledBetweenPiecesAndForeverHasNoLength) {
   // A hang of two seconds without a user in it: the block fails with its error
   // then, and so does its piece that is tried again; nothing is cancelled.
   const nlohmann::json media = {{"megabytesPerSecond", 100000},
@@ -114,6 +114,21 @@ TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnAndAForeverHangHasNoLength) {
             (std::vector<std::string>{"WriteFile offset=46071808 4194304 bytes -> failed error=121",
                                       "WriteFile offset=46071808 65536 bytes -> failed error=121"}));
   EXPECT_EQ(SavedJson(run)["outcome"], "completed-with-errors");
+
+  // Stop during the hang of the piece tried again: the block's line, then the
+  // cancelled piece, which counts as neither written nor failed.
+  auto stopped = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), FormatScript(false, "waithang 25; click btStop"));
+  EXPECT_EQ(CancelsAndFailedWrites(stopped),
+            (std::vector<std::string>{"WriteFile offset=46071808 4194304 bytes -> failed error=121",
+                                      "CancelSynchronousIo -> ok",
+                                      "WriteFile offset=46071808 65536 bytes -> failed error=995"}));
+  const auto tail = Tail(RunLog(stopped), 6);
+  EXPECT_EQ(tail[0], "Format Error occurred at offset 46,071,808   (121)");
+  EXPECT_EQ(tail[1], "The write did not return and was cancelled at offset 46,071,808");
+  EXPECT_EQ(tail[3], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  const auto record = SavedJson(stopped);
+  EXPECT_EQ(record["outcome"], "cancelled");
+  EXPECT_EQ(stopped.app->FmMain.pbCurrentTask.state(), trv::ui::ProgressState::Paused) << "nothing failed";
 
   nlohmann::json both = {{"hangingAreas", {{{"offset", 0}, {"forever", true}, {"milliseconds", 5}}}}};
   EXPECT_THROW(PcWithDisk1(PlainDisk(1, 131072, both)), trv::sim::ScenarioError);

@@ -244,7 +244,14 @@ void Win32Ui::RunWorker(const std::function<void()>& work, const std::function<v
       const DWORD since = ::GetTickCount() - lastIdle;
       if (since >= kIdleMs) {
         lastIdle = ::GetTickCount();
-        if (idle) idle();
+        // A fault here cannot leave the loop: the worker still uses it. As in a window's handler, it ends the process.
+        try {
+          if (idle) idle();
+        } catch (const std::exception& e) {
+          Fatal(e.what());
+        } catch (...) {
+          Fatal("unknown exception");
+        }
         continue;
       }
       HANDLE waits[2] = {w.thread, w.callReady};
