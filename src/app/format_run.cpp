@@ -49,6 +49,7 @@ void TFmMain::RunIdle() {
 
 void TFmMain::CancelRunIo() {
   if (!app_.ui.WorkerBusy()) return;  // parked at a call to the window: no request pending
+  if (cancelUnavailableSaid_) return;  // this Windows cannot
   if (app_.platform.CancelSynchronousIo(app_.ui.WorkerThread())) return;
   if (app_.platform.GetLastError() == win::ERROR_PROC_NOT_FOUND && !cancelUnavailableSaid_) {
     // Windows XP: the window still answers, and the run stops when the request returns.

@@ -133,3 +133,25 @@ TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnOrIsCancelledBetweenPiecesAndFo
   nlohmann::json both = {{"hangingAreas", {{{"offset", 0}, {"forever", true}, {"milliseconds", 5}}}}};
   EXPECT_THROW(PcWithDisk1(PlainDisk(1, 131072, both)), trv::sim::ScenarioError);
 }
+
+TEST(HangingWrite, OnWindowsXpTheWindowAnswersAndSaysOnceThatItCannotCancel) {
+  // Windows XP cannot cancel a request: Stop is taken in when the two-second
+  // hang ends on its own, and the log says why it took so long, once.
+  const nlohmann::json xp = {{"major", 5}, {"minor", 1}, {"build", 2600}, {"csd", "Service Pack 3"}};
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"milliseconds", 2000}}}}};
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media), {{"os", xp}}),
+                  FormatScript(false, "waithang 5; click btStop; waithang 3; click lbCopyright"));
+  EXPECT_TRUE(run.ui->problems().empty()) << run.ui->problems()[0];
+  EXPECT_EQ(CancelsAndFailedWrites(run),
+            (std::vector<std::string>{"CancelSynchronousIo -> failed error=127",
+                                      "WriteFile offset=46071808 4194304 bytes -> failed error=121"}));
+  EXPECT_EQ(run.platform->ShellExecuted().size(), 1u) << "the window answered a click while the write hung";
+  const auto log = RunLog(run);
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "This Windows cannot cancel a disk request: the run stops when the request returns."),
+            1);
+  EXPECT_EQ(Tail(log, 5)[0], "Format Error occurred at offset 46,071,808   (121)");
+  EXPECT_EQ(Tail(log, 5)[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
+}

@@ -380,6 +380,11 @@ std::uint32_t SimPlatform::Hang(const MediaResult& r) {
 
 bool SimPlatform::CancelSynchronousIo(win::Handle thread) {
   (void)thread;  // one request can wait at a time: the worker's
+  if (sc_.osMajor < 6) {
+    // Windows XP's kernel32 has no such entry.
+    Log("CancelSynchronousIo", "-> failed error=" + std::to_string(win::ERROR_PROC_NOT_FOUND));
+    return Fail(win::ERROR_PROC_NOT_FOUND);
+  }
   if (!hanging_ || hangCancelled_) {
     Log("CancelSynchronousIo", "-> failed error=" + std::to_string(win::ERROR_NOT_FOUND));
     return Fail(win::ERROR_NOT_FOUND);
