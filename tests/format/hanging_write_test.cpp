@@ -155,3 +155,20 @@ TEST(HangingWrite, OnWindowsXpTheWindowAnswersAndSaysOnceThatItCannotCancel) {
   EXPECT_EQ(Tail(log, 5)[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
   EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
 }
+
+TEST(HangingWrite, AReadThatHangsInTheReadBackIsCancelledByStopToo) {
+  // The read-back runs on the worker as the zero fill does.
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingReads", {{{"offset", kHang}, {"length", 512}, {"forever", true}}}}};
+  std::string script = FormatScript(false, "waithang 5; click btStop");
+  script.insert(script.find("click btRunBenchmarks"), "check cbVerify; ");
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), script);
+  EXPECT_EQ(run.platform->journal().Count("CancelSynchronousIo"), 1u);
+  const auto tail = Tail(RunLog(run), 5);
+  EXPECT_EQ(tail[0], "校验读取未返回，已取消，偏移 46,071,808");
+  EXPECT_EQ(tail[2], "校验已取消，停止于偏移 46,071,808    LBA 89,984");
+  const auto record = SavedJson(run);
+  EXPECT_EQ(record["verify"]["outcome"], "cancelled");
+  EXPECT_EQ(record["verify"]["unreadable_bytes"], 0) << "a cancelled read is no unreadable byte";
+  EXPECT_EQ(record["unwritten_bytes"], 0);
+}

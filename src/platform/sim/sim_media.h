@@ -33,6 +33,9 @@ struct MediaSetup {
   // drive that does not answer until its driver's timeout), then fails with its error.
   std::vector<MediaFault> hangingAreas;
   std::vector<std::int64_t> hangMilliseconds;  // one per hanging area; kHangsForever: until cancelled
+  // The same for reads (the read-back).
+  std::vector<MediaFault> hangingReads;
+  std::vector<std::int64_t> readHangMilliseconds;
   bool writeProtected = false;  // IOCTL_DISK_IS_WRITABLE fails with 19, and so does every write
   bool readOnly = false;        // the disk's read-only attribute (Windows 7 and later); writes fail with 19
   bool offline = false;         // the disk's offline attribute (Windows 7 and later); writes fail with 19
