@@ -6,6 +6,7 @@
 namespace trv::app {
 
 struct App;
+class WorkerObserver;
 
 class TFmMain : public ui::Form {
  public:
@@ -65,9 +66,17 @@ class TFmMain : public ui::Form {
   bool FormatRunning() const { return formatRunning_; }
 
  private:
+  // On the window thread about four times a second while a run's worker goes on.
+  void RunIdle();
+  // Cancels the request the run's worker waits on, where Windows can.
+  void CancelRunIo();
+
   App& app_;
   bool formatRunning_ = false;
   bool closeAfterFormat_ = false;  // the user closed the window during a run
+  WorkerObserver* run_ = nullptr;  // the running erase's side of the worker
+  int stopTicks_ = 0;              // idle turns a Stop has waited to be taken in
+  bool cancelUnavailableSaid_ = false;
 };
 
 } // namespace trv::app

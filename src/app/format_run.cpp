@@ -2,6 +2,8 @@
 // the controls, and the erase itself through the format engine.
 #include "app/app.h"
 #include "app/format_tab.h"
+#include "app/logs.h"
+#include "app/worker_observer.h"
 #include "app/product.h"
 #include "format/format_command.h"
 #include "format/same_disk.h"
@@ -12,16 +14,48 @@ namespace trv::app {
 
 namespace {
 constexpr char16_t kEraseRunningReason[] = u"正在擦除磁盘。现在注销或关机会使磁盘只擦除了一部分；请等待擦除结束，或先按“停止”。";
+// A Stop not taken in after this many idle turns (a second; a block takes a
+// fraction of one) waits on a disk request that does not return: that request
+// is cancelled.
+constexpr int kStopTicksBeforeCancel = 4;
+// How long the end of the session waits for the worker to let the record be saved.
+constexpr std::uint32_t kSessionEndWaitMs = 4000;
 } // namespace
 
 bool TFmMain::QueryEndSession() { return !formatRunning_; }
 
 void TFmMain::EndSession() {
   // Windows ends the session anyway: the run stops, and its record is saved
-  // now, before the process is ended.
-  if (!formatRunning_) return;
+  // now, before the process is ended: at once when the worker is parked at
+  // its pump, else once a pending request is cancelled and it gets there.
+  if (!formatRunning_ || !run_) return;
   app_.StopRequested = true;
-  if (app_.SaveRecordNow) app_.SaveRecordNow();
+  WorkerObserver& run = *run_;
+  run.SaveRecordSoon();
+  if (run.RecordSaved()) return;
+  CancelRunIo();
+  app_.ui.ServeWorkerUntil([&run] { return run.RecordSaved(); }, kSessionEndWaitMs);
+}
+
+void TFmMain::RunIdle() {
+  // The system or the user ending the program stops the run, even while a request hangs.
+  if (app_.ui.Terminated()) app_.StopRequested = true;
+  if (!app_.StopRequested) {
+    stopTicks_ = 0;
+    return;
+  }
+  if (++stopTicks_ >= kStopTicksBeforeCancel) CancelRunIo();
+}
+
+void TFmMain::CancelRunIo() {
+  if (!app_.ui.WorkerBusy()) return;  // parked at a call to the window: no request pending
+  if (cancelUnavailableSaid_) return;  // this Windows cannot
+  if (app_.platform.CancelSynchronousIo(app_.ui.WorkerThread())) return;
+  if (app_.platform.GetLastError() == win::ERROR_PROC_NOT_FOUND && !cancelUnavailableSaid_) {
+    // Windows XP: the window still answers, and the run stops when the request returns.
+    cancelUnavailableSaid_ = true;
+    AddToLog(app_, u"This Windows cannot cancel a disk request: the run stops when the request returns.");
+  }
 }
 
 void TFmMain::RunFormat() {
@@ -54,14 +88,23 @@ void TFmMain::RunFormat() {
   request.chosen = format::IdentityOf(entry);
   request.program = kProductName;
   request.version = kProductVersion;
+  // The disk I/O runs off the window thread: the window answers while a request
+  // hangs, and the observer's calls come back here.
   FormatTabObserver observer(app);
-  format::FormatContext ctx{app.platform, observer, app.DebugMode, app.StopRequested, app.VolumeHandles,
+  WorkerObserver worker(app.ui, observer, app.StopRequested, app.SaveRecordNow);
+  format::FormatContext ctx{app.platform, worker, app.DebugMode, worker.stopRequested, app.VolumeHandles,
                             app.platform.DecimalSeparator(), &app.SaveRecordNow};
   formatRunning_ = true;
+  run_ = &worker;
+  stopTicks_ = 0;
+  app.StopRequested = false;  // every run starts with Stop cleared
   // Logging off or shutting down is refused while the disk is written; Windows says why.
   app.ui.SetShutdownBlockReason(*this, kEraseRunningReason);
-  const format::EraseCommandResult result = format::EraseDevice(ctx, request);
+  format::EraseCommandResult result;
+  app.ui.RunWorker([&] { result = format::EraseDevice(ctx, request); }, [this] { RunIdle(); });
   app.ui.SetShutdownBlockReason(*this, u"");
+  run_ = nullptr;
+  app.StopRequested = false;  // taken in by the run, or too late to act on it
   formatRunning_ = false;
   SetBusy(true);
   if (result.diskChanged) {

@@ -39,6 +39,8 @@ HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::
   run.platform = std::make_unique<sim::SimPlatform>(std::move(scenario), std::move(stateFolder));
   run.ui = std::make_unique<ui::HeadlessUi>(ui::ScriptedUser(script));
   run.app = std::make_unique<App>(*run.platform, *run.ui, std::move(arguments));
+  // A hanging write keeps the window answering: each step of the hang is an idle turn of the scripted user.
+  run.platform->SetHangWait([ui = run.ui.get()](bool endless) { ui->WhileRequestHangs(endless); });
   try {
     run.exitCode = RunProgram(*run.app);
     if (!run.ui->Terminated()) run.exitReason = "main window closed";

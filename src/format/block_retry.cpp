@@ -93,6 +93,12 @@ void BlockRetry::LogBlock(std::int64_t offset, const Transfer& block, std::int64
   });
 }
 
+bool BlockRetry::StopAfterCancel(const Transfer& t) {
+  if (t.ok || t.seekFailed || t.code != win::ERROR_OPERATION_ABORTED) return false;
+  ctx_.observer.ProcessMessages();
+  return ctx_.stopRequested;
+}
+
 BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
   const std::int64_t end = offset + size;
   const Transfer block = transfer_(offset, size);
@@ -100,6 +106,10 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
     Succeeded();
     account_(offset, size, true);
     return {BlockEnd::Done, end};
+  }
+  if (StopAfterCancel(block)) {
+    ctx_.observer.Log(words_.cancelled + FormatThousands(offset));
+    return {BlockEnd::Stopped, offset};
   }
   Failed();
   if (IsGoneCode(block.code)) {
@@ -125,6 +135,11 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
       Succeeded();
       account_(piece, n, true);
       continue;
+    }
+    if (StopAfterCancel(t)) {
+      LogBlock(offset, block, pieces, tried - 1, failed, first);
+      ctx_.observer.Log(words_.cancelled + FormatThousands(piece));
+      return {BlockEnd::Stopped, piece};
     }
     Failed();
     if (IsGoneCode(t.code)) {

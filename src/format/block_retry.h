@@ -51,6 +51,7 @@ struct FailureWords {
   std::function<std::u16string(std::int64_t pieces)> giveUpPieces;
   std::function<std::u16string(std::int64_t seconds)> giveUpTime;
   std::u16string linesCut;       // no more failed blocks will be listed
+  std::u16string cancelled;      // + offset: the request there hung, and Stop cancelled it
   // The end of a block's line when it was tried again in pieces: `failed` of
   // `tried` failed again, the first at `first` (-1: none failed).
   std::function<std::u16string(std::int64_t failed, std::int64_t tried, std::int64_t first)> piecesSuffix;
@@ -58,7 +59,7 @@ struct FailureWords {
 
 enum class BlockEnd {
   Done,     // every byte was tried (good or failed)
-  Stopped,  // Stop was taken in between pieces
+  Stopped,  // Stop was taken in between pieces, or after a request it cancelled
   Gone,     // a code meaning the disk is gone
   GaveUp,   // the failures did not stop
 };
@@ -86,6 +87,10 @@ class BlockRetry {
   bool TakeLine();
 
  private:
+  // A request that failed as cancelled (ERROR_OPERATION_ABORTED: the window's
+  // Stop cancels a request that does not return): Stop is taken in now, and
+  // the pass ends here when it was asked for; anything else counts as a failure.
+  bool StopAfterCancel(const Transfer& t);
   void Failed();
   std::int64_t NowMs();  // on the performance counter; -1 when it cannot be read
   void Succeeded();

@@ -39,6 +39,7 @@ FailureWords ReadWords() {
     return u"校验读取持续失败：" + FormatThousands(seconds) + u" 秒内没有一次读取成功，磁盘无响应，校验中止...";
   };
   w.linesCut = u"更多出错的块不再逐一列出；结尾的汇总包含全部。";
+  w.cancelled = u"校验读取未返回，已取消，偏移 ";
   w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
     if (failed == 0) return u"；分 " + FormatThousands(tried) + u" 个 64 KiB 片段重读成功";
     return u"；" + FormatThousands(tried) + u" 个 64 KiB 片段中 " + FormatThousands(failed) + u" 个重读仍失败（首个位于偏移 " +

@@ -31,6 +31,7 @@ FailureWords WriteWords() {
            u" seconds. The disk does not answer, aborting...";
   };
   w.linesCut = u"More blocks failed: they are no longer listed one by one; the summary at the end counts them all.";
+  w.cancelled = u"The write did not return and was cancelled at offset ";
   w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
     if (failed == 0) return tried == 1 ? std::u16string(u"; written on a second try")
                                        : u"; tried again in 64 KiB pieces: all " + FormatThousands(tried) + u" written";

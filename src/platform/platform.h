@@ -31,6 +31,11 @@ class Platform {
   virtual bool WriteFile(Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) = 0;
   virtual bool ReadFile(Handle handle, void* data, std::uint32_t size, std::uint32_t* read) = 0;
   virtual bool FlushFileBuffers(Handle handle) = 0;
+  // CancelSynchronousIo (Vista and later, looked up at run time): the request
+  // `thread` waits on fails with ERROR_OPERATION_ABORTED. Fails with
+  // ERROR_NOT_FOUND when that thread waits on none, and with
+  // ERROR_PROC_NOT_FOUND where the system has no such call (Windows XP).
+  virtual bool CancelSynchronousIo(Handle thread) = 0;
   virtual bool CreateDirectoryW(std::u16string_view path) = 0;
   virtual bool DeleteFileW(std::u16string_view path) = 0;
   // GetFullPathNameW: the absolute form of `path` (from the current folder,

@@ -50,6 +50,7 @@ inline constexpr std::uint32_t ERROR_SEM_TIMEOUT = 121;
 inline constexpr std::uint32_t ERROR_NO_SUCH_DEVICE = 433;
 inline constexpr std::uint32_t ERROR_DEVICE_HARDWARE_ERROR = 483;
 inline constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
+inline constexpr std::uint32_t ERROR_NOT_FOUND = 1168;
 inline constexpr std::uint32_t ERROR_NO_MEDIA_IN_DRIVE = 1112;
 inline constexpr std::uint32_t ERROR_IO_DEVICE = 1117;
 inline constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;

@@ -4,6 +4,7 @@
 // scripted user.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -61,6 +62,30 @@ class UiServices {
   virtual void RunMessageLoop(Form& mainForm) = 0;
   // Ends the process at once; never returns.
   [[noreturn]] virtual void ExitProcess(unsigned code) = 0;
+
+  // --- work off the window thread (the disk I/O of an erase) ---------------------------
+  // Runs `work` on a worker thread and returns when it has returned; meanwhile
+  // the window answers, and `idle` runs on the window thread about four times
+  // a second. A front end without threads runs `work` here and now.
+  virtual void RunWorker(const std::function<void()>& work, const std::function<void()>& idle) {
+    (void)idle;
+    work();
+  }
+  // Runs `call` on the window thread. From the worker it waits until `call` has
+  // returned (the worker is parked meanwhile); on the window thread it runs it at once.
+  virtual void CallOnWindowThread(const std::function<void()>& call) { call(); }
+  // Whether a worker runs now outside such a call: it may be waiting on a disk request.
+  virtual bool WorkerBusy() const { return false; }
+  // The worker's thread, for CancelSynchronousIo (0: none runs).
+  virtual win::Handle WorkerThread() const { return 0; }
+  // On the window thread while a worker runs: serves the worker's calls, and no
+  // other message, until `done` says so, the worker has ended, or `milliseconds`
+  // have passed. Whatever must happen before the process ends (Windows ends the
+  // session) waits here for the worker to park.
+  virtual void ServeWorkerUntil(const std::function<bool()>& done, std::uint32_t milliseconds) {
+    (void)done;
+    (void)milliseconds;
+  }
 };
 
 } // namespace trv::ui

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#ifndef _WIN32
+#include <future>
+#include <mutex>
+#include <thread>
+#endif
 
+#include "platform/locked_platform.h"
 #include "platform/sim/civil_time.h"
 #include "platform/sim/sim_platform.h"
 #include "test_support.h"
@@ -258,3 +264,41 @@ TEST(SimFiles, FoldersAndPathsAnswerAsWindowsDoes) {
   EXPECT_EQ(p.GetVolumePathNameW(u"\\\\server\\share\\a"), u"\\\\server\\share\\");
   EXPECT_EQ(p.journal().Count("GetFullPathNameW"), 8u);
 }
+
+#ifndef _WIN32  // std::thread: not in the build for Windows XP; the window tests cover it there
+TEST(LockedPlatform, EveryCallIsMadeUnderTheLockAndEachThreadKeepsItsOwnLastError) {
+  struct CountingLock : win::CallLock {
+    std::mutex mutex;
+    int entered = 0, left = 0;
+    void Enter() override {
+      mutex.lock();
+      ++entered;
+    }
+    void Leave() override {
+      ++left;
+      mutex.unlock();
+    }
+  } lock;
+  trv::sim::SimPlatform pc(Scenario());
+  win::LockedPlatform shared(pc, lock);
+  // The worker's write fails; the window thread's call fails otherwise before
+  // the worker asks why: the worker still hears its own answer.
+  std::promise<void> failed, otherCall;
+  std::uint32_t workerError = 0;
+  std::thread worker([&] {
+    std::uint32_t written = 0;
+    EXPECT_FALSE(shared.WriteFile(0x7777, "x", 1, &written));
+    failed.set_value();
+    otherCall.get_future().wait();
+    workerError = shared.GetLastError();
+  });
+  failed.get_future().wait();
+  EXPECT_FALSE(shared.CancelSynchronousIo(0));
+  EXPECT_EQ(shared.GetLastError(), win::ERROR_NOT_FOUND);
+  otherCall.set_value();
+  worker.join();
+  EXPECT_EQ(workerError, 6u) << "ERROR_INVALID_HANDLE";
+  EXPECT_EQ(lock.entered, 2);
+  EXPECT_EQ(lock.left, 2);
+}
+#endif

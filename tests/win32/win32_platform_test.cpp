@@ -126,6 +126,54 @@ TEST_F(Win32PlatformTest, FailuresReportTheSystemsErrorCodes) {
   EXPECT_EQ(returned, 0u);
 }
 
+// One read through the platform, on a Win32 thread of its own.
+struct PipeReader {
+  Win32Platform* p;
+  win::Handle pipe;
+  bool ok = true;
+  std::uint32_t error = 0;
+  static DWORD WINAPI Run(void* param) {
+    auto* r = static_cast<PipeReader*>(param);
+    char byte = 0;
+    std::uint32_t read = 0;
+    r->ok = r->p->ReadFile(r->pipe, &byte, 1, &read);
+    r->error = r->ok ? 0 : r->p->GetLastError();
+    return 0;
+  }
+};
+
+TEST_F(Win32PlatformTest, CancelSynchronousIoEndsTheReadAnotherThreadWaitsOn) {
+  // A read of an empty pipe waits until something is written: the request a
+  // hung disk would leave pending.
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+  PipeReader reader{&p, reinterpret_cast<win::Handle>(readEnd)};
+  const HANDLE thread = ::CreateThread(nullptr, 0, &PipeReader::Run, &reader, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  bool cancelled = false;
+  std::uint32_t error = 0;
+  // The reader may not wait yet: tried until the call finds its request.
+  for (int i = 0; i < 100 && !cancelled; ++i) {
+    ::Sleep(20);
+    cancelled = p.CancelSynchronousIo(reinterpret_cast<win::Handle>(thread));
+    if (!cancelled) error = p.GetLastError();
+    if (!cancelled && error != ERROR_NOT_FOUND) break;  // the system cannot cancel (Windows XP)
+  }
+  if (!cancelled) {
+    DWORD written = 0;
+    ::WriteFile(writeEnd, "x", 1, &written, nullptr);  // lets the reader go
+  }
+  EXPECT_EQ(::WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  ::CloseHandle(thread);
+  ::CloseHandle(readEnd);
+  ::CloseHandle(writeEnd);
+  if (!cancelled) GTEST_SKIP() << "this system cannot cancel a pending request (error " << error << ")";
+  EXPECT_FALSE(reader.ok);
+  EXPECT_EQ(reader.error, 995u) << "ERROR_OPERATION_ABORTED";
+  // No request pending any more: nothing to cancel.
+  EXPECT_FALSE(p.CancelSynchronousIo(reinterpret_cast<win::Handle>(::GetCurrentThread())));
+}
+
 // --- texts --------------------------------------------------------------------------------
 
 TEST_F(Win32PlatformTest, SystemMessageHasNoTrailingLineBreak) {

@@ -7,8 +7,11 @@
 #include <functional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "app/app.h"
 #include "app/product.h"
+#include "device/enumeration.h"
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/text.h"
@@ -18,6 +21,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/windows_headers.h"
 #include "ui/win32/form_window.h"
+#include "ui/win32/shared_sim_pc.h"
 #include "ui/win32/win32_ui.h"
 
 #include <commctrl.h>
@@ -560,6 +564,194 @@ TEST_F(Win32UiTest, LogOffAndShutdownReachTheFormsAndTheRefusalGivesItsReason) {
     size = 64;
     EXPECT_FALSE(query(hwnd, text, &size));
   }
+}
+
+
+// --- a hanging write: the worker ---------------------------------------------------------------
+
+// Runs `body` on a Win32 thread (the build for Windows XP has no std::thread).
+class TestThread {
+ public:
+  explicit TestThread(std::function<void()> body)
+      : body_(std::move(body)), thread_(::CreateThread(nullptr, 0, &TestThread::Run, this, 0, nullptr)) {}
+  ~TestThread() { Join(); }
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+  void Join() {
+    if (!thread_) return;
+    ::WaitForSingleObject(thread_, INFINITE);
+    ::CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<TestThread*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  HANDLE thread_;
+};
+
+// Waits up to `ms` for `condition`, looking every 20 ms.
+bool WaitFor(const std::function<bool()>& condition, DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  while (!condition()) {
+    if (::GetTickCount() - start > ms) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+// The default PC's data disk, opened as the main window has it; its write at
+// 8 MiB never returns by itself. The PC is shared by the window thread and the worker.
+class Win32Worker : public ::testing::Test {
+ protected:
+  static sim::Scenario HangingPc() {
+    nlohmann::json json = nlohmann::json::parse(sim::DefaultScenarioJson());
+    json["drives"][1]["media"]["hangingAreas"] = {{{"offset", 8 * 1'048'576}, {"length", 512}, {"forever", true}}};
+    return sim::ParseScenario(json.dump(), "hanging.json");
+  }
+  Win32Worker() : pc(HangingPc()), shared(pc), app(shared.platform(), ui, {}) {}
+  void SetUp() override {
+    auto& m = app.FmMain;
+    m.FormCreate();
+    form = ui.WindowOf(m).hwnd();
+    if (!form) GTEST_SKIP() << "no window could be made (no display?)";
+    device::DeviceEnv env = app::MakeDeviceEnv(app);
+    device::EnumerateDevices(env, app.dev, app.FmChoose.StatusBar);
+    for (std::int64_t i = 1; i <= app.dev.DeviceCount; ++i)
+      if (app.dev.Devices[static_cast<std::size_t>(i)].DeviceNumber == 1) app.dev.SelectedDevice = static_cast<int>(i);
+    const auto& entry = app.dev.Devices[static_cast<std::size_t>(app.dev.SelectedDevice)];
+    ASSERT_EQ(entry.DeviceNumber, 1u);
+    app.dev.DeviceHandle =
+        shared.platform().CreateFileW(entry.DevicePath, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0);
+    ASSERT_NE(app.dev.DeviceHandle, win::kInvalidHandle);
+    app.dev.DeviceTitle = u"[1]  data disk";
+    ui.Show(m);
+    m.pages.SetActivePage(1);
+  }
+  void TearDown() override { ui.DestroyWindows(); }
+  bool Hanging() {
+    SharedSimPc::Hold hold(shared);
+    return pc.Hanging();
+  }
+  HWND H(const ui::Control& c) { return ui.WindowOf(c.form()).HandleOf(c); }
+  bool LogHas(const std::u16string& text) {
+    for (const std::u16string& line : app.FmMain.Log_BenchMark.lines())
+      if (line.find(text) != std::u16string::npos) return true;
+    return false;
+  }
+
+  sim::SimPlatform pc;
+  SharedSimPc shared;
+  Win32Ui ui;
+  app::App app;
+  HWND form = nullptr;
+};
+
+TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
+  using sim::JournalEntry;
+  auto& m = app.FmMain;
+  const HWND stop = H(m.btStop);
+  const HWND percent = H(m.lbCurrentPercent);
+
+  auto hanging = [this] { return Hanging(); };
+  bool hung = false, stillHung = false, cancelled = false;
+  int answered = 0;
+  DWORD slowest = 0, stopToCancel = 0;
+  std::wstring shown;
+  BoxWatcher confirm(L"Warning", IDYES);
+  TestThread user([&] {
+    hung = WaitFor(hanging, 30'000);
+    if (!hung) return;
+    // The window thread answers while the worker waits on the disk.
+    for (int i = 0; i < 20; ++i) {
+      const DWORD start = ::GetTickCount();
+      DWORD_PTR result = 0;
+      wchar_t text[64] = {};
+      if (::SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) &&
+          ::SendMessageTimeoutW(percent, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                                &result)) {
+        ++answered;
+        shown = text;
+      }
+      slowest = std::max(slowest, ::GetTickCount() - start);
+      ::Sleep(50);
+    }
+    stillHung = hanging();
+    if (answered < 20) {
+      // The window did not answer: the write is let go here, so that the test ends and fails.
+      SharedSimPc::Hold hold(shared);
+      pc.CancelSynchronousIo(0);
+    }
+    DWORD_PTR result = 0;
+    const DWORD clicked = ::GetTickCount();
+    ::SendMessageTimeoutW(stop, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+    cancelled = WaitFor([&] { return !hanging(); }, 5'000);
+    stopToCancel = ::GetTickCount() - clicked;
+  });
+  const DWORD started = ::GetTickCount();
+  m.RunFormat();  // returns when the run has ended
+  const DWORD took = ::GetTickCount() - started;
+  user.Join();
+  EXPECT_TRUE(confirm.found());
+  ASSERT_TRUE(hung) << "the write never hung";
+  EXPECT_EQ(answered, 20);
+  EXPECT_LT(slowest, 500u) << "the window took that long to answer";
+  RecordProperty("slowest_answer_ms", static_cast<int>(slowest));
+  RecordProperty("run_ms", static_cast<int>(took));
+  RecordProperty("stop_to_cancel_ms", static_cast<int>(stopToCancel));
+  EXPECT_EQ(shown.substr(shown.size() - 10), L"% complete");
+  EXPECT_TRUE(stillHung) << "the write returned while the window was asked";
+  EXPECT_TRUE(cancelled) << "Stop did not cancel the write";
+  EXPECT_LT(stopToCancel, 3'000u) << "four idle turns of 250 ms, then the cancel";
+  EXPECT_LT(took, 60'000u);
+
+  EXPECT_TRUE(LogHas(u"Operation cancelled at offset "));
+  SharedSimPc::Hold hold(shared);
+  ASSERT_EQ(pc.journal().Find("CancelSynchronousIo").size(), 1u);
+  EXPECT_EQ(pc.journal().Find("CancelSynchronousIo")[0]->detail, "-> ok");
+  // The block that holds the hanging sector is the last disk write, and was cancelled.
+  const JournalEntry* last = nullptr;
+  for (const auto* w : pc.journal().Find("WriteFile"))
+    if (w->detail.rfind("offset=", 0) == 0) last = w;
+  ASSERT_NE(last, nullptr);
+  EXPECT_NE(last->detail.find(" -> failed error=995"), std::string::npos) << last->detail;
+  EXPECT_FALSE(app.StopRequested);
+  EXPECT_FALSE(m.btStop.enabled());
+}
+
+TEST_F(Win32Worker, WhenTheSessionEndsDuringTheHangTheRecordIsSavedBeforeTheWindowAnswers) {
+  // Windows may end the process as soon as WM_ENDSESSION returns: by then the
+  // hanging write is cancelled and the run's record is saved.
+  const std::u16string records = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
+  bool hung = false, answered = false;
+  std::size_t filesThen = 0;
+  std::string outcome;
+  BoxWatcher confirm(L"Warning", IDYES);
+  TestThread windows([&] {
+    hung = WaitFor([this] { return Hanging(); }, 30'000);
+    if (!hung) return;
+    DWORD_PTR result = 0;
+    answered = ::SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10'000, &result);
+    SharedSimPc::Hold hold(shared);
+    const auto files = pc.FilesWritten(records);
+    filesThen = files.size();
+    if (!files.empty()) outcome = nlohmann::json::parse(pc.FileContent(files[0]).value_or("{}")).value("outcome", "");
+    if (!answered) pc.CancelSynchronousIo(0);  // lets the run end, so that the test ends and fails
+  });
+  app.FmMain.RunFormat();
+  windows.Join();
+  EXPECT_TRUE(confirm.found());
+  ASSERT_TRUE(hung) << "the write never hung";
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(filesThen, 2u) << "the text and the JSON record, saved before the answer";
+  EXPECT_EQ(outcome, "cancelled");
+  EXPECT_TRUE(LogHas(u"Windows 正在结束会话"));
+  SharedSimPc::Hold hold(shared);
+  EXPECT_EQ(pc.FilesWritten(records).size(), 2u) << "saved once";
+  EXPECT_EQ(pc.journal().Count("CancelSynchronousIo"), 1u);
 }
 
 } // namespace

@@ -64,11 +64,47 @@ std::int64_t TransferUs(const MediaSetup& setup, std::uint32_t size) {
   return setup.writeLatencyUs + (setup.megabytesPerSecond > 0 ? static_cast<std::int64_t>(size / setup.megabytesPerSecond) : 0);
 }
 
+// A list of areas whose requests hang: {offset, length, error, milliseconds or forever}.
+void ParseHangs(const json& j, const char* key, const std::string& where, std::vector<MediaFault>& faults,
+                std::vector<std::int64_t>& ms) {
+  if (jf::Has(j, key)) {
+    if (!j[key].is_array()) jf::Fail(where, key, "expected a list");
+    for (std::size_t i = 0; i < j[key].size(); ++i) {
+      const json& h = j[key][i];
+      const std::string hw = where + ": " + key + "[" + std::to_string(i) + "]";
+      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds", "forever"});
+      json fault = json::object();
+      for (const char* k : {"offset", "length", "error"})
+        if (jf::Has(h, k)) fault[k] = h[k];
+      faults.push_back(ParseFault(fault, hw, true, win::ERROR_SEM_TIMEOUT));
+      if (jf::Bool(h, "forever", hw, false)) {
+        if (jf::Has(h, "milliseconds")) jf::Fail(hw, "forever", "a request that hangs forever has no milliseconds");
+        ms.push_back(kHangsForever);
+      } else {
+        ms.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
+      }
+    }
+  }
+}
+
+// The hang a request over [offset, end) meets, if any.
+std::optional<MediaResult> HangOf(const std::vector<MediaFault>& faults, const std::vector<std::int64_t>& ms,
+                                  std::int64_t offset, std::int64_t end) {
+  for (std::size_t i = 0; i < faults.size(); ++i) {
+    const MediaFault& h = faults[i];
+    if (h.offset < end && offset < h.offset + h.length) {
+      const bool endless = ms[i] == kHangsForever;
+      return MediaResult{false, h.error, endless ? 0 : ms[i] * 1000, true, endless};
+    }
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
-                           "writeLatencyMicroseconds", "readErrors", "unplugOnRead", "hangingAreas", "writeProtected",
+                           "writeLatencyMicroseconds", "readErrors", "unplugOnRead", "hangingAreas", "hangingReads", "writeProtected",
                            "readOnly", "offline"});
   MediaSetup m;
   m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
@@ -80,19 +116,8 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
   m.readErrors = ParseFaults(j, "readErrors", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugOnRead"))
     m.unplugOnRead = ParseFault(j["unplugOnRead"], where + ": unplugOnRead", false, win::ERROR_DEV_NOT_EXIST);
-  if (jf::Has(j, "hangingAreas")) {
-    if (!j["hangingAreas"].is_array()) jf::Fail(where, "hangingAreas", "expected a list");
-    for (std::size_t i = 0; i < j["hangingAreas"].size(); ++i) {
-      const json& h = j["hangingAreas"][i];
-      const std::string hw = where + ": hangingAreas[" + std::to_string(i) + "]";
-      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds"});
-      json fault = json::object();
-      for (const char* k : {"offset", "length", "error"})
-        if (jf::Has(h, k)) fault[k] = h[k];
-      m.hangingAreas.push_back(ParseFault(fault, hw, true, win::ERROR_SEM_TIMEOUT));
-      m.hangMilliseconds.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
-    }
-  }
+  ParseHangs(j, "hangingAreas", where, m.hangingAreas, m.hangMilliseconds);
+  ParseHangs(j, "hangingReads", where, m.hangingReads, m.readHangMilliseconds);
   m.writeProtected = jf::Bool(j, "writeProtected", where, false);
   m.readOnly = jf::Bool(j, "readOnly", where, false);
   m.offline = jf::Bool(j, "offline", where, false);
@@ -106,10 +131,7 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
   const std::int64_t end = offset + size;
   if (auto refused = Refusal(setup.unplug, setup.badAreas, state, length, offset, end)) return *refused;
   if (setup.writeProtected || setup.readOnly || setup.offline) return {false, win::ERROR_WRITE_PROTECT, 0};
-  for (std::size_t i = 0; i < setup.hangingAreas.size(); ++i) {
-    const MediaFault& h = setup.hangingAreas[i];
-    if (h.offset < end && offset < h.offset + h.length) return {false, h.error, setup.hangMilliseconds[i] * 1000};
-  }
+  if (auto hang = HangOf(setup.hangingAreas, setup.hangMilliseconds, offset, end)) return *hang;
   ++state.writes;
   const std::int64_t busy = TransferUs(setup, size);
   // The parts of the write that take effect: all but the lying areas.
@@ -139,6 +161,7 @@ MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t l
                       std::uint8_t* data, std::uint32_t size) {
   const std::int64_t end = offset + size;
   if (auto refused = Refusal(setup.unplugOnRead, setup.readErrors, state, length, offset, end)) return *refused;
+  if (auto hang = HangOf(setup.hangingReads, setup.readHangMilliseconds, offset, end)) return *hang;
   const std::int64_t busy = TransferUs(setup, size);
   // A read of zeroed bytes alone (the read-back after an erase) skips the pattern.
   bool allZero = false;

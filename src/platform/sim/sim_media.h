@@ -32,7 +32,10 @@ struct MediaSetup {
   // A write touching one of these takes `milliseconds` on the PC's clock (a
   // drive that does not answer until its driver's timeout), then fails with its error.
   std::vector<MediaFault> hangingAreas;
-  std::vector<std::int64_t> hangMilliseconds;  // one per hanging area
+  std::vector<std::int64_t> hangMilliseconds;  // one per hanging area; kHangsForever: until cancelled
+  // The same for reads (the read-back).
+  std::vector<MediaFault> hangingReads;
+  std::vector<std::int64_t> readHangMilliseconds;
   bool writeProtected = false;  // IOCTL_DISK_IS_WRITABLE fails with 19, and so does every write
   bool readOnly = false;        // the disk's read-only attribute (Windows 7 and later); writes fail with 19
   bool offline = false;         // the disk's offline attribute (Windows 7 and later); writes fail with 19
@@ -41,6 +44,9 @@ struct MediaSetup {
 };
 
 MediaSetup ParseMedia(const nlohmann::json& j, const std::string& where);
+
+// A hanging area whose writes never return on their own: only a cancel ends them.
+inline constexpr std::int64_t kHangsForever = -1;
 
 // The content a disk starts with: never zero, different from byte to byte.
 inline std::uint8_t PatternByte(std::int64_t offset) { return static_cast<std::uint8_t>(offset % 251 + 1); }
@@ -59,6 +65,8 @@ struct MediaResult {
   bool ok = false;
   std::uint32_t error = 0;
   std::int64_t busyUs = 0;  // time the transfer takes
+  bool hangs = false;       // a hanging write: it waits `busyUs` (or, endless, until cancelled) before it fails
+  bool endless = false;
 };
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,

@@ -350,11 +350,47 @@ bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std:
   else if (d.bytesPerSector && (o.position % d.bytesPerSector || size % d.bytesPerSector)) r.error = win::ERROR_INVALID_PARAMETER;
   else if (write) r = MediaWrite(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<const std::uint8_t*>(data), size);
   else r = MediaRead(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<std::uint8_t*>(data), size);
-  clock_.Busy(r.busyUs);
+  if (r.hangs) r.error = Hang(r);
+  else clock_.Busy(r.busyUs);
   Log(call, detail + (r.ok ? " -> ok" : " -> failed error=" + std::to_string(r.error)), 0, handle);
   if (!r.ok) return Fail(r.error);
   o.position += size;
   if (done) *done = size;
+  lastError_ = 0;
+  return true;
+}
+
+std::uint32_t SimPlatform::Hang(const MediaResult& r) {
+  hanging_ = true;
+  hangCancelled_ = false;
+  std::int64_t left = r.busyUs;
+  while (!hangCancelled_ && (r.endless || left > 0)) {
+    if (!hangWait_) {
+      if (!r.endless) clock_.Busy(left);
+      break;
+    }
+    const std::int64_t step = r.endless ? kHangStepUs : std::min(kHangStepUs, left);
+    clock_.Busy(step);
+    left -= step;
+    hangWait_(r.endless);  // the window answers meanwhile; Stop may cancel the write
+  }
+  hanging_ = false;
+  return hangCancelled_ ? win::ERROR_OPERATION_ABORTED : r.error;
+}
+
+bool SimPlatform::CancelSynchronousIo(win::Handle thread) {
+  (void)thread;  // one request can wait at a time: the worker's
+  if (sc_.osMajor < 6) {
+    // Windows XP's kernel32 has no such entry.
+    Log("CancelSynchronousIo", "-> failed error=" + std::to_string(win::ERROR_PROC_NOT_FOUND));
+    return Fail(win::ERROR_PROC_NOT_FOUND);
+  }
+  if (!hanging_ || hangCancelled_) {
+    Log("CancelSynchronousIo", "-> failed error=" + std::to_string(win::ERROR_NOT_FOUND));
+    return Fail(win::ERROR_NOT_FOUND);
+  }
+  hangCancelled_ = true;
+  Log("CancelSynchronousIo", "-> ok");
   lastError_ = 0;
   return true;
 }

@@ -1,6 +1,7 @@
 // The simulated Windows PC behind the platform seam.
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,6 +42,16 @@ class SimPlatform : public win::Platform {
   bool VolumeDismounted(std::size_t index) const { return volumes_.at(index).dismounted; }
   std::size_t OpenVolumeHandles() const;
 
+  // What the thread of a hanging write does while it waits: called after each
+  // kHangStepUs of the PC's clock; `endless`: the write ends only when it is
+  // cancelled. Without one a hang of fixed length passes at once, and an endless
+  // one fails at once with its error (nobody is there to cancel it).
+  using HangWait = std::function<void(bool endless)>;
+  void SetHangWait(HangWait wait) { hangWait_ = std::move(wait); }
+  static constexpr std::int64_t kHangStepUs = 100'000;
+  // Whether a write hangs now.
+  bool Hanging() const { return hanging_; }
+
   win::Handle CreateFileW(std::u16string_view path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                           std::uint32_t creationDisposition, std::uint32_t flags) override;
   bool CloseHandle(win::Handle handle) override;
@@ -51,6 +62,7 @@ class SimPlatform : public win::Platform {
   bool WriteFile(win::Handle handle, const void* data, std::uint32_t size, std::uint32_t* written) override;
   bool ReadFile(win::Handle handle, void* data, std::uint32_t size, std::uint32_t* read) override;
   bool FlushFileBuffers(win::Handle handle) override;
+  bool CancelSynchronousIo(win::Handle thread) override;
   bool CreateDirectoryW(std::u16string_view path) override;
   bool DeleteFileW(std::u16string_view path) override;
   std::u16string GetFullPathNameW(std::u16string_view path) override;
@@ -149,6 +161,8 @@ class SimPlatform : public win::Platform {
   bool VolumeIoctl(win::Handle handle, Open& o, std::uint32_t code, void* out, std::uint32_t outSize,
                    std::uint32_t* returned, const std::string& detail);
   bool DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done);
+  // Waits out a hanging write on the PC's clock; the error it ends with.
+  std::uint32_t Hang(const MediaResult& r);
   Open* Find(win::Handle h);
   static std::u16string FileKey(std::u16string_view path);
   // ERROR_ALREADY_EXISTS for a read-only folder itself, ERROR_ACCESS_DENIED for
@@ -189,6 +203,9 @@ class SimPlatform : public win::Platform {
   std::vector<VolumeState> volumes_;
   std::uint32_t executionState_ = 0x80000000u;  // ES_CONTINUOUS: the computer may sleep
   std::uint32_t errorMode_ = 0;
+  HangWait hangWait_;
+  bool hanging_ = false;
+  bool hangCancelled_ = false;
 };
 
 } // namespace trv::sim

@@ -432,6 +432,20 @@ std::uint32_t Win32Platform::SetThreadExecutionState(std::uint32_t flags) {
   return static_cast<std::uint32_t>(::SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags)));
 }
 
+bool Win32Platform::CancelSynchronousIo(win::Handle thread) {
+  // Vista and later: looked up, so that the program still loads on Windows XP.
+  using CancelFn = BOOL(WINAPI*)(HANDLE);
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const auto cancel =
+      kernel32 ? reinterpret_cast<CancelFn>(reinterpret_cast<void*>(::GetProcAddress(kernel32, "CancelSynchronousIo")))
+               : nullptr;
+  if (!cancel) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+  return cancel(reinterpret_cast<HANDLE>(thread)) != FALSE;
+}
+
 std::uint32_t Win32Platform::SetErrorMode(std::uint32_t mode) { return ::SetErrorMode(static_cast<UINT>(mode)); }
 
 bool Win32Platform::CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,

@@ -66,6 +66,7 @@ class Win32Platform : public win::Platform {
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
+  bool CancelSynchronousIo(win::Handle thread) override;
   std::uint32_t SetErrorMode(std::uint32_t mode) override;
   bool CallSetProcessInformation(win::ProcAddress entry, win::Handle process, std::uint32_t infoClass,
                                  std::span<const std::uint8_t> info) override;

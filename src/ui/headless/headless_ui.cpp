@@ -104,6 +104,46 @@ void HeadlessUi::ProcessMessages() {
     Act(*running_.back(), user_.Take());
 }
 
+void HeadlessUi::RunWorker(const std::function<void()>& work, const std::function<void()>& idle) {
+  struct Restore {
+    HeadlessUi& ui;
+    const std::function<void()>* idle;
+    bool working;
+    ~Restore() {
+      ui.idle_ = idle;
+      ui.working_ = working;
+    }
+  } restore{*this, idle_, working_};
+  idle_ = &idle;
+  working_ = true;
+  work();
+}
+
+void HeadlessUi::WhileRequestHangs(bool endless) {
+  if (!working_ || hanging_) return;
+  hanging_ = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{hanging_};
+  if (idle_ && *idle_) (*idle_)();
+  if (running_.empty() || terminated_) return;
+  const Action* next = user_.Peek();
+  if (next && next->verb == "waithang") {
+    if (waitLeft_ == 0) waitLeft_ = std::stoi(next->args[0]);
+    if (--waitLeft_ > 0) return;
+    user_.Take();
+    if (const Action* then = user_.Peek();
+        then && then->verb != "wait" && then->verb != "waithang" && then->verb != "answer")
+      Act(*running_.back(), user_.Take());
+  } else if (!next && endless && !closedOnHang_ && ++idleWithoutScript_ >= kPatienceTurns) {
+    // As at the end of every script, the user closes the window, once the
+    // request has hung for a minute with nothing left to do.
+    closedOnHang_ = true;
+    CloseByUser(*running_.back());
+  }
+}
+
 void HeadlessUi::SetShutdownBlockReason(Form& form, std::u16string_view reason) {
   shutdownBlocks_.push_back(form.name() + ": " + (reason.empty() ? std::string("-") : Utf16ToUtf8(reason)));
 }
@@ -201,7 +241,7 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     if (auto* pages = dynamic_cast<PageControl*>(control("pages"))) pages->SetActivePage(std::stoi(a.args[0]));
   } else if (a.verb == "answer") {
     problems_.push_back("\"" + a.text + "\": no box or dialog was waiting for an answer");
-  } else if (a.verb == "wait") {
+  } else if (a.verb == "wait" || a.verb == "waithang") {
     WaitEndedOutsidePump(a);
   } else if (a.verb == "shutdown") {
     EndSession(!a.args.empty() && a.args[0] == "force");

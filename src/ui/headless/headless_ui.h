@@ -40,6 +40,18 @@ class HeadlessUi : public UiServices {
   void SetShutdownBlockReason(Form& form, std::u16string_view reason) override;
   void RunMessageLoop(Form& mainForm) override;
   [[noreturn]] void ExitProcess(unsigned code) override;
+  // No thread: the work runs here, and the window answers while a simulated
+  // request hangs (WhileRequestHangs), as the idle window would.
+  void RunWorker(const std::function<void()>& work, const std::function<void()>& idle) override;
+  bool WorkerBusy() const override { return hanging_; }
+  win::Handle WorkerThread() const override { return working_ ? kWorkerThread : 0; }
+  static constexpr win::Handle kWorkerThread = -2;  // GetCurrentThread's pseudo handle: the one thread
+
+  // One idle turn of the window while a disk request hangs (on the simulated
+  // PC's clock): the run's idle work, then the user's `waithang` count; a user
+  // with nothing left to do closes the window once an `endless` request has
+  // hung for a minute.
+  void WhileRequestHangs(bool endless);
 
   const std::vector<ShownBox>& boxes() const { return boxes_; }
   const std::u16string& applicationTitle() const { return appTitle_; }
@@ -73,7 +85,13 @@ class HeadlessUi : public UiServices {
   std::vector<std::string> shutdownBlocks_;
   std::vector<std::string> sessionEnds_;
   std::vector<Form*> running_;  // the forms whose loops run, innermost last
-  int waitLeft_ = 0;            // message pumps still to pass for the `wait` at the head of the script
+  int waitLeft_ = 0;            // message pumps (or idle turns) still to pass for the `wait` at the head of the script
+  const std::function<void()>* idle_ = nullptr;  // the running work's idle turn
+  bool working_ = false;
+  bool hanging_ = false;
+  bool closedOnHang_ = false;
+  int idleWithoutScript_ = 0;
+  static constexpr int kPatienceTurns = 600;  // a minute of idle turns with an empty script
 };
 
 } // namespace trv::ui

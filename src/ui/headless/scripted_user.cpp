@@ -8,7 +8,7 @@ namespace {
 
 const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
                               "close",  "answer",  "mouse", "tab",      "check", "wait",
-                              "shutdown"};
+                              "shutdown", "waithang"};
 
 // What a script can name: the selection list holds at most 15 disks, and the
 // main window has three pages.
@@ -25,7 +25,7 @@ Action ParseAction(const std::string& text) {
   for (const char* v : kVerbs) known = known || a.verb == v;
   if (!known) throw ScriptError("unknown action \"" + text + "\"");
   const std::size_t need = (a.verb == "click" || a.verb == "dblclick" || a.verb == "answer" || a.verb == "tab" ||
-                            a.verb == "check" || a.verb == "wait")
+                            a.verb == "check" || a.verb == "wait" || a.verb == "waithang")
                                ? 1
                            : (a.verb == "select" || a.verb == "key" || a.verb == "mouse") ? 2
                                                                                           : 0;
@@ -45,6 +45,8 @@ Action ParseAction(const std::string& text) {
     throw ScriptError("action \"" + text + "\": expected nothing or \"force\" after shutdown");
   if (a.verb == "wait" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) < 1))
     throw ScriptError("action \"" + text + "\": expected a number of message pumps from 1, got \"" + a.args[0] + "\"");
+  if (a.verb == "waithang" && (!isIndex(a.args[0]) || std::stoi(a.args[0]) < 1))
+    throw ScriptError("action \"" + text + "\": expected a number of idle turns from 1, got \"" + a.args[0] + "\"");
   if (a.verb == "key" && a.args[1] != "Escape" && a.args[1] != "Esc" && a.args[1] != "Enter" && a.args[1] != "Return" &&
       !isIndex(a.args[1]))
     throw ScriptError("action \"" + text + "\": unknown key \"" + a.args[1] + "\"");

@@ -22,6 +22,7 @@
 #include "platform/win32/process_arguments.h"
 #include "platform/win32/wide.h"
 #include "ui/win32/program_entry.h"
+#include "ui/win32/shared_sim_pc.h"
 
 namespace {
 
@@ -111,7 +112,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   try {
     trv::sim::SimPlatform platform(std::move(scenario), StateFolder());
-    const int code = trv::win32::RunWithWindows(platform, std::move(arguments));
+    int code = 0;
+    {
+      trv::win32::SharedSimPc shared(platform);  // the window thread and the erase's worker
+      code = trv::win32::RunWithWindows(shared.platform(), std::move(arguments));
+    }
     WriteDiskReport(platform);
     return code;
   } catch (const std::exception& e) {

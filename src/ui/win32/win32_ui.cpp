@@ -209,6 +209,118 @@ void Win32Ui::ProcessMessages() {
   }
 }
 
+// --- the worker ------------------------------------------------------------------------------
+
+namespace {
+thread_local void* t_worker = nullptr;  // on a worker thread: its Worker
+} // namespace
+
+DWORD WINAPI Win32Ui::WorkerMain(void* param) {
+  auto* w = static_cast<Worker*>(param);
+  t_worker = w;
+  try {
+    (*w->work)();
+  } catch (...) {
+    w->workError = std::current_exception();
+  }
+  t_worker = nullptr;
+  return 0;
+}
+
+void Win32Ui::RunWorker(const std::function<void()>& work, const std::function<void()>& idle) {
+  if (worker_ || t_worker) {
+    work();  // one worker at a time
+    return;
+  }
+  Worker w;
+  w.work = &work;
+  w.callReady = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  w.callDone = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  worker_ = &w;
+  if (w.callReady && w.callDone) w.thread = ::CreateThread(nullptr, 0, &Win32Ui::WorkerMain, &w, 0, nullptr);
+  if (w.thread) {
+    DWORD lastIdle = ::GetTickCount();
+    for (;;) {
+      const DWORD since = ::GetTickCount() - lastIdle;
+      if (since >= kIdleMs) {
+        lastIdle = ::GetTickCount();
+        // A fault here cannot leave the loop: the worker still uses it. As in a window's handler, it ends the process.
+        try {
+          if (idle) idle();
+        } catch (const std::exception& e) {
+          Fatal(e.what());
+        } catch (...) {
+          Fatal("unknown exception");
+        }
+        continue;
+      }
+      HANDLE waits[2] = {w.thread, w.callReady};
+      // Once the program is asked to end, window messages are left alone (WM_QUIT stays queued).
+      const DWORD r = terminated_ ? ::WaitForMultipleObjects(2, waits, FALSE, kIdleMs - since)
+                                  : ::MsgWaitForMultipleObjects(2, waits, FALSE, kIdleMs - since, QS_ALLINPUT);
+      if (r == WAIT_OBJECT_0) break;  // the work has returned
+      if (r == WAIT_OBJECT_0 + 1) ServeCall();
+      else if (r == WAIT_OBJECT_0 + 2) ProcessMessages();
+      else if (r == WAIT_FAILED) ::Sleep(1);
+    }
+    ::CloseHandle(w.thread);
+  }
+  worker_ = nullptr;
+  if (w.callReady) ::CloseHandle(w.callReady);
+  if (w.callDone) ::CloseHandle(w.callDone);
+  if (!w.thread) {
+    work();  // no thread could be made: the work runs here, as before
+    return;
+  }
+  if (w.workError) std::rethrow_exception(w.workError);
+}
+
+void Win32Ui::ServeCall() {
+  Worker& w = *worker_;
+  w.parked = true;
+  try {
+    (*w.call)();
+  } catch (...) {
+    w.callError = std::current_exception();
+  }
+  w.parked = false;
+  ::SetEvent(w.callDone);
+}
+
+void Win32Ui::CallOnWindowThread(const std::function<void()>& call) {
+  auto* w = static_cast<Worker*>(t_worker);
+  if (!w) {
+    call();
+    return;
+  }
+  w->call = &call;
+  ::SetEvent(w->callReady);
+  ::WaitForSingleObject(w->callDone, INFINITE);
+  w->call = nullptr;
+  if (w->callError) {
+    const std::exception_ptr error = w->callError;
+    w->callError = nullptr;
+    std::rethrow_exception(error);
+  }
+}
+
+win::Handle Win32Ui::WorkerThread() const {
+  return worker_ && worker_->thread ? reinterpret_cast<win::Handle>(worker_->thread) : 0;
+}
+
+void Win32Ui::ServeWorkerUntil(const std::function<bool()>& done, std::uint32_t milliseconds) {
+  Worker* w = worker_;
+  if (!w || !w->thread || w->parked || t_worker) return;  // a parked worker cannot call
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    const DWORD passed = ::GetTickCount() - start;
+    if (passed >= milliseconds) return;
+    HANDLE waits[2] = {w->thread, w->callReady};
+    if (::WaitForMultipleObjects(2, waits, FALSE, milliseconds - passed) != WAIT_OBJECT_0 + 1) return;
+    ServeCall();
+  }
+}
+
 void Win32Ui::SetShutdownBlockReason(ui::Form& form, std::u16string_view reason) {
   win32::SetShutdownBlockReason(WindowOf(form).hwnd(), reason);
 }

@@ -1,6 +1,8 @@
 // The Win32 front end: real windows for the window models, real message loops,
 // system message boxes and the system task dialog.
 #pragma once
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +40,15 @@ class Win32Ui : public ui::UiServices {
   void SetShutdownBlockReason(ui::Form& form, std::u16string_view reason) override;
   void RunMessageLoop(ui::Form& mainForm) override;
   [[noreturn]] void ExitProcess(unsigned code) override;
+  // A Win32 thread (CreateThread: no std::thread in the build for Windows XP);
+  // its calls to the window thread are served here between the window's messages.
+  void RunWorker(const std::function<void()>& work, const std::function<void()>& idle) override;
+  void CallOnWindowThread(const std::function<void()>& call) override;
+  bool WorkerBusy() const override { return worker_ && !worker_->parked; }
+  win::Handle WorkerThread() const override;
+  void ServeWorkerUntil(const std::function<bool()>& done, std::uint32_t milliseconds) override;
+  // How often the running work's idle turn comes, in milliseconds.
+  static constexpr DWORD kIdleMs = 250;
 
   const std::u16string& applicationTitle() const { return appTitle_; }
 
@@ -65,6 +76,21 @@ class Win32Ui : public ui::UiServices {
  private:
   // The theme library, loaded on first use (nullptr where the system has none).
   HMODULE ThemeLibrary();
+
+  // The worker and its one call at a time to the window thread.
+  struct Worker {
+    HANDLE thread = nullptr;
+    HANDLE callReady = nullptr;  // auto-reset: the worker has put `call` there
+    HANDLE callDone = nullptr;   // auto-reset: the window thread has run it
+    const std::function<void()>* work = nullptr;
+    const std::function<void()>* call = nullptr;
+    std::exception_ptr callError;
+    std::exception_ptr workError;
+    bool parked = false;  // the window thread runs the worker's call (the window thread's view)
+  };
+  static DWORD WINAPI WorkerMain(void* worker);
+  void ServeCall();
+  Worker* worker_ = nullptr;
 
   bool terminated_ = false;
   std::u16string appTitle_;

@@ -1,0 +1,174 @@
+// A write that does not return, on the simulated PC: the window keeps
+// answering while it hangs (the scripted user acts in the hang's idle turns),
+// and Stop, closing the window or the end of the session cancel it.
+#include <gtest/gtest.h>
+
+#include "format_support.h"
+
+using namespace trv::test;
+
+namespace {
+
+constexpr std::int64_t kMiB = 1'048'576;
+constexpr std::int64_t kHang = 46'071'808;  // the start of a 4 MiB block
+constexpr char16_t kRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
+
+// Disk 1, 64 MiB; every write from kHang on hangs until it is cancelled.
+trv::sim::Scenario HangingDisk() {
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"forever", true}}}}};
+  return PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media));
+}
+
+nlohmann::json SavedJson(const trv::app::HeadlessRun& run) {
+  const auto files = run.platform->FilesWritten(kRecords);
+  EXPECT_EQ(files.size(), 2u);
+  if (files.size() != 2) return nullptr;
+  return nlohmann::json::parse(*run.platform->FileContent(files[0]));
+}
+
+// The journal's cancels and failed disk writes, in order.
+std::vector<std::string> CancelsAndFailedWrites(const trv::app::HeadlessRun& run) {
+  std::vector<std::string> out;
+  for (const auto& e : run.platform->journal().entries())
+    if (e.call == "CancelSynchronousIo" || (e.call == "WriteFile" && e.detail.find("failed") != std::string::npos))
+      out.push_back(e.call + " " + e.detail);
+  return out;
+}
+
+const std::vector<std::string> kCancelledHang = {"CancelSynchronousIo -> ok",
+                                                 "WriteFile offset=46071808 4194304 bytes -> failed error=995"};
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t n) {
+  return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
+}
+
+} // namespace
+
+TEST(HangingWrite, TheWindowAnswersWhileAWriteHangsAndStopCancelsIt) {
+  // Half a second into the hang the user clicks Stop; four idle turns later the
+  // Stop is still not taken in, and the hanging write is cancelled.
+  auto run = Play(HangingDisk(), FormatScript(false, "waithang 5; click btStop"));
+  EXPECT_TRUE(run.ui->problems().empty()) << run.ui->problems()[0];
+  EXPECT_EQ(CancelsAndFailedWrites(run), kCancelledHang);
+  const auto writes = Writes(run);
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(writes.back().offset, kHang);  // nothing written after the cancelled one
+  const auto tail = Tail(RunLog(run), 5);
+  EXPECT_EQ(tail[0], "The write did not return and was cancelled at offset 46,071,808");
+  EXPECT_EQ(tail[1].rfind("Average speed: ", 0), 0u) << tail[1];
+  EXPECT_EQ(tail[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  EXPECT_EQ(tail[4], "Remember to create new partitions.");
+  EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
+  EXPECT_EQ(run.platform->Media(1)->zero.List(), (std::vector<trv::sim::ByteRange>{{0, kHang}}));
+  auto& m = run.app->FmMain;
+  EXPECT_FALSE(m.btStop.enabled());
+  EXPECT_TRUE(m.btRunBenchmarks.enabled());
+  EXPECT_EQ(m.pbCurrentTask.state(), trv::ui::ProgressState::Paused);
+  EXPECT_FALSE(run.app->StopRequested);
+  // The hang lasted nine idle turns of 100 ms on the PC's clock.
+  EXPECT_LT(run.platform->clock().NowUs(), 2'000'000);
+  EXPECT_FALSE(run.platform->Hanging());
+}
+
+TEST(HangingWrite, ClosingTheWindowOrEndingTheSessionWhileAWriteHangsSavesTheRecordAndEnds) {
+  // Closing acts as Stop: the write is cancelled, the run ends cancelled with
+  // its record, and then the window closes (the action after it is never played).
+  auto closed = Play(HangingDisk(), FormatScript(false, "waithang 3; close; tab 0"));
+  EXPECT_EQ(CancelsAndFailedWrites(closed), kCancelledHang);
+  EXPECT_EQ(closed.ui->user().Remaining(), 1u);
+  EXPECT_EQ(closed.exitReason, "main window closed");
+  EXPECT_EQ(SavedJson(closed)["outcome"], "cancelled");
+  EXPECT_EQ(Tail(RunLog(closed), 3)[0], "Operation cancelled at offset 46,071,808    LBA 89,984");
+
+  // Windows ends the session: the write is cancelled at once, and the record
+  // is saved at the worker's next pump, before the process ends.
+  auto ended = Play(HangingDisk(), FormatScript(false, "waithang 3; shutdown force"));
+  EXPECT_EQ(ended.ui->sessionEnds(), std::vector<std::string>{"ended"});
+  EXPECT_EQ(CancelsAndFailedWrites(ended), kCancelledHang);
+  const auto record = SavedJson(ended);
+  EXPECT_EQ(record["outcome"], "cancelled");
+  bool sessionLine = false;
+  for (const auto& line : record["log"]) sessionLine = sessionLine || line.get<std::string>().find("Windows 正在结束会话") != std::string::npos;
+  EXPECT_TRUE(sessionLine);
+
+  // A user with nothing left to do closes the window once the write has hung for a minute.
+  const std::int64_t before = [] {
+    auto stopped = Play(HangingDisk(), FormatScript(false, "waithang 1; click btStop"));
+    return stopped.platform->clock().NowUs();
+  }();
+  auto left = Play(HangingDisk(), FormatScript(false));
+  EXPECT_EQ(CancelsAndFailedWrites(left), kCancelledHang);
+  EXPECT_EQ(SavedJson(left)["outcome"], "cancelled");
+  EXPECT_EQ(left.exitReason, "main window closed");
+  EXPECT_GE(left.platform->clock().NowUs() - before, 59'000'000);
+}
+
+TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnOrIsCancelledBetweenPiecesAndForeverHasNoLength) {
+  // A hang of two seconds without a user in it: the block fails with its error
+  // then, and so does its piece that is tried again; nothing is cancelled.
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingAreas", {{{"offset", kHang}, {"length", 512}, {"milliseconds", 2000}}}}};
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), FormatScript(false));
+  EXPECT_EQ(CancelsAndFailedWrites(run),
+            (std::vector<std::string>{"WriteFile offset=46071808 4194304 bytes -> failed error=121",
+                                      "WriteFile offset=46071808 65536 bytes -> failed error=121"}));
+  EXPECT_EQ(SavedJson(run)["outcome"], "completed-with-errors");
+
+  // Stop during the hang of the piece tried again: the block's line, then the
+  // cancelled piece, which counts as neither written nor failed.
+  auto stopped = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), FormatScript(false, "waithang 25; click btStop"));
+  EXPECT_EQ(CancelsAndFailedWrites(stopped),
+            (std::vector<std::string>{"WriteFile offset=46071808 4194304 bytes -> failed error=121",
+                                      "CancelSynchronousIo -> ok",
+                                      "WriteFile offset=46071808 65536 bytes -> failed error=995"}));
+  const auto tail = Tail(RunLog(stopped), 6);
+  EXPECT_EQ(tail[0], "Format Error occurred at offset 46,071,808   (121)");
+  EXPECT_EQ(tail[1], "The write did not return and was cancelled at offset 46,071,808");
+  EXPECT_EQ(tail[3], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  const auto record = SavedJson(stopped);
+  EXPECT_EQ(record["outcome"], "cancelled");
+  EXPECT_EQ(stopped.app->FmMain.pbCurrentTask.state(), trv::ui::ProgressState::Paused) << "nothing failed";
+
+  nlohmann::json both = {{"hangingAreas", {{{"offset", 0}, {"forever", true}, {"milliseconds", 5}}}}};
+  EXPECT_THROW(PcWithDisk1(PlainDisk(1, 131072, both)), trv::sim::ScenarioError);
+}
+
+TEST(HangingWrite, OnWindowsXpTheWindowAnswersAndSaysOnceThatItCannotCancel) {
+  // Windows XP cannot cancel a request: Stop is taken in when the two-second
+  // hang ends on its own, and the log says why it took so long, once.
+  const nlohmann::json xp = {{"major", 5}, {"minor", 1}, {"build", 2600}, {"csd", "Service Pack 3"}};
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"milliseconds", 2000}}}}};
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media), {{"os", xp}}),
+                  FormatScript(false, "waithang 5; click btStop; waithang 3; click lbCopyright"));
+  EXPECT_TRUE(run.ui->problems().empty()) << run.ui->problems()[0];
+  EXPECT_EQ(CancelsAndFailedWrites(run),
+            (std::vector<std::string>{"CancelSynchronousIo -> failed error=127",
+                                      "WriteFile offset=46071808 4194304 bytes -> failed error=121"}));
+  EXPECT_EQ(run.platform->ShellExecuted().size(), 1u) << "the window answered a click while the write hung";
+  const auto log = RunLog(run);
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "This Windows cannot cancel a disk request: the run stops when the request returns."),
+            1);
+  EXPECT_EQ(Tail(log, 5)[0], "Format Error occurred at offset 46,071,808   (121)");
+  EXPECT_EQ(Tail(log, 5)[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
+}
+
+TEST(HangingWrite, AReadThatHangsInTheReadBackIsCancelledByStopToo) {
+  // The read-back runs on the worker as the zero fill does.
+  const nlohmann::json media = {{"megabytesPerSecond", 100000},
+                                {"hangingReads", {{{"offset", kHang}, {"length", 512}, {"forever", true}}}}};
+  std::string script = FormatScript(false, "waithang 5; click btStop");
+  script.insert(script.find("click btRunBenchmarks"), "check cbVerify; ");
+  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media)), script);
+  EXPECT_EQ(run.platform->journal().Count("CancelSynchronousIo"), 1u);
+  const auto tail = Tail(RunLog(run), 5);
+  EXPECT_EQ(tail[0], "校验读取未返回，已取消，偏移 46,071,808");
+  EXPECT_EQ(tail[2], "校验已取消，停止于偏移 46,071,808    LBA 89,984");
+  const auto record = SavedJson(run);
+  EXPECT_EQ(record["verify"]["outcome"], "cancelled");
+  EXPECT_EQ(record["verify"]["unreadable_bytes"], 0) << "a cancelled read is no unreadable byte";
+  EXPECT_EQ(record["unwritten_bytes"], 0);
+}
