@@ -108,7 +108,7 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
     return {BlockEnd::Done, end};
   }
   if (StopAfterCancel(block)) {
-    ctx_.observer.Log(words_.cancelled + FormatThousands(offset));
+    Say([&](const FailureWords& w) { return w.cancelled + FormatThousands(offset); });
     return {BlockEnd::Stopped, offset};
   }
   Failed();
@@ -138,7 +138,7 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
     }
     if (StopAfterCancel(t)) {
       LogBlock(offset, block, pieces, tried - 1, failed, first);
-      ctx_.observer.Log(words_.cancelled + FormatThousands(piece));
+      Say([&](const FailureWords& w) { return w.cancelled + FormatThousands(piece); });
       return {BlockEnd::Stopped, piece};
     }
     Failed();

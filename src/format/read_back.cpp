@@ -64,6 +64,7 @@ FailureWords EnglishReadWords() {
            u" seconds. The disk does not answer, read-back aborted...";
   };
   w.linesCut = u"More blocks failed to read: they are no longer listed one by one; the summary at the end counts them all.";
+  w.cancelled = u"The read-back's read did not return and was cancelled at offset ";
   w.piecesSuffix = [](std::int64_t failed, std::int64_t tried, std::int64_t first) -> std::u16string {
     if (failed == 0) return u"; read again in " + FormatThousands(tried) + u" pieces of 64 KiB: all read";
     return u"; read again in 64 KiB pieces: " + FormatThousands(failed) + u" of " + FormatThousands(tried) +
