@@ -79,6 +79,15 @@ void AddSizeLines(LineSink& details, std::int64_t stated, std::int64_t shown) {
                             u" bytes：擦除无法写到最后这一部分。");
 }
 
+// IDENTIFY through whichever path the bus allows; on the ATA bus (type 3) a
+// second try through the SMART interface. `block` is zero-filled before the
+// first attempt only.
+bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id,
+                     device::AtaBlock& block) {
+  if (device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block)) return true;
+  return id.BusType == kAtaBus && device::ReadIdentify(platform, handle, id.IsIDESlave, block);
+}
+
 } // namespace
 
 std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id) {
@@ -88,9 +97,7 @@ std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const devi
                                                                       : 0;
   }
   device::AtaBlock block{};
-  bool ok = device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block);
-  if (!ok && id.BusType == kAtaBus) ok = device::ReadIdentify(platform, handle, id.IsIDESlave, block);
-  if (!ok) return 0;
+  if (!ReadAtaIdentify(platform, handle, id, block)) return 0;
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, platform);
   return CapacityBytes(passport.lbasectors, passport.sectorsize);
 }
@@ -117,14 +124,12 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
     return stated;
   }
 
-  device::AtaBlock block{};  // zero-filled before the first attempt only
-  bool ok = device::ReadIdentifyAnyPath(ctx.platform, dev.DeviceHandle, id.IsIDESlave, id.BusType, block);
-  if (!ok && id.BusType != kAtaBus) {
-    add(u"详细信息不可用于此设备。");
-    return 0;
-  }
-  if (!ok) ok = device::ReadIdentify(ctx.platform, dev.DeviceHandle, id.IsIDESlave, block);
-  if (!ok) {
+  device::AtaBlock block{};
+  if (!ReadAtaIdentify(ctx.platform, dev.DeviceHandle, id, block)) {
+    if (id.BusType != kAtaBus) {
+      add(u"详细信息不可用于此设备。");
+      return 0;
+    }
     add(u"详细信息不可用： 内部错误。");
     add(u"请发送这个问题到 " + std::u16string(ctx.supportForumAddress));
     return 0;
