@@ -44,8 +44,8 @@ struct RecordsFolder {
 RecordsFolder PrepareRecordsFolder(win::Platform& platform, std::u16string_view folder, std::uint32_t deviceNumber);
 
 // The root of the volume holding `folder` when that volume lies on physical disk
-// `deviceNumber` as the erase's volume lock finds volumes (by drive letter and
-// the volume's device number); empty otherwise.
+// `deviceNumber` as the erase's volume lock finds volumes (every volume, by its
+// device number and disk extents); empty otherwise.
 std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16string& folder, std::uint32_t deviceNumber);
 
 } // namespace trv::format
