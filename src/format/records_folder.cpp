@@ -86,19 +86,6 @@ std::optional<FolderFailure> MakeFolders(win::Platform& platform, const std::u16
   return FolderFailure{error, folder};
 }
 
-namespace {
-
-bool SameRootIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
-} // namespace
-
 // Every volume of the disk is locked by an erase, lettered or mounted in a
 // folder, so the folder's volume is looked up among all of them.
 std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16string& folder, std::uint32_t deviceNumber) {
@@ -110,7 +97,7 @@ std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16strin
   for (const VolumeFacts& listed : volumes) {
     const VolumeFacts volume = InspectVolume(platform, listed.guidPath);
     bool holdsFolder = false;
-    for (const std::u16string& path : volume.paths) holdsFolder = holdsFolder || SameRootIgnoringCase(path, root);
+    for (const std::u16string& path : volume.paths) holdsFolder = holdsFolder || AsciiUpper(path) == AsciiUpper(root);
     if (!holdsFolder) continue;
     bool onDisk = volume.number.Valid && volume.number.DeviceNumber == deviceNumber;
     for (const DiskExtent& extent : volume.extents) onDisk = onDisk || extent.disk == deviceNumber;

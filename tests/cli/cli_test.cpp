@@ -544,6 +544,15 @@ TEST(CliErase, TheRecordsFolderIsProvenBeforeTheFirstWrite) {
             "refused: the records folder e:\\records is on e:\\, a volume of disk 1, which is to be erased; give "
             "--records on another disk. Nothing was written");
   EXPECT_EQ(onDisk.platform->journal().Count("CreateDirectoryW"), 0u);
+  // A volume of the disk mounted in a folder of C: is locked by the erase too.
+  const json mountedVolumes = {{{"letter", "C"}, {"deviceNumber", 0}, {"partition", 1}},
+                               {{"guid", "{5b1e2f3a-0c4d-4e5f-8a9b-0c1d2e3f4a5b}"}, {"deviceNumber", 1}, {"partition", 1},
+                                {"mountFolders", {"C:\\Mount\\Data\\"}}}};
+  auto mounted = Cli(SmallPc({}, {{"volumes", mountedVolumes}}), erase + " --records C:\\Mount\\Data\\records");
+  nothingWritten(mounted, "mounted in a folder");
+  EXPECT_EQ(mounted.Json()["message"],
+            "refused: the records folder C:\\Mount\\Data\\records is on C:\\Mount\\Data\\, a volume of disk 1, which is "
+            "to be erased; give --records on another disk. Nothing was written");
 
   // A relative folder is made absolute, the probe leaves nothing behind, and
   // the log names the real path.

@@ -559,9 +559,15 @@ std::u16string SimPlatform::GetFullPathNameW(std::u16string_view path) {
 }
 
 std::u16string SimPlatform::GetVolumePathNameW(std::u16string_view path) {
-  // The simulated PC has no mount points: the volume of a path is its drive or share.
+  // The volume of a path is the deepest folder a volume is mounted in that holds
+  // it, else its drive or share.
   const std::u16string full = FullPath(path);
   std::u16string root;
+  const std::u16string upper = AsciiUpper(full) + u"\\";
+  for (const SimVolume& v : sc_.volumes)
+    for (const std::u16string& folder : v.mountFolders)
+      if (folder.size() > root.size() && upper.starts_with(AsciiUpper(folder))) root = folder;
+  if (!root.empty()) return PathAnswer("GetVolumePathNameW", path, std::move(root));
   if (full.size() >= 3 && full[1] == u':') root = full.substr(0, 3);
   else if (full.starts_with(u"\\\\") && !full.starts_with(u"\\\\.\\") && !full.starts_with(u"\\\\?\\")) {
     const auto server = full.find(u'\\', 2);
