@@ -89,13 +89,6 @@ bool HasChinese(const std::string& text) {
   return std::any_of(wide.begin(), wide.end(), [](char16_t c) { return (c >= 0x3000 && c < 0xA000) || (c >= 0xFF00 && c < 0xFFF0); });
 }
 
-// A PC whose disk 1 is a small, fast plain disk with the given media.
-trv::sim::Scenario SmallPc(const json& media = json::object(), const json& patch = json::object()) {
-  json m = {{"megabytesPerSecond", 100000}};
-  if (media.is_object()) m.update(media);
-  return PcWithDisk1(PlainDisk(1, 131'072, m), patch);  // 64 MiB
-}
-
 // The field names a table of docs/cli.md lists under the heading that starts with `heading`.
 std::set<std::string> DocumentedFields(const std::string& heading) {
   std::ifstream in(std::string(TREVASSO_DOCS_DIR) + "/cli.md");
@@ -314,6 +307,7 @@ TEST(CliErase, BytesPastWhatWindowsShowsAreNamedAndTheRunIsNotCompleted) {
   auto run = Cli(pc, "erase 1 --quick --confirm-serial " + serial + " --json");
   EXPECT_EQ(run.code, 5) << run.host.err;
   EXPECT_EQ(run.Json()["outcome"], "completed-with-errors");
+  ASSERT_FALSE(run.Json()["unwritten"].empty());
   EXPECT_EQ(run.Json()["unwritten"].back(), (json{{"begin", 500'106'788'864}, {"end", 500'107'862'016}}));
   EXPECT_NE(run.host.err.find("bytes from offset 500,106,788,864 to 500,107,862,016 could not be reached."),
             std::string::npos)
@@ -599,6 +593,7 @@ TEST(CliErase, StandardErrorIsEnglishWithEachPassNamedAndTheRecordKeepsTheWindow
   EXPECT_LT(run.host.err.find("(writing)"), run.host.err.find("(read-back)"));
   const json record = run.Json();
   EXPECT_TRUE(HasChinese(record["log"].dump())) << "the record's log is the window's";
+  ASSERT_FALSE(record["log"].empty());
   EXPECT_FALSE(HasChinese(record["log"].back().get<std::string>())) << "the record line is the console's only";
 
   // A read-back that cannot read a sector: its lines, too, in English.

@@ -19,18 +19,8 @@ constexpr std::int64_t kMiB = 1'048'576;
 constexpr std::int64_t kGiB = 1'024 * kMiB;
 constexpr char16_t kRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
 
-nlohmann::json Fast(nlohmann::json media) {
-  media["megabytesPerSecond"] = 100000;
-  return media;
-}
-
 std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t n) {
   return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
-}
-
-std::size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-  return static_cast<std::size_t>(
-      std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 nlohmann::json SavedJson(const trv::app::HeadlessRun& run) {
@@ -46,7 +36,7 @@ TEST(FailingDisk, CodesThatMeanTheDiskIsGoneEndTheRunAtOnceAsAnUnplugDoes) {
   // 21: a card pulled from its reader; 1167: a bridge pulled; 433, 483, 1112 the same in other words.
   for (std::uint32_t code : {21u, 1167u, 433u, 483u, 1112u}) {
     SCOPED_TRACE(code);
-    const auto media = Fast({{"unplugAt", {{"offset", 0}, {"error", code}}}});
+    const auto media = FastMedia({{"unplugAt", {{"offset", 0}, {"error", code}}}});
     auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kGiB / 512, media)), FormatScript(false));
     const auto writes = Writes(run);
     ASSERT_EQ(writes.size(), 1u);  // no piece is tried on a disk that is gone
@@ -68,7 +58,7 @@ TEST(FailingDisk, ADiskThatFailsEverywhereEndsOnItsOwnWithABoundedLogWhateverIts
   std::vector<std::size_t> logSizes;
   for (std::int64_t size : {64 * kGiB, 2048 * kGiB}) {
     SCOPED_TRACE(size);
-    const auto media = Fast({{"badAreas", {{{"offset", 0}, {"length", size}, {"error", 23}}}}});
+    const auto media = FastMedia({{"badAreas", {{{"offset", 0}, {"length", size}, {"error", 23}}}}});
     const auto started = std::chrono::steady_clock::now();
     auto run = Play(PcWithDisk1(PlainDisk(1, size / 512, media)), FormatScript(false));
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -101,8 +91,8 @@ TEST(FailingDisk, AHungDriveEndsAfterFiveMinutesOfFailuresAndStopActsBetweenItsP
   // From the start of a 4 MiB block on, every write hangs for the driver's
   // minute, then fails with 121.
   constexpr std::int64_t kHang = 46'071'808;
-  const auto media = Fast({{"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"milliseconds", 60'000}}}}});
-  const auto disk = PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media));
+  const auto media = FastMedia({{"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"milliseconds", 60'000}}}}});
+  const auto disk = SmallPc(media);
   auto hung = Play(disk, FormatScript(false));
   const auto writes = Writes(hung);
   std::size_t firstHang = 0;
@@ -167,7 +157,7 @@ TEST(FailingDisk, AWriteProtectedOrOfflineDiskIsRefusedWithNothingWritten) {
     SCOPED_TRACE(c.name);
     nlohmann::json patch = nlohmann::json::object();
     if (!c.os.is_null()) patch["os"] = c.os;
-    auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, Fast(c.media)), patch), FormatScript(false));
+    auto run = Play(SmallPc(c.media, patch), FormatScript(false));
     EXPECT_TRUE(Writes(run).empty());
     const auto log = RunLog(run);
     ASSERT_EQ(log.size(), 6u);
@@ -183,7 +173,7 @@ TEST(FailingDisk, AWriteProtectedOrOfflineDiskIsRefusedWithNothingWritten) {
   // An offline disk on XP, which knows no disk attributes: every write fails
   // with 19, and the first one ends the run.
   nlohmann::json xpPatch = {{"os", xp}};
-  auto run = Play(PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, Fast({{"offline", true}})), xpPatch), FormatScript(false));
+  auto run = Play(SmallPc({{"offline", true}}, xpPatch), FormatScript(false));
   EXPECT_EQ(Writes(run).size(), 1u);
   const auto tail = Tail(RunLog(run), 6);
   EXPECT_EQ(tail[0], "Format Error occurred at offset 0   (19)");

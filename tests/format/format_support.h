@@ -1,6 +1,7 @@
 // Format runs on simulated PCs: whole-program runs with a scripted user, and
 // the engine alone on an open disk for sizes the selection dialog refuses.
 #pragma once
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,26 @@ inline sim::Scenario PcWithDisk1(const nlohmann::json& disk1, const nlohmann::js
   nlohmann::json p = patch;
   p["drives"] = drives;
   return Scenario(p);
+}
+
+// Media that write and read at memory speed, with the given fields besides.
+inline nlohmann::json FastMedia(const nlohmann::json& more = nlohmann::json::object()) {
+  nlohmann::json m = {{"megabytesPerSecond", 100000}};
+  if (more.is_object()) m.update(more);
+  return m;
+}
+
+// The default PC whose disk 1 is a fast plain disk of 64 MiB with the given
+// media fields: the window's and the console's runs share it.
+inline sim::Scenario SmallPc(const nlohmann::json& media = nlohmann::json::object(),
+                             const nlohmann::json& patch = nlohmann::json::object()) {
+  return PcWithDisk1(PlainDisk(1, 131'072, FastMedia(media)), patch);
+}
+
+// How many of `lines` start with `prefix`.
+inline std::size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+  return static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 // Opens disk 1 and starts a confirmed format run; `during` is played in the run's pumps.

@@ -14,10 +14,6 @@ constexpr char16_t kRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\rec
 const std::string kReason =
     "FmMain: 正在擦除磁盘。现在注销或关机会使磁盘只擦除了一部分；请等待擦除结束，或先按“停止”。";
 
-trv::sim::Scenario SmallDisk() {
-  return PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, {{"megabytesPerSecond", 100000}}));
-}
-
 // The journal's calls in order, as "call detail" texts.
 std::vector<std::string> Calls(const trv::app::HeadlessRun& run) {
   std::vector<std::string> out;
@@ -40,7 +36,7 @@ std::ptrdiff_t Last(const std::vector<std::string>& calls, const std::string& st
 } // namespace
 
 TEST(Session, TheComputerStaysAwakeWhileARunWritesAndMaySleepAfterwards) {
-  auto run = Play(SmallDisk(), FormatScript(false));
+  auto run = Play(SmallPc(), FormatScript(false));
   const auto calls = Calls(run);
   const auto awake = First(calls, "SetThreadExecutionState 0x80000001");
   const auto asleep = First(calls, "SetThreadExecutionState 0x80000000");
@@ -67,7 +63,7 @@ TEST(Session, NoSystemBoxEverAsksForADisk) {
 }
 
 TEST(Session, LoggingOffDuringARunIsRefusedWithAReasonAndAllowedAfterIt) {
-  auto run = Play(SmallDisk(), FormatScript(false, "wait 6; shutdown") + "; shutdown");
+  auto run = Play(SmallPc(), FormatScript(false, "wait 6; shutdown") + "; shutdown");
   EXPECT_EQ(run.ui->sessionEnds(), (std::vector<std::string>{"refused", "ended"}));
   EXPECT_EQ(run.ui->shutdownBlocks(), (std::vector<std::string>{kReason, "FmMain: -"}));
   // The refused log-off changed nothing: the run went to its end.
@@ -79,7 +75,7 @@ TEST(Session, LoggingOffDuringARunIsRefusedWithAReasonAndAllowedAfterIt) {
 }
 
 TEST(Session, ASessionEndedAnywayStopsTheRunAndSavesItsRecordFirst) {
-  auto run = Play(SmallDisk(), FormatScript(false, "wait 6; shutdown force"));
+  auto run = Play(SmallPc(), FormatScript(false, "wait 6; shutdown force"));
   EXPECT_EQ(run.ui->sessionEnds(), (std::vector<std::string>{"ended"}));
   // The session ended as block 5 began: the record holds blocks 1 to 4, the
   // disk block 5 too, and Stop took effect before block 6.
@@ -89,6 +85,7 @@ TEST(Session, ASessionEndedAnywayStopsTheRunAndSavesItsRecordFirst) {
   const auto record = nlohmann::json::parse(*run.platform->FileContent(files[0]));
   EXPECT_EQ(record["outcome"], "cancelled");
   EXPECT_EQ(record["written"], nlohmann::json::parse(R"([{"begin": 0, "end": 262144}])"));
+  ASSERT_FALSE(record["log"].empty());
   const std::string last = record["log"].back();
   EXPECT_NE(last.find("Windows 正在结束会话：擦除在此停止，先保存擦除记录。"), std::string::npos) << last;
   const auto log = RunLog(run);
