@@ -322,6 +322,7 @@ void Win32Ui::ServeWorkerUntil(const std::function<bool()>& done, std::uint32_t 
 }
 
 void Win32Ui::SetShutdownBlockReason(ui::Form& form, std::u16string_view reason) {
+  blockReasons_.emplace_back(&form, reason);
   win32::SetShutdownBlockReason(WindowOf(form).hwnd(), reason);
 }
 

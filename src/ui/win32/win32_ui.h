@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/windows_headers.h"
@@ -51,6 +52,10 @@ class Win32Ui : public ui::UiServices {
   static constexpr DWORD kIdleMs = 250;
 
   const std::u16string& applicationTitle() const { return appTitle_; }
+  // Every reason asked for by SetShutdownBlockReason, in order, with its form
+  // (empty: none): what the program asked, also where the system keeps no
+  // reason to query (Windows XP, Wine).
+  const std::vector<std::pair<const ui::Form*, std::u16string>>& shutdownBlockReasons() const { return blockReasons_; }
 
   // The window of a form, created (hidden) on first use.
   FormWindow& WindowOf(ui::Form& form);
@@ -94,6 +99,7 @@ class Win32Ui : public ui::UiServices {
 
   bool terminated_ = false;
   std::u16string appTitle_;
+  std::vector<std::pair<const ui::Form*, std::u16string>> blockReasons_;
   ui::Form* mainForm_ = nullptr;
   std::map<ui::Form*, std::unique_ptr<FormWindow>> windows_;
   std::map<std::tuple<std::u16string, int, bool, bool>, HFONT> fonts_;
