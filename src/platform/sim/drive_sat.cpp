@@ -47,15 +47,19 @@ std::vector<std::uint8_t> RecordBack(const Request& r, std::size_t size) {
   return a;
 }
 
-IoctlResult CheckCondition(const Request& r, const Fields& f, std::uint8_t key, std::uint8_t asc) {
-  const std::uint8_t sense[18] = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0, 0, 0, 0};
-  const std::size_t written = std::min<std::size_t>(f.senseLength, sizeof sense);
+// CHECK CONDITION with `sense`, cut to the caller's sense area; nothing moved.
+IoctlResult SenseAnswer(const Request& r, const Fields& f, const std::vector<std::uint8_t>& sense) {
+  const std::size_t written = std::min<std::size_t>(f.senseLength, sense.size());
   std::vector<std::uint8_t> a = RecordBack(r, written ? std::max<std::size_t>(kRecord, f.senseOffset + written) : kRecord);
   a[2] = kCheckCondition;
   a[7] = static_cast<std::uint8_t>(written);
   rec::Put32(a, 12, 0);
-  std::copy_n(sense, written, a.begin() + (written ? f.senseOffset : 0));
+  std::copy_n(sense.begin(), written, a.begin() + (written ? f.senseOffset : 0));
   return Deliver(r, a);
+}
+
+IoctlResult CheckCondition(const Request& r, const Fields& f, std::uint8_t key, std::uint8_t asc) {
+  return SenseAnswer(r, f, {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0, 0, 0, 0});
 }
 
 // The ATA Return descriptor (09h) of the drive's task file after a non-data
@@ -90,12 +94,7 @@ IoctlResult NonData(const SimDrive& d, const Request& r, const Fields& f) {
   std::vector<std::uint8_t> sense = {0x72, (*reg)[13] & 1 ? kAbortedCommand : kRecoveredError, 0x00,
                                      kPassThroughInformation, 0, 0, 0, 14};
   sense.insert(sense.end(), reg->begin(), reg->end());
-  const std::size_t written = std::min<std::size_t>(f.senseLength, sense.size());
-  std::vector<std::uint8_t> a = RecordBack(r, written ? std::max<std::size_t>(kRecord, f.senseOffset + written) : kRecord);
-  a[2] = kCheckCondition;
-  a[7] = static_cast<std::uint8_t>(written);
-  std::copy_n(sense.begin(), written, a.begin() + (written ? f.senseOffset : 0));
-  return Deliver(r, a);
+  return SenseAnswer(r, f, sense);
 }
 
 IoctlResult RunCommand(const SimDrive& d, const Request& r, const Fields& f) {
