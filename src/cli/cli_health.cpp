@@ -12,6 +12,7 @@ const char* StatusWord(device::SmartStatus s) {
     case device::SmartStatus::Failing: return "failing";
     case device::SmartStatus::Unknown: return "unknown";
     case device::SmartStatus::NotRead: return "not-read";
+    case device::SmartStatus::NotPassed: return "not-passed";
   }
   return "";
 }
@@ -27,6 +28,10 @@ nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& heal
               {"source", health->nvme ? "nvme-health-log" : "ata-smart"},
               {"reasons", json::array()}};
   for (const auto& reason : r.reasons) out["reasons"].push_back(Utf16ToUtf8(reason));
+  out["notes"] = json::array();
+  for (const auto& note : r.notes) out["notes"].push_back(Utf16ToUtf8(note));
+  const std::u16string advice = report::AdviceText(r);
+  out["advice"] = advice.empty() ? json(nullptr) : json(Utf16ToUtf8(advice));
   if (health->nvme) return out;
   out["drive_status"] = StatusWord(health->status);
   out["thresholds_read"] = health->thresholdsRead;

@@ -33,8 +33,10 @@ SmartRead ReadSmartThresholds(win::Platform& platform, win::Handle handle, std::
 // SMART RETURN STATUS (DAh) through SMART_SEND_DRIVE_COMMAND: the drive's own
 // verdict in the returned cylinder registers, 4Fh/C2h good and F4h/2Ch failing.
 // Unknown when the request worked but the registers hold neither pair (drivers
-// that do not pass them back); NotRead when the request failed.
-enum class SmartStatus { NotRead, Good, Failing, Unknown };
+// that do not pass them back); NotRead when the request failed. NotPassed only
+// over a USB bridge (see ReadSmartStatusAnyPath): the bridge ran the command
+// but returns no registers, a limit of the bridge and not a failure to read.
+enum class SmartStatus { NotRead, Good, Failing, Unknown, NotPassed };
 SmartStatus ReadSmartStatus(win::Platform& platform, win::Handle handle, std::uint8_t drive);
 bool SmartEnable(win::Platform& platform, win::Handle handle, std::uint8_t drive);
 bool SmartDisable(win::Platform& platform, win::Handle handle, std::uint8_t drive);

@@ -18,6 +18,10 @@ bool ReadSmartDataAnyPath(win::Platform& platform, win::Handle handle, std::uint
 // SMART READ THRESHOLDS, with the same bridge fallback.
 bool ReadSmartThresholdsAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive, std::int64_t busType,
                                 AtaBlock& block);
+// SMART RETURN STATUS; over a bridge, with CK_COND so that the bridge returns the
+// registers the verdict is in.
+SmartStatus ReadSmartStatusAnyPath(win::Platform& platform, win::Handle handle, std::uint8_t drive,
+                                   std::int64_t busType);
 // The same, saying whether an answer came back short.
 SmartRead ReadSmartDataAnyPathChecked(win::Platform& platform, win::Handle handle, std::uint8_t drive,
                                       std::int64_t busType, AtaBlock& block);

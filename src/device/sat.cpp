@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/sat_records.h"
+#include "device/sat_request.h"
 #include "platform/records.h"
 
 namespace trv::device::sat {
@@ -16,30 +17,12 @@ struct Registers {
 
 std::uint8_t Device(std::uint8_t drive) { return static_cast<std::uint8_t>(0xA0 | ((drive & 1) << 4)); }
 
-// The sense key of fixed (70h/71h) or descriptor (72h/73h) sense data of `length` bytes.
-std::uint8_t SenseKey(std::span<const std::uint8_t> sense, std::size_t length) {
-  if (length == 0) return kSenseNoSense;
-  const std::uint8_t response = rec::U8(sense, 0) & 0x7F;
-  const std::size_t at = (response == 0x72 || response == 0x73) ? 1 : 2;
-  return at < length ? (rec::U8(sense, at) & 0x0F) : kSenseNoSense;
-}
-
 bool PassThrough(win::Platform& p, win::Handle handle, const Registers& r, AtaBlock& block) {
   std::array<std::uint8_t, kBufferSize> buffer{};
-  rec::Put16(buffer, kSptLength, kSptSize);
-  rec::Put8(buffer, kSptCdbLength, kCdbLength);
-  rec::Put8(buffer, kSptSenseInfoLength, kSenseLength);
-  rec::Put8(buffer, kSptDataIn, SCSI_IOCTL_DATA_IN);
-  rec::Put32(buffer, kSptDataTransferLength, 512);
-  rec::Put32(buffer, kSptTimeOutValue, kTimeoutSeconds);
-  if constexpr (kSpt.dataBufferOffsetSize == 8) rec::Put64(buffer, kSptDataBufferOffset, kDataOffset);
-  else rec::Put32(buffer, kSptDataBufferOffset, kDataOffset);
-  rec::Put32(buffer, kSptSenseInfoOffset, kSenseOffset);
-  const std::uint8_t cdb[kCdbLength] = {kAtaPassThrough16, kProtocolPioDataIn, kTransferFromDeviceInBlocks,
-                                        0, r.features, 0, r.count, 0, r.lbaLow, 0, r.lbaMid, 0, r.lbaHigh,
-                                        r.device, r.command, 0};
-  for (std::size_t i = 0; i < kCdbLength; ++i) rec::Put8(buffer, kSptCdb + i, cdb[i]);
-
+  PutRecord(buffer,
+            {kAtaPassThrough16, kProtocolPioDataIn, kTransferFromDeviceInBlocks, 0, r.features, 0, r.count, 0, r.lbaLow,
+             0, r.lbaMid, 0, r.lbaHigh, r.device, r.command, 0},
+            SCSI_IOCTL_DATA_IN, 512);
   std::uint32_t returned = 0;
   if (!p.DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH, buffer.data(), kSptSize, buffer.data(), kBufferSize,
                          &returned))
@@ -52,8 +35,7 @@ bool PassThrough(win::Platform& p, win::Handle handle, const Registers& r, AtaBl
 bool TakeBlock(std::span<const std::uint8_t> answer, std::uint32_t returned, AtaBlock& block) {
   if (answer.size() < kBufferSize || returned < kSptSize || returned > answer.size()) return false;
   if (rec::U8(answer, kSptScsiStatus) != kStatusGood) return false;  // CHECK CONDITION: ILLEGAL REQUEST and the like
-  const std::size_t senseLength = std::min<std::size_t>(rec::U8(answer, kSptSenseInfoLength), kSenseLength);
-  if (const std::uint8_t key = SenseKey(answer.subspan(kSenseOffset, kSenseLength), senseLength);
+  if (const std::uint8_t key = SenseKey(answer.subspan(kSenseOffset, kSenseLength), SenseLength(answer));
       key != kSenseNoSense && key != kSenseRecoveredError)
     return false;
   // The bridge says how much it moved; a short transfer is a refusal, not a block.

@@ -39,6 +39,7 @@ inline constexpr std::size_t kSptSenseInfoOffset = kSpt.senseInfoOffset;
 inline constexpr std::size_t kSptCdb = kSpt.cdb;
 inline constexpr std::size_t kSptSize = kSpt.size;
 inline constexpr std::uint8_t SCSI_IOCTL_DATA_IN = 1;
+inline constexpr std::uint8_t SCSI_IOCTL_DATA_UNSPECIFIED = 2;
 
 // The program's buffer: the record, filler to the next 8 bytes, 32 bytes of
 // sense data, then the 512 bytes of data (sense at 48 and data at 80 in a
@@ -56,12 +57,20 @@ inline constexpr std::uint8_t kProtocolPioDataIn = 4 << 1;  // byte 1: PROTOCOL 
 // transfer length is in the sector count field).
 inline constexpr std::uint8_t kTransferFromDeviceInBlocks = 0x0E;
 
+// Byte 1: PROTOCOL 3 (non-data), EXTEND in bit 0. Byte 2: CK_COND, so that the
+// bridge returns the drive's registers in the sense data; no transfer.
+inline constexpr std::uint8_t kProtocolNonData = 3 << 1;
+inline constexpr std::uint8_t kCheckConditionWanted = 0x20;
+// The sense descriptor that carries them: ATA Return, 14 bytes.
+inline constexpr std::uint8_t kAtaReturnDescriptor = 0x09;
+inline constexpr std::uint8_t kAtaReturnLength = 14;
+
 // The short time a bridge gets to answer: a bridge that has not answered by
 // then does not know the command, and the user is waiting.
 inline constexpr std::uint32_t kTimeoutSeconds = 5;
 
 // SCSI status and sense keys the answer is judged by.
-inline constexpr std::uint8_t kStatusGood = 0x00;
-inline constexpr std::uint8_t kSenseNoSense = 0x0, kSenseRecoveredError = 0x1;
+inline constexpr std::uint8_t kStatusGood = 0x00, kStatusCheckCondition = 0x02;
+inline constexpr std::uint8_t kSenseNoSense = 0x0, kSenseRecoveredError = 0x1, kSenseIllegalRequest = 0x5;
 
 } // namespace trv::device::sat

@@ -36,7 +36,7 @@ void CheckThresholds(const device::AtaBlock& data, const device::AtaBlock& thres
   for (std::size_t k = 0; k < kEntries; ++k) {
     const std::size_t at = kFirstEntry + k * kEntrySize;
     const std::uint8_t id = data[at];
-    if (id == 0) break;  // the table ends here, as the report's table does
+    if (id == 0) continue;  // an unused entry; later ones may be used (as on some Fujitsu drives)
     const auto threshold = ThresholdOf(thresholds, id);
     // 0 never fails; 254 and 255 are not thresholds a value can be compared with.
     if (!threshold || !UsableValue(*threshold)) continue;
@@ -49,14 +49,20 @@ void CheckThresholds(const device::AtaBlock& data, const device::AtaBlock& thres
     c.failingNow = UsableValue(c.current) && c.current <= c.threshold;
     c.failedInPast = UsableValue(c.worst) && c.worst <= c.threshold;
     const std::u16string values = u"：阈值 " + DecimalText(std::uint32_t{c.threshold});
+    const std::u16string worst = u"，最差值 " + DecimalText(std::uint32_t{c.worst});
     if (c.failingNow) {
       Raise(r, c.prefailure ? Verdict::Failing : Verdict::Caution);
       r.reasons.push_back(AttributeName(id) + values + u"，当前值 " + DecimalText(std::uint32_t{c.current}) +
                           (c.prefailure ? u"：预失效属性现已达到阈值" : u"：寿命属性现已达到阈值"));
-    } else if (c.failedInPast) {
+      r.watch.push_back(AttributeName(id));
+    } else if (c.failedInPast && c.prefailure) {
       Raise(r, Verdict::Caution);
-      r.reasons.push_back(AttributeName(id) + values + u"，最差值 " + DecimalText(std::uint32_t{c.worst}) +
-                          u"：曾经达到阈值");
+      r.reasons.push_back(AttributeName(id) + values + worst + u"：曾经达到阈值");
+      r.watch.push_back(AttributeName(id));
+    } else if (c.failedInPast) {
+      // An advisory attribute that once touched its threshold (a hot day, an
+      // old spin-up retry) and is above it now says nothing about the disk today.
+      r.notes.push_back(AttributeName(id) + values + worst + u"：寿命属性曾经达到阈值，现已恢复，不影响评估");
     }
     r.attributes.push_back(c);
   }
@@ -64,26 +70,48 @@ void CheckThresholds(const device::AtaBlock& data, const device::AtaBlock& thres
 
 // Reallocated, pending and offline-uncorrectable sectors. The count is the low
 // 32 bits of the raw value: some drives keep other numbers in the top bytes.
-void CheckSectors(const device::AtaBlock& data, HealthResult& r) {
+// Raw values are the vendor's: one above the disk's sector count, or all ones,
+// cannot count its sectors and is shown as not understood.
+void CheckSectors(const device::AtaBlock& data, std::uint64_t sectors, HealthResult& r) {
   struct Kind {
     std::uint8_t id;
-    const char16_t* text;
+    const char16_t* name;
   };
-  static constexpr Kind kinds[] = {{kReallocated, u"已重新分配的扇区 (05h): "},
-                                   {kPending, u"等待重新分配的扇区 (C5h): "},
-                                   {kOfflineUncorrectable, u"脱机无法校正的扇区 (C6h): "}};
+  static constexpr Kind kinds[] = {{kReallocated, u"已重新分配的扇区 (05h)"},
+                                   {kPending, u"等待重新分配的扇区 (C5h)"},
+                                   {kOfflineUncorrectable, u"脱机无法校正的扇区 (C6h)"}};
   for (const Kind& kind : kinds) {
     for (std::size_t k = 0; k < kEntries; ++k) {
       const std::size_t at = kFirstEntry + k * kEntrySize;
-      if (data[at] == 0) break;
       if (data[at] != kind.id) continue;
       const std::uint64_t count = rec::GetLE(data, at + 5, 4);
-      if (count > 0) {
+      const std::u16string shown = kind.name + std::u16string(u": ") + CounterThousands({count, 0});
+      if (count == 0xFFFF'FFFF || (sectors > 0 && count > sectors)) {
+        r.notes.push_back(shown + u"：不可能是本磁盘的扇区数 (原始值由厂商定义)，无法理解，不影响评估");
+      } else if (count > 0) {
         Raise(r, Verdict::Caution);
-        r.reasons.push_back(kind.text + CounterThousands({count, 0}));
+        r.reasons.push_back(shown);
+        r.watch.push_back(kind.name);
       }
       break;
     }
+  }
+}
+
+// What the path to the drive could not read: said after the drive's own reasons.
+void StatusLimit(device::SmartStatus status, std::vector<std::u16string>& limits) {
+  switch (status) {
+    case device::SmartStatus::Unknown:
+      limits.push_back(u"驱动器自身的健康状态未知：驱动程序未返回状态寄存器");
+      break;
+    case device::SmartStatus::NotRead:
+      limits.push_back(u"未能读取驱动器自身的健康状态 (SMART RETURN STATUS)");
+      break;
+    case device::SmartStatus::NotPassed:
+      limits.push_back(u"此 USB 桥接器不传回驱动器的状态寄存器：无法得知驱动器自身的健康状态 (这是桥接器的限制，不是磁盘的故障)");
+      break;
+    case device::SmartStatus::Good:
+    case device::SmartStatus::Failing: break;
   }
 }
 
@@ -95,34 +123,29 @@ bool BlockChecksumOk(const device::AtaBlock& block) {
 
 HealthResult JudgeAtaHealth(const AtaHealthInput& in) {
   HealthResult r;
-  switch (in.status) {
-    case device::SmartStatus::Failing:
-      Raise(r, Verdict::Failing);
-      r.reasons.push_back(u"驱动器报告自身即将发生故障 (SMART RETURN STATUS)");
-      break;
-    case device::SmartStatus::Unknown:
-      r.reasons.push_back(u"驱动器自身的健康状态未知：驱动程序未返回状态寄存器");
-      break;
-    case device::SmartStatus::NotRead:
-      r.reasons.push_back(u"未能读取驱动器自身的健康状态 (SMART RETURN STATUS)");
-      break;
-    case device::SmartStatus::Good: break;
+  std::vector<std::u16string> limits;
+  if (in.status == device::SmartStatus::Failing) {
+    Raise(r, Verdict::Failing);
+    r.reasons.push_back(u"驱动器报告自身即将发生故障 (SMART RETURN STATUS)");
   }
+  StatusLimit(in.status, limits);
+  // A block that does not add up is still judged: one wrong byte must not hide
+  // a failing attribute. The wrong sum alone keeps the verdict at caution.
   if (!BlockChecksumOk(in.data)) {
-    // A block that does not add up cannot be vouched for: no rule reads it.
     Raise(r, Verdict::Caution);
-    r.reasons.push_back(u"属性数据块校验和错误：属性值不可信，未用于评估");
-    return r;
+    r.reasons.push_back(u"属性数据块校验和错误：属性值仍被评估，但可能有误");
   }
   if (!in.thresholds) {
-    r.reasons.push_back(u"未能读取属性阈值：未与阈值比较");
-  } else if (!BlockChecksumOk(*in.thresholds)) {
-    Raise(r, Verdict::Caution);
-    r.reasons.push_back(u"阈值数据块校验和错误：阈值不可信，未与阈值比较");
+    limits.push_back(u"未能读取属性阈值：未与阈值比较");
   } else {
+    if (!BlockChecksumOk(*in.thresholds)) {
+      Raise(r, Verdict::Caution);
+      r.reasons.push_back(u"阈值数据块校验和错误：仍与阈值比较，但阈值可能有误");
+    }
     CheckThresholds(in.data, *in.thresholds, r);
   }
-  CheckSectors(in.data, r);
+  CheckSectors(in.data, in.sectors, r);
+  r.reasons.insert(r.reasons.end(), limits.begin(), limits.end());
   return r;
 }
 
@@ -144,9 +167,23 @@ const char* VerdictWord(Verdict v) {
   return "";
 }
 
+std::u16string AdviceText(const HealthResult& result) {
+  switch (result.verdict) {
+    case Verdict::Good: return {};
+    case Verdict::Failing: return u"建议: 立即将重要数据复制到其他磁盘，并更换此磁盘";
+    case Verdict::Caution: break;
+  }
+  std::u16string advice = u"建议: 备份重要数据，并尽快再次查看";
+  for (std::size_t i = 0; i < result.watch.size(); ++i)
+    advice += (i == 0 ? u"；留意 " : u"、") + result.watch[i];
+  return advice;
+}
+
 std::vector<std::u16string> HealthLines(const HealthResult& result) {
   std::vector<std::u16string> lines = {u"健康评估: " + VerdictText(result.verdict)};
   for (const auto& reason : result.reasons) lines.push_back(u"  - " + reason);
+  for (const auto& note : result.notes) lines.push_back(u"  备注: " + note);
+  if (auto advice = AdviceText(result); !advice.empty()) lines.push_back(std::move(advice));
   lines.push_back(u" ");
   return lines;
 }

@@ -26,7 +26,14 @@ struct AttributeCheck {
 
 struct HealthResult {
   Verdict verdict = Verdict::Good;
-  std::vector<std::u16string> reasons;  // one line each, in the order the rules run
+  // One line each: the drive's own reasons in the order the rules run, then
+  // what the path to the drive could not read (never the drive's fault).
+  std::vector<std::u16string> reasons;
+  // Said under the reasons; they never raise the verdict (an advisory
+  // attribute's past excursion, a raw count that cannot be a count).
+  std::vector<std::u16string> notes;
+  // What a caution asks to watch, named in the advice line.
+  std::vector<std::u16string> watch;
   std::vector<AttributeCheck> attributes;
 };
 
@@ -40,6 +47,7 @@ struct AtaHealthInput {
   const device::AtaBlock& data;
   std::optional<device::AtaBlock> thresholds;  // none: not read
   device::SmartStatus status = device::SmartStatus::NotRead;
+  std::uint64_t sectors = 0;  // the disk's sector count; 0: not known, counts taken as they are
 };
 
 // The verdict a report showed, for the console program's JSON.
@@ -55,8 +63,11 @@ bool BlockChecksumOk(const device::AtaBlock& block);
 
 HealthResult JudgeAtaHealth(const AtaHealthInput& input);
 
-// The section below the table: "健康评估: …", then the reasons, one per line.
+// The section below the table: "健康评估: …", the reasons ("  - …") and notes
+// ("  备注: …"), one per line, and for caution or failing the advice line.
 std::vector<std::u16string> HealthLines(const HealthResult& result);
+// "建议: …": what to do; empty for a good verdict.
+std::u16string AdviceText(const HealthResult& result);
 std::u16string VerdictText(Verdict v);    // 良好, 警告, 故障
 const char* VerdictWord(Verdict v);       // good, caution, failing (for scripts)
 

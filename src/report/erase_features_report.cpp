@@ -43,10 +43,13 @@ void Ata(const device::EraseFeatures& f, std::vector<std::u16string>& out) {
 
 void Nvme(const device::EraseFeatures& f, std::vector<std::u16string>& out) {
   out.push_back(u"Format NVM 命令: " + Offered(f.formatNvm));
-  out.push_back(u"  Format NVM 属性 (FNA): " + Hex(f.fna, 2));
-  out.push_back(u"  格式化作用于所有命名空间: " + YesNo(f.formatAllNamespaces));
-  out.push_back(u"  安全擦除作用于所有命名空间: " + YesNo(f.eraseAllNamespaces));
-  out.push_back(u"  安全擦除可为加密擦除: " + YesNo(f.cryptoEraseOnFormat));
+  // The attributes describe a command the drive offers: without it they mean nothing.
+  if (f.formatNvm) {
+    out.push_back(u"  Format NVM 属性 (FNA): " + Hex(f.fna, 2));
+    out.push_back(u"  格式化作用于所有命名空间: " + YesNo(f.formatAllNamespaces));
+    out.push_back(u"  安全擦除作用于所有命名空间: " + YesNo(f.eraseAllNamespaces));
+    out.push_back(u"  安全擦除可为加密擦除: " + YesNo(f.cryptoEraseOnFormat));
+  }
   out.push_back(u"Sanitize 能力 (SANICAP): " + Hex(f.sanicap, 8));
   out.push_back(u"  加密擦除: " + Offered(f.sanitizeCrypto));
   out.push_back(u"  块擦除: " + Offered(f.sanitizeBlock));

@@ -1,5 +1,7 @@
 #include "report/smart_report.h"
 
+#include <algorithm>
+
 #include "device/ata.h"
 #include "device/ata_any_path.h"
 #include "platform/records.h"
@@ -39,7 +41,7 @@ struct AtaReading {
 void ReadHealth(win::Platform& p, win::Handle handle, std::uint8_t drive, std::int64_t busType, AtaReading& r) {
   device::AtaBlock thresholds{};
   if (device::ReadSmartThresholdsAnyPath(p, handle, drive, busType, thresholds)) r.thresholds = thresholds;
-  r.status = device::ReadSmartStatus(p, handle, drive);
+  r.status = device::ReadSmartStatusAnyPath(p, handle, drive, busType);
 }
 
 // The SMART READ DATA block, or a failed read. On the ATA bus the feature set
@@ -96,7 +98,8 @@ void ShowSmartData(SmartContext& ctx) {
     return;
   }
   for (auto& line : SmartTableLines(block)) add(std::move(line));
-  const HealthResult health = JudgeAtaHealth({block, reading.thresholds, reading.status});
+  const HealthResult health =
+      JudgeAtaHealth({block, reading.thresholds, reading.status, static_cast<std::uint64_t>(std::max<std::int64_t>(id.LBA, 0))});
   for (auto& line : HealthLines(health)) add(std::move(line));
   if (ctx.health) *ctx.health = SmartHealth{health, reading.thresholds.has_value(), reading.status, false};
 }

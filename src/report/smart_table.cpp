@@ -64,7 +64,7 @@ std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData) {
   const std::span<const std::uint8_t> block(smartData);
   for (std::size_t k = 0; k < kEntries; ++k) {
     const auto entry = block.subspan(kFirstEntry + k * kEntrySize, kEntrySize);
-    if (rec::U8(entry, kId) == 0) break;  // an empty entry ends the table; later ones are not shown
+    if (rec::U8(entry, kId) == 0) continue;  // an unused entry, not the table's end: later ones are shown
     lines.push_back(AttributeLine(entry));
   }
   lines.push_back(u" ");

@@ -16,8 +16,8 @@ std::u16string PadLeft(std::u16string text, std::uint16_t width);
 // Two upper-case hex digits, a leading zero below 16.
 std::u16string Hex2(std::uint8_t v);
 
-// The column header, the rule, one line per attribute entry up to the first
-// empty one (at most 30), and a closing single-blank line.
+// The column header, the rule, one line per used attribute entry (id not 0;
+// all 30 are looked at, in slot order), and a closing single-blank line.
 std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData);
 
 } // namespace trv::report

@@ -344,8 +344,12 @@ TEST(Cli, SmartJsonCarriesTheVerdictAScriptCanTest) {
   ASSERT_EQ(health["thresholds"].size(), 3u);
   EXPECT_EQ(health["thresholds"][1], json::parse(R"({"id": 184, "prefailure": true, "current": 100, "worst": 100,
       "threshold": 90, "failing_now": false, "failed_in_past": false})"));
-  // The lines end with the same verdict.
-  EXPECT_EQ(doc["lines"][doc["lines"].size() - 3], "健康评估: 故障");
+  EXPECT_EQ(health["notes"], json::array());
+  EXPECT_EQ(health["advice"], "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘");
+  // The lines end with the same verdict and advice.
+  ASSERT_GE(doc["lines"].size(), 4u);
+  EXPECT_EQ(doc["lines"][doc["lines"].size() - 4], "健康评估: 故障");
+  EXPECT_EQ(doc["lines"][doc["lines"].size() - 2], health["advice"]);
 
   // The WDC data disk: a caution, not failing. The USB stick: no data, no verdict.
   doc = Cli(Scenario(), "smart 1 --json").Json();

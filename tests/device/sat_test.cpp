@@ -9,6 +9,7 @@
 
 #include "device/ata_any_path.h"
 #include "device/sat.h"
+#include "device/sat_registers.h"
 #include "modern_pc.h"
 #include "platform/sim/drive_capture.h"
 #include "platform/sim/sim_platform.h"
@@ -235,5 +236,158 @@ TEST(Sat, AnswersAreJudgedByStatusSenseKeyAndCount) {
     EXPECT_EQ(trv::device::sat::TakeBlock(answer, c.returned, block), c.taken) << c.name;
     if (c.taken) EXPECT_EQ(block[0], static_cast<std::uint8_t>(data)) << c.name;
     else EXPECT_EQ(block, Untouched()) << c.name;
+  }
+}
+
+namespace {
+
+using trv::device::sat::AtaCommand;
+using trv::device::sat::AtaRegisters;
+using trv::device::sat::RegisterAnswer;
+
+AtaCommand SmartReturnStatus() {
+  AtaCommand c;
+  c.command = 0xB0, c.features = 0xDA, c.lba = 0xC24F00;
+  return c;
+}
+
+// The registers one simulated bridge hands back for one command.
+struct RegisterReply {
+  RegisterAnswer answer;
+  AtaRegisters regs;
+  std::vector<std::uint8_t> sent;  // the record that reached the bridge
+};
+RegisterReply SendTo(const trv::sim::Scenario& pc, int number, const AtaCommand& c) {
+  Disk d(pc, number);
+  RegisterReply reply{RegisterAnswer::Failed, {}, {}};
+  reply.regs.error = 0x5A;  // untouched unless registers came back
+  reply.answer = trv::device::sat::SendNonData(d.sim, d.handle, c, reply.regs);
+  const auto sent = d.PassThroughs();
+  if (sent.size() == 1) reply.sent = sent[0]->input;
+  return reply;
+}
+
+} // namespace
+
+TEST(SatRegisters, BridgeReturnsTheDrivesRegistersForANonDataCommand) {
+  // Non-data (protocol 3), CK_COND, no transfer; the 28-bit LBA's bits 27..24 in
+  // the device register. The data fields of the record are empty.
+  AtaCommand c = SmartReturnStatus();
+  c.lba = 0x0BC24F00;
+  const auto good = SendTo(ModernPc(), kBridge, c);
+  ASSERT_EQ(good.answer, RegisterAnswer::Registers);
+  auto record = Record({0x85, 0x06, 0x20, 0, 0xDA, 0, 0, 0, 0x00, 0, 0x4F, 0, 0xC2, 0xAB, 0xB0, 0});
+  record[8] = 2, record[13] = 0;                           // DataIn unspecified, no transfer
+  std::fill(record.begin() + (k64Bit ? 24 : 20), record.begin() + (k64Bit ? 32 : 24), std::uint8_t{0});  // no data offset
+  EXPECT_EQ(good.sent, record);
+  EXPECT_EQ(good.regs.lbaMid, 0x4F);
+  EXPECT_EQ(good.regs.lbaHigh, 0xC2);
+  EXPECT_EQ(good.regs.status, 0x50);
+  EXPECT_FALSE(good.regs.extended);
+
+  const auto failing = SendTo(ModernPc([](json& j) { j["drives"][kBridge]["sat"]["status"] = "failing"; }), kBridge,
+                              SmartReturnStatus());
+  ASSERT_EQ(failing.answer, RegisterAnswer::Registers);
+  EXPECT_EQ(failing.regs.lbaMid, 0xF4);
+  EXPECT_EQ(failing.regs.lbaHigh, 0x2C);
+
+  // A 48-bit command: EXTEND, each register's upper byte before its lower one.
+  // The simulated drive knows no such command and aborts it: ABRT, ERR.
+  AtaCommand ext;
+  ext.command = 0x27, ext.features = 0x1234, ext.count = 0xABCD, ext.lba = 0x123456789ABC, ext.device = 0x40;
+  ext.extended = true;
+  const auto aborted = SendTo(ModernPc(), kBridge, ext);
+  ASSERT_EQ(aborted.answer, RegisterAnswer::Registers);
+  ASSERT_GE(aborted.sent.size(), std::size_t{(k64Bit ? 36u : 28u) + 16u});
+  const std::vector<std::uint8_t> cdb(aborted.sent.begin() + (k64Bit ? 36 : 28), aborted.sent.begin() + (k64Bit ? 52 : 44));
+  EXPECT_EQ(cdb, (std::vector<std::uint8_t>{0x85, 0x07, 0x20, 0x12, 0x34, 0xAB, 0xCD, 0x56, 0xBC, 0x34, 0x9A, 0x12,
+                                            0x78, 0x40, 0x27, 0}));
+  EXPECT_TRUE(aborted.regs.extended);
+  EXPECT_EQ(aborted.regs.error, 0x04);
+  EXPECT_EQ(aborted.regs.status, 0x51);
+}
+
+TEST(SatRegisters, BridgesWithoutRegistersAreToldApartFromFailures) {
+  const auto none = SendTo(ModernPc([](json& j) { j["drives"][kBridge]["sat"]["registers"] = false; }), kBridge,
+                           SmartReturnStatus());
+  EXPECT_EQ(none.answer, RegisterAnswer::NoRegisters);
+  EXPECT_EQ(none.regs.error, 0x5A);
+  EXPECT_EQ(SendTo(ModernPc(), kStick, SmartReturnStatus()).answer, RegisterAnswer::Failed);
+  EXPECT_EQ(SendTo(ModernPc([](json& j) { j["drives"][kBridge]["sat"] = {{"answer", "hang"}}; }), kBridge,
+                   SmartReturnStatus()).answer,
+            RegisterAnswer::Failed);
+}
+
+TEST(SatRegisters, SenseDataIsReadWithinItsLengthsAndFormats) {
+  const std::size_t sense = k64Bit ? 56 : 48, full = sense + 32, record = k64Bit ? 56 : 44;
+  // CHECK CONDITION, descriptor sense: RECOVERED ERROR, 00h/1Dh, then the ATA
+  // Return descriptor (09h, 12 more bytes) of a good SMART RETURN STATUS.
+  const std::vector<std::uint8_t> descriptorSense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14,
+                                                     0x09, 0x0C, 0x00, 0x00, 0, 0x01, 0, 0x02, 0, 0x4F, 0, 0xC2, 0xA0, 0x50};
+  auto answer = [&](std::uint8_t status, const std::vector<std::uint8_t>& s) {
+    std::vector<std::uint8_t> a(full, 0);
+    a[0] = static_cast<std::uint8_t>(record);
+    a[2] = status;
+    a[7] = static_cast<std::uint8_t>(s.size());
+    std::copy(s.begin(), s.end(), a.begin() + static_cast<std::ptrdiff_t>(sense));
+    return a;
+  };
+  auto with = [&](std::function<void(std::vector<std::uint8_t>&)> change) {
+    auto s = descriptorSense;
+    change(s);
+    return s;
+  };
+  // Fixed format: error, status, device, count(7:0) in bytes 3..6, EXTEND and
+  // the "upper bytes not zero" flags in byte 8, LBA(7:0..23:16) in 9..11.
+  const std::vector<std::uint8_t> fixedSense = {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0x01, 10, 0x00, 0x02, 0x4F, 0xC2, 0x00, 0x1D};
+  auto fixedWith = [&](std::uint8_t flags) {
+    auto s = fixedSense;
+    s[8] = flags;
+    return s;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> answer;
+    std::uint32_t returned;
+    RegisterAnswer result;
+  };
+  const auto n = [](std::size_t v) { return static_cast<std::uint32_t>(v); };
+  const Case cases[] = {
+      {"ATA Return descriptor", answer(2, descriptorSense), n(full), RegisterAnswer::Registers},
+      {"after another descriptor", answer(2, with([](auto& s) {
+         s.insert(s.begin() + 8, {0x00, 0x02, 0, 0});  // an information descriptor first
+         s[7] = 18;
+       })), n(full), RegisterAnswer::Registers},
+      {"descriptor of the wrong size", answer(2, with([](auto& s) { s[9] = 0x0A; })), n(full), RegisterAnswer::NoRegisters},
+      {"another descriptor only", answer(2, with([](auto& s) { s[8] = 0x01; })), n(full), RegisterAnswer::NoRegisters},
+      {"descriptor cut by the additional length", answer(2, with([](auto& s) { s[7] = 10; })), n(full), RegisterAnswer::NoRegisters},
+      {"descriptor cut by the sense length", answer(2, std::vector<std::uint8_t>(descriptorSense.begin(), descriptorSense.end() - 1)),
+       n(full), RegisterAnswer::NoRegisters},
+      {"sense past the bytes returned", answer(2, descriptorSense), n(sense + 10), RegisterAnswer::Failed},
+      {"aborted, registers with ERR", answer(2, with([](auto& s) { s[1] = 0x0B; s[11] = 0x04; s[21] = 0x51; })), n(full), RegisterAnswer::Registers},
+      {"aborted, no descriptor", answer(2, with([](auto& s) { s[1] = 0x0B; s[8] = 0x01; })), n(full), RegisterAnswer::Failed},
+      {"ILLEGAL REQUEST", answer(2, {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x20, 0}), n(full), RegisterAnswer::Failed},
+      {"fixed format, 28-bit", answer(2, fixedSense), n(full), RegisterAnswer::Registers},
+      {"fixed format, 48-bit, upper bytes zero", answer(2, fixedWith(0x80)), n(full), RegisterAnswer::Registers},
+      {"fixed format, 48-bit, upper bytes lost", answer(2, fixedWith(0xA0)), n(full), RegisterAnswer::NoRegisters},
+      {"fixed format without 00h/1Dh", answer(2, [&] { auto s = fixedSense; s[13] = 0; return s; }()), n(full), RegisterAnswer::NoRegisters},
+      {"GOOD: CK_COND ignored", answer(0, {}), n(full), RegisterAnswer::NoRegisters},
+      {"BUSY", answer(8, {}), n(full), RegisterAnswer::Failed},
+      {"CHECK CONDITION without sense", answer(2, {}), n(full), RegisterAnswer::Failed},
+      {"record cut short", answer(2, descriptorSense), n(record - 1), RegisterAnswer::Failed},
+      {"count past the buffer", answer(2, descriptorSense), n(full + 1), RegisterAnswer::Failed},
+  };
+  for (const Case& c : cases) {
+    AtaRegisters regs;
+    regs.error = 0x5A;
+    EXPECT_EQ(trv::device::sat::TakeRegisters(c.answer, c.returned, regs), c.result) << c.name;
+    if (c.result != RegisterAnswer::Registers) {
+      EXPECT_EQ(regs.error, 0x5A) << c.name;
+      continue;
+    }
+    EXPECT_EQ(regs.lbaMid, 0x4F) << c.name;
+    EXPECT_EQ(regs.lbaHigh, 0xC2) << c.name;
+    EXPECT_EQ(regs.count, 0x01) << c.name;
+    EXPECT_EQ(regs.lbaLow, 0x02) << c.name;
   }
 }

@@ -10,6 +10,7 @@
 
 #include "modern_pc.h"
 #include "platform/records.h"
+#include "platform/sim/drive_capture.h"
 #include "platform/text.h"
 #include "report/counter_text.h"
 #include "report/number_text.h"
@@ -70,12 +71,26 @@ std::string Row(const std::string& name, const std::string& value) {
   return " " + name + std::string(columns < 12 ? 12 - columns : 0, ' ') + "  " + value;
 }
 
-Report Section(const std::string& verdict, const Report& reasons) {
+// The section: verdict, reasons, notes, the advice line (none for a good verdict).
+Report Section(const std::string& verdict, const Report& reasons, const Report& notes = {},
+               const std::string& advice = {}) {
   Report r = {"健康评估: " + verdict};
   for (const auto& reason : reasons) r.push_back("  - " + reason);
+  for (const auto& note : notes) r.push_back("  备注: " + note);
+  if (!advice.empty()) r.push_back(advice);
   r.push_back(" ");
   return r;
 }
+
+const std::string kReplace = "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘";
+// A caution's advice, naming what to watch.
+std::string Watch(const Report& counts) {
+  std::string advice = "建议: 备份重要数据，并尽快再次查看";
+  for (std::size_t i = 0; i < counts.size(); ++i) advice += (i == 0 ? "；留意 " : "、") + counts[i];
+  return advice;
+}
+const std::string k05 = "已重新分配的扇区 (05h)", kC5 = "等待重新分配的扇区 (C5h)", kC6 = "脱机无法校正的扇区 (C6h)";
+const std::string kAirflowNote = "属性 BEh Airflow 温度：阈值 45，最差值 44：寿命属性曾经达到阈值，现已恢复，不影响评估";
 
 } // namespace
 
@@ -97,16 +112,15 @@ TEST(Health, FiveCapturesBesideLibatasmartsOverallStatus) {
   const Case cases[] = {
       {"INTEL_SSDSA2CW120G3--4PC10302", 234441648, "GOOD", Section("良好", {})},
       {"Maxtor_96147H8--BAC51KJ0", 120060864, "BAD_SECTOR",
-       Section("警告", {"已重新分配的扇区 (05h): 69", "等待重新分配的扇区 (C5h): 2"})},
+       Section("警告", {k05 + ": 69", kC5 + ": 2"}, {}, Watch({k05, kC5}))},
       {"SAMSUNG_HD501LJ--CR100-12", 976773168, "BAD_SECTOR",
-       Section("警告", {"已重新分配的扇区 (05h): 1", "等待重新分配的扇区 (C5h): 1"})},
+       Section("警告", {k05 + ": 1", kC5 + ": 1"}, {}, Watch({k05, kC5}))},
       // The airflow temperature (an advisory attribute) once fell to 44, at or
-      // below its threshold 45: libatasmart's "Good/Past: no".
+      // below its threshold 45 (libatasmart's "Good/Past: no"): a note only.
       {"ST9160821AS--3.CLH", 312581808, "BAD_SECTOR",
-       Section("警告", {"属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值", "等待重新分配的扇区 (C5h): 1",
-                        "脱机无法校正的扇区 (C6h): 1"})},
+       Section("警告", {kC5 + ": 1", kC6 + ": 1"}, {kAirflowNote}, Watch({kC5, kC6}))},
       {"WDC_WD5000AAKS--00TMA0-12.01C01", 976773168, "BAD_SECTOR",
-       Section("警告", {"已重新分配的扇区 (05h): 63", "等待重新分配的扇区 (C5h): 529"})},
+       Section("警告", {k05 + ": 63", kC5 + ": 529"}, {}, Watch({k05, kC5}))},
   };
   for (const Case& c : cases) {
     auto s = ClickSmart(OneDisk(Disk(3, c.sectors, Capture(c.file))));
@@ -124,7 +138,7 @@ TEST(Health, ADriveThatReportsItselfFailingIsFailing) {
   json ata = Capture("INTEL_SSDSA2CW120G3--4PC10302");
   ata["status"] = "failing";
   auto s = ClickSmart(OneDisk(Disk(3, 234441648, ata)));
-  EXPECT_EQ(HealthSection(s.lines), Section("故障", {"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}));
+  EXPECT_EQ(HealthSection(s.lines), Section("故障", {"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}, {}, kReplace));
   EXPECT_EQ(s.commands, kFullSession);
 
   // A driver that does not hand the registers back: unknown, said so, nothing more.
@@ -166,31 +180,79 @@ TEST(Health, ThresholdAndSectorRules) {
             Section("故障", {"属性 05h 重新分配扇区数：阈值 36，当前值 30：预失效属性现已达到阈值",
                              "属性 BEh Airflow 温度：阈值 45，当前值 45：寿命属性现已达到阈值",
                              "属性 01h 读取错误速率：阈值 51，最差值 51：曾经达到阈值",
-                             "已重新分配的扇区 (05h): 12", "脱机无法校正的扇区 (C6h): 1,234"}));
+                             "已重新分配的扇区 (05h): 12", "脱机无法校正的扇区 (C6h): 1,234"},
+                    {}, kReplace));
 
   // Without the pre-failure attribute the worst is a caution.
   s = ClickSmart(Crafted({{190, 0x0022, 45, 40, 0, 45}, {5, 0x0033, 100, 100, 0, 36}}));
   EXPECT_EQ(HealthSection(s.lines)[0], "健康评估: 警告");
-  // An attribute after the table's end is not judged, as it is not shown.
-  s = ClickSmart(Crafted({{9, 0x0032, 100, 100, 0, 0}, {0, 0, 0, 0, 0, 0}, {5, 0x0033, 1, 1, 99, 36}}));
-  EXPECT_EQ(HealthSection(s.lines), Section("良好", {}));
+  // An advisory attribute whose worst value once touched its threshold, above
+  // it now: a note, the verdict stays good.
+  s = ClickSmart(Crafted({{190, 0x0022, 60, 44, 0, 45}}));
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {}, {kAirflowNote}));
 }
 
-TEST(Health, ABlockWithAWrongChecksumIsReportedNotJudged) {
+TEST(Health, EmptySlotsAreSkippedAndWhatFollowsIsJudgedAndShown) {
+  // As on Fujitsu drives: slots 0..18 used, 19..24 empty, a failing reallocated
+  // count in slot 25.
+  std::vector<Attr> attrs;
+  for (std::uint8_t id = 100; id < 119; ++id) attrs.push_back({id, 0x0032, 100, 100, 0, 0});
+  attrs.insert(attrs.end(), 6, Attr{0, 0, 0, 0, 0, 0});
+  attrs.push_back({5, 0x0033, 1, 1, 99, 36});
+  const auto s = ClickSmart(Crafted(attrs));
+  EXPECT_EQ(HealthSection(s.lines), Section("故障", {"属性 05h 重新分配扇区数：阈值 36，当前值 1：预失效属性现已达到阈值",
+                                                   k05 + ": 99"}, {}, kReplace));
+  // The table: header and rule, the 20 used entries in slot order, the closing blank.
+  const auto table = std::find(s.lines.begin(), s.lines.end(), std::string(88, '-'));
+  ASSERT_NE(table, s.lines.end());
+  ASSERT_GT(s.lines.end() - table, 22);
+  EXPECT_EQ(table[19], " 118  76  Unknown                          100      100                 0");
+  EXPECT_EQ(table[20], " 5    05  重新分配扇区数         1        1                99");
+  EXPECT_EQ(table[21], " ");
+}
+
+TEST(Health, CountsThatCannotCountTheDisksSectorsAreNotUnderstood) {
+  // A 120 GB disk (234,441,648 sectors): a pending count above that, and a
+  // reallocated count of all ones, are vendor numbers; the offline count of 3 is one.
+  json ata = {{"smartData", Block({{5, 0x0033, 100, 100, 0xFFFF'FFFF, 36}, {197, 0x0012, 100, 100, 4246863874, 0},
+                                   {198, 0x0010, 100, 100, 3, 0}}, false)},
+              {"thresholds", Block({{5, 0, 0, 0, 0, 36}}, true)}};
+  auto s = ClickSmart(OneDisk(Disk(3, 234441648, ata)));
+  EXPECT_EQ(HealthSection(s.lines),
+            Section("警告", {kC6 + ": 3"},
+                    {k05 + ": 4,294,967,295：不可能是本磁盘的扇区数 (原始值由厂商定义)，无法理解，不影响评估",
+                     kC5 + ": 4,246,863,874：不可能是本磁盘的扇区数 (原始值由厂商定义)，无法理解，不影响评估"},
+                    Watch({kC6})));
+  // On a disk large enough for it, the same pending count is a count.
+  s = ClickSmart(OneDisk(Disk(3, 4246863874, ata)));
+  EXPECT_EQ(HealthSection(s.lines)[1], "  - " + kC5 + ": 4,246,863,874");
+}
+
+TEST(Health, ABlockWithAWrongChecksumIsStillJudgedAndKeepsACaution) {
   const std::vector<Attr> attrs = {{5, 0x0033, 30, 30, 9, 36}};
+  const std::string failing = "属性 05h 重新分配扇区数：阈值 36，当前值 30：预失效属性现已达到阈值";
   json bad = Crafted(attrs);
   bad["drives"][0]["ata"]["smartData"] = Block(attrs, false, false);
   auto s = ClickSmart(bad);
-  // The table is still shown as the drive sent it; the section says why it is not judged.
   EXPECT_NE(std::find(s.lines.begin(), s.lines.end(), " 5    05  重新分配扇区数        30       30                 9"),
             s.lines.end());
-  EXPECT_EQ(HealthSection(s.lines), Section("警告", {"属性数据块校验和错误：属性值不可信，未用于评估"}));
+  EXPECT_EQ(HealthSection(s.lines),
+            Section("故障", {"属性数据块校验和错误：属性值仍被评估，但可能有误", failing, k05 + ": 9"}, {}, kReplace));
 
   bad = Crafted(attrs);
   bad["drives"][0]["ata"]["thresholds"] = Block(attrs, true, false);
   s = ClickSmart(bad);
   EXPECT_EQ(HealthSection(s.lines),
-            Section("警告", {"阈值数据块校验和错误：阈值不可信，未与阈值比较", "已重新分配的扇区 (05h): 9"}));
+            Section("故障", {"阈值数据块校验和错误：仍与阈值比较，但阈值可能有误", failing, k05 + ": 9"}, {}, kReplace));
+
+  // The Intel SSD's capture, good, with one byte of its data block changed: the
+  // wrong sum alone is a caution.
+  json intel = Capture("INTEL_SSDSA2CW120G3--4PC10302");
+  auto block = trv::sim::LoadDriveCapture(TestDataDir() + "/drives/INTEL_SSDSA2CW120G3--4PC10302").smartData.value();
+  block[511] = static_cast<std::uint8_t>(block[511] + 1);
+  intel["smartData"] = HexText(std::vector<std::uint8_t>(block.begin(), block.end()));
+  s = ClickSmart(OneDisk(Disk(3, 234441648, intel)));
+  EXPECT_EQ(HealthSection(s.lines), Section("警告", {"属性数据块校验和错误：属性值仍被评估，但可能有误"}, {}, Watch({})));
 }
 
 // --- faults of the reads around the section ---------------------------------------
@@ -261,12 +323,50 @@ TEST(Health, NvmeCriticalWarningsAreNamedAndMakeTheDiskFailing) {
                              "耐久组严重警告: 耐久组的可用备用空间低于阈值",
                              "耐久组严重警告: 耐久组的可靠性因介质或内部错误而下降", "耐久组严重警告: 耐久组已置为只读",
                              "可用备用空间 5 % 低于阈值 10 %", "已用寿命 103 %：已达到或超过额定耐久",
-                             "介质和数据完整性错误: 2"}));
+                             "介质和数据完整性错误: 2"},
+                    {}, kReplace));
 
-  // The modern PC as built: good. A reserved bit, or only wear, is a caution.
+  // The modern PC as built: good.
   EXPECT_EQ(HealthSection(ClickSmart(ModernPc(), 0).lines), Section("良好", {}));
-  const auto reserved = ClickSmart(ModernPc([](json& pc) { pc["drives"][0]["nvme"]["healthLog"]["criticalWarning"] = 0x40; }), 0);
-  EXPECT_EQ(HealthSection(reserved.lines), Section("警告", {"严重警告: 保留位 6"}));
+}
+
+TEST(Health, NvmeEachLevelAlone) {
+  // One field of the modern PC's health log changed at a time.
+  struct Case {
+    const char* field;
+    int value;
+    Report section;
+  };
+  const auto failing = [](const std::string& reason) { return Section("故障", {reason}, {}, kReplace); };
+  const Case cases[] = {
+      {"criticalWarning", 0x01, failing("严重警告: 可用备用空间低于阈值")},
+      {"criticalWarning", 0x02, failing("严重警告: 温度高于过热阈值或低于过冷阈值")},
+      {"criticalWarning", 0x04, failing("严重警告: NVM 子系统可靠性因介质或内部错误而下降")},
+      {"criticalWarning", 0x08, failing("严重警告: 介质已置为只读")},
+      {"criticalWarning", 0x10, failing("严重警告: 易失性存储备份设备故障或不可靠")},
+      {"criticalWarning", 0x20, failing("严重警告: 持久性存储区域已置为只读或不可靠")},
+      {"criticalWarning", 0x40, Section("警告", {"严重警告: 保留位 6"}, {}, Watch({"严重警告"}))},
+      // The spare (100 %) below a threshold of 100 is not; 101 is a reserved threshold.
+      {"spareThreshold", 100, Section("良好", {})},
+      {"spareThreshold", 101, Section("良好", {}, {"可用备用空间阈值 101 % 为保留值：未比较"})},
+      {"availableSpare", 9, failing("可用备用空间 9 % 低于阈值 10 %")},
+      {"availableSpare", 10, Section("良好", {})},
+      {"availableSpare", 200, Section("良好", {}, {"可用备用空间 200 % 为保留值：未比较"})},
+      // Only wear: exactly 100 % used is a caution, 99 % nothing.
+      {"percentageUsed", 100, Section("警告", {"已用寿命 100 %：已达到或超过额定耐久"}, {}, Watch({"已用寿命"}))},
+      {"percentageUsed", 99, Section("良好", {})},
+      {"mediaErrors", 1, Section("警告", {"介质和数据完整性错误: 1"}, {}, Watch({"介质和数据完整性错误"}))},
+  };
+  for (const Case& c : cases) {
+    const auto s = ClickSmart(ModernPc([&](json& pc) { pc["drives"][0]["nvme"]["healthLog"][c.field] = c.value; }), 0);
+    EXPECT_EQ(HealthSection(s.lines), c.section) << c.field << " " << c.value;
+  }
+  // A spare below a reserved threshold is not compared either.
+  const auto s = ClickSmart(ModernPc([](json& pc) {
+    pc["drives"][0]["nvme"]["healthLog"]["availableSpare"] = 5;
+    pc["drives"][0]["nvme"]["healthLog"]["spareThreshold"] = 255;
+  }), 0);
+  EXPECT_EQ(HealthSection(s.lines), Section("良好", {}, {"可用备用空间阈值 255 % 为保留值：未比较"}));
 }
 
 TEST(Health, NvmeTemperaturesAndDataAmounts) {

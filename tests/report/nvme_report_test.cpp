@@ -82,11 +82,14 @@ Report EraseSection(bool formatNvm, const std::string& fna, bool allFormat, bool
                     const std::string& sanicap, bool sanCrypto, bool sanBlock, bool sanOverwrite) {
   auto offered = [](bool on) { return std::string(on ? "支持" : "不支持"); };
   auto yes = [](bool on) { return std::string(on ? "是" : "否"); };
-  return {" ", "固件擦除 (仅读取，不发送擦除命令)：", "Format NVM 命令: " + offered(formatNvm),
-          "  Format NVM 属性 (FNA): " + fna, "  格式化作用于所有命名空间: " + yes(allFormat),
-          "  安全擦除作用于所有命名空间: " + yes(allErase), "  安全擦除可为加密擦除: " + yes(crypto),
-          "Sanitize 能力 (SANICAP): " + sanicap, "  加密擦除: " + offered(sanCrypto), "  块擦除: " + offered(sanBlock),
-          "  覆盖: " + offered(sanOverwrite)};
+  Report r = {" ", "固件擦除 (仅读取，不发送擦除命令)：", "Format NVM 命令: " + offered(formatNvm)};
+  // The FNA lines only where Format NVM is offered, as the ATA detail lines.
+  if (formatNvm)
+    r.insert(r.end(), {"  Format NVM 属性 (FNA): " + fna, "  格式化作用于所有命名空间: " + yes(allFormat),
+                       "  安全擦除作用于所有命名空间: " + yes(allErase), "  安全擦除可为加密擦除: " + yes(crypto)});
+  r.insert(r.end(), {"Sanitize 能力 (SANICAP): " + sanicap, "  加密擦除: " + offered(sanCrypto),
+                     "  块擦除: " + offered(sanBlock), "  覆盖: " + offered(sanOverwrite)});
+  return r;
 }
 
 } // namespace
@@ -214,6 +217,7 @@ TEST(NvmeReport, RawBlocksDecodedFieldByField) {
                              "  - 可用备用空间 5 % 低于阈值 10 %",
                              "  - 已用寿命 255 %：已达到或超过额定耐久",
                              "  - 介质和数据完整性错误: 1",
+                             "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘",
                              " "}));
 }
 
@@ -270,6 +274,14 @@ TEST(NvmeReport, AnswersThatLieAboutTheirDataAreRefused) {
   EXPECT_FALSE(HealthOf(failing, 0).shown);
 }
 
+TEST(NvmeReport, FnaLinesOnlyWhereFormatNvmIsOffered) {
+  // OACS without bit 1: no Format NVM, so its attributes are not shown.
+  const auto s = Open(ModernPc([](json& pc) { pc["drives"][0]["nvme"]["identifyController"]["oacs"] = 0x15; }), 0);
+  const Report expected = EraseSection(false, "", false, false, false, "0x00000003", true, true, false);
+  ASSERT_GE(s.details.size(), expected.size());
+  EXPECT_EQ(Report(s.details.end() - static_cast<std::ptrdiff_t>(expected.size()), s.details.end()), expected);
+}
+
 // --- the S.M.A.R.T. button on the modern PC ----------------------------------------
 
 namespace {
@@ -285,9 +297,9 @@ TEST(NvmeReport, TheButtonShowsTheHealthTableForNvmeAndTheAttributesThroughABrid
   // NVMe: the health log takes the attribute table's place.
   EXPECT_EQ(SmartTab(ModernPc(), 0), HealthOf(ModernPc(), 0).lines);
 
-  // The bridged Seagate shows the table the same drive shows on SATA, and the
-  // thresholds come through the bridge too; its status does not (no RETURN
-  // STATUS through the SCSI/ATA Translation here), which its verdict says.
+  // The bridged Seagate shows the table and the verdict the same drive shows on
+  // SATA: the thresholds come through the bridge, and its own status through
+  // SMART RETURN STATUS with the registers returned in the sense data.
   const Report bridged = SmartTab(ModernPc(), 2);
   auto sata = ModernPc([](json& pc) {
     pc["drives"][2].erase("sat");
@@ -295,13 +307,20 @@ TEST(NvmeReport, TheButtonShowsTheHealthTableForNvmeAndTheAttributesThroughABrid
     pc["drives"][2]["ata"] = {{"capture", trv::test::TestDataDir() + "/drives/ST9160821AS--3.CLH"}};
   });
   ASSERT_GT(bridged.size(), 3u);
-  Report onSata = SmartTab(sata, 2);
-  onSata.insert(onSata.end() - 4, "  - 未能读取驱动器自身的健康状态 (SMART RETURN STATUS)");
-  EXPECT_EQ(bridged, onSata);
-  EXPECT_EQ(Report(bridged.end() - 6, bridged.end()),
-            (Report{"健康评估: 警告", "  - 未能读取驱动器自身的健康状态 (SMART RETURN STATUS)",
-                    "  - 属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值", "  - 等待重新分配的扇区 (C5h): 1",
-                    "  - 脱机无法校正的扇区 (C6h): 1", " "}));
+  EXPECT_EQ(bridged, SmartTab(sata, 2));
+  // A failing drive behind it says so; a bridge that passes no registers is a
+  // limit of the bridge, said after the drive's own reasons and raising nothing.
+  const auto section = [](const Report& r) { return Report(r.begin() + 25, r.end()); };
+  EXPECT_EQ(section(SmartTab(ModernPc([](json& pc) { pc["drives"][2]["sat"]["status"] = "failing"; }), 2)),
+            (Report{"健康评估: 故障", "  - 驱动器报告自身即将发生故障 (SMART RETURN STATUS)",
+                    "  - 等待重新分配的扇区 (C5h): 1", "  - 脱机无法校正的扇区 (C6h): 1",
+                    "  备注: 属性 BEh Airflow 温度：阈值 45，最差值 44：寿命属性曾经达到阈值，现已恢复，不影响评估",
+                    "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘", " "}));
+  EXPECT_EQ(section(SmartTab(ModernPc([](json& pc) { pc["drives"][2]["sat"]["registers"] = false; }), 2)),
+            (Report{"健康评估: 警告", "  - 等待重新分配的扇区 (C5h): 1", "  - 脱机无法校正的扇区 (C6h): 1",
+                    "  - 此 USB 桥接器不传回驱动器的状态寄存器：无法得知驱动器自身的健康状态 (这是桥接器的限制，不是磁盘的故障)",
+                    "  备注: 属性 BEh Airflow 温度：阈值 45，最差值 44：寿命属性曾经达到阈值，现已恢复，不影响评估",
+                    "建议: 备份重要数据，并尽快再次查看；留意 等待重新分配的扇区 (C5h)、脱机无法校正的扇区 (C6h)", " "}));
 
   // The plain stick keeps its line.
   EXPECT_EQ(SmartTab(ModernPc(), 3), (Report{"SMART is not supported by this device."}));

@@ -43,8 +43,10 @@ const Commands kReadOnly = {"SMART READ DATA", "SMART READ THRESHOLDS", "SMART R
 // The health section below the table.
 const Report kGood = {"健康评估: 良好", " "};
 const Report kGoodWithoutThresholds = {"健康评估: 良好", "  - 未能读取属性阈值：未与阈值比较", " "};
-const Report kSeagateHealth = {"健康评估: 警告", "  - 属性 BEh Airflow 温度：阈值 45，最差值 44：曾经达到阈值",
-                               "  - 等待重新分配的扇区 (C5h): 1", "  - 脱机无法校正的扇区 (C6h): 1", " "};
+// Its airflow temperature (an advisory attribute) once touched its threshold: a note.
+const Report kSeagateHealth = {"健康评估: 警告", "  - 等待重新分配的扇区 (C5h): 1", "  - 脱机无法校正的扇区 (C6h): 1",
+                               "  备注: 属性 BEh Airflow 温度：阈值 45，最差值 44：寿命属性曾经达到阈值，现已恢复，不影响评估",
+                               "建议: 备份重要数据，并尽快再次查看；留意 等待重新分配的扇区 (C5h)、脱机无法校正的扇区 (C6h)", " "};
 
 // What IDENTIFY word 85 bit 0 of drive 0 says once the program has ended.
 bool SmartOnAfterwards(trv::app::HeadlessRun& run) {
@@ -193,7 +195,8 @@ TEST(SmartReport, CapturedWdcWD5000AAKS) {
       " 198  C6  脱机扫描 UNC 扇区         200      193                 0",
       " 199  C7  极端 ATA CRC 错误率         200      200                 0",
       " 200  C8  写入速率预置误差率       200      175                 0",
-  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 63", "  - 等待重新分配的扇区 (C5h): 529", " "}));
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 63", "  - 等待重新分配的扇区 (C5h): 529",
+      "建议: 备份重要数据，并尽快再次查看；留意 已重新分配的扇区 (05h)、等待重新分配的扇区 (C5h)", " "}));
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
@@ -238,8 +241,9 @@ TEST(SmartReport, CapturedMaxtor96147H8_ThirtyEntries) {
       " 99   63  平均 FHC (所有磁头)          253      253                 0",
       " 100  64  最小值 FHC                      253      253                 0",
       " 101  65  最大值 FHC                      253      253                 0",
-  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 69", "  - 等待重新分配的扇区 (C5h): 2", " "}));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 30u + 1u + 4u);  // and the health section
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 69", "  - 等待重新分配的扇区 (C5h): 2",
+      "建议: 备份重要数据，并尽快再次查看；留意 已重新分配的扇区 (05h)、等待重新分配的扇区 (C5h)", " "}));
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 30u + 1u + 5u);  // and the health section
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
@@ -270,7 +274,8 @@ TEST(SmartReport, CapturedSamsungHD501LJ) {
       " 200  C8  写入速率预置误差率       100      100                 0",
       " 201  C9  关闭跟踪读取错误            100      100                 0",
       " 202  CA  DAM 读取错误                  253      253                 0",
-  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 1", "  - 等待重新分配的扇区 (C5h): 1", " "}));
+  }, {"健康评估: 警告", "  - 已重新分配的扇区 (05h): 1", "  - 等待重新分配的扇区 (C5h): 1",
+      "建议: 备份重要数据，并尽快再次查看；留意 已重新分配的扇区 (05h)、等待重新分配的扇区 (C5h)", " "}));
   EXPECT_EQ(s.commands, kEnableAndRead);
 }
 
@@ -310,7 +315,7 @@ TEST(SmartReport, DefaultPcUsbStickIsNotSupportedAfterOneRead) {
 TEST(SmartReport, TwoClicksGiveTwoWholeReports) {
   auto one = ClickSmart(json::object(), 1, 1);
   auto two = ClickSmart(json::object(), 1, 2);
-  ASSERT_EQ(one.lines.size(), 5u + 2u + 17u + 1u + 4u);  // the WDC data disk's 17 attributes and the verdict
+  ASSERT_EQ(one.lines.size(), 5u + 2u + 17u + 1u + 5u);  // the WDC data disk's 17 attributes and the verdict
   EXPECT_EQ(two.lines, Join(one.lines, one.lines));
   EXPECT_EQ(two.commands, Join(kReadOnly, kReadOnly));
   // After the report the command controls are usable again.
@@ -342,7 +347,7 @@ json AtaDisk(bool smartOn, json more = json::object()) {
 TEST(SmartReport, SmartOffBeforeIsSwitchedOnForTheReadAndOffAgain) {
   auto s = ClickSmart(OneDisk(AtaDisk(false)));
   EXPECT_EQ(s.commands, Join(kEnableAndRead, {"SMART DISABLE OPERATIONS"}));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 5u);
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 6u);
   EXPECT_FALSE(SmartOnAfterwards(s.run));
 
   auto on = ClickSmart(OneDisk(AtaDisk(true)));
@@ -389,15 +394,17 @@ TEST(SmartReport, UnknownStateIsNeverSwitchedOff) {
   EXPECT_EQ(s.commands, Join(Commands{"IDENTIFY DEVICE failed", "IDENTIFY DEVICE failed", "SMART ENABLE OPERATIONS",
                                        "SMART READ DATA"},
                               kHealthReads));
-  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 5u);
+  EXPECT_EQ(s.lines.size(), 5u + 2u + 22u + 1u + 6u);
   EXPECT_TRUE(SmartOnAfterwards(s.run));
 }
 
 // --- the attribute lines ----------------------------------------------------------
 
-TEST(SmartReport, EmptyFirstEntryGivesAnEmptyTable) {
-  auto s = ClickSmart(OneDisk(PlainDisk({{1, 5, 100, 100, 0}})));  // slot 1 is never reached
-  EXPECT_EQ(s.lines, Table(kPlainDescription, {}, kGoodWithoutThresholds));
+TEST(SmartReport, AnEmptyFirstEntryIsSkippedNotTheTablesEnd) {
+  auto s = ClickSmart(OneDisk(PlainDisk({{1, 5, 100, 100, 0}, {29, 9, 100, 100, 3}})));  // slots 1 and 29 of 0..29
+  EXPECT_EQ(s.lines, Table(kPlainDescription, {" 5    05  重新分配扇区数       100      100                 0",
+                                               " 9    09  开机时间                    100      100                 3"},
+                           kGoodWithoutThresholds));
 }
 
 TEST(SmartReport, EdgesOfTheAttributeLine) {
@@ -408,7 +415,7 @@ TEST(SmartReport, EdgesOfTheAttributeLine) {
       {3, 194, 40, 30, 0x28},             // a temperature of 40 degrees
       {4, 194, 36, 45, 0x002D'000F'0024}, // the note takes the lowest raw byte only
       {5, 190, 60, 50, 0x28},             // the airflow temperature gets no note
-      {7, 1, 100, 100, 1},                // after the empty slot 6: not shown
+      {7, 1, 100, 100, 1},                // after the empty slot 6: shown all the same
   })));
   EXPECT_EQ(s.lines, Table(kPlainDescription, {
       " 5    05  重新分配扇区数       100      100                 0",
@@ -417,6 +424,7 @@ TEST(SmartReport, EdgesOfTheAttributeLine) {
       " 194  C2  HDA 温度                   40       30                40  (40 度) ",
       " 194  C2  HDA 温度                   36       45      193274511396  (36 度) ",
       " 190  BE  Airflow 温度               60       50                40",
+      " 1    01  读取错误速率                  100      100                 1",
   }, kGoodWithoutThresholds));
 }
 

@@ -126,7 +126,8 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
 
 // A USB bridge's answer to ATA PASS-THROUGH, with the drive's blocks behind it.
 SimSat ParseSat(const json& a, const std::string& where, const std::string& baseFolder) {
-  jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "thresholds", "transferred"});
+  jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "thresholds", "transferred", "status",
+                           "registers"});
   SimSat sat;
   const std::string mode = jf::Str(a, "answer", where, "data");
   if (mode == "data") sat.mode = SatMode::Answer;
@@ -139,6 +140,14 @@ SimSat ParseSat(const json& a, const std::string& where, const std::string& base
   sat.smartData = blocks.smartData;
   sat.thresholds = blocks.thresholds;
   sat.transferred = static_cast<std::uint32_t>(jf::Int(a, "transferred", where, 0, 0, 512));
+  sat.status = blocks.status;
+  if (jf::Has(a, "status")) {
+    const std::string status = jf::Str(a, "status", where, "good");
+    if (status == "good") sat.status = SimAta::Status::Good;
+    else if (status == "failing") sat.status = SimAta::Status::Failing;
+    else jf::Fail(where, "status", "expected \"good\" or \"failing\", got \"" + status + "\"");
+  }
+  sat.returnsRegisters = jf::Bool(a, "registers", where, true);
   return sat;
 }
 

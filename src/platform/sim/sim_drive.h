@@ -69,7 +69,7 @@ struct SimNvme {
 // How a USB bridge takes ATA PASS-THROUGH (16).
 enum class SatMode {
   Refuse,  // CHECK CONDITION, ILLEGAL REQUEST: the bridge knows no such command
-  Answer,  // runs IDENTIFY DEVICE and SMART READ DATA from the blocks below
+  Answer,  // runs IDENTIFY DEVICE, SMART READ DATA and SMART RETURN STATUS from the drive below
   Hang,    // never answers; the request ends when its timeout has passed
 };
 
@@ -79,6 +79,8 @@ struct SimSat {
   std::optional<Block512> smartData;
   std::optional<Block512> thresholds;
   std::uint32_t transferred = 0;  // bytes the bridge says it moved (0: all it had)
+  SimAta::Status status = SimAta::Status::Good;  // the drive's answer to SMART RETURN STATUS
+  bool returnsRegisters = true;  // false: CK_COND ignored, a non-data command ends GOOD without registers
 };
 
 struct SimDrive {
