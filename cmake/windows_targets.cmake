@@ -15,7 +15,8 @@ target_link_libraries(trevasso_win32_system PUBLIC shell32)  # CommandLineToArgv
 
 # Static imports stay with KnownDLLs; winmm, uxtheme, setupapi and comctl32
 # are loaded at run time from the system folder.
-add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp src/platform/win32/record_layouts.cpp)
+add_library(trevasso_win32_platform STATIC src/platform/win32/win32_platform.cpp src/platform/win32/win32_platform_security.cpp
+                                            src/platform/win32/record_layouts.cpp)
 target_compile_definitions(trevasso_win32_platform PUBLIC ${TREVASSO_WIN32_DEFINITIONS})
 target_link_libraries(trevasso_win32_platform PUBLIC trevasso_core trevasso_win32_system shell32 gdi32 user32 advapi32)
 

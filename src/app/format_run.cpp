@@ -116,6 +116,9 @@ void TFmMain::RunFormat() {
   }
   if (result.notWritable != format::NotWritable::No)
     app.ui.MessageBox(handle, format::NotWritableText(result.notWritable), u"磁盘无法写入", win::MB_ICONERROR | win::MB_OK);
+  if (!result.refusal.empty())
+    app.ui.MessageBox(handle, u"The disk was not erased: nothing was written.\r\n\r\n" + result.refusal, u"Erase refused",
+                      win::MB_ICONERROR | win::MB_OK);
   if (!result.volumeRefusals.empty()) {
     std::u16string text = u"The disk was not erased: nothing was written.";
     for (const std::u16string& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason;

@@ -265,10 +265,12 @@ std::u16string Cli::RecordsFolder(std::uint32_t number) {
     throw CliFailure{kExitRecordsFolder, u"refused: the system tells no folder for the records; give --records DIR. "
                                          u"Nothing was written"};
   const format::RecordsFolder folder = format::PrepareRecordsFolder(p_, given, number);
-  if (!folder.erasedVolume.empty())
-    throw CliFailure{kExitRecordsFolder, u"refused: the records folder " + folder.folder + u" is on " +
-                                             folder.erasedVolume + u", a volume of " + DiskName() +
-                                             u", which is to be erased; give --records on another disk. Nothing was written"};
+  if (folder.refusal)
+    throw CliFailure{kExitRecordsFolder,
+                     u"refused: " + format::RefusalText(p_, *folder.refusal, DiskName()) +
+                         (folder.refusal->why == format::FolderRefusal::Why::OnErasedDisk ? u"; give --records on another disk"
+                                                                                          : u"") +
+                         u". Nothing was written"};
   if (folder.failure)
     throw CliFailure{kExitRecordsFolder, u"refused: no record could be saved in " +
                                              (folder.folder.empty() ? given : folder.folder) + u": " +
@@ -328,6 +330,12 @@ int Cli::Erase() {
                                                      : std::u16string(u"not identified"))};
   if (result.notWritable != format::NotWritable::No)
     throw CliFailure{kExitRefused, u"refused: " + format::NotWritableEnglishText(result.notWritable)};
+  if (!result.refusal.empty()) {
+    std::u16string why = result.refusal;
+    if (why[0] >= u'A' && why[0] <= u'Z') why[0] = static_cast<char16_t>(why[0] + 32);
+    throw CliFailure{result.recordsFolderRefused ? kExitRecordsFolder : kExitRefused,
+                     u"refused: " + why + u" Nothing was written"};
+  }
   if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
   if (!result.volumesLocked)
     throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};

@@ -73,6 +73,9 @@ SavedRecord Failed(FolderFailure failure) {
 SavedRecord Save(win::Platform& platform, std::u16string_view folderPath, const EraseRecord& record) {
   const std::string text = RecordText(record), json = RecordJson(record);
   const std::u16string folder = PlainFolderPath(folderPath);
+  // Checked before the run, and again now that hours may have passed: a link
+  // made since must not steer the files.
+  if (auto refusal = CheckFolderWay(platform, folder)) return Failed({win::ERROR_ACCESS_DENIED, std::move(refusal->path)});
   if (auto failure = MakeFolders(platform, folder)) return Failed(std::move(*failure));
 
   const std::u16string stem = PathIn(folder, RecordFileStem(record));

@@ -241,10 +241,17 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     return result;  // nothing locked, nothing written
   }
   log.Log(u"Locking device... ");
-  VolumeLockResult lock = LockVolumes(ctx, request.deviceNumber);
+  VolumeLockResult lock = LockVolumes(ctx, request.deviceNumber, [&](const std::vector<VolumeFacts>& volumes) {
+    return CheckBeforeLocking(p, request.recordsFolder, request.deviceNumber, request.target.handle, volumes);
+  });
   result.volumesLocked = lock.locked;
   result.volumeRefusals = std::move(lock.refusals);
-  if (!result.volumeRefusals.empty()) {
+  result.refusal = lock.preflight.refusal;
+  result.recordsFolderRefused = lock.preflight.recordsFolder;
+  if (!result.refusal.empty()) {
+    log.Log(result.refusal);
+    log.Log(u"The disk was not erased: nothing was written.");
+  } else if (!result.volumeRefusals.empty()) {
     for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumesLocked) {

@@ -56,6 +56,10 @@ struct EraseCommandResult {
   // Why the disk's volumes may not be taken offline (one text per volume); the
   // erase was refused before any lock and nothing was written.
   std::vector<std::u16string> volumeRefusals;
+  // Refused before anything was locked or written (erase_preflight.h): why,
+  // in one sentence; `recordsFolderRefused` when the records folder was why.
+  std::u16string refusal;
+  bool recordsFolderRefused = false;
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
   std::optional<EraseRecord> record;      // every run that started writing has one

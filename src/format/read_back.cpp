@@ -7,6 +7,7 @@
 
 #include "format/block_pacer.h"
 #include "format/block_retry.h"
+#include "format/io_buffer.h"
 #include "format/span_list.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -100,7 +101,7 @@ class ReadBackPass {
   std::int64_t sector_;
   BlockRetry retry_;
   std::optional<BlockPacer> pacer_;
-  std::unique_ptr<std::uint8_t[]> buffer_;
+  IoBuffer buffer_;
   VerifyResult result_;
   std::int64_t position_ = 0;
   bool aborted_ = false;     // the disk went away, or the reads kept failing
@@ -142,7 +143,7 @@ void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
 
 VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
   result_.areas = areas;
-  buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kZeroBufferSize));
+  buffer_ = IoBuffer(p_, static_cast<std::size_t>(kZeroBufferSize));
   const std::int64_t total = TotalBytes(areas);
   ctx_.observer.LogBilingual(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ",
                              u"Read-back: reading the " + FormatThousands(total) + u" bytes written... ");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "format/volume_lock.h"
 #include "platform/text.h"
 
 namespace trv::format {
@@ -30,6 +29,12 @@ std::optional<FolderFailure> ProbeWrite(win::Platform& p, const std::u16string& 
   return FolderFailure{win::ERROR_FILE_EXISTS, PathIn(folder, u"trevasso-write-test.tmp")};
 }
 
+// One folder, with the program's access list when it is one of the program's under %ProgramData%.
+bool MakeFolder(win::Platform& p, const std::u16string& folder, const std::u16string& programFolder) {
+  if (!programFolder.empty() && AtOrBelow(folder, programFolder)) return p.CreateDirectoryWithAccessW(folder, kProgramFolderAccess);
+  return p.CreateDirectoryW(folder);
+}
+
 } // namespace
 
 std::size_t RootLength(std::u16string_view path) {
@@ -43,6 +48,7 @@ std::size_t RootLength(std::u16string_view path) {
     return at - 1;
   };
   if (path.starts_with(u"\\\\?\\UNC\\")) return afterNames(8, 2);
+  if (path.starts_with(u"\\\\?\\Volume{")) return std::min(path.find(u'}'), path.size() - 1) + 1;  // \\?\Volume{...}
   if (path.starts_with(u"\\\\?\\")) return std::min<std::size_t>(path.size(), 6);  // \\?\C:
   if (path.starts_with(u"\\\\")) return afterNames(2, 2);                           // \\server\share
   if (path.size() >= 2 && path[1] == u':') return 2;
@@ -71,39 +77,20 @@ std::optional<FolderFailure> MakeFolders(win::Platform& platform, const std::u16
   const std::size_t root = RootLength(folder);
   if (folder.size() <= root + 1 && root > 0) return std::nullopt;
   std::optional<FolderFailure> parentFailure;
+  const std::u16string programFolder = ProgramDataFolder(platform);
   // From past the root's own backslash (the one after C:), to each backslash that ends a folder name.
   for (std::size_t at = root + 1; at < folder.size(); ++at) {
     if (folder[at] != u'\\' || folder[at - 1] == u'\\') continue;
     const std::u16string parent = folder.substr(0, at);
-    if (platform.CreateDirectoryW(parent)) continue;
+    if (MakeFolder(platform, parent, programFolder)) continue;
     const std::uint32_t error = platform.GetLastError();
     if (error != win::ERROR_ALREADY_EXISTS && error != win::ERROR_PATH_NOT_FOUND) parentFailure = FolderFailure{error, parent};
   }
-  if (platform.CreateDirectoryW(folder)) return std::nullopt;
+  if (MakeFolder(platform, folder, programFolder)) return std::nullopt;
   const std::uint32_t error = platform.GetLastError();
   if (error == win::ERROR_ALREADY_EXISTS) return std::nullopt;
   if (error == win::ERROR_PATH_NOT_FOUND && parentFailure) return parentFailure;
   return FolderFailure{error, folder};
-}
-
-// Every volume of the disk is locked by an erase, lettered or mounted in a
-// folder, so the folder's volume is looked up among all of them.
-std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16string& folder, std::uint32_t deviceNumber) {
-  const std::u16string root = platform.GetVolumePathNameW(folder);
-  if (root.empty() || (root.starts_with(u"\\\\") && !root.starts_with(u"\\\\?\\"))) return {};  // a share
-  std::vector<VolumeFacts> volumes;
-  std::uint32_t error = 0;
-  if (!FindVolumes(platform, volumes, error)) return {};
-  for (const VolumeFacts& listed : volumes) {
-    const VolumeFacts volume = InspectVolume(platform, listed.guidPath);
-    bool holdsFolder = false;
-    for (const std::u16string& path : volume.paths) holdsFolder = holdsFolder || AsciiUpper(path) == AsciiUpper(root);
-    if (!holdsFolder) continue;
-    bool onDisk = volume.number.Valid && volume.number.DeviceNumber == deviceNumber;
-    for (const DiskExtent& extent : volume.extents) onDisk = onDisk || extent.disk == deviceNumber;
-    return onDisk ? root : std::u16string();
-  }
-  return {};
 }
 
 RecordsFolder PrepareRecordsFolder(win::Platform& platform, std::u16string_view folderPath, std::uint32_t deviceNumber) {
@@ -119,8 +106,8 @@ RecordsFolder PrepareRecordsFolder(win::Platform& platform, std::u16string_view 
     return out;
   }
   out.folder = PlainFolderPath(full);
-  out.erasedVolume = VolumeOfFolderOnDisk(platform, out.folder, deviceNumber);
-  if (!out.erasedVolume.empty()) return out;  // nothing made on the disk to be erased
+  out.refusal = RecordsFolderRefusal(platform, out.folder, deviceNumber);
+  if (out.refusal) return out;  // nothing made on the disk to be erased, nor through a link
   out.failure = MakeFolders(platform, out.folder);
   if (!out.failure) out.failure = ProbeWrite(platform, out.folder);
   return out;

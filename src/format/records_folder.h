@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/records_folder_guard.h"
 #include "platform/platform.h"
 
 namespace trv::format {
@@ -28,24 +29,22 @@ struct FolderFailure {
 
 // Creates the folder and those above it, from the top down; none when the
 // folder is there afterwards. An empty folder fails with ERROR_PATH_NOT_FOUND.
+// The program's own folders under %ProgramData% get its access list
+// (kProgramFolderAccess), every other folder the one it inherits.
 std::optional<FolderFailure> MakeFolders(win::Platform& platform, const std::u16string& folder);
 
 struct RecordsFolder {
   std::u16string folder;                 // absolute: where the record is to be saved
   std::optional<FolderFailure> failure;  // why a record cannot be saved there
-  std::u16string erasedVolume;           // the root of the volume of the erased disk it lies on
-  bool Ready() const { return !failure && erasedVolume.empty(); }
+  std::optional<FolderRefusal> refusal;  // why it may not be used at all (records_folder_guard.h)
+  bool Ready() const { return !failure && !refusal; }
 };
 
 // Before an erase of physical disk `deviceNumber`: the folder made absolute
-// (GetFullPathNameW), refused when it lies on a volume of that disk, created,
-// and proven writable by a probe file made and removed. Nothing is created on
-// the disk to be erased.
+// (GetFullPathNameW), refused when it lies on a volume of that disk (however it
+// is reached), when a link is on its way or when another user owns the
+// program's folder under %ProgramData%; then created, and proven writable by a
+// probe file made and removed. Nothing is created in a refused folder.
 RecordsFolder PrepareRecordsFolder(win::Platform& platform, std::u16string_view folder, std::uint32_t deviceNumber);
-
-// The root of the volume holding `folder` when that volume lies on physical disk
-// `deviceNumber` as the erase's volume lock finds volumes (every volume, by its
-// device number and disk extents); empty otherwise.
-std::u16string VolumeOfFolderOnDisk(win::Platform& platform, const std::u16string& folder, std::uint32_t deviceNumber);
 
 } // namespace trv::format

@@ -208,6 +208,21 @@ VolumeFacts InspectVolume(win::Platform& p, const std::u16string& guidPath) {
   return v;
 }
 
+DiskMatch VolumeOnDisk(const VolumeFacts& v, std::int64_t deviceNumber) {
+  // A CD-ROM or a mounted disc image answers like a disk, with numbers of its own kind.
+  if (v.number.Valid && v.number.DeviceType != vol::FILE_DEVICE_DISK) return DiskMatch::No;
+  if (v.extentsRead) {
+    for (const DiskExtent& e : v.extents)
+      if (static_cast<std::int64_t>(e.disk) == deviceNumber) return DiskMatch::Yes;
+    return DiskMatch::No;
+  }
+  if (!v.number.Valid) return DiskMatch::Unknown;
+  // A partition always knows its extents: a volume that does not know the
+  // request (a floppy, numbered 0 among floppies) is no partition of a disk.
+  const bool numbered = static_cast<std::int64_t>(v.number.DeviceNumber) == deviceNumber;
+  return numbered && v.extentsError != win::ERROR_INVALID_FUNCTION ? DiskMatch::Yes : DiskMatch::No;
+}
+
 bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std::uint32_t& error) {
   std::u16string buffer(kPathBuffer, u'\0');
   const win::Handle find = platform.FindFirstVolumeW(buffer.data(), kPathBuffer);
@@ -275,25 +290,23 @@ DiskVolumes SurveyVolumes(win::Platform& p, std::int64_t deviceNumber, Debug deb
       debug(u"Found partition " + name + u"   " + u"   DeviceType: " + DecimalText(v.number.DeviceType) +
             u"   DeviceNumber: " + DecimalText(v.number.DeviceNumber) + u"   Partition: " +
             DecimalText(v.number.PartitionNumber));
-    // A CD-ROM or a mounted image numbered like the disk is no volume of the disk.
-    if (v.number.Valid && v.number.DeviceType != vol::FILE_DEVICE_DISK) continue;
+    const DiskMatch match = VolumeOnDisk(v, deviceNumber);
     std::vector<std::uint32_t> otherDisks;
-    bool here = v.number.Valid && static_cast<std::int64_t>(v.number.DeviceNumber) == deviceNumber;
-    for (const DiskExtent& e : v.extents) {
-      if (static_cast<std::int64_t>(e.disk) == deviceNumber) here = true;
-      else if (std::find(otherDisks.begin(), otherDisks.end(), e.disk) == otherDisks.end()) otherDisks.push_back(e.disk);
-    }
-    if (v.extentsRead && here && !otherDisks.empty()) {
+    for (const DiskExtent& e : v.extents)
+      if (static_cast<std::int64_t>(e.disk) != deviceNumber &&
+          std::find(otherDisks.begin(), otherDisks.end(), e.disk) == otherDisks.end())
+        otherDisks.push_back(e.disk);
+    if (match == DiskMatch::Yes && !otherDisks.empty()) {
       std::u16string disks;
       for (const std::uint32_t d : otherDisks) disks += (disks.empty() ? u"" : u", ") + DecimalText(d);
       result.refusals.push_back(u"Volume " + name + u" lies on this disk and also on disk" +
                                 (otherDisks.size() > 1 ? u"s " : u" ") + disks +
                                 u" (a spanned, striped or mirrored volume): erasing this disk would destroy the "
                                 u"whole volume. Delete the volume in Disk Management first if that is what you want.");
-    } else if (!v.extentsRead && !v.number.Valid) {
+    } else if (match == DiskMatch::Unknown) {
       result.refusals.push_back(u"Volume " + name + u" cannot say which disks it lies on (" +
                                 ErrorText(p, v.extentsError) + u"), so it may lie on this disk.");
-    } else if (here) {
+    } else if (match == DiskMatch::Yes) {
       onDisk.push_back(i);
     }
   }
@@ -323,7 +336,7 @@ std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t
   return SurveyVolumes(platform, deviceNumber, [](const std::u16string&) {}).refusals;
 }
 
-VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
+VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, const BeforeLocking& beforeLocking) {
   win::Platform& p = ctx.platform;
   auto debug = [&](const std::u16string& line) {
     if (ctx.debugMode) ctx.observer.Log(line);
@@ -334,6 +347,10 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber) {
   const std::vector<VolumeFacts>& volumes = survey.volumes;
   const std::vector<std::size_t>& onDisk = survey.onDisk;
   if (!result.refusals.empty()) return result;
+  if (beforeLocking) {
+    result.preflight = beforeLocking(volumes);
+    if (!result.preflight.refusal.empty()) return result;
+  }
 
   for (const std::size_t i : onDisk) {
     const VolumeFacts& v = volumes[i];

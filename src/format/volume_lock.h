@@ -7,12 +7,14 @@
 // holds a page file) stops the erase before any lock is tried.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "format/erase_observer.h"
+#include "format/erase_preflight.h"
 #include "platform/volume_records.h"
 
 namespace trv::format {
@@ -52,10 +54,19 @@ struct VolumeFacts {
   std::u16string DevicePath() const;
 };
 
+// Whether a volume lies on a physical disk.
+enum class DiskMatch { No, Yes, Unknown };
+// By its extents alone: a CD, or a floppy (whose driver knows no extents
+// request), numbered like the disk is none of its volumes. A volume whose
+// extents cannot be read lies where its device number says; Unknown when that
+// cannot be read either.
+DiskMatch VolumeOnDisk(const VolumeFacts& volume, std::int64_t deviceNumber);
+
 // The outcome of taking a disk's volumes away.
 struct VolumeLockResult {
   bool locked = false;                   // every volume on the disk locked and dismounted (also: none)
   std::vector<std::u16string> refusals;  // why the erase may not go on; nothing was locked
+  Preflight preflight;                   // the check before locking refused: nothing was locked
 };
 
 void GetVolumeDeviceNumber(win::Platform& platform, const std::u16string& devicePath, TVolumeDeviceNumber& info);
@@ -72,7 +83,10 @@ bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std
 // Why the disk's volumes may not be taken away (none when they may), asked
 // without locking anything: what LockVolumes would refuse.
 std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber);
-VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber);
+// `beforeLocking`, when given, runs once the volumes may be taken away and
+// before any is locked, with every volume of the system as the survey found it.
+using BeforeLocking = std::function<Preflight(const std::vector<VolumeFacts>& volumes)>;
+VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, const BeforeLocking& beforeLocking = {});
 // Closes every locked volume handle; closing ends the lock.
 void UnlockVolumes(win::Platform& platform, std::vector<win::Handle>& volumeHandles);
 

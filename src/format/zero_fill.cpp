@@ -6,6 +6,7 @@
 
 #include "format/block_pacer.h"
 #include "format/block_retry.h"
+#include "format/io_buffer.h"
 #include "format/span_list.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -63,7 +64,7 @@ class ZeroFill {
   EraseTarget target_;
   BlockRetry retry_;
   std::optional<BlockPacer> pacer_;  // once the areas are known
-  std::unique_ptr<std::uint8_t[]> zeros_;
+  IoBuffer zeros_;
   EraseResult own_;
   EraseResult& result_;         // the caller's, when it watches the run
   std::int64_t position_ = 0;   // offset of the next block
@@ -89,7 +90,7 @@ void ZeroFill::Account(std::int64_t offset, std::int64_t size, bool good) {
 }
 
 EraseResult ZeroFill::Run(bool quickWipe) {
-  zeros_ = std::make_unique<std::uint8_t[]>(kZeroBufferSize);  // value-initialised: all zero
+  zeros_ = IoBuffer(p_, kZeroBufferSize);  // VirtualAlloc's pages: all zero
   ctx_.observer.ProcessMessages();
   result_.areas = EraseAreas(report::CapacityBytes(target_.sectors, target_.sectorSize), quickWipe, target_.sectorSize);
   std::int64_t total = 0;

@@ -86,6 +86,41 @@ std::u16string LockedPlatform::GetVolumePathNameW(std::u16string_view path) {
   return inner_.GetVolumePathNameW(path);
 }
 
+std::uint32_t LockedPlatform::GetFileAttributesW(std::u16string_view path) {
+  Hold hold(lock_, inner_);
+  return inner_.GetFileAttributesW(path);
+}
+
+std::u16string LockedPlatform::GetFileOwnerSid(std::u16string_view path) {
+  Hold hold(lock_, inner_);
+  return inner_.GetFileOwnerSid(path);
+}
+
+bool LockedPlatform::CreateDirectoryWithAccessW(std::u16string_view path, std::u16string_view sddl) {
+  Hold hold(lock_, inner_);
+  return inner_.CreateDirectoryWithAccessW(path, sddl);
+}
+
+std::u16string LockedPlatform::GetFinalPathNameByHandleW(Handle handle, std::uint32_t flags) {
+  Hold hold(lock_, inner_);
+  return inner_.GetFinalPathNameByHandleW(handle, flags);
+}
+
+std::u16string LockedPlatform::QueryDosDeviceW(std::u16string_view deviceName) {
+  Hold hold(lock_, inner_);
+  return inner_.QueryDosDeviceW(deviceName);
+}
+
+void* LockedPlatform::VirtualAlloc(std::size_t size) {
+  Hold hold(lock_, inner_);
+  return inner_.VirtualAlloc(size);
+}
+
+bool LockedPlatform::VirtualFree(void* memory) {
+  Hold hold(lock_, inner_);
+  return inner_.VirtualFree(memory);
+}
+
 std::uint32_t LockedPlatform::GetLastError() { return t_lastError; }
 
 std::u16string LockedPlatform::SystemMessage(std::uint32_t code) {

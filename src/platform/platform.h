@@ -72,6 +72,31 @@ class Platform {
                                                    std::uint32_t* type, std::uint8_t* data,
                                                    std::uint32_t* dataSize) = 0;
 
+  // --- the records folder's guard: owners, access lists, links, final paths, I/O memory ---
+  // GetFileAttributesW: a file's or folder's own attributes (a junction's, not
+  // its target's); INVALID_FILE_ATTRIBUTES, with the last error set, on failure.
+  virtual std::uint32_t GetFileAttributesW(std::u16string_view path) = 0;
+  // GetNamedSecurityInfoW(SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION), the owner
+  // as ConvertSidToStringSidW writes it ("S-1-5-18"); empty, with the last error set, on failure.
+  virtual std::u16string GetFileOwnerSid(std::u16string_view path) = 0;
+  // CreateDirectoryW with the security descriptor that
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW (SDDL_REVISION_1)
+  // makes of `sddl`: the new folder gets exactly that access list.
+  virtual bool CreateDirectoryWithAccessW(std::u16string_view path, std::u16string_view sddl) = 0;
+  // GetFinalPathNameByHandleW (Vista and later, looked up at run time) of a
+  // handle opened with FILE_FLAG_BACKUP_SEMANTICS, with VOLUME_NAME_GUID or
+  // VOLUME_NAME_DOS: the path after every junction, link and SUBST drive. Empty,
+  // with the last error set, on failure; ERROR_PROC_NOT_FOUND where the system
+  // has no such call (Windows XP).
+  virtual std::u16string GetFinalPathNameByHandleW(Handle handle, std::uint32_t flags) = 0;
+  // QueryDosDeviceW of a drive ("S:"): its first target, "\??\E:\Data" for a
+  // SUBST drive, "\Device\HarddiskVolume2" for a volume; empty, with the last error set, on failure.
+  virtual std::u16string QueryDosDeviceW(std::u16string_view deviceName) = 0;
+  // VirtualAlloc(MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE): page-aligned memory,
+  // zero-filled; nullptr, with the last error set, on failure. VirtualFree(MEM_RELEASE) gives it back.
+  virtual void* VirtualAlloc(std::size_t size) = 0;
+  virtual bool VirtualFree(void* memory) = 0;
+
   // --- kernel32 and winmm: time -----------------------------------------------------
   virtual bool QueryPerformanceFrequency(std::int64_t* frequency) = 0;
   virtual bool QueryPerformanceCounter(std::int64_t* counter) = 0;

@@ -23,6 +23,15 @@ inline constexpr std::uint32_t CREATE_NEW = 1;
 inline constexpr std::uint32_t CREATE_ALWAYS = 2;
 inline constexpr std::uint32_t OPEN_EXISTING = 3;
 inline constexpr std::uint32_t FILE_BEGIN = 0;
+// Folders on the way to a records folder: attributes, links, final paths.
+inline constexpr std::uint32_t FILE_SHARE_DELETE = 4;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+inline constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+inline constexpr std::uint32_t FILE_FLAG_BACKUP_SEMANTICS = 0x02000000u;  // opens a folder
+inline constexpr std::uint32_t VOLUME_NAME_DOS = 0;   // GetFinalPathNameByHandleW: \\?\E:\...
+inline constexpr std::uint32_t VOLUME_NAME_GUID = 1;  // \\?\Volume{...}\...
 
 // Error codes the program meets.
 inline constexpr std::uint32_t ERROR_SUCCESS = 0;

@@ -539,7 +539,7 @@ TEST(CliErase, TheRecordsFolderIsProvenBeforeTheFirstWrite) {
   auto onDisk = Cli(SmallPc(), erase + " --records e:/records");
   nothingWritten(onDisk, "on the disk");
   EXPECT_EQ(onDisk.Json()["message"],
-            "refused: the records folder e:\\records is on e:\\, a volume of disk 1, which is to be erased; give "
+            "refused: the records folder e:\\records is on E:\\, a volume of disk 1, which is to be erased; give "
             "--records on another disk. Nothing was written");
   EXPECT_EQ(onDisk.platform->journal().Count("CreateDirectoryW"), 0u);
   // A volume of the disk mounted in a folder of C: is locked by the erase too.

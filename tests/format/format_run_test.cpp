@@ -39,9 +39,11 @@ void ExpectIdle(const trv::app::TFmMain& m) {
   EXPECT_FALSE(m.btStop.enabled());
 }
 
-// The default PC started from Windows on the USB stick G:, so that disk 0 may be erased.
+// The default PC started from Windows on the USB stick G:, so that disk 0 may
+// be erased; the user's profile, and so the records folder, is on G: too.
 const nlohmann::json kWindowsOnG = {{"systemDirectory", "G:\\Windows\\system32"},
-                                    {"existingPageFiles", {"\\??\\G:\\pagefile.sys"}}};
+                                    {"existingPageFiles", {"\\??\\G:\\pagefile.sys"}},
+                                    {"localAppData", "G:\\Users\\User\\AppData\\Local"}};
 
 // The EFI system partition the default PC's data disk holds beside E: and F:.
 constexpr char kEfiVolume[] = "\\\\?\\Volume{8a3f6c21-94d2-4e0b-b7a5-2c51d0e9f3a7}";

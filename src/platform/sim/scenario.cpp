@@ -51,7 +51,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
                  "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated",
                  "volumeSearchFails", "systemDirectory", "pagingFiles", "existingPageFiles",
-                 "commonAppData", "currentDirectory", "localSystem"});
+                 "commonAppData", "currentDirectory", "localSystem", "folderOwners", "junctions", "substDrives"});
   sc.name = jf::Str(root, "name", w, sc.name);
 
   if (jf::Has(root, "os")) {
@@ -152,6 +152,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
       sc.readOnlyFolders.push_back(Utf8ToUtf16(f.get<std::string>()));
     }
   }
+  ParseFolderLinks(root, w, sc);
   if (jf::Has(root, "fonts")) {
     if (!root["fonts"].is_array()) jf::Fail(w, "fonts", "expected a list of font names");
     sc.fonts.clear();

@@ -76,6 +76,10 @@ struct Scenario {
   std::map<std::u16string, std::string> files;  // path -> content, present at start
   // Folders that exist but take no new file or folder (ERROR_ACCESS_DENIED).
   std::vector<std::u16string> readOnlyFolders;
+  // Who owns folders, junctions and SUBST drives (sim_files_security.cpp).
+  std::map<std::u16string, std::u16string> folderOwners;  // folder -> owner SID; the folder exists
+  std::map<std::u16string, std::u16string> junctions;     // folder -> where it leads; the folder is a reparse point
+  std::map<char16_t, std::u16string> substDrives;         // u'S' -> "E:\Data"
 
   std::vector<SimDrive> drives;
   std::vector<SimVolume> volumes;  // in the order the volume search and GetLogicalDriveStringsW list them
@@ -88,6 +92,8 @@ struct Scenario {
       std::vector<std::u16string>{u"\\??\\C:\\pagefile.sys"};
 };
 
+// Reads folderOwners, junctions and substDrives of the scenario's root object.
+void ParseFolderLinks(const nlohmann::json& root, const std::string& where, Scenario& sc);
 // Parses scenario JSON text; `source` names the file in error messages.
 Scenario ParseScenario(const std::string& jsonText, const std::string& source);
 // Reads a regular file of at most kMostScenarioBytes; throws ScenarioError otherwise.

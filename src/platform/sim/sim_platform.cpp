@@ -10,6 +10,7 @@
 #include "platform/records.h"
 #include "platform/sim/civil_time.h"
 #include "platform/sim/code_pages.h"
+#include "platform/sim/sim_paths.h"
 #include "platform/sim/system_messages.h"
 #include "platform/text.h"
 #include "platform/volume_records.h"
@@ -17,14 +18,6 @@
 namespace trv::sim {
 
 namespace {
-
-std::string Hex32(std::uint64_t v) {
-  char b[24];
-  std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
-  return b;
-}
-
-std::string U8(std::u16string_view s) { return Utf16ToUtf8(s); }
 
 constexpr std::u16string_view kDrivePrefix = u"\\\\.\\PhysicalDrive";
 
@@ -43,21 +36,6 @@ std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
   return n;
 }
 
-// A folder's key without trailing backslashes, and whether a key lies below it.
-std::u16string FolderKey(std::u16string_view path) {
-  std::u16string key = AsciiLower(path);
-  while (!key.empty() && key.back() == u'\\') key.pop_back();
-  return key;
-}
-bool Below(std::u16string_view key, std::u16string_view folder) {
-  return key.size() > folder.size() && key.substr(0, folder.size()) == folder && key[folder.size()] == u'\\';
-}
-
-// A key's folder: everything before its last backslash ("" for none).
-std::u16string ParentKey(std::u16string_view key) {
-  const auto slash = key.find_last_of(u'\\');
-  return slash == std::u16string_view::npos ? std::u16string() : std::u16string(key.substr(0, slash));
-}
 
 // "x:" of a drive root key, "\\server\share" of a share's; nothing for other keys.
 bool IsRootKey(std::u16string_view key) {
@@ -93,14 +71,16 @@ std::u16string Resolved(std::u16string_view root, std::u16string_view rest) {
 
 SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_), volumes_(sc_.volumes.size()) {
-  for (const auto& [path, content] : sc_.files) files_[FileKey(path)] = FileData{content, path};
+  for (const auto& [path, content] : sc_.files) files_[LinkedKey(path)] = FileData{content, path};
   if (sc_.agreementAccepted) {
     const std::u16string marker = sc_.localAppData + u"\\Trevasso\\agreement.txt";
-    files_[FileKey(marker)] = FileData{"accepted 1\r\n", marker};
+    files_[LinkedKey(marker)] = FileData{"accepted 1\r\n", marker};
   }
 }
 
-SimPlatform::~SimPlatform() = default;
+SimPlatform::~SimPlatform() {
+  for (auto& [memory, size] : allocations_) ::operator delete(memory, kPageAlignment);  // the program's leak, not the host's
+}
 
 void SimPlatform::Log(std::string call, std::string detail, std::uint32_t code, std::int64_t handle, const void* input,
                       std::uint32_t inputSize) {
@@ -155,13 +135,13 @@ void SimPlatform::PersistFile(const std::u16string& key) {
 }
 
 std::optional<std::string> SimPlatform::FileContent(const std::u16string& path) const {
-  auto it = files_.find(FileKey(path));
+  auto it = files_.find(LinkedKey(path));
   if (it == files_.end()) return std::nullopt;
   return it->second.content;
 }
 
 std::vector<std::u16string> SimPlatform::FilesWritten(std::u16string_view folder) const {
-  const std::u16string under = FolderKey(folder);
+  const std::u16string under = FolderKey(LinkedKey(folder));
   std::vector<std::u16string> out;
   for (const auto& [key, file] : files_)
     if (file.written && Below(key, under)) out.push_back(file.path);
@@ -223,8 +203,15 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
   }
 
-  // An ordinary file.
-  const std::u16string key = FileKey(path);
+  // An ordinary file, or a folder, where SUBST drives and junctions lead.
+  const std::u16string key = LinkedKey(path);
+  if ((flags & win::FILE_FLAG_BACKUP_SEMANTICS) && disposition == win::OPEN_EXISTING && !files_.count(key) &&
+      FolderExists(key)) {
+    const win::Handle h = nextHandle_;
+    nextHandle_ += 4;
+    handles_[h] = Open{Kind::Folder, 0, Linked(path), access, share, 0};
+    return result(h, 0);
+  }
   auto it = files_.find(key);
   if (it == files_.end() && !stateFolder_.empty()) {
     std::ifstream in(HostPath(key), std::ios::binary);
@@ -241,7 +228,7 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
     if (ReadOnlyError(key) != 0) return result(win::kInvalidHandle, win::ERROR_ACCESS_DENIED);
     // Below the user's local application data every folder counts as there (the
     // program's own folders in it are made on the way), elsewhere only those that exist.
-    const bool folderExists = key.rfind(FileKey(sc_.localAppData), 0) == 0 || FolderExists(ParentKey(key));
+    const bool folderExists = key.rfind(LinkedKey(sc_.localAppData), 0) == 0 || FolderExists(ParentKey(key));
     if (!folderExists) return result(win::kInvalidHandle, win::ERROR_PATH_NOT_FOUND);
     files_[key] = FileData{{}, std::u16string(path), true};
     PersistFile(key);
@@ -458,6 +445,8 @@ bool SimPlatform::DriveExists(char16_t letter) const {
   };
   for (const SimVolume& v : sc_.volumes)
     if (on(v.root)) return true;
+  for (const auto& [drive, target] : sc_.substDrives)
+    if (AsciiLower(std::u16string(1, drive))[0] == lower) return true;
   return on(sc_.localAppData) || on(sc_.commonAppData) || on(sc_.currentDirectory) || on(sc_.programPath);
 }
 
@@ -467,40 +456,55 @@ bool SimPlatform::FolderExists(const std::u16string& folderKey) const {
   if (IsRootKey(key)) return true;  // a share answers for itself
   if (files_.count(key + u"\\")) return true;
   // The machine's own folders, the folders of its files and every folder above them.
+  // A folder named through a SUBST drive or a junction is there where they lead.
   const auto holds = [&](std::u16string_view path) {
-    const std::u16string k = FolderKey(path);
-    return k == key || Below(k, key);
+    for (const std::u16string& k : {FolderKey(path), FolderKey(LinkedKey(path))})
+      if (k == key || Below(k, key)) return true;
+    return false;
   };
   for (const auto& path : {sc_.localAppData, sc_.commonAppData, sc_.currentDirectory, ParentKey(FileKey(sc_.programPath))})
     if (!path.empty() && holds(path)) return true;
   for (const std::u16string& folder : sc_.readOnlyFolders)
     if (holds(folder)) return true;
+  // Folders of known owners, junctions and where they lead, mount folders.
+  for (const auto& [folder, owner] : sc_.folderOwners)
+    if (holds(folder)) return true;
+  for (const auto& [folder, target] : sc_.junctions)
+    if (holds(folder) || holds(target)) return true;
+  for (const SimVolume& v : sc_.volumes)
+    for (const std::u16string& folder : v.mountFolders)
+      if (holds(folder)) return true;
   for (const auto& [k, f] : files_)
     if (Below(k, key)) return true;
   return false;
 }
 
-bool SimPlatform::CreateDirectoryW(std::u16string_view path) {
+bool SimPlatform::CreateDirectoryW(std::u16string_view path) { return MakeFolder(path, "CreateDirectoryW", {}); }
+
+bool SimPlatform::MakeFolder(std::u16string_view path, const char* call, std::u16string_view sddl) {
   // As Windows answers: an existing folder (or drive root) is refused, and so is
   // one whose parent, or whose drive, does not exist.
-  const std::u16string key = FolderKey(FileKey(path));
+  const std::u16string key = FolderKey(LinkedKey(path));
+  const std::string asked = U8(path) + (sddl.empty() ? std::string() : " sddl=" + U8(sddl));
   std::uint32_t error = 0;
   if (key.size() == 2 && key[1] == u':') error = DriveExists(key[0]) ? win::ERROR_ACCESS_DENIED : win::ERROR_PATH_NOT_FOUND;
   else if (FolderExists(key)) error = win::ERROR_ALREADY_EXISTS;
   else if (!FolderExists(ParentKey(key))) error = win::ERROR_PATH_NOT_FOUND;
   else error = ReadOnlyError(key);
   if (error) {
-    Log("CreateDirectoryW", U8(path) + " -> failed error=" + std::to_string(error));
+    Log(call, asked + " -> failed error=" + std::to_string(error));
     return Fail(error);
   }
-  Log("CreateDirectoryW", U8(path));
+  Log(call, asked);
   files_[key + u"\\"] = FileData{};  // folders are keys ending in a backslash
+  owners_[key + u"\\"] = sc_.localSystem ? u"S-1-5-18" : sc_.elevated ? u"S-1-5-32-544" : kUserSid;
+  if (!sddl.empty()) access_[key + u"\\"] = std::u16string(sddl);
   lastError_ = 0;
   return true;
 }
 
 bool SimPlatform::DeleteFileW(std::u16string_view path) {
-  const std::u16string key = FileKey(path);
+  const std::u16string key = LinkedKey(path);
   std::uint32_t error = 0;
   const auto it = files_.find(key);
   if (it == files_.end() || key.empty() || key.back() == u'\\') error = win::ERROR_FILE_NOT_FOUND;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -78,6 +79,22 @@ class SimPlatform : public win::Platform {
   std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
   std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
                                            std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+  // Owners, access lists, junctions, SUBST drives, final paths and I/O memory:
+  // sim_files_security.cpp.
+  std::uint32_t GetFileAttributesW(std::u16string_view path) override;
+  std::u16string GetFileOwnerSid(std::u16string_view path) override;
+  bool CreateDirectoryWithAccessW(std::u16string_view path, std::u16string_view sddl) override;
+  std::u16string GetFinalPathNameByHandleW(win::Handle handle, std::uint32_t flags) override;
+  std::u16string QueryDosDeviceW(std::u16string_view deviceName) override;
+  void* VirtualAlloc(std::size_t size) override;
+  bool VirtualFree(void* memory) override;
+  // The access list (SDDL) a folder the program made was given; none when it got the inherited one.
+  std::optional<std::u16string> FolderAccess(std::u16string_view path) const;
+  // Memory of VirtualAlloc not yet given back, for leak checks.
+  std::size_t LiveAllocations() const { return allocations_.size(); }
+  // Who owns folders the program makes: SYSTEM, Administrators (elevated) or the user.
+  static constexpr char16_t kUserSid[] = u"S-1-5-21-1004336348-1177238915-682003330-1001";
+  static constexpr std::align_val_t kPageAlignment{4096};
 
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
   bool QueryPerformanceCounter(std::int64_t* counter) override;
@@ -133,7 +150,7 @@ class SimPlatform : public win::Platform {
   static constexpr win::ProcAddress kSetProcessInformationEntry = 0x7C8156E0;
 
  private:
-  enum class Kind { Drive, File, Volume, VolumeSearch };
+  enum class Kind { Drive, File, Folder, Volume, VolumeSearch };
   struct Open {
     Kind kind;
     std::uint32_t drive = 0;  // drive number, or volume index
@@ -175,6 +192,12 @@ class SimPlatform : public win::Platform {
   bool FolderExists(const std::u16string& folderKey) const;
   // GetFullPathNameW's answer, without the journal.
   std::u16string FullPath(std::u16string_view path) const;
+  // The full path where SUBST drives and junctions lead (at most eight of them in a row).
+  std::u16string Linked(std::u16string_view path) const;
+  // The folder a file key lies in, after its drive's and its folders' links.
+  std::u16string LinkedKey(std::u16string_view key) const { return FileKey(Linked(key)); }
+  // CreateDirectoryW and CreateDirectoryWithAccessW; `sddl` empty: the inherited access list.
+  bool MakeFolder(std::u16string_view path, const char* call, std::u16string_view sddl);
   // Journals a path query's answer; an empty one fails with ERROR_INVALID_NAME.
   std::u16string PathAnswer(const char* call, std::u16string_view path, std::u16string answer);
   void PutSystemTime(const char* call, std::int64_t wallMs, std::span<std::uint8_t, 16> systemTime);
@@ -201,6 +224,9 @@ class SimPlatform : public win::Platform {
     bool dismounted = false;
   };
   std::vector<VolumeState> volumes_;
+  std::map<std::u16string, std::u16string> owners_;  // folder key (with its backslash) -> owner, of folders made
+  std::map<std::u16string, std::u16string> access_;  // folder key -> the SDDL it was made with
+  std::map<void*, std::size_t> allocations_;          // VirtualAlloc's, not yet freed
   std::uint32_t executionState_ = 0x80000000u;  // ES_CONTINUOUS: the computer may sleep
   std::uint32_t errorMode_ = 0;
   HangWait hangWait_;

@@ -39,6 +39,14 @@ class Win32Platform : public win::Platform {
   std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
   std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
                                            std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+  // In win32_platform_security.cpp.
+  std::uint32_t GetFileAttributesW(std::u16string_view path) override;
+  std::u16string GetFileOwnerSid(std::u16string_view path) override;
+  bool CreateDirectoryWithAccessW(std::u16string_view path, std::u16string_view sddl) override;
+  std::u16string GetFinalPathNameByHandleW(win::Handle handle, std::uint32_t flags) override;
+  std::u16string QueryDosDeviceW(std::u16string_view deviceName) override;
+  void* VirtualAlloc(std::size_t size) override;
+  bool VirtualFree(void* memory) override;
 
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
   bool QueryPerformanceCounter(std::int64_t* counter) override;
