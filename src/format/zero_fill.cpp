@@ -90,7 +90,7 @@ void ZeroFill::Account(std::int64_t offset, std::int64_t size, bool good) {
 }
 
 EraseResult ZeroFill::Run(bool quickWipe) {
-  zeros_ = IoBuffer(p_, kZeroBufferSize);  // VirtualAlloc's pages: all zero
+  zeros_ = IoBuffer(p_, static_cast<std::size_t>(kZeroBufferSize));  // VirtualAlloc's pages: all zero
   ctx_.observer.ProcessMessages();
   result_.areas = EraseAreas(report::CapacityBytes(target_.sectors, target_.sectorSize), quickWipe, target_.sectorSize);
   std::int64_t total = 0;

@@ -4,7 +4,8 @@
 
 # The real backend, in the common test program.
 target_sources(trevasso_tests PRIVATE win32/win32_platform_test.cpp win32/erase_file_test.cpp
-                                      win32/erase_record_win32_test.cpp)
+                                      win32/erase_record_win32_test.cpp
+                                      win32/folder_guard_win32_test.cpp)
 target_link_libraries(trevasso_tests PRIVATE trevasso_win32_platform)
 trevasso_add_resources(trevasso_tests trevasso_tests asInvoker "Trevasso tests")
 
