@@ -1,5 +1,7 @@
 #include "format/run_watch.h"
 
+#include "format/span_list.h"
+
 namespace trv::format {
 
 void RunWatch::RequestStarting(std::int64_t offset, bool write) {
@@ -15,6 +17,12 @@ void RunWatch::RequestReturned() {
 void RunWatch::Publish(const EraseResult& sofar) {
   SpinLock::Hold hold(lock_);
   published_ = sofar;
+}
+
+void RunWatch::Transferred(std::int64_t offset, std::int64_t size, bool written) {
+  SpinLock::Hold hold(lock_);
+  AppendSpan(written ? published_.written : published_.unwritten, offset, offset + size);
+  if (written) published_.bytesWritten += size;
 }
 
 void RunWatch::PublishEnded(const EraseResult& run) {

@@ -50,8 +50,11 @@ class RunWatch {
   // --- the erase's thread ---
   void RequestStarting(std::int64_t offset, bool write);
   void RequestReturned();
-  // After every transfer of the zero fill: the run as it stands.
+  // As the zero fill begins: the run so far (its areas).
   void Publish(const EraseResult& sofar);
+  // After every transfer of the zero fill: the range, and whether it was
+  // written. Kept in the copy as the run keeps it, at the cost of one range.
+  void Transferred(std::int64_t offset, std::int64_t size, bool written);
   // The zero fill has returned: later copies keep its outcome.
   void PublishEnded(const EraseResult& run);
 

@@ -86,7 +86,7 @@ void ZeroFill::Account(std::int64_t offset, std::int64_t size, bool good) {
     AppendSpan(result_.unwritten, offset, offset + size);
   }
   // A record saved while the next request hangs holds everything up to here.
-  if (ctx_.watch) ctx_.watch->Publish(result_);
+  if (ctx_.watch) ctx_.watch->Transferred(offset, size, good);
 }
 
 void ZeroFill::Flush() {
