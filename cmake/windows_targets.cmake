@@ -83,7 +83,7 @@ target_link_options(trevasso-cli PRIVATE -municode)
 trevasso_add_resources(trevasso-cli trevasso-cli asInvoker "Trevasso 4.12 命令行")
 
 add_executable(trevasso-cli-sim src/cli/main_cli_sim_win32.cpp src/platform/win32/console_host.cpp)
-target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim trevasso_win32_system)
+target_link_libraries(trevasso-cli-sim PRIVATE trevasso_cli_sim trevasso_win32_system user32)
 target_link_options(trevasso-cli-sim PRIVATE -municode)
 trevasso_add_resources(trevasso-cli-sim trevasso-cli-sim asInvoker "Trevasso 4.12 命令行 (模拟电脑)")
 

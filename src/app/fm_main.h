@@ -1,7 +1,13 @@
 // The main window: device details, low-level format with the activity log, and
 // S.M.A.R.T. tabs.
 #pragma once
+#include <cstdint>
+
 #include "ui/form.h"
+
+namespace trv::format {
+class RunWatch;
+}
 
 namespace trv::app {
 
@@ -75,8 +81,11 @@ class TFmMain : public ui::Form {
   bool formatRunning_ = false;
   bool closeAfterFormat_ = false;  // the user closed the window during a run
   WorkerObserver* run_ = nullptr;  // the running erase's side of the worker
-  int stopTicks_ = 0;              // idle turns a Stop has waited to be taken in
   bool cancelUnavailableSaid_ = false;
+  format::RunWatch* watch_ = nullptr;  // what the running erase publishes: its pending request, its state
+  std::uint64_t watchedRequest_ = 0;   // the erase's request seen pending at the last idle turn
+  std::int64_t requestSeenMs_ = 0;     // when it was first seen (wall clock)
+  std::uint64_t cancelledRequest_ = 0; // the last request cancelled: never twice
 };
 
 } // namespace trv::app

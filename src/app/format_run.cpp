@@ -6,6 +6,7 @@
 #include "app/worker_observer.h"
 #include "app/product.h"
 #include "format/format_command.h"
+#include "format/run_watch.h"
 #include "format/same_disk.h"
 #include "report/number_text.h"
 #include "ui/vista_funcs.h"
@@ -14,12 +15,15 @@ namespace trv::app {
 
 namespace {
 constexpr char16_t kEraseRunningReason[] = u"正在擦除磁盘。现在注销或关机会使磁盘只擦除了一部分；请等待擦除结束，或先按“停止”。";
-// A Stop not taken in after this many idle turns (a second; a block takes a
-// fraction of one) waits on a disk request that does not return: that request
-// is cancelled.
-constexpr int kStopTicksBeforeCancel = 4;
-// How long the end of the session waits for the worker to let the record be saved.
-constexpr std::uint32_t kSessionEndWaitMs = 4000;
+// Stop is taken in between the erase's requests. One that has been with the
+// disk this long does not return: blocks shrink when the disk slows, so a
+// healthy write takes about a second, two at most. Only that one is
+// cancelled, once, and only a write or read of the erase: never a healthy
+// write, the check of the disk, the flush or the refresh after it.
+constexpr std::int64_t kStalledRequestMs = 5000;
+// How long the end of the session waits for the worker to reach its pump;
+// after that the record is saved from the copy the run published.
+constexpr std::uint32_t kSessionEndWaitMs = 1000;
 } // namespace
 
 bool TFmMain::QueryEndSession() { return !formatRunning_; }
@@ -33,22 +37,33 @@ void TFmMain::EndSession() {
   WorkerObserver& run = *run_;
   run.SaveRecordSoon();
   if (run.RecordSaved()) return;
-  CancelRunIo();
+  CancelRunIo();  // at once: the process is ended soon
   app_.ui.ServeWorkerUntil([&run] { return run.RecordSaved(); }, kSessionEndWaitMs);
+  if (run.RecordSaved()) return;
+  // The request did not return, cancelled or not (a driver that ends it only
+  // at its own timeout): the record is saved here, from the run's copy.
+  if (watch_) watch_->SaveFromCopy();
 }
 
 void TFmMain::RunIdle() {
+  // Since when the erase's current request has been with the disk (as seen
+  // from here: at most an idle turn late).
+  const auto pending = watch_ ? watch_->Pending() : std::nullopt;
+  const std::int64_t now = app_.platform.WallClockMilliseconds();
+  if (pending && (pending->serial != watchedRequest_ || now < requestSeenMs_)) {  // new, or the clock was set back
+    watchedRequest_ = pending->serial;
+    requestSeenMs_ = now;
+  }
   // The system or the user ending the program stops the run, even while a request hangs.
   if (app_.ui.Terminated()) app_.StopRequested = true;
-  if (!app_.StopRequested) {
-    stopTicks_ = 0;
-    return;
-  }
-  if (++stopTicks_ >= kStopTicksBeforeCancel) CancelRunIo();
+  if (app_.StopRequested && pending && now - requestSeenMs_ >= kStalledRequestMs) CancelRunIo();
 }
 
 void TFmMain::CancelRunIo() {
   if (!app_.ui.WorkerBusy()) return;  // parked at a call to the window: no request pending
+  const auto pending = watch_ ? watch_->Pending() : std::nullopt;
+  if (!pending || pending->serial == cancelledRequest_) return;  // not a write or read of the erase, or cancelled already
+  cancelledRequest_ = pending->serial;
   if (cancelUnavailableSaid_) return;  // this Windows cannot
   if (app_.platform.CancelSynchronousIo(app_.ui.WorkerThread())) return;
   if (app_.platform.GetLastError() == win::ERROR_PROC_NOT_FOUND && !cancelUnavailableSaid_) {
@@ -92,11 +107,13 @@ void TFmMain::RunFormat() {
   // hangs, and the observer's calls come back here.
   FormatTabObserver observer(app);
   WorkerObserver worker(app.ui, observer, app.StopRequested, app.SaveRecordNow);
+  format::RunWatch watch;
   format::FormatContext ctx{app.platform, worker, app.DebugMode, worker.stopRequested, app.VolumeHandles,
-                            app.platform.DecimalSeparator(), &app.SaveRecordNow};
+                            app.platform.DecimalSeparator(), &app.SaveRecordNow, &watch};
   formatRunning_ = true;
   run_ = &worker;
-  stopTicks_ = 0;
+  watch_ = &watch;
+  watchedRequest_ = cancelledRequest_ = 0;
   app.StopRequested = false;  // every run starts with Stop cleared
   // Logging off or shutting down is refused while the disk is written; Windows says why.
   app.ui.SetShutdownBlockReason(*this, kEraseRunningReason);
@@ -104,6 +121,7 @@ void TFmMain::RunFormat() {
   app.ui.RunWorker([&] { result = format::EraseDevice(ctx, request); }, [this] { RunIdle(); });
   app.ui.SetShutdownBlockReason(*this, u"");
   run_ = nullptr;
+  watch_ = nullptr;
   app.StopRequested = false;  // taken in by the run, or too late to act on it
   formatRunning_ = false;
   SetBusy(true);

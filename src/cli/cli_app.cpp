@@ -9,9 +9,11 @@
 #include "cli/cli_health.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
+#include "cli/console_erase.h"
 #include "device/enumeration.h"
 #include "format/format_command.h"
 #include "format/records_folder.h"
+#include "format/run_watch.h"
 #include "format/same_disk.h"
 #include "format/volume_lock.h"
 #include "platform/sinks.h"
@@ -304,7 +306,13 @@ int Cli::Erase() {
   bool stop = false;
   std::vector<win::Handle> volumes;
   ConsoleProgress progress(host_, p_, stop);
-  format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator()};
+  // Closing the console or the session's end, heard on the host's own thread,
+  // stop the run and have its record saved, at the next pump or from the run's copy.
+  format::RunWatch watch;
+  std::function<void()> saveRecordNow;
+  ConsoleErase end(p_, watch, host_.EraseThread());
+  progress.WatchEnd(&end, &saveRecordNow);
+  format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator(), &saveRecordNow, &watch};
   format::EraseRequest request;
   request.target = {dev_.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
   request.deviceNumber = entry.DeviceNumber;
@@ -319,15 +327,17 @@ int Cli::Erase() {
   request.program = app::kProductName;
   request.version = app::kProductVersion;
   request.recordsFolder = recordsFolder;
-  host_.SetStoppable(true);
+  host_.SetErasing(&end);
   const format::EraseCommandResult result = format::EraseDevice(ctx, request);
-  host_.SetStoppable(false);
+  host_.SetErasing(nullptr);
 
   if (result.diskChanged)
     throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
                                        format::DescribeDiskInEnglish(*request.chosen) + u"; now: " +
                                        (result.found ? format::DescribeDiskInEnglish(*result.found)
                                                      : std::u16string(u"not identified"))};
+  if (result.stoppedBeforeWrite)
+    throw CliFailure{kExitCancelled, u"stopped: the check of the disk was cancelled; nothing was written"};
   if (result.notWritable != format::NotWritable::No)
     throw CliFailure{kExitRefused, u"refused: " + format::NotWritableEnglishText(result.notWritable)};
   if (!result.refusal.empty()) {
@@ -384,7 +394,11 @@ int Cli::Run() {
 // The JSON a refused or failed command prints with --json.
 json FailureJson(const CliFailure& f) {
   const bool refused = f.code == kExitRefused || f.code == kExitRecordsFolder;
-  return {{"outcome", refused ? "refused" : f.code == kExitNotElevated ? "not-elevated" : "error"},
+  const char* outcome = refused                      ? "refused"
+                        : f.code == kExitNotElevated ? "not-elevated"
+                        : f.code == kExitCancelled   ? "cancelled"
+                                                     : "error";
+  return {{"outcome", outcome},
           {"exit_code", f.code},
           {"message", U8(f.message)}};
 }

@@ -6,7 +6,11 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/locked_platform.h"
+
 namespace trv::cli {
+
+class ConsoleErase;
 
 class CliHost {
  public:
@@ -18,7 +22,16 @@ class CliHost {
   // as Stop. At any other time, and at a second press, Ctrl+C ends the
   // program as usual.
   virtual bool Interrupted() = 0;
-  virtual void SetStoppable(bool stoppable) = 0;
+  // An erase begins, or (nullptr) has returned with its record saved. While
+  // one runs Ctrl+C is its Stop, and closing the console, logging off or
+  // shutting down end it through `erase` (ConsoleErase::EndNow), record first.
+  virtual void SetErasing(ConsoleErase* erase) = 0;
+  // The thread an erase runs on, for CancelSynchronousIo from the host's own
+  // thread (0: none is needed, as on a simulated PC).
+  virtual win::Handle EraseThread() { return 0; }
+  // For a simulated PC that the host's own thread reaches too: the lock each
+  // of its calls is made under. None where the host has no thread of its own.
+  virtual win::CallLock* SimCallLock() { return nullptr; }
 };
 
 // The host of this operating system's console; catches Ctrl+C from here on.

@@ -1,5 +1,6 @@
 #include "cli/cli_progress.h"
 
+#include "cli/console_erase.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
@@ -47,6 +48,16 @@ void ConsoleProgress::ShowComplete() {
 }
 
 void ConsoleProgress::ProcessMessages() {
+  // The console closes or Windows ends the session: stop, and save the record now.
+  if (erase_ && erase_->Ending() && !endSeen_) {
+    endSeen_ = true;
+    stopRequested_ = true;
+    Line(u"The console is closing or Windows is ending the session: stopping now; the record is saved first.");
+    erase_->SavingAtPump();
+    if (saveRecordNow_ && *saveRecordNow_) (*saveRecordNow_)();
+    erase_->SavedAtPump();
+    return;
+  }
   // One press, one Stop: the run ends after the current block as cancelled.
   if (host_.Interrupted() && !interruptSeen_) {
     interruptSeen_ = true;

@@ -3,6 +3,7 @@
 // a line per percent when standard error is a pipe or file, and Ctrl+C as
 // the Stop button.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "cli/cli_host.h"
@@ -14,6 +15,13 @@ class ConsoleProgress : public format::EraseObserver {
  public:
   ConsoleProgress(CliHost& host, win::Platform& platform, bool& stopRequested)
       : host_(host), platform_(platform), stopRequested_(stopRequested), live_(host.ErrIsConsole()) {}
+
+  // The erase's end from the host's thread, and the engine's slot that saves
+  // the record at this pump (FormatContext::saveRecordNow).
+  void WatchEnd(ConsoleErase* erase, std::function<void()>* saveRecordNow) {
+    erase_ = erase;
+    saveRecordNow_ = saveRecordNow;
+  }
 
   void Log(const std::u16string& message) override;
   // Standard error is English throughout.
@@ -36,6 +44,9 @@ class ConsoleProgress : public format::EraseObserver {
   bool& stopRequested_;
   bool live_;                    // standard error is a console
   bool interruptSeen_ = false;
+  bool endSeen_ = false;
+  ConsoleErase* erase_ = nullptr;
+  std::function<void()>* saveRecordNow_ = nullptr;
   std::u16string speed_;
   format::BlockProgress last_;
   int lastPrintedPercent_ = -1;

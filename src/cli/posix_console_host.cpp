@@ -32,7 +32,8 @@ class PosixConsoleHost : public CliHost {
   void Err(std::u16string_view text) override { Write(stderr, text); }
   bool ErrIsConsole() override { return ::isatty(STDERR_FILENO) == 1; }
   bool Interrupted() override { return interrupted != 0; }
-  void SetStoppable(bool on) override { stoppable = on ? 1 : 0; }
+  // Here only Ctrl+C ends an erase early: the simulated PC has no session to end.
+  void SetErasing(ConsoleErase* erase) override { stoppable = erase ? 1 : 0; }
 
  private:
   static void Write(std::FILE* stream, std::u16string_view text) {

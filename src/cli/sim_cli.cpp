@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 
 #include "cli/cli_app.h"
@@ -67,7 +68,10 @@ int RunSimCli(std::vector<std::u16string> args, CliHost& host) {
       if (!reportFile) throw SwitchError{"--report " + report + ": the file cannot be written"};
     }
     sim::SimPlatform platform(std::move(scenario), state);
-    const int code = RunCli(platform, host, args);
+    // The host's own thread (the console closing, the session's end) may reach the PC too.
+    std::optional<win::LockedPlatform> shared;
+    if (win::CallLock* lock = host.SimCallLock()) shared.emplace(platform, *lock);
+    const int code = RunCli(shared ? static_cast<win::Platform&>(*shared) : platform, host, args);
     if (!report.empty()) {
       reportFile << platform.DiskChanges();
       reportFile.close();

@@ -37,7 +37,7 @@ void BlockPacer::AdaptBlockSize() {
   }
   previousWindowStart_ = windowStart_;
   windowStart_ = now;
-  if (now - previousWindowStart_ < 1000) blockSize_ = std::min(blockSize_ * 2, kZeroBufferSize);
+  if (now - previousWindowStart_ < kPacingWindowMs) blockSize_ = std::min(blockSize_ * 2, kZeroBufferSize);
 }
 
 std::int64_t BlockPacer::BeginBlock(std::int64_t position, std::int64_t areaEnd) {
@@ -52,12 +52,19 @@ std::int64_t BlockPacer::BeginBlock(std::int64_t position, std::int64_t areaEnd)
   progress.blockSize = size;
   ctx_.observer.ShowProgress(progress);
   ctx_.observer.ProcessMessages();
+  blockStart_ = Now();
   return size;
 }
 
 void BlockPacer::EndBlock(std::int64_t size) {
   done_ += size;
-  std::int64_t elapsed = Now() - startTime_;
+  const std::int64_t now = Now();
+  const std::int64_t took = now - blockStart_;  // negative when the clock was set back: no measure
+  if (took > kPacingWindowMs && blockSize_ > kInitialBlockSize) {
+    blockSize_ /= 2;
+    windowStart_ = 0;  // the next ten blocks are measured afresh
+  }
+  std::int64_t elapsed = now - startTime_;
   if (elapsed < 0) elapsed = 0;  // the clock was set back
   if (elapsed > 0)
     ctx_.observer.ShowSpeed(SpeedText(static_cast<double>(done_) / static_cast<double>(elapsed) / 1000.0, ctx_.decimalSeparator));

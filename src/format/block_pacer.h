@@ -1,7 +1,10 @@
 // The block schedule both passes over a disk follow, the zero fill and the
 // read-back: blocks start at 64 KiB and double every ten blocks while ten take
-// less than a second, up to 32 MiB; each block's progress is shown before it
-// runs and the speed after it.
+// less than a second, up to 32 MiB, and halve again (down to 64 KiB) after a
+// block that alone took longer than that second, so that a disk that slows
+// down (a stick past its cache) still finishes a block, and takes a Stop,
+// within about a second; each block's progress is shown before it runs and
+// the speed after it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -39,7 +42,12 @@ class BlockPacer {
   std::int64_t startTime_ = 0;
   std::int64_t windowStart_ = 0;
   std::int64_t previousWindowStart_ = 0;
+  std::int64_t blockStart_ = 0;       // when the current block was handed over
 };
+
+// The pacing window: ten blocks faster than this double the block size; one
+// block slower than this halves it.
+inline constexpr std::int64_t kPacingWindowMs = 1000;
 
 // Rounding to the nearest integer, halves to the even neighbour.
 std::int64_t RoundEven(double value);

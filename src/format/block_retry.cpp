@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "format/run_watch.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
@@ -32,8 +33,15 @@ std::int64_t CounterMilliseconds(win::Platform& p) {
   return static_cast<std::int64_t>(static_cast<long double>(counter) * 1000 / static_cast<long double>(frequency));
 }
 
-BlockRetry::BlockRetry(FormatContext& ctx, FailureWords words, TransferFn transfer, AccountFn account)
-    : ctx_(ctx), words_(std::move(words)), transfer_(std::move(transfer)), account_(std::move(account)) {}
+BlockRetry::BlockRetry(FormatContext& ctx, FailureWords words, bool writes, TransferFn transfer, AccountFn account)
+    : ctx_(ctx), words_(std::move(words)), writes_(writes), transfer_(std::move(transfer)), account_(std::move(account)) {}
+
+Transfer BlockRetry::Send(std::int64_t offset, std::int64_t size) {
+  if (ctx_.watch) ctx_.watch->RequestStarting(offset, writes_);
+  const Transfer t = transfer_(offset, size);
+  if (ctx_.watch) ctx_.watch->RequestReturned();
+  return t;
+}
 
 bool BlockRetry::TakeLine() {
   if (linesLeft_ > 0) {
@@ -101,7 +109,7 @@ bool BlockRetry::StopAfterCancel(const Transfer& t) {
 
 BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
   const std::int64_t end = offset + size;
-  const Transfer block = transfer_(offset, size);
+  const Transfer block = Send(offset, size);
   if (block.ok) {
     Succeeded();
     account_(offset, size, true);
@@ -129,7 +137,7 @@ BlockOutcome BlockRetry::Run(std::int64_t offset, std::int64_t size) {
       return {BlockEnd::Stopped, piece};
     }
     const std::int64_t n = std::min(kRetryPieceSize, end - piece);
-    const Transfer t = transfer_(piece, n);
+    const Transfer t = Send(piece, n);
     ++tried;
     if (t.ok) {
       Succeeded();

@@ -76,7 +76,10 @@ class BlockRetry {
   using TransferFn = std::function<Transfer(std::int64_t offset, std::int64_t size)>;
   using AccountFn = std::function<void(std::int64_t offset, std::int64_t size, bool good)>;
 
-  BlockRetry(FormatContext& ctx, FailureWords words, TransferFn transfer, AccountFn account);
+  // `writes`: the pass writes (the zero fill) or reads (the read-back); a
+  // watcher of the run (FormatContext::watch) sees each request while it is
+  // with the disk, and only then may cancel one.
+  BlockRetry(FormatContext& ctx, FailureWords words, bool writes, TransferFn transfer, AccountFn account);
 
   // The same lines in English, for a console, whose standard error is English
   // throughout; the window and the record keep the lines of `words`.
@@ -91,6 +94,7 @@ class BlockRetry {
   // Stop cancels a request that does not return): Stop is taken in now, and
   // the pass ends here when it was asked for; anything else counts as a failure.
   bool StopAfterCancel(const Transfer& t);
+  Transfer Send(std::int64_t offset, std::int64_t size);
   void Failed();
   std::int64_t NowMs();  // on the performance counter; -1 when it cannot be read
   void Succeeded();
@@ -109,6 +113,7 @@ class BlockRetry {
 
   FormatContext& ctx_;
   FailureWords words_;
+  bool writes_;
   std::optional<FailureWords> english_;
   TransferFn transfer_;
   AccountFn account_;

@@ -34,6 +34,9 @@ struct EraseResult {
   std::int64_t endOffset = 0;   // where the run stopped (cancelled or terminated), else the end of the last area
   bool flushed = false;         // FlushFileBuffers ran and succeeded
   std::uint32_t flushError = 0;
+  // A write handed to the disk that had not returned when the record was saved
+  // (Windows ended the session while the disk did not answer); -1: none.
+  std::int64_t pendingOffset = -1;
 };
 
 // What the read-back after a run found. Failed bytes are those that read back
@@ -99,6 +102,8 @@ class EraseObserver {
   }
 };
 
+class RunWatch;
+
 // Everything an erase works with besides the disk itself.
 struct FormatContext {
   win::Platform& platform;
@@ -110,6 +115,9 @@ struct FormatContext {
   // Where a front end finds, while a run writes, what saves its record as it
   // stands now (Windows ending the session); empty at other times.
   std::function<void()>* saveRecordNow = nullptr;
+  // Where the run publishes its pending request and its state for another
+  // thread (format/run_watch.h); none: the engine keeps its own.
+  RunWatch* watch = nullptr;
 };
 
 } // namespace trv::format

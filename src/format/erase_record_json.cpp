@@ -96,6 +96,8 @@ std::string RecordJson(const EraseRecord& r) {
   j["unwritten_bytes"] = SpanBytes(r.run.unwritten);
   j["flush_ok"] = r.run.flushed;
   j["flush_error"] = r.run.flushError;
+  // Saved as the session ended while a write had not returned: where it was.
+  j["pending_offset"] = r.run.pendingOffset >= 0 ? Json(r.run.pendingOffset) : Json(nullptr);
   j["verify"] = Verify(r.verify);
   j["outcome"] = U8(OutcomeWord(r));
   Json log = Json::array();

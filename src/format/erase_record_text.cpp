@@ -108,6 +108,8 @@ std::string RecordText(const EraseRecord& r) {
   lines.Add("Flush", r.run.flushed       ? std::string("ok")
                      : r.run.flushError ? "failed, error " + std::to_string(r.run.flushError)
                                         : std::string("not confirmed"));
+  if (r.run.pendingOffset >= 0)
+    lines.Add("Pending write", "offset " + Number(r.run.pendingOffset) + " (had not returned when the record was saved)");
   AddVerify(lines, r.verify);
   lines.Raw("");
   lines.Raw("Activity log:");

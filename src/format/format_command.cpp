@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <deque>
 
 #include "format/block_retry.h"
 #include "format/read_back.h"
+#include "format/run_watch.h"
 #include "format/same_disk.h"
 #include "format/volume_lock.h"
 #include "platform/records.h"
@@ -19,9 +21,12 @@ namespace {
 // The log lines kept for the record: the first kRecordHeadLines and the last
 // kRecordTailLines, with one line between them saying how many were left out,
 // so that memory stays flat however many lines a run writes.
+// Another thread may take a copy while the erase adds (a record saved while
+// the erase's thread is held up in a request).
 class RecordLines {
  public:
   void Add(std::u16string line) {
+    SpinLock::Hold hold(lock_);
     if (head_.size() < kRecordHeadLines) {
       head_.push_back(std::move(line));
       return;
@@ -33,6 +38,7 @@ class RecordLines {
     }
   }
   std::vector<std::u16string> Lines() const {
+    SpinLock::Hold hold(lock_);
     std::vector<std::u16string> all = head_;
     if (leftOut_ > 0)
       all.push_back(u"[" + report::FormatThousands(leftOut_) + u" lines of the activity log left out here]");
@@ -44,6 +50,7 @@ class RecordLines {
   std::vector<std::u16string> head_;
   std::deque<std::u16string> tail_;
   std::int64_t leftOut_ = 0;
+  mutable SpinLock lock_;
 };
 
 // Passes everything on to the front end's observer and keeps the log lines,
@@ -104,13 +111,21 @@ void SaveTheRecord(FormatContext& ctx, const EraseRequest& request, EraseCommand
   }
 }
 
-// Refuses the run when the handle no longer leads to the chosen disk.
+// Refuses the run when the handle no longer leads to the chosen disk. A check
+// whose request was cancelled (995) says nothing about the disk: the user (or
+// Windows ending the session) stopped the run there, before any write.
 bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCommandResult& result) {
   if (!request.chosen) return true;
   result.found = ReadDiskIdentity(ctx.platform, request.target.handle, request.deviceNumber);
   if (result.found && SameDisk(*request.chosen, *result.found)) return true;
-  result.diskChanged = true;
   EraseObserver& log = ctx.observer;
+  if (!result.found && ctx.platform.GetLastError() == win::ERROR_OPERATION_ABORTED) {
+    result.stoppedBeforeWrite = true;
+    log.LogBilingual(u"擦除已停止：检查磁盘的请求被取消，未写入任何数据。",
+                     u"Stopped: the check of the disk was cancelled; nothing was written.");
+    return false;
+  }
+  result.diskChanged = true;
   log.LogBilingual(u"磁盘已更换：这个编号上的磁盘不是所选的磁盘，未写入任何数据。",
                    u"Disk changed: the disk of this number is not the one chosen; nothing was written.");
   log.LogBilingual(u"所选磁盘：" + DescribeDisk(*request.chosen), u"Chosen: " + DescribeDiskInEnglish(*request.chosen));
@@ -149,21 +164,29 @@ void CompleteRecord(win::Platform& p, const EraseRequest& request, std::int64_t 
   record.log = lines.Lines();
 }
 
-// Offers `save` in the front end's slot for as long as it lives.
-class SaveSlot {
+// Offers the two ways to save a record before the run ends for as long as it
+// lives: `atPump` in the front end's slot (the erase's thread is parked at its
+// message pump), `fromCopy` in the watch (it is held up in a request).
+class SaveSlots {
  public:
-  SaveSlot(std::function<void()>* slot, std::function<void()> save) : slot_(slot) {
-    if (slot_) *slot_ = std::move(save);
+  SaveSlots(std::function<void()>* slot, std::function<void()> atPump, RunWatch& watch, std::function<void()> fromCopy)
+      : slot_(slot), watch_(watch) {
+    if (slot_) *slot_ = std::move(atPump);
+    watch_.SetSaveFromCopy(std::move(fromCopy));
   }
-  ~SaveSlot() {
+  ~SaveSlots() {
     if (slot_) *slot_ = nullptr;
+    watch_.SetSaveFromCopy(nullptr);
   }
-  SaveSlot(const SaveSlot&) = delete;
-  SaveSlot& operator=(const SaveSlot&) = delete;
+  SaveSlots(const SaveSlots&) = delete;
+  SaveSlots& operator=(const SaveSlots&) = delete;
 
  private:
   std::function<void()>* slot_;
+  RunWatch& watch_;
 };
+
+constexpr char16_t kSessionEndingLine[] = u"Windows 正在结束会话：擦除在此停止，先保存擦除记录。";
 
 } // namespace
 
@@ -222,13 +245,20 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   record.startUtc = UtcTimeNow(p);
   const std::int64_t startMs = CounterMilliseconds(p);
   RecordingObserver log(outer.observer, p);
+  RunWatch ownWatch;
+  RunWatch& watch = outer.watch ? *outer.watch : ownWatch;
   FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
+  ctx.watch = &watch;
   // Every run starts with Stop cleared: a Stop left from an earlier run (one
   // that ended as the disk went away, or came during its last block) must not
   // cancel this one.
   ctx.stopRequested = false;
   EraseCommandResult result;
-  bool savedEarly = false;  // the session ended during the run, and its record was saved then
+  // The session ended during the run, and its record was saved then (by this
+  // thread at its pump, or by another while this one was held up).
+  std::atomic<bool> savedEarly{false};
+  std::optional<std::pair<EraseRecord, SavedRecord>> savedFromCopy;  // by another thread
+  SpinLock savedFromCopyLock;
   log.Log(u" ");
   log.Log(u"=================================================");
   log.Log(request.productLine);
@@ -248,6 +278,8 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   result.volumeRefusals = std::move(lock.refusals);
   result.refusal = lock.preflight.refusal;
   result.recordsFolderRefused = lock.preflight.recordsFolder;
+  EraseTarget target = request.target;
+  target.statedBytes = request.statedBytes;
   if (!result.refusal.empty()) {
     log.Log(result.refusal);
     log.Log(u"The disk was not erased: nothing was written.");
@@ -258,29 +290,44 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
   } else {
     StayAwake awake(p);
-    // Windows ending the session gets the record of the run as it stands.
-    EraseResult live;
-    SaveSlot slot(outer.saveRecordNow, [&] {
-      if (savedEarly) return;
-      savedEarly = true;
-      ctx.stopRequested = true;
-      log.Log(u"Windows 正在结束会话：擦除在此停止，先保存擦除记录。");
-      // A zero fill that went to its end keeps its outcome; the read-back after it is cut short.
-      EraseResult sofar = result.run ? *result.run : live;
-      if (!result.run) {
-        sofar.outcome = EraseOutcome::Cancelled;
-        sofar.endOffset = sofar.written.empty() ? 0 : sofar.written.back().end;
+    // Windows ending the session gets the record of the run as it stands: the
+    // copy the run published after its last transfer, a write still with the
+    // disk named, and the bytes Windows cannot reach counted as at the end.
+    // `parked`: on this thread at its pump, which may log and stop the run;
+    // else on another, which touches nothing of this thread's.
+    const auto saveEarly = [&](bool parked) {
+      if (savedEarly.exchange(true)) return;
+      const auto say = [&](const std::u16string& line) {
+        if (parked) log.Log(line);
+        else log.lines.Add(p.DateTimeText() + u"   " + line);
+      };
+      if (parked) ctx.stopRequested = true;
+      say(kSessionEndingLine);
+      RunWatch::Copy copy = watch.Snapshot();
+      if (!copy.ended) {
+        if (copy.run.pendingOffset >= 0)
+          say(u"A write to the disk had not returned when the session ended: offset " +
+              report::FormatThousands(copy.run.pendingOffset) + u".");
+        NoteUnreachableBytes(target, copy.run, say);
       }
-      CompleteRecord(p, request, startMs, sofar, std::nullopt, log.lines, record);
-      result.record = record;
-      SaveTheRecord(outer, request, result);
-    });
+      // A zero fill that went to its end keeps its outcome; the read-back after it is cut short.
+      EraseRecord early = record;
+      CompleteRecord(p, request, startMs, copy.run, std::nullopt, log.lines, early);
+      if (parked) {
+        result.record = early;
+        SaveTheRecord(outer, request, result);
+      } else {
+        const std::u16string folder = request.recordsFolder.empty() ? DefaultRecordsFolder(p) : request.recordsFolder;
+        SavedRecord saved = SaveRecord(p, folder, early);
+        SpinLock::Hold hold(savedFromCopyLock);
+        savedFromCopy.emplace(std::move(early), std::move(saved));
+      }
+    };
+    SaveSlots slots(outer.saveRecordNow, [&] { saveEarly(true); }, watch, [&] { saveEarly(false); });
     log.FormatStarting();
     log.Log(u"Formatting... ");
     log.FormatRunning();
-    EraseTarget target = request.target;
-    target.statedBytes = request.statedBytes;
-    result.run = LowLevelFormat(ctx, target, request.quickWipe, &live);
+    result.run = LowLevelFormat(ctx, target, request.quickWipe);
     // Read back while the volumes are still locked, so that nothing else writes in between.
     if (request.verify && ReadBackFollows(*result.run)) {
       log.FormatRunning();
@@ -288,7 +335,8 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     }
     log.FormatEnded(*result.run, result.verify ? &*result.verify : nullptr);
   }
-  // The system re-reads the partition table, whether or not anything was written.
+  // The system re-reads the partition table, whether or not anything was
+  // written. Nothing cancels it: a watch cancels only the erase's own writes and reads.
   std::uint32_t returned = 0;
   ctx.platform.DeviceIoControl(request.target.handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned);
   UnlockVolumes(ctx.platform, ctx.volumeHandles);
@@ -297,11 +345,17 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   log.Log(u"");
   log.Log(u"Remember to create new partitions.");
 
-  if (!savedEarly) {
+  if (!savedEarly.exchange(true)) {
     CompleteRecord(p, request, startMs, *result.run, result.verify, log.lines, record);
     result.record = std::move(record);
+    SaveTheRecord(outer, request, result);
   }
-  if (!savedEarly) SaveTheRecord(outer, request, result);
+  SpinLock::Hold hold(savedFromCopyLock);
+  if (savedFromCopy) {
+    // The record as saved while this thread was held up is the run's record.
+    result.record = savedFromCopy->first;
+    result.saved = savedFromCopy->second;
+  }
   return result;
 }
 

@@ -50,6 +50,7 @@ struct EraseRequest {
 
 struct EraseCommandResult {
   bool diskChanged = false;               // refused before any write: another disk answered
+  bool stoppedBeforeWrite = false;        // the check of the disk was cancelled: stopped, nothing written
   NotWritable notWritable = NotWritable::No;  // refused before any write: the disk takes no writes
   std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;

@@ -78,7 +78,7 @@ class ReadBackPass {
  public:
   ReadBackPass(FormatContext& ctx, const EraseTarget& target)
       : ctx_(ctx), p_(ctx.platform), target_(target), sector_(std::max<std::int64_t>(target.sectorSize, 512)),
-        retry_(ctx, ReadWords(), [this](std::int64_t offset, std::int64_t size) { return Read(offset, size); },
+        retry_(ctx, ReadWords(), false, [this](std::int64_t offset, std::int64_t size) { return Read(offset, size); },
                [this](std::int64_t offset, std::int64_t size, bool good) {
                  if (good) Check(offset, size);
                  else Unreadable(offset, size);

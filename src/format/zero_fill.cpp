@@ -7,6 +7,7 @@
 #include "format/block_pacer.h"
 #include "format/block_retry.h"
 #include "format/io_buffer.h"
+#include "format/run_watch.h"
 #include "format/span_list.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -45,18 +46,17 @@ FailureWords WriteWords() {
 // One run of the loop: its state lives here for the length of one call.
 class ZeroFill {
  public:
-  ZeroFill(FormatContext& ctx, const EraseTarget& target, EraseResult* live)
+  ZeroFill(FormatContext& ctx, const EraseTarget& target)
       : ctx_(ctx), p_(ctx.platform), target_(target),
-        retry_(ctx, WriteWords(), [this](std::int64_t offset, std::int64_t size) { return Write(offset, size); },
-               [this](std::int64_t offset, std::int64_t size, bool good) { Account(offset, size, good); }),
-        result_(live ? *live : own_) {}
+        retry_(ctx, WriteWords(), true, [this](std::int64_t offset, std::int64_t size) { return Write(offset, size); },
+               [this](std::int64_t offset, std::int64_t size, bool good) { Account(offset, size, good); }) {}
 
   EraseResult Run(bool quickWipe);
 
  private:
   Transfer Write(std::int64_t offset, std::int64_t size);
   void Account(std::int64_t offset, std::int64_t size, bool good);
-  void NoteUnreachableBytes();
+  void Flush();
   void LogEnd();
 
   FormatContext& ctx_;
@@ -65,8 +65,7 @@ class ZeroFill {
   BlockRetry retry_;
   std::optional<BlockPacer> pacer_;  // once the areas are known
   IoBuffer zeros_;
-  EraseResult own_;
-  EraseResult& result_;         // the caller's, when it watches the run
+  EraseResult result_;
   std::int64_t position_ = 0;   // offset of the next block
   bool aborted_ = false;        // the disk went away, or the writes kept failing
   bool reachedEnd_ = false;     // every block of every area was tried
@@ -81,12 +80,26 @@ Transfer ZeroFill::Write(std::int64_t offset, std::int64_t size) {
 }
 
 void ZeroFill::Account(std::int64_t offset, std::int64_t size, bool good) {
-  if (!good) {
+  if (good) {
+    AppendSpan(result_.written, offset, offset + size);
+    result_.bytesWritten += size;
+  } else {
     AppendSpan(result_.unwritten, offset, offset + size);
-    return;
   }
-  AppendSpan(result_.written, offset, offset + size);
-  result_.bytesWritten += size;
+  // A record saved while the next request hangs holds everything up to here.
+  if (ctx_.watch) ctx_.watch->Transferred(offset, size, good);
+}
+
+void ZeroFill::Flush() {
+  result_.flushed = p_.FlushFileBuffers(target_.handle);
+  // Cancelled (a cancel meant for a write that returned just before it): asked
+  // once more, so that a cancel never turns a complete run into one with errors.
+  if (!result_.flushed && p_.GetLastError() == win::ERROR_OPERATION_ABORTED)
+    result_.flushed = p_.FlushFileBuffers(target_.handle);
+  if (!result_.flushed) {
+    result_.flushError = p_.GetLastError();
+    ctx_.observer.Log(u"Flush error occurred   (" + DecimalText(result_.flushError) + u")");
+  }
 }
 
 EraseResult ZeroFill::Run(bool quickWipe) {
@@ -95,6 +108,7 @@ EraseResult ZeroFill::Run(bool quickWipe) {
   result_.areas = EraseAreas(report::CapacityBytes(target_.sectors, target_.sectorSize), quickWipe, target_.sectorSize);
   std::int64_t total = 0;
   for (const Span& a : result_.areas) total += a.Bytes();
+  if (ctx_.watch) ctx_.watch->Publish(result_);
   pacer_.emplace(ctx_, target_.sectorSize, total);
   pacer_->Start();
   for (std::size_t area = 0; area < result_.areas.size() && !aborted_ && !ctx_.stopRequested; ++area) {
@@ -123,26 +137,10 @@ EraseResult ZeroFill::Run(bool quickWipe) {
   result_.endOffset = position_;
   // A Stop taken in during the last block came too late to stop anything.
   reachedEnd_ = !aborted_ && (result_.areas.empty() || position_ >= result_.areas.back().end);
-  if (!aborted_) {
-    result_.flushed = p_.FlushFileBuffers(target_.handle);
-    if (!result_.flushed) {
-      result_.flushError = p_.GetLastError();
-      ctx_.observer.Log(u"Flush error occurred   (" + DecimalText(result_.flushError) + u")");
-    }
-  }
+  if (!aborted_) Flush();
   LogEnd();
+  if (ctx_.watch) ctx_.watch->PublishEnded(result_);
   return result_;
-}
-
-// The bytes past the end Windows shows, when the drive states more: logged, and
-// counted as unwritten, so that the run is never said or recorded to be complete.
-void ZeroFill::NoteUnreachableBytes() {
-  const std::int64_t shown = target_.sectors * target_.sectorSize;
-  if (shown <= 0 || target_.statedBytes <= shown) return;
-  ctx_.observer.Log(u"The disk is not completely erased: the drive states " + FormatThousands(target_.statedBytes) +
-                    u" bytes, but Windows shows only " + FormatThousands(shown) + u"; bytes from offset " +
-                    FormatThousands(shown) + u" to " + FormatThousands(target_.statedBytes) + u" could not be reached.");
-  result_.unwritten.push_back({shown, target_.statedBytes});
 }
 
 void ZeroFill::LogEnd() {
@@ -155,7 +153,7 @@ void ZeroFill::LogEnd() {
                       DecimalText(static_cast<std::uint64_t>(areas)) + (areas == 1 ? u" area" : u" areas") +
                       u" could not be written (first at offset " + FormatThousands(result_.unwritten.front().begin) + u").");
   }
-  NoteUnreachableBytes();
+  NoteUnreachableBytes(target_, result_, [this](const std::u16string& line) { ctx_.observer.Log(line); });
   if (aborted_) {
     result_.outcome = EraseOutcome::Terminated;
     ctx_.observer.Log(u"Operation terminated at offset " + pacer_->AtOffset(position_));
@@ -176,6 +174,15 @@ void ZeroFill::LogEnd() {
 }
 
 } // namespace
+
+void NoteUnreachableBytes(const EraseTarget& target, EraseResult& run, const std::function<void(const std::u16string&)>& log) {
+  const std::int64_t shown = target.sectors * target.sectorSize;
+  if (shown <= 0 || target.statedBytes <= shown) return;
+  log(u"The disk is not completely erased: the drive states " + FormatThousands(target.statedBytes) +
+      u" bytes, but Windows shows only " + FormatThousands(shown) + u"; bytes from offset " + FormatThousands(shown) +
+      u" to " + FormatThousands(target.statedBytes) + u" could not be reached.");
+  run.unwritten.push_back({shown, target.statedBytes});
+}
 
 std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe, std::int64_t sectorSize) {
   std::vector<Span> areas;
@@ -198,8 +205,8 @@ std::int64_t SeekDevice(win::Platform& platform, win::Handle handle, std::int64_
   return platform.SetFilePointerEx(handle, offset, &now, win::FILE_BEGIN) ? now : -1;
 }
 
-EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe, EraseResult* live) {
-  return ZeroFill(ctx, target, live).Run(quickWipe);
+EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe) {
+  return ZeroFill(ctx, target).Run(quickWipe);
 }
 
 } // namespace trv::format

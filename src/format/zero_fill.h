@@ -3,6 +3,8 @@
 // measured speed, reporting progress and speed per block and taking Stop in.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "format/erase_observer.h"
@@ -32,9 +34,16 @@ std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe, std::int64_t
 // Moves the handle's file pointer to `offset`; the new position, or -1.
 std::int64_t SeekDevice(win::Platform& platform, win::Handle handle, std::int64_t offset);
 
-// Runs to completion, cancellation or termination and says which. `live`,
-// when given, holds the areas, the written and the unwritten ranges as they
-// grow, for a record that must be saved before the run ends.
-EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe, EraseResult* live = nullptr);
+// Runs to completion, cancellation or termination and says which. A watch in
+// `ctx` is given the run as it stands after every transfer, for a record that
+// must be saved before the run ends.
+EraseResult LowLevelFormat(FormatContext& ctx, const EraseTarget& target, bool quickWipe);
+
+// The bytes Windows cannot reach, all in one place: past the end Windows
+// shows, when the drive states more. Each range gets its line through `log`
+// and is counted as unwritten, so that a run (or a record saved before its
+// end) is never said or recorded to be complete.
+void NoteUnreachableBytes(const EraseTarget& target, EraseResult& run,
+                          const std::function<void(const std::u16string&)>& log);
 
 } // namespace trv::format

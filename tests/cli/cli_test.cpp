@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
+#include "cli/console_erase.h"
 #include "cli/sim_cli.h"
 #include "format/format_support.h"
 #include "platform/sim/sim_platform.h"
@@ -27,8 +28,12 @@ class FakeHost : public trv::cli::CliHost {
   void Err(std::u16string_view t) override { err += trv::Utf16ToUtf8(t); }
   bool ErrIsConsole() override { return console; }
   bool Interrupted() override { return stoppable && interruptAtCall > 0 && ++calls >= interruptAtCall; }
-  void SetStoppable(bool on) override { stoppable = on; }
+  void SetErasing(trv::cli::ConsoleErase* erase) override {
+    stoppable = erase != nullptr;
+    erasing = erase;
+  }
   bool stoppable = false;
+  trv::cli::ConsoleErase* erasing = nullptr;
   std::string out, err;
   bool console = false;
   int interruptAtCall = 0, calls = 0;
@@ -313,6 +318,65 @@ TEST(CliErase, BytesPastWhatWindowsShowsAreNamedAndTheRunIsNotCompleted) {
             std::string::npos)
       << run.host.err;
   EXPECT_EQ(run.host.err.find("Low-level format is complete."), std::string::npos);
+}
+
+// A PC whose disk, opened for the erase, has the check of its identity
+// cancelled (995): every request to that handle fails so until it is written.
+class IdentityCheckCancelled : public trv::sim::SimPlatform {
+ public:
+  using SimPlatform::SimPlatform;
+  trv::win::Handle CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t disposition, std::uint32_t flags) override {
+    const auto h = SimPlatform::CreateFileW(path, access, share, disposition, flags);
+    if (share == 0 && path.starts_with(u"\\\\.\\PhysicalDrive")) erased_ = h;  // the erase opens its disk exclusively
+    return h;
+  }
+  bool DeviceIoControl(trv::win::Handle h, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                       std::uint32_t outSize, std::uint32_t* returned) override {
+    cancelled_ = h == erased_;
+    return !cancelled_ && SimPlatform::DeviceIoControl(h, code, in, inSize, out, outSize, returned);
+  }
+  std::uint32_t GetLastError() override { return cancelled_ ? trv::win::ERROR_OPERATION_ABORTED : SimPlatform::GetLastError(); }
+
+ private:
+  trv::win::Handle erased_ = trv::win::kInvalidHandle;
+  bool cancelled_ = false;
+};
+
+TEST(CliErase, TheEndOfTheSessionDuringARequestThatIgnoresTheCancelSavesTheRecordFirst) {
+  // The write of the 512 KiB block at 8,323,072 takes the cancel and goes on
+  // for two minutes; the host's thread hears the session end as it hangs, and
+  // the erase's thread does not get to its pump: the record is saved from the run's copy.
+  constexpr std::int64_t kHang = 8'323'072;
+  CliRun r;
+  r.platform = std::make_unique<trv::sim::SimPlatform>(SmallPc(
+      {{"hangingAreas", {{{"offset", kHang}, {"length", 512}, {"milliseconds", 120'000}, {"ignoresCancel", true}}}}}));
+  int sleeps = 0;
+  r.platform->SetHangWait([&](bool) {
+    if (r.host.erasing && !r.host.erasing->Ending()) r.host.erasing->EndNow([&](std::uint32_t) { ++sleeps; });
+  });
+  r.code = trv::cli::RunCli(*r.platform, r.host, Args("erase 1 --full --confirm-serial S1 --json"));
+  EXPECT_EQ(sleeps, 20) << "a second in steps of 50 ms for the pump";
+  EXPECT_EQ(r.code, 7) << r.host.err;
+  EXPECT_EQ(r.platform->journal().Count("CancelSynchronousIo"), 1u);
+  const json record = r.Json();  // printed from the record as saved
+  EXPECT_EQ(record["outcome"], "cancelled");
+  EXPECT_EQ(record["pending_offset"], kHang);
+  EXPECT_EQ(record["written"], (json{{{"begin", 0}, {"end", kHang}}}));
+  const auto files = r.platform->FilesWritten(u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records");
+  EXPECT_EQ(files.size(), 2u) << "one record, saved once";
+  EXPECT_NE(r.host.err.find("The console is closing or Windows is ending the session: stopping now; the record is saved first."),
+            std::string::npos) << r.host.err;
+}
+
+TEST(CliErase, ACancelledCheckOfTheDiskIsAStopNeverAChangedDisk) {
+  auto run = CliOn(std::make_unique<IdentityCheckCancelled>(SmallPc()), "erase 1 --full --confirm-serial S1 --json");
+  EXPECT_EQ(run.code, 7) << run.host.err;
+  EXPECT_EQ(run.Json()["outcome"], "cancelled");
+  EXPECT_EQ(run.host.err.find("changed"), std::string::npos) << run.host.err;
+  EXPECT_NE(run.host.err.find("Stopped: the check of the disk was cancelled; nothing was written."), std::string::npos)
+      << run.host.err;
+  EXPECT_EQ(run.platform->journal().Count("WriteFile"), 0u);
 }
 
 TEST(CliErase, ALiveConsoleGetsOneProgressLineUpdatedInPlace) {

@@ -145,6 +145,26 @@ def imported_functions(dump):
     return found
 
 
+# A console program that loads user32 (or gdi32) gets no CTRL_LOGOFF_EVENT or
+# CTRL_SHUTDOWN_EVENT: it hears log-off and shutdown only through a top-level
+# window of its own. Where the console program imports user32, it must make that
+# window and serve it, and look up ShutdownBlockReasonCreate (Vista) at run time.
+SESSION_WINDOW_CALLS = {"RegisterClassW", "CreateWindowExW", "GetMessageW", "DispatchMessageW", "DefWindowProcW"}
+
+def session_end_problems(functions, data):
+    user32 = {name for dll, names in functions.items() if dll.lower() in ("user32.dll", "gdi32.dll") for name in names}
+    if not user32:
+        return []
+    problems = []
+    missing = sorted(SESSION_WINDOW_CALLS - user32)
+    if missing:
+        problems.append("imports user32 but has no window to hear log-off and shutdown (lacks %s)" % ", ".join(missing))
+    if "ShutdownBlockReasonCreate" in user32:
+        problems.append("imports ShutdownBlockReasonCreate, which Windows XP lacks: look it up at run time")
+    elif b"ShutdownBlockReasonCreate\0" not in data:
+        problems.append("never looks up ShutdownBlockReasonCreate: a log-off during an erase is not refused with a reason")
+    return problems
+
 def main():
     objdump, program, level = sys.argv[1:4]
     target = next((t for t in sys.argv[4:] if t in TARGETS), None)
@@ -172,6 +192,8 @@ def main():
                         for name in names if name in too_new})
         if newer:
             problems.append("imports what %s lacks: %s" % (oldest, ", ".join(newer)))
+    if console:
+        problems += session_end_problems(imported_functions(dump), data)
     if console and not re.search(r"Subsystem\s+0*3\s", dump):
         problems.append("not a console (CUI subsystem) program")
     elif not console and not re.search(r"Subsystem\s+0*2\s", dump):

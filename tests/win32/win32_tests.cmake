@@ -15,6 +15,14 @@ add_executable(trevasso_win32_ui_tests win32/win32_ui_test.cpp)
 target_link_libraries(trevasso_win32_ui_tests PRIVATE trevasso_win32_ui trevasso_sim ${TREVASSO_GTEST})
 trevasso_add_resources(trevasso_win32_ui_tests trevasso_win32_ui_tests asInvoker "Trevasso window tests")
 
+# The console program hearing the end of the session through its hidden window
+# (a window needs the virtual display under Wine, as the window tests do).
+add_executable(trevasso_cli_session_tests win32/cli_session_test.cpp)
+target_link_libraries(trevasso_cli_session_tests PRIVATE trevasso_sim ${TREVASSO_GTEST})
+target_compile_definitions(trevasso_cli_session_tests PRIVATE TREVASSO_CLI_SIM="$<TARGET_FILE:trevasso-cli-sim>")
+add_dependencies(trevasso_cli_session_tests trevasso-cli-sim)
+trevasso_add_resources(trevasso_cli_session_tests trevasso_cli_session_tests asInvoker "Trevasso console session tests")
+
 # DLL planting: a marker DLL under each name of a non-KnownDLL system library,
 # beside a probe that loads the program's libraries the program's way.
 add_library(trevasso_planted_dll SHARED win32/planted_dll.cpp)
@@ -46,6 +54,8 @@ if(Python3_Interpreter_FOUND)
                                         ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-sim> asInvoker ${_pe_target})
   add_test(NAME pe_trevasso_cli COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
                                         ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli> asInvoker ${_pe_target} console)
+  add_test(NAME pe_trevasso_cli_sim COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_pe.py
+                                            ${CMAKE_OBJDUMP} $<TARGET_FILE:trevasso-cli-sim> asInvoker ${_pe_target} console)
 endif()
 
 if(NOT TREVASSO_WINE_TESTS)
@@ -66,6 +76,11 @@ else()
   # Without a display the tests report themselves skipped (failed under CI).
   add_test(NAME win32_ui COMMAND trevasso_win32_ui_tests --gtest_brief=1)
   set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
+endif()
+
+if(TREVASSO_XVFB)
+  add_test(NAME cli_session COMMAND ${_scripts}/wine-gui $<TARGET_FILE:trevasso_cli_session_tests> --gtest_brief=1)
+  set_tests_properties(cli_session PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
 endif()
 
 if(Python3_Interpreter_FOUND)

@@ -722,7 +722,7 @@ TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
     DWORD_PTR result = 0;
     const DWORD clicked = ::GetTickCount();
     ::SendMessageTimeoutW(stop, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
-    cancelled = WaitFor([&] { return !hanging(); }, 5'000);
+    cancelled = WaitFor([&] { return !hanging(); }, 8'000);
     stopToCancel = ::GetTickCount() - clicked;
   });
   const DWORD started = ::GetTickCount();
@@ -739,7 +739,9 @@ TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
   EXPECT_EQ(shown.substr(shown.size() - 10), L"% complete");
   EXPECT_TRUE(stillHung) << "the write returned while the window was asked";
   EXPECT_TRUE(cancelled) << "Stop did not cancel the write";
-  EXPECT_LT(stopToCancel, 3'000u) << "four idle turns of 250 ms, then the cancel";
+  // A write is cancelled once it has been with the disk for five seconds (it
+  // hung for a second or more before the click), never at the click itself.
+  EXPECT_LT(stopToCancel, 5'500u) << "the write had hung for five seconds, then the cancel";
   EXPECT_LT(took, 60'000u);
 
   EXPECT_TRUE(LogHas(u"Operation cancelled at offset "));

@@ -66,13 +66,13 @@ std::int64_t TransferUs(const MediaSetup& setup, std::uint32_t size) {
 
 // A list of areas whose requests hang: {offset, length, error, milliseconds or forever}.
 void ParseHangs(const json& j, const char* key, const std::string& where, std::vector<MediaFault>& faults,
-                std::vector<std::int64_t>& ms) {
+                std::vector<std::int64_t>& ms, std::vector<bool>& ignoresCancel) {
   if (jf::Has(j, key)) {
     if (!j[key].is_array()) jf::Fail(where, key, "expected a list");
     for (std::size_t i = 0; i < j[key].size(); ++i) {
       const json& h = j[key][i];
       const std::string hw = where + ": " + key + "[" + std::to_string(i) + "]";
-      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds", "forever"});
+      jf::CheckKeys(h, hw, {"offset", "length", "error", "milliseconds", "forever", "ignoresCancel"});
       json fault = json::object();
       for (const char* k : {"offset", "length", "error"})
         if (jf::Has(h, k)) fault[k] = h[k];
@@ -83,18 +83,21 @@ void ParseHangs(const json& j, const char* key, const std::string& where, std::v
       } else {
         ms.push_back(jf::Int(h, "milliseconds", hw, 60'000, 0, 86'400'000));
       }
+      ignoresCancel.push_back(jf::Bool(h, "ignoresCancel", hw, false));
+      if (ignoresCancel.back() && ms.back() == kHangsForever)
+        jf::Fail(hw, "ignoresCancel", "a request that ignores the cancel needs milliseconds: it would never end");
     }
   }
 }
 
 // The hang a request over [offset, end) meets, if any.
 std::optional<MediaResult> HangOf(const std::vector<MediaFault>& faults, const std::vector<std::int64_t>& ms,
-                                  std::int64_t offset, std::int64_t end) {
+                                  const std::vector<bool>& ignoresCancel, std::int64_t offset, std::int64_t end) {
   for (std::size_t i = 0; i < faults.size(); ++i) {
     const MediaFault& h = faults[i];
     if (h.offset < end && offset < h.offset + h.length) {
       const bool endless = ms[i] == kHangsForever;
-      return MediaResult{false, h.error, endless ? 0 : ms[i] * 1000, true, endless};
+      return MediaResult{false, h.error, endless ? 0 : ms[i] * 1000, true, endless, ignoresCancel[i]};
     }
   }
   return std::nullopt;
@@ -105,7 +108,7 @@ std::optional<MediaResult> HangOf(const std::vector<MediaFault>& faults, const s
 MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
                            "writeLatencyMicroseconds", "readErrors", "unplugOnRead", "hangingAreas", "hangingReads", "writeProtected",
-                           "readOnly", "offline"});
+                           "readOnly", "offline", "slowsTo"});
   MediaSetup m;
   m.badAreas = ParseFaults(j, "badAreas", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugAt")) m.unplug = ParseFault(j["unplugAt"], where + ": unplugAt", false, win::ERROR_DEV_NOT_EXIST);
@@ -116,8 +119,15 @@ MediaSetup ParseMedia(const json& j, const std::string& where) {
   m.readErrors = ParseFaults(j, "readErrors", where, true, win::ERROR_CRC);
   if (jf::Has(j, "unplugOnRead"))
     m.unplugOnRead = ParseFault(j["unplugOnRead"], where + ": unplugOnRead", false, win::ERROR_DEV_NOT_EXIST);
-  ParseHangs(j, "hangingAreas", where, m.hangingAreas, m.hangMilliseconds);
-  ParseHangs(j, "hangingReads", where, m.hangingReads, m.readHangMilliseconds);
+  ParseHangs(j, "hangingAreas", where, m.hangingAreas, m.hangMilliseconds, m.hangIgnoresCancel);
+  ParseHangs(j, "hangingReads", where, m.hangingReads, m.readHangMilliseconds, m.readHangIgnoresCancel);
+  if (jf::Has(j, "slowsTo")) {
+    const std::string sw = where + ": slowsTo";
+    if (!j["slowsTo"].is_object()) jf::Fail(where, "slowsTo", "expected an object");
+    jf::CheckKeys(j["slowsTo"], sw, {"offset", "megabytesPerSecond"});
+    m.slowFrom = jf::Int(j["slowsTo"], "offset", sw, 0, 0, INT64_MAX);
+    m.slowMegabytesPerSecond = static_cast<double>(jf::Int(j["slowsTo"], "megabytesPerSecond", sw, 10, 1, 1'000'000));
+  }
   m.writeProtected = jf::Bool(j, "writeProtected", where, false);
   m.readOnly = jf::Bool(j, "readOnly", where, false);
   m.offline = jf::Bool(j, "offline", where, false);
@@ -131,7 +141,7 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
   const std::int64_t end = offset + size;
   if (auto refused = Refusal(setup.unplug, setup.badAreas, state, length, offset, end)) return *refused;
   if (setup.writeProtected || setup.readOnly || setup.offline) return {false, win::ERROR_WRITE_PROTECT, 0};
-  if (auto hang = HangOf(setup.hangingAreas, setup.hangMilliseconds, offset, end)) return *hang;
+  if (auto hang = HangOf(setup.hangingAreas, setup.hangMilliseconds, setup.hangIgnoresCancel, offset, end)) return *hang;
   ++state.writes;
   const std::int64_t busy = TransferUs(setup, size);
   // The parts of the write that take effect: all but the lying areas.
@@ -154,6 +164,11 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
     if (AllZero(p, static_cast<std::size_t>(r.end - r.begin))) state.zero.Add(r.begin, r.end);
     else state.zero.Remove(r.begin, r.end);  // other content is not kept
   }
+  if (setup.slowFrom >= 0 && offset >= setup.slowFrom) {
+    // Past the cache: slow, and with the disk all that time (a wait that may be cancelled).
+    const auto slowUs = setup.writeLatencyUs + static_cast<std::int64_t>(static_cast<double>(size) / setup.slowMegabytesPerSecond);
+    return {true, 0, slowUs, true, false};
+  }
   return {true, 0, busy};
 }
 
@@ -161,7 +176,8 @@ MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t l
                       std::uint8_t* data, std::uint32_t size) {
   const std::int64_t end = offset + size;
   if (auto refused = Refusal(setup.unplugOnRead, setup.readErrors, state, length, offset, end)) return *refused;
-  if (auto hang = HangOf(setup.hangingReads, setup.readHangMilliseconds, offset, end)) return *hang;
+  if (auto hang = HangOf(setup.hangingReads, setup.readHangMilliseconds, setup.readHangIgnoresCancel, offset, end))
+    return *hang;
   const std::int64_t busy = TransferUs(setup, size);
   // A read of zeroed bytes alone (the read-back after an erase) skips the pattern.
   bool allZero = false;

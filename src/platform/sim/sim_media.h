@@ -33,9 +33,18 @@ struct MediaSetup {
   // drive that does not answer until its driver's timeout), then fails with its error.
   std::vector<MediaFault> hangingAreas;
   std::vector<std::int64_t> hangMilliseconds;  // one per hanging area; kHangsForever: until cancelled
+  // One per hanging area: a cancel is taken (CancelSynchronousIo succeeds) but
+  // the request goes on to its end, as a driver that does not honour it.
+  std::vector<bool> hangIgnoresCancel;
   // The same for reads (the read-back).
   std::vector<MediaFault> hangingReads;
   std::vector<std::int64_t> readHangMilliseconds;
+  std::vector<bool> readHangIgnoresCancel;
+  // Writes from `offset` on go at this speed (a stick past its cache) and wait
+  // with the disk as a hanging write does: the window answers meanwhile, and a
+  // cancel ends the write with 995. -1: none.
+  std::int64_t slowFrom = -1;
+  double slowMegabytesPerSecond = 0;
   bool writeProtected = false;  // IOCTL_DISK_IS_WRITABLE fails with 19, and so does every write
   bool readOnly = false;        // the disk's read-only attribute (Windows 7 and later); writes fail with 19
   bool offline = false;         // the disk's offline attribute (Windows 7 and later); writes fail with 19
@@ -67,6 +76,7 @@ struct MediaResult {
   std::int64_t busyUs = 0;  // time the transfer takes
   bool hangs = false;       // a hanging write: it waits `busyUs` (or, endless, until cancelled) before it fails
   bool endless = false;
+  bool ignoresCancel = false;  // a cancel does not end the wait
 };
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,

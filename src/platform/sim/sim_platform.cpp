@@ -337,8 +337,12 @@ bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std:
   else if (d.bytesPerSector && (o.position % d.bytesPerSector || size % d.bytesPerSector)) r.error = win::ERROR_INVALID_PARAMETER;
   else if (write) r = MediaWrite(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<const std::uint8_t*>(data), size);
   else r = MediaRead(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<std::uint8_t*>(data), size);
-  if (r.hangs) r.error = Hang(r);
-  else clock_.Busy(r.busyUs);
+  if (r.hangs) {
+    r.error = Hang(r);
+    r.ok = r.error == 0;  // a slow write that was cancelled fails too
+  } else {
+    clock_.Busy(r.busyUs);
+  }
   Log(call, detail + (r.ok ? " -> ok" : " -> failed error=" + std::to_string(r.error)), 0, handle);
   if (!r.ok) return Fail(r.error);
   o.position += size;
@@ -351,7 +355,7 @@ std::uint32_t SimPlatform::Hang(const MediaResult& r) {
   hanging_ = true;
   hangCancelled_ = false;
   std::int64_t left = r.busyUs;
-  while (!hangCancelled_ && (r.endless || left > 0)) {
+  while ((!hangCancelled_ || r.ignoresCancel) && (r.endless || left > 0)) {
     if (!hangWait_) {
       if (!r.endless) clock_.Busy(left);
       break;
@@ -362,7 +366,7 @@ std::uint32_t SimPlatform::Hang(const MediaResult& r) {
     hangWait_(r.endless);  // the window answers meanwhile; Stop may cancel the write
   }
   hanging_ = false;
-  return hangCancelled_ ? win::ERROR_OPERATION_ABORTED : r.error;
+  return hangCancelled_ && !r.ignoresCancel ? win::ERROR_OPERATION_ABORTED : r.error;
 }
 
 bool SimPlatform::CancelSynchronousIo(win::Handle thread) {
