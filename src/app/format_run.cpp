@@ -6,6 +6,7 @@
 #include "app/worker_observer.h"
 #include "app/product.h"
 #include "format/format_command.h"
+#include "format/hidden_range_text.h"
 #include "format/run_watch.h"
 #include "format/same_disk.h"
 #include "report/number_text.h"
@@ -86,6 +87,9 @@ void TFmMain::RunFormat() {
     content += u"\r\n\r\nWindows shows " + report::FormatThousands(shown) + u" bytes of this disk, but the drive states " +
                report::FormatThousands(dev.StatedBytes) + u" bytes: the last " +
                report::FormatThousands(dev.StatedBytes - shown) + u" bytes cannot be reached and will not be erased.";
+  for (const device::HiddenRange& range : dev.Hidden)
+    content += u"\r\n\r\nOn this disk " + format::HiddenRangeText(range) +
+               u": these sectors cannot be reached and will not be erased.";
   const int answer = ui::ShowTaskDialog(app.platform, app.ui, handle, u"Warning",
                                         u"All data on the selected device will be lost", content, ui::kTdWarningIcon,
                                         ui::kTdYes | ui::kTdCancel);
@@ -94,6 +98,7 @@ void TFmMain::RunFormat() {
 
   format::EraseRequest request;
   request.target = {dev.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
+  request.target.hidden = dev.Hidden;
   request.deviceNumber = entry.DeviceNumber;
   request.deviceTitle = dev.DeviceTitle;
   request.productLine = std::u16string(kProductTitle) + u"; " + kProductWebAddress;

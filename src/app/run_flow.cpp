@@ -34,6 +34,7 @@ void TFmMain::FormShow() {
 
   report::DetailsContext details{p, dev, Log_Details, kProductTitle, kProductWebAddress, kSupportForumAddress,
                                  p.DecimalSeparator()};
+  details.hiddenRanges = &dev.Hidden;
   dev.StatedBytes = report::ShowDeviceDetails(details);
 }
 

@@ -12,6 +12,7 @@
 #include "cli/console_erase.h"
 #include "device/enumeration.h"
 #include "format/format_command.h"
+#include "format/hidden_range_text.h"
 #include "format/records_folder.h"
 #include "format/run_watch.h"
 #include "format/same_disk.h"
@@ -208,10 +209,12 @@ int Cli::Report() {
   const bool details = o_.command == Command::Details;
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
+  std::vector<device::HiddenRange> hidden;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
+    ctx.hiddenRanges = &hidden;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
@@ -222,7 +225,10 @@ int Cli::Report() {
   if (o_.json) {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));
-    if (details) out["erase_features"] = EraseFeaturesJson(erase);
+    if (details) {
+      out["erase_features"] = EraseFeaturesJson(erase);
+      out["hidden_sectors"] = HiddenSectorsJson(hidden);
+    }
     else out["health"] = HealthJson(health);
     PrintJson(out);
   } else {
@@ -320,7 +326,12 @@ int Cli::Erase() {
   request.productLine = std::u16string(app::kProductTitle) + u"; " + app::kProductWebAddress;
   // Behind XP or a bridge limited to 32-bit addresses, Windows may show less
   // than the drive holds: the run then says which bytes it could not reach.
-  request.statedBytes = report::StatedBytes(p_, dev_.DeviceHandle, entry.IdentifyData);
+  // A host protected area or a device configuration overlay hides sectors past
+  // that; they are named now and counted as unreachable by the run.
+  request.statedBytes = report::StatedBytes(p_, dev_.DeviceHandle, entry.IdentifyData, &request.target.hidden);
+  for (const device::HiddenRange& range : request.target.hidden)
+    host_.Err(u"warning: on this disk " + format::HiddenRangeText(range) +
+              u": these sectors cannot be reached and will not be erased.\n");
   request.quickWipe = o_.quick;
   request.verify = o_.verify;
   request.chosen = format::IdentityOf(entry);

@@ -2,10 +2,12 @@
 // (docs/cli.md): what a script tests without reading the report's lines.
 #pragma once
 #include <optional>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "device/erase_features.h"
+#include "device/hidden_range.h"
 #include "report/ata_health.h"
 
 namespace trv::cli {
@@ -14,5 +16,7 @@ namespace trv::cli {
 nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health);
 // The `erase_features` object of `details N --json`; null when the disk gave no identify data.
 nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatures>& features);
+// The `hidden_sectors` array of `details N --json`: each range an HPA or a DCO hides.
+nlohmann::ordered_json HiddenSectorsJson(const std::vector<device::HiddenRange>& ranges);
 
 } // namespace trv::cli

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "device/hidden_range.h"
 #include "platform/win_types.h"
 
 namespace trv::device {
@@ -76,6 +78,9 @@ struct DeviceState {
   // The chosen disk's size as the drive states it in its IDENTIFY data (bytes;
   // 0: unknown). Windows may show less: XP, or a bridge limited to 32-bit addresses.
   std::int64_t StatedBytes = 0;
+  // The sectors past the stated size that a host protected area or a device
+  // configuration overlay hides: the erase cannot reach them either.
+  std::vector<HiddenRange> Hidden;
 };
 
 // Display text of a storage bus type number.

@@ -6,6 +6,7 @@
 
 #include "format/block_pacer.h"
 #include "format/block_retry.h"
+#include "format/hidden_range_text.h"
 #include "format/io_buffer.h"
 #include "format/run_watch.h"
 #include "format/span_list.h"
@@ -177,11 +178,17 @@ void ZeroFill::LogEnd() {
 
 void NoteUnreachableBytes(const EraseTarget& target, EraseResult& run, const std::function<void(const std::u16string&)>& log) {
   const std::int64_t shown = target.sectors * target.sectorSize;
-  if (shown <= 0 || target.statedBytes <= shown) return;
-  log(u"The disk is not completely erased: the drive states " + FormatThousands(target.statedBytes) +
-      u" bytes, but Windows shows only " + FormatThousands(shown) + u"; bytes from offset " + FormatThousands(shown) +
-      u" to " + FormatThousands(target.statedBytes) + u" could not be reached.");
-  run.unwritten.push_back({shown, target.statedBytes});
+  if (shown > 0 && target.statedBytes > shown) {
+    log(u"The disk is not completely erased: the drive states " + FormatThousands(target.statedBytes) +
+        u" bytes, but Windows shows only " + FormatThousands(shown) + u"; bytes from offset " + FormatThousands(shown) +
+        u" to " + FormatThousands(target.statedBytes) + u" could not be reached.");
+    run.unwritten.push_back({shown, target.statedBytes});
+  }
+  // An HPA or a DCO hides sectors past the stated size; the drive keeps their data.
+  for (const device::HiddenRange& range : target.hidden) {
+    log(u"The disk is not completely erased: " + HiddenRangeText(range) + u", which could not be reached.");
+    AppendSpan(run.unwritten, range.FirstByte(), range.EndByte());
+  }
 }
 
 std::vector<Span> EraseAreas(std::int64_t capacity, bool quickWipe, std::int64_t sectorSize) {

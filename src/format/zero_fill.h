@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/hidden_range.h"
 #include "format/erase_observer.h"
 
 namespace trv::format {
@@ -24,6 +25,9 @@ struct EraseTarget {
   // The bytes the drive states it holds, when that is more than Windows shows
   // (sectors * sectorSize): what lies past Windows' end cannot be written.
   std::int64_t statedBytes = 0;
+  // Sectors past the stated size that a host protected area or a device
+  // configuration overlay hides: out of reach as well.
+  std::vector<device::HiddenRange> hidden;
 };
 
 // The byte ranges a run writes: the whole disk, or for a quick wipe its first

@@ -79,6 +79,41 @@ void AddSizeLines(LineSink& details, std::int64_t stated, std::int64_t shown) {
                             u" bytes：擦除无法写到最后这一部分。");
 }
 
+std::u16string RangeText(const device::HiddenRange& r) {
+  return FormatThousands(r.Sectors()) + u" 个扇区: LBA " + FormatThousands(r.firstSector) + u" 到 " +
+         FormatThousands(r.endSector - 1) + u" (" + FormatThousands(r.EndByte() - r.FirstByte()) + u" bytes)";
+}
+
+std::u16string WhyNotRead(device::HiddenRead read, std::uint32_t error) {
+  using device::HiddenRead;
+  switch (read) {
+    case HiddenRead::Aborted: return u"驱动器中止了命令。";
+    case HiddenRead::NoRegisters: return u"驱动程序或桥接器没有传回寄存器。";
+    case HiddenRead::Failed: return u"请求失败 (" + DecimalText(std::uint64_t{error}) + u")。";
+    case HiddenRead::BadSignature: return u"数据块没有 A5h 签名。";
+    case HiddenRead::BadChecksum: return u"数据块的校验和错误。";
+    case HiddenRead::BadValue: return u"驱动器报告的最大地址无效。";
+    case HiddenRead::NotOffered:
+    case HiddenRead::Read: break;
+  }
+  return {};
+}
+
+bool Unread(device::HiddenRead read) {
+  return read != device::HiddenRead::NotOffered && read != device::HiddenRead::Read;
+}
+
+// The hidden sectors of an ATA drive whose IDENTIFY block is `block`: read,
+// shown, and handed to the caller.
+void AddHiddenSectors(DetailsContext& ctx, const device::TIdentifyDeviceData& id, const device::AtaBlock& block,
+                      const device::T_IDE_PASSPORT& passport) {
+  const device::HiddenSectors hidden = device::ReadHiddenSectors(ctx.platform, ctx.dev.DeviceHandle, id.IsIDESlave,
+                                                                 id.BusType, block, passport.lbasectors,
+                                                                 passport.sectorsize);
+  for (auto& line : HiddenSectorLines(hidden)) AddToDetails(ctx.Log_Details, std::move(line));
+  if (ctx.hiddenRanges) *ctx.hiddenRanges = device::HiddenRanges(hidden);
+}
+
 // IDENTIFY through whichever path the bus allows; on the ATA bus (type 3) a
 // second try through the SMART interface. `block` is zero-filled before the
 // first attempt only.
@@ -90,7 +125,19 @@ bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::
 
 } // namespace
 
-std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id) {
+std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden) {
+  std::vector<std::u16string> out;
+  for (const device::HiddenRange& r : device::HiddenRanges(hidden))
+    out.push_back((r.by == device::HiddenBy::HostProtectedArea ? u"主机保护区 (HPA) 隐藏了 " : u"设备配置覆盖 (DCO) 隐藏了 ") +
+                  RangeText(r) + u"：擦除无法写到这一部分。");
+  if (Unread(hidden.native)) out.push_back(u"无法检查主机保护区 (HPA)：" + WhyNotRead(hidden.native, hidden.nativeError));
+  if (Unread(hidden.dco)) out.push_back(u"无法检查设备配置覆盖 (DCO)：" + WhyNotRead(hidden.dco, hidden.dcoError));
+  if (!out.empty()) out.insert(out.begin(), kBlank);
+  return out;
+}
+
+std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id,
+                         std::vector<device::HiddenRange>* hidden) {
   if (id.BusType == device::kNvmeBus) {
     device::NvmeIdentifyBlock nvme{};
     return device::ReadNvmeIdentifyNamespace(platform, handle, nvme) ? NamespaceBytes(device::ParseNvmeNamespace(nvme))
@@ -99,6 +146,9 @@ std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const devi
   device::AtaBlock block{};
   if (!ReadAtaIdentify(platform, handle, id, block)) return 0;
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, platform);
+  if (hidden)
+    *hidden = device::HiddenRanges(device::ReadHiddenSectors(platform, handle, id.IsIDESlave, id.BusType, block,
+                                                             passport.lbasectors, passport.sectorsize));
   return CapacityBytes(passport.lbasectors, passport.sectorsize);
 }
 
@@ -138,6 +188,7 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   for (auto& line : PassportLines(passport, ctx.decimalSeparator)) add(std::move(line));
   stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
   AddSizeLines(ctx.Log_Details, stated, shown);
+  AddHiddenSectors(ctx, id, block, passport);
   const device::EraseFeatures erase = device::AtaEraseFeatures(block);
   for (auto& line : EraseFeatureLines(erase)) add(std::move(line));
   if (ctx.eraseFeatures) *ctx.eraseFeatures = erase;

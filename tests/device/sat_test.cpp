@@ -141,7 +141,9 @@ TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
   // bridge's own USB texts).
   EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end()),
             std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end()));
-  EXPECT_EQ(bridged.passThroughs, 1u);
+  // IDENTIFY, then READ NATIVE MAX ADDRESS EXT and DEVICE CONFIGURATION IDENTIFY
+  // for the sectors past the stated size.
+  EXPECT_EQ(bridged.passThroughs, 3u);
   EXPECT_EQ(sata.passThroughs, 0u);
 
   // The S.M.A.R.T. tab's read: the same data block as the SATA disk gives.
@@ -294,14 +296,14 @@ TEST(SatRegisters, BridgeReturnsTheDrivesRegistersForANonDataCommand) {
   // A 48-bit command: EXTEND, each register's upper byte before its lower one.
   // The simulated drive knows no such command and aborts it: ABRT, ERR.
   AtaCommand ext;
-  ext.command = 0x27, ext.features = 0x1234, ext.count = 0xABCD, ext.lba = 0x123456789ABC, ext.device = 0x40;
+  ext.command = 0x42, ext.features = 0x1234, ext.count = 0xABCD, ext.lba = 0x123456789ABC, ext.device = 0x40;
   ext.extended = true;
   const auto aborted = SendTo(ModernPc(), kBridge, ext);
   ASSERT_EQ(aborted.answer, RegisterAnswer::Registers);
   ASSERT_GE(aborted.sent.size(), std::size_t{(k64Bit ? 36u : 28u) + 16u});
   const std::vector<std::uint8_t> cdb(aborted.sent.begin() + (k64Bit ? 36 : 28), aborted.sent.begin() + (k64Bit ? 52 : 44));
   EXPECT_EQ(cdb, (std::vector<std::uint8_t>{0x85, 0x07, 0x20, 0x12, 0x34, 0xAB, 0xCD, 0x56, 0xBC, 0x34, 0x9A, 0x12,
-                                            0x78, 0x40, 0x27, 0}));
+                                            0x78, 0x40, 0x42, 0}));
   EXPECT_TRUE(aborted.regs.extended);
   EXPECT_EQ(aborted.regs.error, 0x04);
   EXPECT_EQ(aborted.regs.status, 0x51);

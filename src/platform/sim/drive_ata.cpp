@@ -216,7 +216,7 @@ namespace trv::sim {
 std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize) {
   std::size_t at = 0;
   if (code == ioctl::kScsiMiniport) at = ioctl::kSrbHeader;
-  else if (code != ioctl::kSmartSend && code != ioctl::kSmartReceive) return {};
+  else if (code != ioctl::kSmartSend && code != ioctl::kSmartReceive) return AtaPassThroughText(code, in, inSize);
   if (!in || inSize < at + ioctl::kCommandInSize) return {};
   const ioctl::Command c = ioctl::ReadCommand(std::span<const std::uint8_t>(in, inSize), at);
   char registers[40];

@@ -35,6 +35,7 @@ IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t grantedAccess, std::
   if (auto result = ioctl::StorageIoctl(drive, r)) return *result;
   if (auto result = ioctl::AtaIoctl(drive, r)) return *result;
   if (auto result = ioctl::ScsiIoctl(drive, r)) return *result;
+  if (auto result = ioctl::AtaPassThroughIoctl(drive, r)) return *result;
   return ioctl::Failed(win::ERROR_INVALID_FUNCTION);
 }
 

@@ -30,6 +30,25 @@ const std::optional<std::uint32_t>& ScenarioFailure(const SimDrive& drive, Drive
 std::optional<IoctlResult> StorageIoctl(const SimDrive& drive, const Request& r);
 std::optional<IoctlResult> AtaIoctl(const SimDrive& drive, const Request& r);
 std::optional<IoctlResult> ScsiIoctl(const SimDrive& drive, const Request& r);
+// What a drive with this IDENTIFY block (none: `mediumSectors` is its maximum)
+// answers to the commands that read what lies past its maximum, on any path.
+struct HiddenDrive {
+  const std::optional<Block512>& identify;
+  const SimHidden& hidden;
+  std::int64_t mediumSectors;
+};
+// The last address READ NATIVE MAX ADDRESS (EXT) answers; none: aborted.
+std::optional<std::uint64_t> NativeMaxAddress(const HiddenDrive& drive, bool ext);
+// The DEVICE CONFIGURATION IDENTIFY block; none: aborted.
+std::optional<Block512> DcoIdentifyBlock(const HiddenDrive& drive);
+// The same drive behind its USB bridge.
+HiddenDrive BridgedDrive(const SimDrive& drive);
+// READ NATIVE MAX ADDRESS (EXT) through a bridge: the address in the ATA Return
+// descriptor `reg` (14 bytes: EXTEND, error, count, LBA in high/low pairs,
+// device, status); false when the drive aborts it.
+bool NativeMaxReturn(const HiddenDrive& drive, bool ext, std::uint8_t* reg);
+// IOCTL_ATA_PASS_THROUGH: the commands that read what lies past the drive's maximum.
+std::optional<IoctlResult> AtaPassThroughIoctl(const SimDrive& drive, const Request& r);
 // The NVMe protocol-specific property queries, where the drive and the system know them.
 std::optional<IoctlResult> ProtocolQuery(const SimDrive& drive, const Request& r);
 

@@ -72,6 +72,8 @@ std::optional<ReturnDescriptor> NonDataRegisters(const SimDrive& d, const std::u
   ReturnDescriptor reg{0x09, 0x0C, static_cast<std::uint8_t>(cdb[1] & 1)};
   reg[12] = cdb[13];
   reg[13] = 0x50;  // drive ready, seek complete
+  if (cdb[14] == 0xF8 || cdb[14] == 0x27)  // READ NATIVE MAX ADDRESS (EXT)
+    return NativeMaxReturn(BridgedDrive(d), cdb[14] == 0x27 && (cdb[1] & 1), reg.data()) ? std::optional(reg) : std::nullopt;
   const bool returnStatus = cdb[14] == 0xB0 && cdb[4] == 0xDA && cdb[10] == 0x4F && cdb[12] == 0xC2;
   if (!returnStatus) return std::nullopt;
   const bool good = d.sat.status != SimAta::Status::Failing;
@@ -106,7 +108,9 @@ IoctlResult RunCommand(const SimDrive& d, const Request& r, const Fields& f) {
                              f.transfer >= 512;
   if (!readsOneBlock) return CheckCondition(r, f, kIllegalRequest, kInvalidFieldInCdb);
   const std::optional<Block512>* block = nullptr;
+  std::optional<Block512> dco;
   if (cdb[14] == 0xEC) block = &d.sat.identify;
+  else if (cdb[14] == 0xB1 && cdb[4] == 0xC2) block = &(dco = DcoIdentifyBlock(BridgedDrive(d)));
   else if (cdb[14] == 0xB0 && cdb[4] == 0xD0 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.smartData;
   else if (cdb[14] == 0xB0 && cdb[4] == 0xD1 && cdb[10] == 0x4F && cdb[12] == 0xC2) block = &d.sat.thresholds;
   if (!block || !*block) return CheckCondition(r, f, kAbortedCommand, 0);  // the drive aborts the command

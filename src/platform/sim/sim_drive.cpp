@@ -22,7 +22,7 @@ constexpr std::int64_t kDefaultSectors = 976773168;  // a 500 GB disk
 
 const char* const kRequestNames[kDriveRequestCount] = {"geometry",     "length",  "adapter",      "device",   "smartVersion",
                                                        "inquiry",      "smartReceive", "smartSend", "miniport",
-                                                       "protocolQuery", "scsiPassThrough"};
+                                                       "protocolQuery", "scsiPassThrough", "ataPassThrough"};
 
 // A text of the descriptor as bytes: one byte per character, U+0000..U+00FF only.
 std::vector<std::uint8_t> TextBytes(const json& object, const char* key, const std::string& where) {
@@ -97,9 +97,29 @@ void LoadBlocks(const json& a, const std::string& where, const std::string& base
   if (jf::Has(a, "thresholds")) ata.thresholds = Block(a, "thresholds", where);
 }
 
+// The native and overlay maxima and how they are answered.
+void ParseHiddenSectors(const json& a, const std::string& where, SimHidden& ata) {
+  constexpr std::int64_t kLba48 = std::int64_t{1} << 48;
+  if (jf::Has(a, "nativeSectors")) ata.nativeSectors = jf::Int(a, "nativeSectors", where, 0, 1, kLba48);
+  if (jf::Has(a, "dcoSectors")) ata.dcoSectors = jf::Int(a, "dcoSectors", where, 0, 1, kLba48);
+  const std::string native = jf::Str(a, "nativeMaxAnswer", where, "registers");
+  if (native == "registers") ata.nativeAnswer = SimHidden::NativeAnswer::Registers;
+  else if (native == "aborted") ata.nativeAnswer = SimHidden::NativeAnswer::Aborted;
+  else if (native == "noRegisters") ata.nativeAnswer = SimHidden::NativeAnswer::NoRegisters;
+  else jf::Fail(where, "nativeMaxAnswer", "expected \"registers\", \"aborted\" or \"noRegisters\", got \"" + native + "\"");
+  const std::string dco = jf::Str(a, "dcoAnswer", where, "block");
+  if (dco == "block") ata.dcoAnswer = SimHidden::DcoAnswer::Block;
+  else if (dco == "aborted") ata.dcoAnswer = SimHidden::DcoAnswer::Aborted;
+  else if (dco == "badChecksum") ata.dcoAnswer = SimHidden::DcoAnswer::BadChecksum;
+  else if (dco == "badSignature") ata.dcoAnswer = SimHidden::DcoAnswer::BadSignature;
+  else jf::Fail(where, "dcoAnswer",
+                "expected \"block\", \"aborted\", \"badChecksum\" or \"badSignature\", got \"" + dco + "\"");
+}
+
 SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "status", "answerBytes", "smartEnable",
-                           "smartDisable", "sendCarriesReads", "identifyFailures"});
+                           "smartDisable", "sendCarriesReads", "identifyFailures", "nativeSectors", "dcoSectors",
+                           "nativeMaxAnswer", "dcoAnswer"});
   SimAta ata;
   LoadBlocks(a, where, baseFolder, ata);
   if (jf::Has(a, "status")) {
@@ -121,13 +141,14 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
   ata.smartDisableWorks = jf::Bool(a, "smartDisable", where, true);
   ata.sendCarriesReads = jf::Bool(a, "sendCarriesReads", where, false);
   ata.identifyFailures = static_cast<int>(jf::Int(a, "identifyFailures", where, 0, 0, 1000000));
+  ParseHiddenSectors(a, where, ata.hidden);
   return ata;
 }
 
 // A USB bridge's answer to ATA PASS-THROUGH, with the drive's blocks behind it.
 SimSat ParseSat(const json& a, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "thresholds", "transferred", "status",
-                           "registers"});
+                           "registers", "nativeSectors", "dcoSectors", "nativeMaxAnswer", "dcoAnswer"});
   SimSat sat;
   const std::string mode = jf::Str(a, "answer", where, "data");
   if (mode == "data") sat.mode = SatMode::Answer;
@@ -148,6 +169,7 @@ SimSat ParseSat(const json& a, const std::string& where, const std::string& base
     else jf::Fail(where, "status", "expected \"good\" or \"failing\", got \"" + status + "\"");
   }
   sat.returnsRegisters = jf::Bool(a, "registers", where, true);
+  ParseHiddenSectors(a, where, sat.hidden);
   return sat;
 }
 

@@ -29,10 +29,25 @@ enum class DriveRequest {
   Miniport,      // IOCTL_SCSI_MINIPORT
   ProtocolQuery, // IOCTL_STORAGE_QUERY_PROPERTY, the NVMe protocol-specific properties
   ScsiPassThrough,  // IOCTL_SCSI_PASS_THROUGH
+  AtaPassThrough,   // IOCTL_ATA_PASS_THROUGH
 };
-inline constexpr std::size_t kDriveRequestCount = 11;
+inline constexpr std::size_t kDriveRequestCount = 12;
 
 using Block512 = std::array<std::uint8_t, 512>;
+
+// What lies past the maximum a drive's IDENTIFY data states: the native
+// maximum (READ NATIVE MAX ADDRESS) and the maximum under the configuration
+// overlay (DEVICE CONFIGURATION IDENTIFY), as sector counts; none: the same as
+// the one above it. Answered through IOCTL_ATA_PASS_THROUGH, or a USB bridge.
+struct SimHidden {
+  std::optional<std::int64_t> nativeSectors;
+  std::optional<std::int64_t> dcoSectors;
+  // How the drive, or its driver, answers them.
+  enum class NativeAnswer { Registers, Aborted, NoRegisters };
+  NativeAnswer nativeAnswer = NativeAnswer::Registers;
+  enum class DcoAnswer { Block, Aborted, BadChecksum, BadSignature };
+  DcoAnswer dcoAnswer = DcoAnswer::Block;
+};
 
 // The drive's ATA side, reached through the S.M.A.R.T. and miniport requests.
 struct SimAta {
@@ -53,6 +68,8 @@ struct SimAta {
   // drivers do; the stock class driver refuses it).
   bool sendCarriesReads = false;
   int identifyFailures = 0;  // the first N IDENTIFY commands fail
+
+  SimHidden hidden;  // what lies past the maximum IDENTIFY states
 };
 
 // An NVMe drive's data, answered through the protocol-specific property queries.
@@ -81,6 +98,7 @@ struct SimSat {
   std::uint32_t transferred = 0;  // bytes the bridge says it moved (0: all it had)
   SimAta::Status status = SimAta::Status::Good;  // the drive's answer to SMART RETURN STATUS
   bool returnsRegisters = true;  // false: CK_COND ignored, a non-data command ends GOOD without registers
+  SimHidden hidden;  // what lies past the maximum its IDENTIFY data states
 };
 
 struct SimDrive {
@@ -153,5 +171,7 @@ IoctlResult DriveIoctl(const SimDrive& drive, std::uint32_t grantedAccess, std::
 // "command=0xB0 feature=0xD8 SMART ENABLE OPERATIONS". Empty for other requests
 // and for records too short to hold one.
 std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize);
+// The same for IOCTL_ATA_PASS_THROUGH: "command=0xF8 feature=0x00 READ NATIVE MAX ADDRESS".
+std::string AtaPassThroughText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize);
 
 } // namespace trv::sim

@@ -6,6 +6,7 @@
 // The core's records are read before <windows.h>, whose macros carry the same
 // names (IOCTL_SCSI_PASS_THROUGH, ...); the values those names hold are taken
 // here while the names are still free.
+#include "device/ata_pass_through_records.h"
 #include "device/ata_records.h"
 #include "device/nvme_records.h"
 #include "device/sat_records.h"
@@ -15,6 +16,10 @@
 namespace trv::win32::core_records {
 inline constexpr auto kQueryProperty = device::nvme::IOCTL_STORAGE_QUERY_PROPERTY;
 inline constexpr auto kScsiPassThrough = device::sat::IOCTL_SCSI_PASS_THROUGH;
+inline constexpr auto kAtaPassThrough = device::apt::IOCTL_ATA_PASS_THROUGH;
+inline constexpr auto kAtaFlagsDrdy = device::apt::ATA_FLAGS_DRDY_REQUIRED;
+inline constexpr auto kAtaFlagsDataIn = device::apt::ATA_FLAGS_DATA_IN;
+inline constexpr auto kAtaFlags48Bit = device::apt::ATA_FLAGS_48BIT_COMMAND;
 inline constexpr auto kDataIn = device::sat::SCSI_IOCTL_DATA_IN;
 inline constexpr auto kScsiGetAddress = device::nvme::IOCTL_SCSI_GET_ADDRESS;
 inline constexpr auto kDiskExtents = vol::IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS;
@@ -176,6 +181,31 @@ static_assert(offsetof(SCSI_PASS_THROUGH32, DataBufferOffset) == sat::kSpt32.dat
 static_assert(sizeof(SCSI_PASS_THROUGH32::DataBufferOffset) == sat::kSpt32.dataBufferOffsetSize);
 static_assert(offsetof(SCSI_PASS_THROUGH32, SenseInfoOffset) == sat::kSpt32.senseInfoOffset);
 static_assert(offsetof(SCSI_PASS_THROUGH32, Cdb) == sat::kSpt32.cdb);
+#endif
+
+// ATA pass-through: ATA_PASS_THROUGH_EX of the program's own bitness, and in a
+// 64-bit build the 32-bit layout (ATA_PASS_THROUGH_EX32) as well.
+namespace apt = device::apt;
+static_assert(core_records::kAtaPassThrough == IOCTL_ATA_PASS_THROUGH);
+static_assert(core_records::kAtaFlagsDrdy == ATA_FLAGS_DRDY_REQUIRED && core_records::kAtaFlagsDataIn == ATA_FLAGS_DATA_IN &&
+              core_records::kAtaFlags48Bit == ATA_FLAGS_48BIT_COMMAND);
+static_assert(sizeof(ATA_PASS_THROUGH_EX) == apt::kApt.size);
+static_assert(sizeof(ATA_PASS_THROUGH_EX) == (sizeof(void*) == 8 ? 48 : 40));
+static_assert(offsetof(ATA_PASS_THROUGH_EX, Length) == apt::kLength);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, AtaFlags) == apt::kAtaFlags);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataTransferLength) == apt::kDataTransferLength);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, TimeOutValue) == apt::kTimeOutValue);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset) == apt::kApt.dataBufferOffset);
+static_assert(sizeof(ATA_PASS_THROUGH_EX::DataBufferOffset) == apt::kApt.dataBufferOffsetSize);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile) == apt::kApt.previousTaskFile);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile) == apt::kApt.currentTaskFile);
+static_assert(sizeof(ATA_PASS_THROUGH_EX::CurrentTaskFile) == apt::kTaskFileSize);
+#if defined(_WIN64)
+static_assert(sizeof(ATA_PASS_THROUGH_EX32) == apt::kApt32.size);
+static_assert(offsetof(ATA_PASS_THROUGH_EX32, DataBufferOffset) == apt::kApt32.dataBufferOffset);
+static_assert(sizeof(ATA_PASS_THROUGH_EX32::DataBufferOffset) == apt::kApt32.dataBufferOffsetSize);
+static_assert(offsetof(ATA_PASS_THROUGH_EX32, PreviousTaskFile) == apt::kApt32.previousTaskFile);
+static_assert(offsetof(ATA_PASS_THROUGH_EX32, CurrentTaskFile) == apt::kApt32.currentTaskFile);
 #endif
 
 } // namespace trv::win32
