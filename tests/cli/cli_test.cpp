@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "cli/console_erase.h"
 #include "cli/sim_cli.h"
 #include "format/format_support.h"
@@ -19,55 +20,6 @@ using nlohmann::json;
 using trv::sim::ByteRange;
 
 namespace {
-
-// A console host that keeps what was written, and presses Ctrl+C at a given
-// pump of the erase.
-class FakeHost : public trv::cli::CliHost {
- public:
-  void Out(std::u16string_view t) override { out += trv::Utf16ToUtf8(t); }
-  void Err(std::u16string_view t) override { err += trv::Utf16ToUtf8(t); }
-  bool ErrIsConsole() override { return console; }
-  bool Interrupted() override { return stoppable && interruptAtCall > 0 && ++calls >= interruptAtCall; }
-  void SetErasing(trv::cli::ConsoleErase* erase) override {
-    stoppable = erase != nullptr;
-    erasing = erase;
-  }
-  bool stoppable = false;
-  trv::cli::ConsoleErase* erasing = nullptr;
-  std::string out, err;
-  bool console = false;
-  int interruptAtCall = 0, calls = 0;
-};
-
-struct CliRun {
-  int code = -1;
-  FakeHost host;
-  std::unique_ptr<trv::sim::SimPlatform> platform;
-  json Json() const { return json::parse(host.out); }
-};
-
-std::vector<std::u16string> Args(const std::string& line) {
-  std::vector<std::u16string> out;
-  std::istringstream in(line);
-  for (std::string a; in >> a;) out.push_back(trv::Utf8ToUtf16(a));
-  return out;
-}
-
-CliRun Cli(const trv::sim::Scenario& scenario, const std::string& args, int interruptAt = 0, bool console = false) {
-  CliRun r;
-  r.platform = std::make_unique<trv::sim::SimPlatform>(scenario);
-  r.host.interruptAtCall = interruptAt;
-  r.host.console = console;
-  r.code = trv::cli::RunCli(*r.platform, r.host, Args(args));
-  return r;
-}
-
-CliRun CliOn(std::unique_ptr<trv::sim::SimPlatform> platform, const std::string& args) {
-  CliRun r;
-  r.platform = std::move(platform);
-  r.code = trv::cli::RunCli(*r.platform, r.host, Args(args));
-  return r;
-}
 
 // A PC where a JSON file cannot be created: the disk is full (112).
 class JsonFilesFail : public trv::sim::SimPlatform {

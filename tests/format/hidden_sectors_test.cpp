@@ -4,7 +4,7 @@
 // answers the program cannot use give a line of their own.
 #include <gtest/gtest.h>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "format_support.h"
 #include "modern_pc.h"
 #include "platform/sim/sim_platform.h"
@@ -39,26 +39,8 @@ std::vector<std::string> HiddenLines(const std::vector<std::string>& details) {
   return out;
 }
 
-class ConsoleHost : public trv::cli::CliHost {
- public:
-  void Out(std::u16string_view t) override { out += trv::Utf16ToUtf8(t); }
-  void Err(std::u16string_view t) override { err += trv::Utf16ToUtf8(t); }
-  bool ErrIsConsole() override { return false; }
-  bool Interrupted() override { return false; }
-  void SetStoppable(bool) override {}
-  std::string out, err;
-};
-
-struct Console {
-  int code = -1;
-  ConsoleHost host;
-};
-
-Console RunCli(const trv::sim::Scenario& pc, std::vector<std::u16string> args) {
-  trv::sim::SimPlatform platform(pc);
-  Console c;
-  c.code = trv::cli::RunCli(platform, c.host, args);
-  return c;
+CliRun RunCli(const trv::sim::Scenario& pc, std::vector<std::u16string> args) {
+  return CliOn(std::make_unique<trv::sim::SimPlatform>(pc), std::move(args));
 }
 
 const std::string kHpaDetails =
@@ -162,7 +144,7 @@ TEST(HiddenSectors, TheConsoleShowsThemWarnsAndCountsThem) {
   for (const HiddenCase& c : kCases) {
     SCOPED_TRACE(c.name);
     const auto pc = PcWithDisk1(DataDisk(c.ata));
-    const Console details = RunCli(pc, {u"details", u"1", u"--json"});
+    const CliRun details = RunCli(pc, {u"details", u"1", u"--json"});
     ASSERT_EQ(details.code, 0) << details.host.err;
     const json report = json::parse(details.host.out);
     std::vector<std::string> lines;
@@ -172,7 +154,7 @@ TEST(HiddenSectors, TheConsoleShowsThemWarnsAndCountsThem) {
 
     const json list = json::parse(RunCli(pc, {u"list", u"--json"}).host.out);
     const std::u16string serial = trv::Utf8ToUtf16(list["disks"][1]["serial"].get<std::string>());
-    const Console erase = RunCli(pc, {u"erase", u"1", u"--quick", u"--confirm-serial", serial, u"--json"});
+    const CliRun erase = RunCli(pc, {u"erase", u"1", u"--quick", u"--confirm-serial", serial, u"--json"});
     for (const std::string& range : c.ranges) {
       EXPECT_NE(erase.host.err.find("warning: on this disk " + range +
                                     ": these sectors cannot be reached and will not be erased.\n"),
@@ -191,7 +173,7 @@ TEST(HiddenSectors, ADiskBehindABridgeIsAskedThroughIt) {
   // The modern PC's disk 2: a 160 GB drive (312,581,808 sectors) in a USB enclosure whose bridge speaks SAT.
   const auto details = [](const json& sat) {
     const auto pc = ModernPc([&](json& p) { p["drives"][2]["sat"].update(sat); });
-    const Console c = RunCli(pc, {u"details", u"2", u"--json"});
+    const CliRun c = RunCli(pc, {u"details", u"2", u"--json"});
     const json report = json::parse(c.host.out);
     std::vector<std::string> lines;
     for (const auto& l : report["lines"]) lines.push_back(l.get<std::string>());

@@ -8,7 +8,7 @@
 // alignment is refused.
 #include <gtest/gtest.h>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "format/records_folder_guard.h"
 #include "format/volume_lock.h"
 #include "format_support.h"
@@ -21,19 +21,9 @@ namespace {
 constexpr char kUserRecords[] = "C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
 constexpr char kNothingWritten[] = "The disk was not erased: nothing was written.";
 
-class QuietHost : public trv::cli::CliHost {
- public:
-  void Out(std::u16string_view t) override { out += trv::Utf16ToUtf8(t); }
-  void Err(std::u16string_view t) override { err += trv::Utf16ToUtf8(t); }
-  bool ErrIsConsole() override { return false; }
-  bool Interrupted() override { return false; }
-  void SetStoppable(bool) override {}
-  std::string out, err;
-};
-
 struct ConsoleRun {
   int code = -1;
-  QuietHost host;
+  FakeHost host;
   std::unique_ptr<trv::sim::SimPlatform> platform;
   std::string Message() const { return json::parse(host.out)["message"]; }
 };
