@@ -35,8 +35,14 @@ std::string RecordFiles(sim::SimPlatform& platform) {
 
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script, std::vector<std::u16string> arguments,
                         std::filesystem::path stateFolder) {
+  return RunHeadlessOn(std::make_unique<sim::SimPlatform>(std::move(scenario), std::move(stateFolder)), script,
+                       std::move(arguments));
+}
+
+HeadlessRun RunHeadlessOn(std::unique_ptr<sim::SimPlatform> platform, const std::string& script,
+                          std::vector<std::u16string> arguments) {
   HeadlessRun run;
-  run.platform = std::make_unique<sim::SimPlatform>(std::move(scenario), std::move(stateFolder));
+  run.platform = std::move(platform);
   run.ui = std::make_unique<ui::HeadlessUi>(ui::ScriptedUser(script));
   run.app = std::make_unique<App>(*run.platform, *run.ui, std::move(arguments));
   // A hanging write keeps the window answering: each step of the hang is an idle turn of the scripted user.

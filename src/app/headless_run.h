@@ -29,5 +29,8 @@ struct HeadlessRun {
 // Runs the program once. `arguments` are the program's own command line.
 HeadlessRun RunHeadless(sim::Scenario scenario, const std::string& script,
                         std::vector<std::u16string> arguments = {}, std::filesystem::path stateFolder = {});
+// The same on a given simulated PC (one whose answers a test has changed).
+HeadlessRun RunHeadlessOn(std::unique_ptr<sim::SimPlatform> platform, const std::string& script,
+                          std::vector<std::u16string> arguments = {});
 
 } // namespace trv::app

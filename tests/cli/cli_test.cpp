@@ -272,29 +272,6 @@ TEST(CliErase, BytesPastWhatWindowsShowsAreNamedAndTheRunIsNotCompleted) {
   EXPECT_EQ(run.host.err.find("Low-level format is complete."), std::string::npos);
 }
 
-// A PC whose disk, opened for the erase, has the check of its identity
-// cancelled (995): every request to that handle fails so until it is written.
-class IdentityCheckCancelled : public trv::sim::SimPlatform {
- public:
-  using SimPlatform::SimPlatform;
-  trv::win::Handle CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
-                               std::uint32_t disposition, std::uint32_t flags) override {
-    const auto h = SimPlatform::CreateFileW(path, access, share, disposition, flags);
-    if (share == 0 && path.starts_with(u"\\\\.\\PhysicalDrive")) erased_ = h;  // the erase opens its disk exclusively
-    return h;
-  }
-  bool DeviceIoControl(trv::win::Handle h, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
-                       std::uint32_t outSize, std::uint32_t* returned) override {
-    cancelled_ = h == erased_;
-    return !cancelled_ && SimPlatform::DeviceIoControl(h, code, in, inSize, out, outSize, returned);
-  }
-  std::uint32_t GetLastError() override { return cancelled_ ? trv::win::ERROR_OPERATION_ABORTED : SimPlatform::GetLastError(); }
-
- private:
-  trv::win::Handle erased_ = trv::win::kInvalidHandle;
-  bool cancelled_ = false;
-};
-
 TEST(CliErase, TheEndOfTheSessionDuringARequestThatIgnoresTheCancelSavesTheRecordFirst) {
   // The write of the 512 KiB block at 8,323,072 takes the cancel and goes on
   // for two minutes; the host's thread hears the session end as it hangs, and

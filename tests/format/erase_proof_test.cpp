@@ -93,6 +93,16 @@ TEST(SameDisk, ADiskThatNoLongerAnswersIsRefusedToo) {
   EXPECT_EQ(Tail(RunLog(run), 1)[0], "现在的磁盘：无法识别");
 }
 
+TEST(SameDisk, ACancelledCheckIsAStopNeverAReplacedDisk) {
+  // Every request to the disk's own handle ends as cancelled (995), as a Stop's
+  // cancel would end the identity check: the run stops, no "replaced" box.
+  auto run = trv::app::RunHeadlessOn(std::make_unique<IdentityCheckCancelled>(SmallPc()), FormatScript(true));
+  EXPECT_EQ(run.platform->journal().Count("WriteFile"), 0u);
+  EXPECT_EQ(Tail(RunLog(run), 1)[0], "擦除已停止：检查磁盘的请求被取消，未写入任何数据。");
+  ASSERT_EQ(run.ui->boxes().size(), 1u);  // the confirmation only
+  EXPECT_TRUE(run.app->FmMain.btRunBenchmarks.enabled());
+}
+
 TEST(ReadBack, AVerifiedQuickWipeReadsBackBothAreasAndPasses) {
   auto run = Play(Scenario(), VerifyScript(true));
   const auto& m = run.app->FmMain;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "format/zero_fill.h"
+#include "platform/sim/sim_platform.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 #include "test_support.h"
@@ -138,6 +139,29 @@ class EngineRun : public format::EraseObserver {
     patch["volumes"] = nlohmann::json::array();
     return patch;
   }
+};
+
+// A PC whose disk, opened for the erase, has the check of its identity
+// cancelled (995): every request to that handle fails so until it is written.
+class IdentityCheckCancelled : public sim::SimPlatform {
+ public:
+  using SimPlatform::SimPlatform;
+  win::Handle CreateFileW(std::u16string_view path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t disposition, std::uint32_t flags) override {
+    const auto h = SimPlatform::CreateFileW(path, access, share, disposition, flags);
+    if (share == 0 && path.starts_with(u"\\\\.\\PhysicalDrive")) erased_ = h;  // the erase opens its disk exclusively
+    return h;
+  }
+  bool DeviceIoControl(win::Handle h, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                       std::uint32_t outSize, std::uint32_t* returned) override {
+    cancelled_ = h == erased_;
+    return !cancelled_ && SimPlatform::DeviceIoControl(h, code, in, inSize, out, outSize, returned);
+  }
+  std::uint32_t GetLastError() override { return cancelled_ ? win::ERROR_OPERATION_ABORTED : SimPlatform::GetLastError(); }
+
+ private:
+  win::Handle erased_ = win::kInvalidHandle;
+  bool cancelled_ = false;
 };
 
 } // namespace trv::test
