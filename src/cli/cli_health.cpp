@@ -82,7 +82,9 @@ nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatur
 nlohmann::ordered_json HiddenSectorsJson(const std::vector<device::HiddenRange>& ranges) {
   nlohmann::ordered_json out = nlohmann::ordered_json::array();
   for (const device::HiddenRange& r : ranges)
-    out.push_back({{"by", r.by == device::HiddenBy::HostProtectedArea ? "hpa" : "dco"},
+    out.push_back({{"by", r.by == device::HiddenBy::HostProtectedArea      ? "hpa"
+                          : r.by == device::HiddenBy::ConfigurationOverlay ? "dco"
+                                                                            : "hpa-or-dco"},
                    {"first_sector", r.firstSector},
                    {"last_sector", r.endSector - 1},
                    {"bytes", r.EndByte() - r.FirstByte()}});

@@ -4,7 +4,9 @@
 
 namespace trv::device {
 
-enum class HiddenBy { HostProtectedArea, ConfigurationOverlay };
+// Either, when the native maximum could not be read but the overlay's could:
+// then what lies between the stated and the overlay's maximum may be either.
+enum class HiddenBy { HostProtectedArea, ConfigurationOverlay, EitherOfThem };
 
 // Sectors [firstSector, endSector) that the drive keeps out of reach.
 struct HiddenRange {

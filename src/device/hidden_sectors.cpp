@@ -121,7 +121,8 @@ std::vector<HiddenRange> HiddenRanges(const HiddenSectors& h) {
     reached = h.nativeSectors;
   }
   if (h.dco == HiddenRead::Read && h.dcoSectors > reached)
-    out.push_back({HiddenBy::ConfigurationOverlay, reached, h.dcoSectors, h.sectorSize});
+    out.push_back({h.native == HiddenRead::Read ? HiddenBy::ConfigurationOverlay : HiddenBy::EitherOfThem, reached,
+                   h.dcoSectors, h.sectorSize});
   return out;
 }
 

@@ -127,9 +127,12 @@ bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::
 
 std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden) {
   std::vector<std::u16string> out;
-  for (const device::HiddenRange& r : device::HiddenRanges(hidden))
-    out.push_back((r.by == device::HiddenBy::HostProtectedArea ? u"主机保护区 (HPA) 隐藏了 " : u"设备配置覆盖 (DCO) 隐藏了 ") +
-                  RangeText(r) + u"：擦除无法写到这一部分。");
+  for (const device::HiddenRange& r : device::HiddenRanges(hidden)) {
+    const char16_t* by = r.by == device::HiddenBy::HostProtectedArea      ? u"主机保护区 (HPA) 隐藏了 "
+                         : r.by == device::HiddenBy::ConfigurationOverlay ? u"设备配置覆盖 (DCO) 隐藏了 "
+                                                                           : u"主机保护区或设备配置覆盖 (HPA 或 DCO) 隐藏了 ";
+    out.push_back(by + RangeText(r) + u"：擦除无法写到这一部分。");
+  }
   if (Unread(hidden.native)) out.push_back(u"无法检查主机保护区 (HPA)：" + WhyNotRead(hidden.native, hidden.nativeError));
   if (Unread(hidden.dco)) out.push_back(u"无法检查设备配置覆盖 (DCO)：" + WhyNotRead(hidden.dco, hidden.dcoError));
   if (!out.empty()) out.insert(out.begin(), kBlank);

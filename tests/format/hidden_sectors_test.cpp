@@ -85,6 +85,14 @@ const std::vector<HiddenCase> kCases = {
      {"无法检查设备配置覆盖 (DCO)：数据块的校验和错误。"},
      {},
      0},
+    {"READ NATIVE MAX aborted, DCO read: the range may be either",
+     {{"nativeSectors", 976'774'168}, {"dcoSectors", 976'775'168}, {"nativeMaxAnswer", "aborted"}},
+     {"主机保护区或设备配置覆盖 (HPA 或 DCO) 隐藏了 2000 个扇区: LBA 976,773,168 到 976,775,167 (1,024,000 bytes)："
+      "擦除无法写到这一部分。",
+      "无法检查主机保护区 (HPA)：驱动器中止了命令。"},
+     {"a host protected area or a device configuration overlay (HPA or DCO) hides sectors 976,773,168 to 976,775,167 "
+      "(1,024,000 bytes from offset 500,107,862,016)"},
+     kStatedBytes + 1'024'000},
     {"DCO block without signature", {{"dcoAnswer", "badSignature"}}, {"无法检查设备配置覆盖 (DCO)：数据块没有 A5h 签名。"}, {}, 0},
     {"DCO command aborted, HPA still read",
      {{"nativeSectors", 976'774'168}, {"dcoAnswer", "aborted"}},
