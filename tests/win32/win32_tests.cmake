@@ -78,10 +78,15 @@ else()
   set_tests_properties(win32_ui PROPERTIES TIMEOUT 180)
 endif()
 
+# The console program's hidden window hears the session end. Always registered:
+# without Xvfb it reports itself skipped, and under CI (CI=true) failed.
 if(TREVASSO_XVFB)
   add_test(NAME cli_session COMMAND ${_scripts}/wine-gui $<TARGET_FILE:trevasso_cli_session_tests> --gtest_brief=1)
-  set_tests_properties(cli_session PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
+else()
+  add_test(NAME cli_session COMMAND sh -c "echo 'needs Xvfb (scripts/install-deps)' >&2
+                                           [ \"$CI\" = true ] && exit 1; exit 77")
 endif()
+set_tests_properties(cli_session PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 
 if(Python3_Interpreter_FOUND)
   add_test(NAME dll_planting COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/dll_planting_test.py
