@@ -1,6 +1,7 @@
 #include "device/hidden_sectors.h"
 
 #include <functional>
+#include <limits>
 
 #include "device/ata_any_path.h"
 #include "device/ata_pass_through.h"
@@ -140,6 +141,11 @@ HiddenSectors ReadHiddenSectors(win::Platform& platform, win::Handle handle, std
     ReadDco(direct, drive, h);
     if (TryBridge(busType, h.dco)) ReadDco(Bridge(platform, handle), drive, h);
   }
+  // A maximum whose bytes do not fit a 64-bit offset (a broken sector size
+  // beside a large address) cannot be a real disk's: not a range to count.
+  const std::int64_t mostSectors = std::numeric_limits<std::int64_t>::max() / h.sectorSize;
+  if (h.native == HiddenRead::Read && h.nativeSectors > mostSectors) h.native = HiddenRead::BadValue;
+  if (h.dco == HiddenRead::Read && h.dcoSectors > mostSectors) h.dco = HiddenRead::BadValue;
   return h;
 }
 
