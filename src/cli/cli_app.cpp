@@ -11,6 +11,7 @@
 #include "cli/cli_progress.h"
 #include "cli/console_erase.h"
 #include "device/enumeration.h"
+#include "format/erase_record_outcome.h"
 #include "format/format_command.h"
 #include "format/hidden_range_text.h"
 #include "format/records_folder.h"
@@ -141,8 +142,14 @@ const device::TDeviceTable& Cli::Choose(std::uint32_t number) {
 
 void Cli::Open(std::uint32_t access, std::uint32_t share) {
   dev_.DeviceHandle = p_.CreateFileW(dev_.Devices[1].DevicePath, access, share, win::OPEN_EXISTING, 0);
-  if (dev_.DeviceHandle == win::kInvalidHandle)
-    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(p_.GetLastError())};
+  if (dev_.DeviceHandle == win::kInvalidHandle) {
+    const std::uint32_t error = p_.GetLastError();
+    // The exclusive open of an erase: another program has the disk open now, and may let go of it.
+    if (error == win::ERROR_SHARING_VIOLATION)
+      throw CliFailure{kExitInUse, u"in use: another program has " + DiskName() + u" open (" + p_.SystemMessage(error) +
+                                       u"); close it and try again later. Nothing was written"};
+    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(error)};
+  }
 }
 
 int Cli::List() {
@@ -289,6 +296,16 @@ std::u16string Cli::RecordsFolder(std::uint32_t number) {
 
 namespace {
 
+// A volume of the disk that could not be taken away, named; in use (open
+// files) is worth trying again later, anything else is a refusal.
+CliFailure LockFailed(win::Platform& p, const std::optional<format::VolumeLockFailure>& failure) {
+  if (!failure) return CliFailure{kExitRefused, u"refused: a volume on the disk could not be locked; nothing was written"};
+  const std::u16string why = format::VolumeLockFailureText(p, *failure);
+  if (failure->InUse())
+    return CliFailure{kExitInUse, u"in use: " + why + u" Close its files and try again later. Nothing was written"};
+  return CliFailure{kExitRefused, u"refused: " + why + u" Nothing was written"};
+}
+
 CliFailure VolumesRefused(const std::vector<std::u16string>& reasons) {
   std::u16string text;
   for (const std::u16string& reason : reasons) text += u" " + reason;
@@ -358,21 +375,23 @@ int Cli::Erase() {
                      u"refused: " + why + u" Nothing was written"};
   }
   if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
-  if (!result.volumesLocked)
-    throw CliFailure{kExitRefused, u"refused: a volume on the disk is in use (open files); nothing was written"};
+  if (!result.volumesLocked) throw LockFailed(p_, result.lockFailure);
 
   const std::u16string word = format::OutcomeWord(*result.record);
   int code = kExitCompleted;
   if (word == u"completed-with-errors") code = kExitCompletedWithErrors;
   else if (word == u"verify-failed") code = kExitVerifyFailed;
   else if (word == u"cancelled") code = kExitCancelled;
-  else if (word == u"terminated") code = kExitTerminated;
+  else if (word == u"terminated" || word == u"erased-verify-terminated") code = kExitTerminated;
+  else if (word == u"erased-verify-cancelled") code = kExitErasedVerifyCancelled;
   const bool saved = result.saved && result.saved->saved;
   if (code == kExitCompleted && !saved) code = kExitRecordNotSaved;
   if (o_.json) {
     PrintJson(json::parse(format::RecordJson(*result.record)));
   } else {
     Print(u"outcome: " + word + u"\n");
+    if (const std::string note = format::QuickWipeNote(*result.record); !note.empty())
+      Print(u"note: " + Utf8ToUtf16(note) + u"\n");
     if (saved) Print(u"record: " + result.saved->textPath + u"\nrecord: " + result.saved->jsonPath + u"\n");
   }
   if (!saved && result.saved)
@@ -408,6 +427,7 @@ json FailureJson(const CliFailure& f) {
   const char* outcome = refused                      ? "refused"
                         : f.code == kExitNotElevated ? "not-elevated"
                         : f.code == kExitCancelled   ? "cancelled"
+                        : f.code == kExitInUse       ? "in-use"
                                                      : "error";
   return {{"outcome", outcome},
           {"exit_code", f.code},

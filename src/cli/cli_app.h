@@ -12,16 +12,18 @@ namespace trv::cli {
 
 enum ExitCode : int {
   kExitCompleted = 0,            // also: a list or report printed
-  kExitError = 1,                // the disk is not there or cannot be opened, the scan failed
+  kExitError = 1,                // the disk is not there or cannot be opened (other than in use), the scan failed
   kExitUsage = 2,
   kExitNotElevated = 3,
-  kExitRefused = 4,              // wrong serial, too small, volume in use, disk changed: nothing written
+  kExitRefused = 4,              // wrong serial, too small, disk changed: nothing written
   kExitCompletedWithErrors = 5,  // areas left unwritten, or the flush failed
   kExitVerifyFailed = 6,
-  kExitCancelled = 7,            // Ctrl+C
-  kExitTerminated = 8,           // the disk went away
+  kExitCancelled = 7,            // Ctrl+C during the writing
+  kExitTerminated = 8,           // the disk went away (also during the read-back)
   kExitRecordNotSaved = 9,       // the erase completed, its record could not be saved
   kExitRecordsFolder = 10,       // refused, nothing written: the records folder cannot be used
+  kExitInUse = 11,               // nothing written: another program has the disk or a volume on it open; try later
+  kExitErasedVerifyCancelled = 12,  // every byte written and flushed; the read-back was cancelled
 };
 
 int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16string>& args);

@@ -55,22 +55,26 @@ std::u16string HelpText() {
          u"the disk being erased, the erase is refused (10).\n"
          u"\n"
          u"Ctrl+C during an erase stops it after the current block: the run ends as\n"
-         u"cancelled (7), the volumes are released and the record is saved. A second\n"
+         u"cancelled (7), or, during the read-back after a complete write, as\n"
+         u"erased-verify-cancelled (12); the volumes are released and the record is saved. A second\n"
          u"Ctrl+C, or one while no erase runs, ends the program at once, with no record.\n"
          u"\n"
          u"Exit codes:\n"
          u"   0  done; an erase completed (and its read-back passed) and its record was saved\n"
-         u"   1  error: no disk of that number, or it could not be opened or read\n"
+         u"   1  error: no disk of that number, or it could not be opened (other than in use) or read\n"
          u"   2  usage error\n"
          u"   3  not elevated: run it as administrator\n"
          u"   4  refused, nothing written: wrong serial, no capacity, smaller than 65,535\n"
-         u"      sectors, a volume on the disk in use, or the disk changed since the scan\n"
+         u"      sectors, or the disk changed since the scan\n"
          u"   5  the erase went to its end, but areas could not be written or the flush failed\n"
          u"   6  the read-back found bytes that are not zero or could not be read (before 5)\n"
-         u"   7  cancelled (Ctrl+C)\n"
-         u"   8  terminated: the disk went away\n"
+         u"   7  cancelled (Ctrl+C) during the writing: partly erased\n"
+         u"   8  terminated: the disk went away (in the read-back too: erased-verify-terminated)\n"
          u"   9  the erase completed, but its record could not be saved\n"
-         u"  10  refused, nothing written: the records folder cannot be used\n";
+         u"  10  refused, nothing written: the records folder cannot be used\n"
+         u"  11  in use, nothing written: another program has the disk open, or files open\n"
+         u"      on a volume of it (named); try again later\n"
+         u"  12  erased (every byte written and flushed), but the read-back was cancelled\n";
 }
 
 Options ParseOptions(const std::vector<std::u16string>& args) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "format/erase_record_outcome.h"
 #include "format/erase_record_words.h"
 #include "platform/records.h"
 #include "platform/text.h"
@@ -73,16 +74,15 @@ std::int64_t SpanBytes(const std::vector<Span>& spans) {
 
 std::u16string OutcomeWord(const EraseRecord& record) {
   const EraseOutcome run = record.run.outcome;
-  // The read-back only follows a run that went to its end, and then has the last word.
+  // The read-back only follows a run that went to its end. One that failed has
+  // the last word; one that was stopped or lost its disk leaves the writing's
+  // outcome standing, named apart when every byte had been written and flushed.
   const bool ranToEnd = run == EraseOutcome::Completed || run == EraseOutcome::CompletedWithErrors;
-  if (ranToEnd && record.verify) {
-    switch (record.verify->outcome) {
-      case VerifyOutcome::Failed: return u"verify-failed";
-      case VerifyOutcome::Cancelled: return u"cancelled";
-      case VerifyOutcome::Terminated: return u"terminated";
-      case VerifyOutcome::Passed: break;
-    }
-  }
+  const std::optional<VerifyOutcome> verify = ranToEnd ? ReadBackOutcome(record) : std::nullopt;
+  if (verify == VerifyOutcome::Failed) return u"verify-failed";
+  if (verify == VerifyOutcome::Terminated && run == EraseOutcome::CompletedWithErrors) return u"terminated";
+  if (run == EraseOutcome::Completed && verify == VerifyOutcome::Cancelled) return u"erased-verify-cancelled";
+  if (run == EraseOutcome::Completed && verify == VerifyOutcome::Terminated) return u"erased-verify-terminated";
   switch (run) {
     case EraseOutcome::Completed: return u"completed";
     case EraseOutcome::CompletedWithErrors: return u"completed-with-errors";

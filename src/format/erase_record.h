@@ -39,11 +39,13 @@ struct EraseRecord {
   DiskIdentity disk;             // as identified before the run
   bool quickWipe = false;
   EraseResult run;               // areas, written and unwritten ranges, bytes, flush, outcome
-  std::optional<VerifyResult> verify;  // none: no read-back was asked for, or the run did not reach its end
+  std::optional<VerifyResult> verify;  // none: no read-back was asked for, or it did not run (see verifyRequested)
   std::vector<std::u16string> log;     // the activity log lines of the run, as the log shows them
+  bool verifyRequested = false;        // a read-back was asked for (erase_record_outcome.h says what became of it)
 };
 
-// completed, completed-with-errors, cancelled, terminated or verify-failed.
+// completed, completed-with-errors, cancelled, terminated, verify-failed,
+// erased-verify-cancelled or erased-verify-terminated.
 std::u16string OutcomeWord(const EraseRecord& record);
 
 std::string RecordText(const EraseRecord& record);  // UTF-8, CRLF line ends

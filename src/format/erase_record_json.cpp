@@ -2,6 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "format/erase_record.h"
+#include "format/erase_record_outcome.h"
 #include "format/erase_record_words.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -63,13 +64,18 @@ nlohmann::ordered_json DiskJson(const DiskIdentity& d) {
 
 namespace {
 
-Json Verify(const std::optional<VerifyResult>& verify) {
-  if (!verify) return nullptr;
-  return {{"outcome", VerifyWord(verify->outcome)},
-          {"bytes_read", verify->bytesRead},
-          {"non_zero_bytes", verify->nonZeroBytes},
-          {"unreadable_bytes", verify->unreadableBytes},
-          {"failed_areas", Ranges(verify->failedAreas)}};
+// Null only when no read-back was asked for; one that did not run says why.
+Json Verify(const EraseRecord& r) {
+  const VerifyNotRun why = WhyVerifyNotRun(r);
+  if (!r.verify && why == VerifyNotRun::None) return nullptr;
+  const VerifyResult verify = r.verify.value_or(VerifyResult{});
+  const auto outcome = ReadBackOutcome(r);
+  return {{"outcome", outcome ? VerifyWord(*outcome) : "not-run"},
+          {"reason", why == VerifyNotRun::None ? Json(nullptr) : Json(VerifyNotRunWord(why))},
+          {"bytes_read", verify.bytesRead},
+          {"non_zero_bytes", verify.nonZeroBytes},
+          {"unreadable_bytes", verify.unreadableBytes},
+          {"failed_areas", Ranges(verify.failedAreas)}};
 }
 
 } // namespace
@@ -77,7 +83,11 @@ Json Verify(const std::optional<VerifyResult>& verify) {
 std::string RecordJson(const EraseRecord& r) {
   Json j;
   j["format"] = "trevasso-erase-record";
-  j["format_version"] = 1;
+  j["format_version"] = 2;
+  // First, so that nobody takes a quick wipe's record for proof of a sanitization.
+  j["sanitization"] = IsSanitization(r);
+  const std::string note = QuickWipeNote(r);
+  j["sanitization_note"] = note.empty() ? Json(nullptr) : Json(note);
   j["program"] = U8(r.program);
   j["program_version"] = U8(r.version);
   j["computer"] = U8(r.computer);
@@ -98,7 +108,8 @@ std::string RecordJson(const EraseRecord& r) {
   j["flush_error"] = r.run.flushError;
   // Saved as the session ended while a write had not returned: where it was.
   j["pending_offset"] = r.run.pendingOffset >= 0 ? Json(r.run.pendingOffset) : Json(nullptr);
-  j["verify"] = Verify(r.verify);
+  j["verify_requested"] = r.verifyRequested || r.verify.has_value();
+  j["verify"] = Verify(r);
   j["outcome"] = U8(OutcomeWord(r));
   Json log = Json::array();
   for (const std::u16string& line : r.log) log.push_back(U8(line));

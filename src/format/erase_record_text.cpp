@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "format/erase_record.h"
+#include "format/erase_record_outcome.h"
 #include "format/erase_record_words.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -66,8 +67,14 @@ std::string Seconds(std::int64_t ms) {
   return (ms < 0 ? "-" : "") + Utf16ToUtf8(DecimalText(magnitude / 1000)) + fraction + " seconds";
 }
 
-void AddVerify(Lines& lines, const std::optional<VerifyResult>& verify) {
-  if (!verify) return lines.Add("Verify", "not run");
+void AddVerify(Lines& lines, const EraseRecord& r) {
+  const std::optional<VerifyResult>& verify = r.verify;
+  const VerifyNotRun why = WhyVerifyNotRun(r);
+  if (why != VerifyNotRun::None) {
+    const auto outcome = ReadBackOutcome(r);
+    return lines.Add("Verify", (outcome ? VerifyWord(*outcome) : "not run") + " (asked for; " + VerifyNotRunText(why) + ")");
+  }
+  if (!verify) return lines.Add("Verify", "not asked for");
   lines.Add("Verify", VerifyWord(verify->outcome));
   lines.Add("Bytes read", Number(verify->bytesRead));
   lines.Add("Non-zero bytes", Number(verify->nonZeroBytes));
@@ -81,6 +88,11 @@ std::string RecordText(const EraseRecord& r) {
   Lines lines;
   lines.Raw("Erase record");
   lines.Raw("");
+  // First, so that nobody takes a quick wipe's record for proof of a sanitization.
+  if (const std::string note = QuickWipeNote(r); !note.empty()) {
+    lines.Raw(note);
+    lines.Raw("");
+  }
   lines.Add("Outcome", Printable(OutcomeWord(r)));
   lines.Add("Program", Printable(r.program) + " " + Printable(r.version));
   lines.Add("Computer", Printable(r.computer));
@@ -110,7 +122,7 @@ std::string RecordText(const EraseRecord& r) {
                                         : std::string("not confirmed"));
   if (r.run.pendingOffset >= 0)
     lines.Add("Pending write", "offset " + Number(r.run.pendingOffset) + " (had not returned when the record was saved)");
-  AddVerify(lines, r.verify);
+  AddVerify(lines, r);
   lines.Raw("");
   lines.Raw("Activity log:");
   for (const std::u16string& line : r.log) lines.Raw(Printable(line));

@@ -161,6 +161,7 @@ void CompleteRecord(win::Platform& p, const EraseRequest& request, std::int64_t 
   record.quickWipe = request.quickWipe;
   record.run = run;
   record.verify = verify;
+  record.verifyRequested = request.verify;
   record.log = lines.Lines();
 }
 
@@ -233,10 +234,11 @@ std::u16string NotWritableEnglishText(NotWritable why) {
   return {};
 }
 
-bool ReadBackFollows(const EraseResult& run) {
-  return (run.outcome == EraseOutcome::Completed || run.outcome == EraseOutcome::CompletedWithErrors) &&
-         !run.written.empty();
+bool RanToItsEnd(const EraseResult& run) {
+  return run.outcome == EraseOutcome::Completed || run.outcome == EraseOutcome::CompletedWithErrors;
 }
+
+bool ReadBackFollows(const EraseResult& run) { return RanToItsEnd(run) && !run.written.empty(); }
 
 EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request) {
   win::Platform& p = outer.platform;
@@ -275,6 +277,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     return CheckBeforeLocking(p, request.recordsFolder, request.deviceNumber, request.target.handle, volumes);
   });
   result.volumesLocked = lock.locked;
+  result.lockFailure = lock.failure;
   result.volumeRefusals = std::move(lock.refusals);
   result.refusal = lock.preflight.refusal;
   result.recordsFolderRefused = lock.preflight.recordsFolder;
@@ -287,6 +290,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumesLocked) {
+    if (result.lockFailure) log.Log(VolumeLockFailureText(p, *result.lockFailure));
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
   } else {
     StayAwake awake(p);
@@ -342,8 +346,12 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   UnlockVolumes(ctx.platform, ctx.volumeHandles);
   ctx.stopRequested = false;  // taken in by this run, or too late to act on it
   if (!result.run) return result;
-  log.Log(u"");
-  log.Log(u"Remember to create new partitions.");
+  // Only a run that wrote what it set out to leaves a disk to partition anew:
+  // a stopped one's log ends with where it stopped.
+  if (RanToItsEnd(*result.run)) {
+    log.Log(u"");
+    log.Log(u"Remember to create new partitions.");
+  }
 
   if (!savedEarly.exchange(true)) {
     CompleteRecord(p, request, startMs, *result.run, result.verify, log.lines, record);

@@ -11,6 +11,7 @@
 
 #include "format/disk_identity.h"
 #include "format/erase_record.h"
+#include "format/volume_lock.h"
 #include "format/zero_fill.h"
 
 namespace trv::format {
@@ -54,6 +55,7 @@ struct EraseCommandResult {
   NotWritable notWritable = NotWritable::No;  // refused before any write: the disk takes no writes
   std::optional<DiskIdentity> found;      // who answered instead (none: nobody did)
   bool volumesLocked = false;
+  std::optional<VolumeLockFailure> lockFailure;  // the volume that could not be taken away, and why
   // Why the disk's volumes may not be taken offline (one text per volume); the
   // erase was refused before any lock and nothing was written.
   std::vector<std::u16string> volumeRefusals;
@@ -77,6 +79,8 @@ std::u16string NotWritableText(NotWritable why);
 // The same, as a console says it.
 std::u16string NotWritableEnglishText(NotWritable why);
 
+// Whether a run went to its end (with errors or without), rather than being stopped or losing its disk.
+bool RanToItsEnd(const EraseResult& run);
 // Whether a run's read-back follows it: it went to its end and wrote something.
 bool ReadBackFollows(const EraseResult& run);
 

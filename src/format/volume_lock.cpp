@@ -358,6 +358,7 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, cons
     const win::Handle h = p.CreateFileW(v.DevicePath(), win::GENERIC_READ, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
                                         win::OPEN_EXISTING, 0);
     if (h == win::kInvalidHandle) {
+      result.failure = VolumeLockFailure{v.Name(), VolumeLockFailure::Step::Open, p.GetLastError()};
       ctx.observer.LogBare(u"Invalid handle");
       return result;
     }
@@ -365,12 +366,14 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, cons
     debug(u"Locking volume...");
     std::uint32_t returned = 0;
     if (!p.DeviceIoControl(h, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned)) {
+      result.failure = VolumeLockFailure{v.Name(), VolumeLockFailure::Step::Lock, p.GetLastError()};
       p.CloseHandle(h);
       return result;
     }
     debug(u"Done.");
     debug(u"Dismounting volume...");
     if (!p.DeviceIoControl(h, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned)) {
+      result.failure = VolumeLockFailure{v.Name(), VolumeLockFailure::Step::Dismount, p.GetLastError()};
       p.CloseHandle(h);
       return result;
     }
@@ -382,6 +385,20 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, cons
   }
   result.locked = true;
   return result;
+}
+
+bool VolumeLockFailure::InUse() const {
+  // FSCTL_LOCK_VOLUME fails with ERROR_ACCESS_DENIED while files are open on the
+  // volume; an open refused for sharing is another program's exclusive handle.
+  return (step == Step::Lock && error == win::ERROR_ACCESS_DENIED) || error == win::ERROR_SHARING_VIOLATION;
+}
+
+std::u16string VolumeLockFailureText(win::Platform& p, const VolumeLockFailure& f) {
+  const char16_t* step = f.step == VolumeLockFailure::Step::Open   ? u" could not be opened ("
+                         : f.step == VolumeLockFailure::Step::Lock ? u" could not be locked ("
+                                                                   : u" could not be dismounted (";
+  return u"Volume " + f.volume + step + ErrorText(p, f.error) + u")" +
+         (f.InUse() ? u": a program has files open on it, or holds it." : u".");
 }
 
 void UnlockVolumes(win::Platform& platform, std::vector<win::Handle>& volumeHandles) {

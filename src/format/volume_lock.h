@@ -62,9 +62,20 @@ enum class DiskMatch { No, Yes, Unknown };
 // cannot be read either.
 DiskMatch VolumeOnDisk(const VolumeFacts& volume, std::int64_t deviceNumber);
 
+// A volume of the disk that could not be taken away: which, at which step, and the system's error.
+struct VolumeLockFailure {
+  std::u16string volume;  // VolumeFacts::Name(): "E:", or its GUID path and mount folder
+  enum class Step { Open, Lock, Dismount } step = Step::Lock;
+  std::uint32_t error = 0;
+  // Another program holds it (open files, or opened it without sharing): the
+  // erase may work once that program lets go.
+  bool InUse() const;
+};
+
 // The outcome of taking a disk's volumes away.
 struct VolumeLockResult {
   bool locked = false;                   // every volume on the disk locked and dismounted (also: none)
+  std::optional<VolumeLockFailure> failure;  // why not, when a volume could not be taken away
   std::vector<std::u16string> refusals;  // why the erase may not go on; nothing was locked
   Preflight preflight;                   // the check before locking refused: nothing was locked
 };
@@ -87,6 +98,9 @@ std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t
 // before any is locked, with every volume of the system as the survey found it.
 using BeforeLocking = std::function<Preflight(const std::vector<VolumeFacts>& volumes)>;
 VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, const BeforeLocking& beforeLocking = {});
+// "Volume F: could not be locked (error 5: Access is denied.): a program has
+// files open on it." for the log and the console.
+std::u16string VolumeLockFailureText(win::Platform& platform, const VolumeLockFailure& failure);
 // Closes every locked volume handle; closing ends the lock.
 void UnlockVolumes(win::Platform& platform, std::vector<win::Handle>& volumeHandles);
 

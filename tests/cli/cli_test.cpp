@@ -210,13 +210,25 @@ TEST(CliErase, EveryOutcomeHasItsExitCodeAndRecord) {
   EXPECT_EQ(stopped.Json()["written"][0]["end"], 5 * 65'536);  // Ctrl+C as block 5 begins: blocks 1 to 5
 }
 
-TEST(CliErase, AVolumeInUseOrASwappedDiskIsRefused) {
-  // The default PC's data disk holds E: and F:; F: has open files.
+TEST(CliErase, AVolumeWithOpenFilesIsInUseAndNamedASwappedDiskIsRefused) {
+  // The default PC's data disk holds E: and F:; F: has open files (its lock fails with 5): try again later (11).
+  const std::string serial = Cli(Scenario(), "list --json").Json()["disks"][1]["serial"].get<std::string>();
   auto inUse = Cli(Scenario({{"volumes", {{{"letter", "E"}, {"deviceNumber", 1}},
                                           {{"letter", "F"}, {"deviceNumber", 1}, {"fail", {{"lock", 5}}}}}}}),
-                   "erase 1 --quick --confirm-serial " + Cli(Scenario(), "list --json").Json()["disks"][1]["serial"].get<std::string>());
-  EXPECT_EQ(inUse.code, 4) << inUse.host.err;
+                   "erase 1 --quick --confirm-serial " + serial + " --json");
+  EXPECT_EQ(inUse.code, 11) << inUse.host.err;
+  EXPECT_EQ(inUse.Json()["outcome"], "in-use");
+  EXPECT_EQ(inUse.Json()["message"], "in use: Volume F: could not be locked (error 5: Access is denied.): a program has "
+                                     "files open on it, or holds it. Close its files and try again later. Nothing was written");
+  // The log names it too.
+  EXPECT_NE(inUse.host.err.find("   Volume F: could not be locked (error 5: Access is denied.)"), std::string::npos);
   EXPECT_EQ(inUse.platform->journal().Count("WriteFile"), 0u);
+  EXPECT_EQ(inUse.platform->OpenVolumeHandles(), 0u) << "E:, locked first, is released";
+  // Any other failure to lock is no reason to wait: refused, the volume named.
+  auto broken = Cli(Scenario({{"volumes", {{{"letter", "F"}, {"deviceNumber", 1}, {"fail", {{"lock", 1117}}}}}}}),
+                    "erase 1 --quick --confirm-serial " + serial);
+  EXPECT_EQ(broken.code, 4) << broken.host.err;
+  EXPECT_NE(broken.host.err.find("refused: Volume F: could not be locked (error 1117"), std::string::npos) << broken.host.err;
 
   // The disk Windows runs from is refused before any lock, in words.
   auto system = Cli(Scenario(), "erase 0 --quick --confirm-serial " +
@@ -494,9 +506,13 @@ TEST(CliReports, AnInventoryWorksWhileAnotherProgramHoldsTheDiskOnlyAnEraseNeeds
         EXPECT_NE(e->detail.find(" share=3 "), std::string::npos) << e->detail;
       }
   }
+  // In use, not missing: worth trying again later (11), never the "no such disk" of 1.
   auto erase = Cli(pc, "erase 1 --quick --confirm-serial S1 --json");
-  EXPECT_EQ(erase.code, 1);
-  EXPECT_EQ(erase.Json()["message"], "Error opening disk 1: The process cannot access the file because it is being used by another process.");
+  EXPECT_EQ(erase.code, 11);
+  EXPECT_EQ(erase.Json()["outcome"], "in-use");
+  EXPECT_EQ(erase.Json()["message"], "in use: another program has disk 1 open (The process cannot access the file "
+                                     "because it is being used by another process.); close it and try again later. "
+                                     "Nothing was written");
   EXPECT_TRUE(erase.platform->Media(1)->changed.Empty());
 }
 

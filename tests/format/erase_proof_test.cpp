@@ -220,6 +220,10 @@ nlohmann::json Ranges(const std::vector<std::pair<std::int64_t, std::int64_t>>& 
 
 TEST(EraseRecord, EveryWayARunEndsLeavesARecordWithItsOutcomeAndRanges) {
   const std::int64_t size = 64 * kMiB;
+  // Stop as the read-back's third block from its end begins: after every byte was written and flushed.
+  const auto pc = [&](const nlohmann::json& media) { return PcWithDisk1(PlainDisk(1, size / 512, media)); };
+  const auto whole = Play(pc(kFast), VerifyScript(false));
+  const std::size_t pumps = Writes(whole).size() + Writes(whole, "ReadFile").size();
   struct Case {
     const char* name;
     nlohmann::json media;
@@ -236,6 +240,10 @@ TEST(EraseRecord, EveryWayARunEndsLeavesARecordWithItsOutcomeAndRanges) {
        Ranges({{0, 196'608}}), Ranges({})},
       {"lying cache", FastMedia({{"lyingAreas", {{{"offset", 0}, {"length", 4096}}}}}), VerifyScript(false), "verify-failed",
        Ranges({{0, size}}), Ranges({})},
+      {"read-back stopped", kFast, VerifyScript(false, "wait " + std::to_string(pumps - 1) + "; click btStop"),
+       "erased-verify-cancelled", Ranges({{0, size}}), Ranges({})},
+      {"unplugged in the read-back", FastMedia({{"unplugOnRead", {{"offset", 3 * kMiB}}}}), VerifyScript(false),
+       "erased-verify-terminated", Ranges({{0, size}}), Ranges({})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,7 +263,28 @@ TEST(EraseRecord, EveryWayARunEndsLeavesARecordWithItsOutcomeAndRanges) {
     ASSERT_GE(shown.size(), record["log"].size() + 1);
     EXPECT_EQ(record["log"].back(), shown[shown.size() - 2]);
     EXPECT_NE(record["log"][1].get<std::string>().find("================"), std::string::npos);
+    // Only a run that went to its end tells the user to partition the disk anew.
+    const std::string word = c.outcome;
+    EXPECT_EQ(record["log"].back().get<std::string>().ends_with("Remember to create new partitions."),
+              word != "cancelled" && word != "terminated");
+    EXPECT_EQ(record["verify_requested"], c.script.find("cbVerify") != std::string::npos);
   }
+}
+
+TEST(EraseRecord, AQuickWipesRecordSaysFirstThatItIsNoSanitization) {
+  auto run = Play(PcWithDisk1(PlainDisk(1, 131'072, kFast)), FormatScript(true));
+  const nlohmann::json record = SavedRecord(run);
+  ASSERT_TRUE(record.is_object());
+  EXPECT_EQ(record["outcome"], "completed");
+  EXPECT_EQ(record["sanitization"], false);
+  const std::string note = record["sanitization_note"];
+  EXPECT_EQ(note.rfind("A quick wipe is not a sanitization: only bytes 0 to 10,240,000 and ", 0), 0u) << note;
+  const auto files = run.platform->FilesWritten(kRecords);
+  ASSERT_EQ(files.size(), 2u);
+  const std::string text = *run.platform->FileContent(files[1]);
+  EXPECT_EQ(text.rfind("Erase record\r\n\r\n" + note + "\r\n", 0), 0u) << text;
+  // The window's own lines stay: a complete run still ends with the reminder.
+  EXPECT_EQ(RunLog(run).back(), "Remember to create new partitions.");
 }
 
 TEST(EraseRecord, ARecordThatCannotBeSavedIsLoggedAndShown) {

@@ -131,7 +131,9 @@ TEST(HeadlessRecord, ReportPrintsEachFileWrittenBelowTheRecordsFolder) {
   const std::string report = run.Report();
   // In path order: the JSON file, then the text file, each in full.
   const std::string head = "== Record " + U8(kStem) + ".json\n  | {\n  |   \"format\": \"trevasso-erase-record\",\n";
-  const std::string text = "  | }\n== Record " + U8(kStem) + ".txt\n  | Erase record\n  | \n  | Outcome:            completed\n";
+  const std::string text = "  | }\n== Record " + U8(kStem) + ".txt\n  | Erase record\n  | \n  | A quick wipe is not a "
+                           "sanitization: only bytes 0 to 10,240,000 and 500,106,813,440 to 500,107,862,016 were "
+                           "written; the rest of the disk still holds its data.\n  | \n  | Outcome:            completed\n";
   const auto at = report.find("== Record ");
   ASSERT_NE(at, std::string::npos) << report;
   EXPECT_EQ(report.compare(at, head.size(), head), 0) << report.substr(at);

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "format/erase_record_outcome.h"
 #include "record_support.h"
 #include "test_support.h"
 
@@ -65,8 +66,9 @@ TEST(EraseRecord, OutcomeWordOfARunWithErrorsOrAStoppedReadBack) {
       // A passing read-back does not hide bytes the run could not write.
       {EraseOutcome::CompletedWithErrors, VerifyOutcome::Passed, "completed-with-errors"},
       {EraseOutcome::CompletedWithErrors, VerifyOutcome::Failed, "verify-failed"},
-      {EraseOutcome::Completed, VerifyOutcome::Cancelled, "cancelled"},
-      {EraseOutcome::Completed, VerifyOutcome::Terminated, "terminated"},
+      // A stopped read-back leaves the writing's outcome standing; a lost disk comes before errors.
+      {EraseOutcome::CompletedWithErrors, VerifyOutcome::Cancelled, "completed-with-errors"},
+      {EraseOutcome::CompletedWithErrors, VerifyOutcome::Terminated, "terminated"},
   };
   for (const auto& [run, verify, word] : cases) {
     auto r = QuickWipeRecord();
@@ -93,17 +95,33 @@ TEST(EraseRecordJson, EveryOutcomeHasTheDocumentedFieldsWithTheRunsValues) {
 
   const json& completed = j[0];
   EXPECT_EQ(completed["format"], "trevasso-erase-record");
-  EXPECT_EQ(completed["format_version"], 1);
+  EXPECT_EQ(completed["format_version"], 2);
   EXPECT_EQ(completed["end_utc"], "2026-12-08T09:05:21.845Z");
   EXPECT_EQ(completed["start_local"], "2026-12-08T17:05:09.250");
   EXPECT_DOUBLE_EQ(completed["duration_seconds"].get<double>(), 12.595);
   EXPECT_EQ(completed["written"], json::parse(R"([{"begin": 0, "end": 10240000},
                                                   {"begin": 500106813440, "end": 500107862016}])"));
-  EXPECT_EQ(completed["verify"], json::parse(R"({"outcome": "passed", "bytes_read": 11288576,
+  EXPECT_EQ(completed["verify"], json::parse(R"({"outcome": "passed", "reason": null, "bytes_read": 11288576,
       "non_zero_bytes": 0, "unreadable_bytes": 0, "failed_areas": []})"));
+  // A quick wipe says first that it is none, and what alone it wrote.
+  EXPECT_EQ(completed["sanitization"], false);
+  EXPECT_EQ(completed["sanitization_note"], "A quick wipe is not a sanitization: only bytes 0 to 10,240,000 and "
+                                            "500,106,813,440 to 500,107,862,016 were written; the rest of the disk "
+                                            "still holds its data.");
   EXPECT_EQ(j[1]["unwritten"], json::parse(R"([{"begin": 65536, "end": 131072}])"));
   EXPECT_EQ(j[1]["flush_error"], 1117);
-  EXPECT_TRUE(j[1]["verify"].is_null());
+  EXPECT_TRUE(j[1]["verify"].is_null()) << "null only when no read-back was asked for";
+  EXPECT_EQ(j[1]["verify_requested"], false);
+  // Asked for, but the run was stopped: never a bare null.
+  EXPECT_EQ(j[2]["verify_requested"], true);
+  EXPECT_EQ(j[2]["verify"]["outcome"], "not-run");
+  EXPECT_EQ(j[2]["verify"]["reason"], "erase-cancelled");
+  // A full zero fill is a sanitization only when it wrote and flushed every byte.
+  EXPECT_EQ(j[2]["sanitization"], false);
+  EXPECT_TRUE(j[2]["sanitization_note"].is_null());
+  auto full = records[0].second;
+  full.quickWipe = false;
+  EXPECT_EQ(json::parse(trv::format::RecordJson(full))["sanitization"], true);
   EXPECT_EQ(j[2]["method"], "full-zero-fill");
   EXPECT_EQ(j[4]["verify"]["failed_areas"], json::parse(R"([{"begin": 4096, "end": 4608}])"));
 
@@ -144,7 +162,7 @@ TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
   const std::vector<std::string> lines = TextLines(trv::format::RecordText(records[0].second));
   for (const std::string& line : lines) {  // every value starts in the same column
     const auto colon = line.find(": ");
-    if (colon == std::string::npos || line.rfind("2026/", 0) == 0) continue;
+    if (colon == std::string::npos || line.rfind("2026/", 0) == 0 || line.rfind("A quick wipe", 0) == 0) continue;
     EXPECT_EQ(line.find_first_not_of(' ', colon + 1), 20u) << line;
   }
   for (const char* line : {"Started:            2026-12-08 17:05:09 local, 2026-12-08 09:05:09 UTC",
@@ -153,6 +171,12 @@ TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
                            "                    500,106,813,440 to 500,107,862,016 (1,048,576 bytes)",
                            "Flush:              ok", "Verify:             passed"})
     EXPECT_TRUE(Has(lines, line)) << line;
+  // Under the title, before any fact: a quick wipe is no sanitization.
+  EXPECT_EQ(lines[2], trv::format::QuickWipeNote(records[0].second));
+  EXPECT_EQ(lines[4], "Outcome:            completed");
+  EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[2].second)),
+                  "Verify:             not run (asked for; the erase was cancelled before its end)"));
+  EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[1].second)), "Verify:             not asked for"));
   EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
             (std::vector<std::string>{"Activity log:", "2026/12/8 17:05:09   Formatting... ",
                                       "2026/12/8 17:05:21   Low-level format is complete."}));

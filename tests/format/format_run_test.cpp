@@ -166,10 +166,12 @@ TEST(FormatRun, AVolumeInUseStopsTheRunBeforeAnyWriteAndEveryLockIsReleased) {
   script.replace(script.find("DriveList 1"), 11, "DriveList 0");
   auto run = Play(Scenario(kWindowsOnG), script);
   auto log = RunLog(run);
-  ASSERT_EQ(log.size(), 7u);
+  ASSERT_EQ(log.size(), 8u);
   EXPECT_EQ(log[3], "Low level format: [0]  INTEL SSDSA2CW120G3    4PC10302    [120.03 GB]");
   EXPECT_EQ(log[5], "Locking device... ");
-  EXPECT_EQ(log[6], "Unable to lock device. Make sure you do not have open files on this device and try again. ");
+  // The volume that refused is named, with the system's answer.
+  EXPECT_EQ(log[6], "Volume C: could not be locked (error 5: Access is denied.): a program has files open on it, or holds it.");
+  EXPECT_EQ(log[7], "Unable to lock device. Make sure you do not have open files on this device and try again. ");
   EXPECT_TRUE(Writes(run).empty());
   const auto calls = Calls(run);
   const auto lockC = IndexOf(calls, "DeviceIoControl code=0x90018 in=0 out=0 C:\\ -> failed error=5");
@@ -428,12 +430,12 @@ TEST(FormatRun, AnUnpluggedDiskEndsTheRunAtTheFailingBlock) {
     EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, failed.offset}}));
     const std::string at = trv::Utf16ToUtf8(trv::report::FormatThousands(failed.offset));
     const std::string lba = trv::Utf16ToUtf8(trv::report::FormatThousands(failed.offset / 512));
-    const auto tail = Tail(RunLog(run), 6);
+    const auto tail = Tail(RunLog(run), 4);
     EXPECT_EQ(tail[0], "Format Error occurred at offset " + at + "   (" + std::to_string(code) + ")");
     EXPECT_EQ(tail[1], "Device was unplugged, aborting...");
     EXPECT_EQ(tail[2].rfind("Average speed: ", 0), 0u);
     EXPECT_EQ(tail[3], "Operation terminated at offset " + at + "    LBA " + lba);
-    EXPECT_EQ(tail[5], "Remember to create new partitions.");
+    ExpectEndsWithoutReminder(run, tail[3]);
     EXPECT_EQ(run.platform->journal().Count("FlushFileBuffers"), 2u);  // the record's two files; never the disk
     EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
   }
@@ -443,7 +445,7 @@ TEST(FormatRun, StopEndsTheRunAfterTheCurrentBlockWhileOtherCommandsStayDisabled
   // Pump 1 comes before the first block, pump n+1 as block n begins.
   auto run = Play(Scenario(), FormatScript(false, "wait 2; click btGetSmart; wait 4; click btStop"));
   EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 327'680}}));  // blocks 1 to 5
-  const auto tail = Tail(RunLog(run), 4);
+  const auto tail = Tail(RunLog(run), 2);
   EXPECT_EQ(tail[1], "Operation cancelled at offset 327,680    LBA 640");
   EXPECT_FALSE(run.app->StopRequested);
   EXPECT_EQ(run.app->FmMain.pbCurrentTask.state(), ProgressState::Paused);
@@ -462,9 +464,9 @@ TEST(FormatRun, ClosingTheWindowDuringARunStopsItFirstAndNeverWritesToAClosedHan
   auto run = Play(Scenario(), FormatScript(false, "wait 6; close"));
   EXPECT_EQ(run.exitReason, "main window closed");
   EXPECT_EQ(ZeroRanges(run, 1), (std::vector<ByteRange>{{0, 327'680}}));
-  const auto tail = Tail(RunLog(run), 4);
+  const auto tail = Tail(RunLog(run), 2);
   EXPECT_EQ(tail[1], "Operation cancelled at offset 327,680    LBA 640");
-  EXPECT_EQ(tail[3], "Remember to create new partitions.");
+  ExpectEndsWithoutReminder(run, tail[1]);
   const auto calls = Calls(run);
   EXPECT_EQ(calls.back().rfind("CloseHandle", 0), 0u);  // the disk, last of all
   EXPECT_LT(IndexOf(calls, "CloseHandle", IndexOf(calls, "DeviceIoControl code=0x70140")), static_cast<std::ptrdiff_t>(calls.size()));
@@ -537,7 +539,7 @@ TEST(FormatRun, AStopThatCameDuringTheLastBlockLeavesACompleteRun) {
   // One block earlier it still stops the run before its last block.
   auto early = Play(Scenario(), FormatScript(true, "wait " + std::to_string(blocks) + "; click btStop"));
   EXPECT_EQ(Writes(early).size(), blocks - 1);
-  EXPECT_EQ(Tail(RunLog(early), 4)[1].rfind("Operation cancelled at offset ", 0), 0u);
+  EXPECT_EQ(Tail(RunLog(early), 2)[1].rfind("Operation cancelled at offset ", 0), 0u);
 }
 
 TEST(FormatRun, EveryRunStartsWithStopCleared) {
@@ -564,7 +566,7 @@ TEST(FormatRun, AStoppedRunThatLeftBytesUnwrittenEndsWithTheBarInError) {
   const nlohmann::json media = {{"megabytesPerSecond", 100000},
                                 {"badAreas", {{{"offset", 70'000}, {"length", 512}, {"error", 23}}}}};
   auto run = Play(PcWithDisk1(PlainDisk(1, kGiB / 512, media)), FormatScript(false, "wait 6; click btStop"));
-  const auto tail = Tail(RunLog(run), 5);
+  const auto tail = Tail(RunLog(run), 3);
   EXPECT_EQ(tail[1], "Low-level format finished with errors: 65,536 bytes in 1 area could not be written "
                      "(first at offset 65,536).");
   // Block 2 was tried again as one piece, which pumped too: Stop came as block 4 began.

@@ -74,6 +74,29 @@ inline std::vector<std::string> RunLog(const app::HeadlessRun& run) {
   return out;
 }
 
+inline constexpr char16_t kDefaultRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
+
+// The JSON record of the run, saved in the default folder (null, and a failure, when there is not exactly one).
+inline nlohmann::json SavedJson(const app::HeadlessRun& run) {
+  const auto files = run.platform->FilesWritten(kDefaultRecords);
+  EXPECT_EQ(files.size(), 2u);
+  if (files.size() != 2) return nullptr;
+  return nlohmann::json::parse(*run.platform->FileContent(files[0]));
+}
+
+// A run stopped or cut short: neither the window's log nor its record ends
+// with the reminder to partition a disk that was not wholly written; both end
+// with `last` (the record's line after its time stamp).
+inline void ExpectEndsWithoutReminder(const app::HeadlessRun& run, const std::string& last) {
+  const auto log = RunLog(run);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), last);
+  const nlohmann::json record = SavedJson(run);
+  ASSERT_TRUE(record.is_object());
+  const std::string recorded = record["log"].back().get<std::string>();
+  EXPECT_TRUE(recorded.ends_with("   " + last)) << recorded;
+}
+
 // The log's last line when it says where the run's record was saved, else empty.
 inline std::string RecordLine(const app::HeadlessRun& run) {
   const auto lines = Messages(run.app->FmMain.Log_BenchMark);

@@ -11,20 +11,12 @@ namespace {
 
 constexpr std::int64_t kMiB = 1'048'576;
 constexpr std::int64_t kHang = 46'071'808;  // the start of a 4 MiB block
-constexpr char16_t kRecords[] = u"C:\\Users\\User\\AppData\\Local\\Trevasso\\records";
 
 // Disk 1, 64 MiB; every write from kHang on hangs until it is cancelled.
 trv::sim::Scenario HangingDisk() {
   const nlohmann::json media = {{"megabytesPerSecond", 100000},
                                 {"hangingAreas", {{{"offset", kHang}, {"length", 64 * kMiB - kHang}, {"forever", true}}}}};
   return PcWithDisk1(PlainDisk(1, 64 * kMiB / 512, media));
-}
-
-nlohmann::json SavedJson(const trv::app::HeadlessRun& run) {
-  const auto files = run.platform->FilesWritten(kRecords);
-  EXPECT_EQ(files.size(), 2u);
-  if (files.size() != 2) return nullptr;
-  return nlohmann::json::parse(*run.platform->FileContent(files[0]));
 }
 
 // The journal's cancels and failed disk writes, in order.
@@ -54,11 +46,11 @@ TEST(HangingWrite, TheWindowAnswersWhileAWriteHangsAndStopCancelsIt) {
   const auto writes = Writes(run);
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.back().offset, kHang);  // nothing written after the cancelled one
-  const auto tail = Tail(RunLog(run), 5);
+  const auto tail = Tail(RunLog(run), 3);
   EXPECT_EQ(tail[0], "The write did not return and was cancelled at offset 46,071,808");
   EXPECT_EQ(tail[1].rfind("Average speed: ", 0), 0u) << tail[1];
   EXPECT_EQ(tail[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
-  EXPECT_EQ(tail[4], "Remember to create new partitions.");
+  ExpectEndsWithoutReminder(run, tail[2]);
   EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
   EXPECT_EQ(run.platform->Media(1)->zero.List(), (std::vector<trv::sim::ByteRange>{{0, kHang}}));
   auto& m = run.app->FmMain;
@@ -80,7 +72,7 @@ TEST(HangingWrite, ClosingTheWindowOrEndingTheSessionWhileAWriteHangsSavesTheRec
   EXPECT_EQ(closed.ui->user().Remaining(), 1u);
   EXPECT_EQ(closed.exitReason, "main window closed");
   EXPECT_EQ(SavedJson(closed)["outcome"], "cancelled");
-  EXPECT_EQ(Tail(RunLog(closed), 3)[0], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  EXPECT_EQ(Tail(RunLog(closed), 1)[0], "Operation cancelled at offset 46,071,808    LBA 89,984");
 
   // Windows ends the session: the write is cancelled at once, and the record
   // is saved at the worker's next pump, before the process ends.
@@ -122,7 +114,7 @@ TEST(HangingWrite, AHangOfFixedLengthEndsOnItsOwnOrIsCancelledBetweenPiecesAndFo
             (std::vector<std::string>{"WriteFile offset=46071808 4194304 bytes -> failed error=121",
                                       "CancelSynchronousIo -> ok",
                                       "WriteFile offset=46071808 65536 bytes -> failed error=995"}));
-  const auto tail = Tail(RunLog(stopped), 6);
+  const auto tail = Tail(RunLog(stopped), 4);
   EXPECT_EQ(tail[0], "Format Error occurred at offset 46,071,808   (121)");
   EXPECT_EQ(tail[1], "The write did not return and was cancelled at offset 46,071,808");
   EXPECT_EQ(tail[3], "Operation cancelled at offset 46,071,808    LBA 89,984");
@@ -151,8 +143,8 @@ TEST(HangingWrite, OnWindowsXpTheWindowAnswersAndSaysOnceThatItCannotCancel) {
   EXPECT_EQ(std::count(log.begin(), log.end(),
                        "This Windows cannot cancel a disk request: the run stops when the request returns."),
             1);
-  EXPECT_EQ(Tail(log, 5)[0], "Format Error occurred at offset 46,071,808   (121)");
-  EXPECT_EQ(Tail(log, 5)[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
+  EXPECT_EQ(Tail(log, 3)[0], "Format Error occurred at offset 46,071,808   (121)");
+  EXPECT_EQ(Tail(log, 3)[2], "Operation cancelled at offset 46,071,808    LBA 89,984");
   EXPECT_EQ(SavedJson(run)["outcome"], "cancelled");
 }
 
@@ -226,7 +218,7 @@ TEST(HangingWrite, ASlowingStickTakesStopWithoutACancelAndItsBlocksShrinkAgain) 
   EXPECT_GE(slow.offset, kCache);
   EXPECT_EQ(slow.size, 32 * kMiB);
   const std::int64_t end = writes.back().offset + writes.back().size;
-  const auto tail = Tail(RunLog(stopped), 4);
+  const auto tail = Tail(RunLog(stopped), 2);
   EXPECT_EQ(tail[1].rfind("Operation cancelled at offset " + trv::Utf16ToUtf8(trv::report::FormatThousands(end)) + " ", 0), 0u)
       << tail[1];
   EXPECT_EQ(SavedJson(stopped)["written"], (nlohmann::json{{{"begin", 0}, {"end", end}}}));

@@ -43,6 +43,15 @@ inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutc
   }
   out[4].first = "verify-failed";
   out[4].second.verify = Verified(format::VerifyOutcome::Failed, out[4].second.run);
+  // Every byte written and flushed, then the read-back stopped by the user or by the disk going away.
+  for (const auto& [word, verify] : {std::pair{"erased-verify-cancelled", format::VerifyOutcome::Cancelled},
+                                     std::pair{"erased-verify-terminated", format::VerifyOutcome::Terminated}}) {
+    out.emplace_back(word, QuickWipeRecord());
+    out.back().second.verifyRequested = true;
+    out.back().second.verify = Verified(verify, out.back().second.run);
+  }
+  // A read-back was asked for, but the run was stopped before its end: it says so.
+  out[2].second.verifyRequested = true;
   return out;
 }
 

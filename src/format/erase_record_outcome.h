@@ -1,0 +1,38 @@
+// What became of a read-back that was asked for, and what a quick wipe's
+// record says about itself: the words and sentences that the text record, the
+// JSON record and the console program share.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "format/erase_record.h"
+
+namespace trv::format {
+
+// Why a read-back that was asked for has no result of its own.
+enum class VerifyNotRun {
+  None,             // it ran, or none was asked for
+  EraseCancelled,   // the erase was stopped before its end
+  EraseTerminated,  // the disk went away during the erase
+  NothingWritten,   // the erase went to its end without writing a byte
+  SessionEnded,     // the writing had ended; the session ended (or the console closed) before the read-back did
+};
+VerifyNotRun WhyVerifyNotRun(const EraseRecord& record);
+
+// The read-back's outcome as the record counts it: its own, or Cancelled when
+// the session cut it short; none when it did not run.
+std::optional<VerifyOutcome> ReadBackOutcome(const EraseRecord& record);
+
+// "erase-cancelled", "erase-terminated", "nothing-written" or "session-ended"; empty for None.
+std::string VerifyNotRunWord(VerifyNotRun why);
+// The same in a few words for people: "the erase was cancelled before its end".
+std::string VerifyNotRunText(VerifyNotRun why);
+
+// A full zero fill that wrote and flushed every byte Windows shows, and whose
+// read-back, when one ran, found nothing wrong. A quick wipe never is one.
+bool IsSanitization(const EraseRecord& record);
+// For a quick wipe: that it is not a sanitization, which ranges alone were
+// written, and that the rest of the disk still holds its data. Empty otherwise.
+std::string QuickWipeNote(const EraseRecord& record);
+
+} // namespace trv::format
