@@ -42,7 +42,7 @@ std::string VerifyNotRunText(VerifyNotRun why) {
     case VerifyNotRun::EraseCancelled: return "the erase was cancelled before its end";
     case VerifyNotRun::EraseTerminated: return "the disk went away during the erase";
     case VerifyNotRun::NothingWritten: return "nothing was written";
-    case VerifyNotRun::SessionEnded: return "the session ended (or the console was closed) after the writing";
+    case VerifyNotRun::SessionEnded: return "the session ended, or the console was closed, after the writing";
     case VerifyNotRun::None: break;
   }
   return {};

@@ -123,4 +123,9 @@ TEST(CliOutcome, TheSessionEndingInTheReadBackIsNeverRecordedAsCompleted) {
   EXPECT_EQ(record["verify"]["outcome"], "cancelled");
   EXPECT_EQ(record["verify"]["reason"], "session-ended");
   EXPECT_EQ(record["sanitization"], true) << "every byte was written and flushed";
+  const auto text = SavedRecord(r).text;
+  EXPECT_NE(std::find(text.begin(), text.end(),
+                      "Verify:             cancelled (asked for; the session ended, or the console was closed, after "
+                      "the writing)"),
+            text.end());
 }
