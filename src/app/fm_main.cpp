@@ -31,12 +31,14 @@ TFmMain::TFmMain(App& app)
       GroupBox2(Add(ControlKind::GroupBox, "GroupBox2", &Panel7, Align::Client, {})),
       Panel9(Add(ControlKind::Panel, "Panel9", &GroupBox2, Align::Client, {}, 10)),
       pbCurrentTask(Add<ui::ProgressBar>(ControlKind::ProgressBar, "pbCurrentTask", &Panel9, Align::Client, {})),
-      // Under the progress box: the percentage and speed beside the two check
-      // boxes, each box a row of its own, 5 to 6 pixels apart, then the current
-      // sector beside the buttons, which stay where the S.M.A.R.T. tab has its button.
+      // Under the progress box, left of the two check boxes (each a row of its
+      // own, 5 to 6 pixels apart) and the buttons (which stay where the
+      // S.M.A.R.T. tab has its button): the percentage, the speed with the time
+      // left (a row of its own, as wide as the column, so that it never runs
+      // under a check box), then the current sector.
       lbCurrentPercent(Add(ControlKind::Label, "lbCurrentPercent", &Panel1, Align::None, {22, 296, 180, 25})),
-      lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {214, 296, 150, 25})),
-      lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 344, 340, 25})),
+      lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {22, 326, 340, 25})),
+      lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 356, 340, 25})),
       cbQuickWipe(Add<ui::CheckBox>(ControlKind::CheckBox, "cbQuickWipe", &Panel1, Align::None, {370, 294, 365, 17})),
       cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {370, 317, 200, 17})),
       btStop(Add(ControlKind::Button, "btStop", &Panel1, Align::None, {369, 340, 94, 26})),

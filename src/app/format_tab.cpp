@@ -2,10 +2,13 @@
 
 #include "app/app.h"
 #include "app/logs.h"
+#include "format/time_left.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
 namespace trv::app {
+
+FormatTabObserver::FormatTabObserver(App& app) : app_(app), speed_(app.FmMain.lbSpeed.caption()) {}
 
 void FormatTabObserver::Log(const std::u16string& message) { AddToLog(app_, message); }
 
@@ -18,9 +21,34 @@ void FormatTabObserver::ShowProgress(const format::BlockProgress& progress) {
   m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
 }
 
-void FormatTabObserver::ShowSpeed(const std::u16string& text) { app_.FmMain.lbSpeed.SetCaption(text); }
+void FormatTabObserver::ShowSpeed(const std::u16string& text) {
+  speed_ = text;
+  ShowSpeedLine();
+}
 
-std::u16string FormatTabObserver::SpeedShown() { return app_.FmMain.lbSpeed.caption(); }
+void FormatTabObserver::ShowTimeLeft(const format::TimeLeft& left) {
+  timeLeft_ = SpeedLineTimeLeft(left);
+  ShowSpeedLine();
+}
+
+void FormatTabObserver::ShowSpeedLine() { app_.FmMain.lbSpeed.SetCaption(speed_ + timeLeft_); }
+
+// The speed alone: what "Average speed: " is followed by.
+std::u16string FormatTabObserver::SpeedShown() { return speed_; }
+
+std::u16string SpeedLineTimeLeft(const format::TimeLeft& left) {
+  switch (left.state) {
+    case format::TimeLeft::State::Estimating:
+      return u"  剩余时间估算中";
+    case format::TimeLeft::State::Known:
+      // With a read-back to follow: this pass, then the whole run.
+      return u"  剩余 " + format::ClockText(left.passSeconds) +
+             (left.laterPass ? u" / " + format::ClockText(left.runSeconds) : std::u16string());
+    case format::TimeLeft::State::Ended:
+      break;
+  }
+  return {};
+}
 
 void FormatTabObserver::ShowComplete() { app_.FmMain.pbCurrentTask.SetPosition(100); }
 

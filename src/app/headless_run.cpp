@@ -62,6 +62,7 @@ HeadlessRun RunHeadlessOn(std::unique_ptr<sim::SimPlatform> platform, const std:
 std::string HeadlessRun::Report() const {
   std::string out = "== Exit: " + exitReason + "\n";
   for (const auto& p : ui->problems()) out += "== Script problem: " + p + "\n";
+  for (const auto& r : ui->readings()) out += "== Read " + r + "\n";
   out += ui::PrintBoxes(ui->boxes());
   for (const ui::Form* f : {static_cast<const ui::Form*>(&app->FmAgreement), static_cast<const ui::Form*>(&app->FmDebug),
                             static_cast<const ui::Form*>(&app->FmChoose), static_cast<const ui::Form*>(&app->FmMain)})

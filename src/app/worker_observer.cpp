@@ -22,6 +22,10 @@ void WorkerObserver::ShowSpeed(const std::u16string& text) {
   OnWindow([&] { window_.ShowSpeed(text); });
 }
 
+void WorkerObserver::ShowTimeLeft(const format::TimeLeft& left) {
+  OnWindow([&] { window_.ShowTimeLeft(left); });
+}
+
 std::u16string WorkerObserver::SpeedShown() {
   std::u16string shown;
   OnWindow([&] { shown = window_.SpeedShown(); });

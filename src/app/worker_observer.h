@@ -26,6 +26,7 @@ class WorkerObserver : public format::EraseObserver {
   void LogBare(const std::u16string& line) override;
   void ShowProgress(const format::BlockProgress& progress) override;
   void ShowSpeed(const std::u16string& text) override;
+  void ShowTimeLeft(const format::TimeLeft& left) override;
   std::u16string SpeedShown() override;
   void ShowComplete() override;
   void ProcessMessages() override;

@@ -4,6 +4,7 @@
 // console as wide characters and to a pipe or file as UTF-8.
 #pragma once
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/locked_platform.h"
@@ -22,6 +23,8 @@ class CliHost {
   // as Stop. At any other time, and at a second press, Ctrl+C ends the
   // program as usual.
   virtual bool Interrupted() = 0;
+  // What interrupted it, as the stop line names it.
+  virtual std::u16string InterruptName() { return u"Ctrl+C"; }
   // An erase begins, or (nullptr) has returned with its record saved. While
   // one runs Ctrl+C is its Stop, and closing the console, logging off or
   // shutting down end it through `erase` (ConsoleErase::EndNow), record first.

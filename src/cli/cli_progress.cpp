@@ -1,6 +1,7 @@
 #include "cli/cli_progress.h"
 
 #include "cli/console_erase.h"
+#include "format/time_left.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
@@ -22,8 +23,10 @@ void ConsoleProgress::LogBare(const std::u16string& line) { Line(line); }
 
 void ConsoleProgress::ShowLive() {
   std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%  sector " +
-                        report::FormatThousands(last_.sector) + u"  " + speed_ +
-                        (pass_ >= 2 ? u"  (read-back)" : u"  (writing)");
+                        report::FormatThousands(last_.sector);
+  for (const std::u16string* part : {&speed_, &timeLeft_})
+    if (!part->empty()) text += u"  " + *part;
+  text += pass_ >= 2 ? u"  (read-back)" : u"  (writing)";
   if (live_) {
     const std::size_t width = text.size();
     if (text.size() < liveWidth_) text += std::u16string(liveWidth_ - text.size(), u' ');
@@ -41,6 +44,21 @@ void ConsoleProgress::ShowProgress(const format::BlockProgress& progress) {
 }
 
 void ConsoleProgress::ShowSpeed(const std::u16string& text) { speed_ = text; }
+
+void ConsoleProgress::ShowTimeLeft(const format::TimeLeft& left) { timeLeft_ = ConsoleTimeLeft(left); }
+
+std::u16string ConsoleTimeLeft(const format::TimeLeft& left) {
+  switch (left.state) {
+    case format::TimeLeft::State::Estimating:
+      return u"time left: estimating";
+    case format::TimeLeft::State::Known:
+      return u"time left: " + format::ClockText(left.passSeconds) + u" this pass, " +
+             format::ClockText(left.runSeconds) + u" in all";
+    case format::TimeLeft::State::Ended:
+      break;
+  }
+  return {};
+}
 
 void ConsoleProgress::ShowComplete() {
   last_.percent = 100;
@@ -62,8 +80,9 @@ void ConsoleProgress::ProcessMessages() {
   if (host_.Interrupted() && !interruptSeen_) {
     interruptSeen_ = true;
     stopRequested_ = true;
-    Line(u"Ctrl+C: stopping after the current block... The record is saved then; a second Ctrl+C ends the "
-         u"program at once, with no record.");
+    const std::u16string key = host_.InterruptName();
+    Line(key + u": stopping after the current block... The record is saved then; a second " + key +
+         u" ends the program at once, with no record.");
   }
 }
 

@@ -1,7 +1,7 @@
 // The erase engine's observer for the console: log lines on standard error as
-// the activity log words them, progress updated in place on a console and as
-// a line per percent when standard error is a pipe or file, and Ctrl+C as
-// the Stop button.
+// the activity log words them, progress (with the speed and the time left)
+// updated in place on a console and as a line per percent when standard error
+// is a pipe or file, and Ctrl+C as the Stop button.
 #pragma once
 #include <functional>
 #include <string>
@@ -29,6 +29,7 @@ class ConsoleProgress : public format::EraseObserver {
   void LogBare(const std::u16string& line) override;
   void ShowProgress(const format::BlockProgress& progress) override;
   void ShowSpeed(const std::u16string& text) override;
+  void ShowTimeLeft(const format::TimeLeft& left) override;
   std::u16string SpeedShown() override { return speed_; }
   void ShowComplete() override;
   void ProcessMessages() override;
@@ -48,10 +49,14 @@ class ConsoleProgress : public format::EraseObserver {
   ConsoleErase* erase_ = nullptr;
   std::function<void()>* saveRecordNow_ = nullptr;
   std::u16string speed_;
+  std::u16string timeLeft_;      // empty between passes
   format::BlockProgress last_;
   int lastPrintedPercent_ = -1;
   int pass_ = 0;                 // 1 writing, 2 reading back
   std::size_t liveWidth_ = 0;    // characters of the live line on screen now
 };
+
+// The time left as a progress line says it ("" once a pass has ended).
+std::u16string ConsoleTimeLeft(const format::TimeLeft& left);
 
 } // namespace trv::cli

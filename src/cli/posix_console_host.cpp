@@ -1,5 +1,6 @@
 // The console of a POSIX system (the Linux build on the simulated PC): UTF-8
-// on both streams, SIGINT as Ctrl+C.
+// on both streams; SIGINT (Ctrl+C) and SIGTERM (what a service manager or
+// `kill` sends) both stop an erase as the Stop button does.
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -11,12 +12,15 @@ namespace trv::cli {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t interrupted = 0;  // the signal that stopped the erase; 0: none
 volatile std::sig_atomic_t stoppable = 0;
 
+// While an erase can take it, the first signal stops it after the current
+// block (the record is saved, exit code 7); a second one, or one at any other
+// time, ends the program as the signal always does.
 extern "C" void OnInterrupt(int signal) {
   if (stoppable && !interrupted) {
-    interrupted = 1;
+    interrupted = signal;
     return;
   }
   std::signal(signal, SIG_DFL);
@@ -25,14 +29,21 @@ extern "C" void OnInterrupt(int signal) {
 
 class PosixConsoleHost : public CliHost {
  public:
-  PosixConsoleHost() { std::signal(SIGINT, OnInterrupt); }
-  ~PosixConsoleHost() override { std::signal(SIGINT, SIG_DFL); }
+  PosixConsoleHost() {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+  }
+  ~PosixConsoleHost() override {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  }
 
   void Out(std::u16string_view text) override { Write(stdout, text); }
   void Err(std::u16string_view text) override { Write(stderr, text); }
   bool ErrIsConsole() override { return ::isatty(STDERR_FILENO) == 1; }
   bool Interrupted() override { return interrupted != 0; }
-  // Here only Ctrl+C ends an erase early: the simulated PC has no session to end.
+  std::u16string InterruptName() override { return interrupted == SIGTERM ? u"SIGTERM" : u"Ctrl+C"; }
+  // Here only a signal ends an erase early: the simulated PC has no session to end.
   void SetErasing(ConsoleErase* erase) override { stoppable = erase ? 1 : 0; }
 
  private:

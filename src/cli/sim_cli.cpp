@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/cli_app.h"
+#include "cli/cli_options.h"
 #include "platform/sim/built_in_pcs.h"
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_platform.h"
@@ -31,7 +32,29 @@ void CheckStateFolder(const std::string& folder) {
   if (!written) throw SwitchError{"--state " + folder + ": the folder takes no files"};
 }
 
+// The command line asks for --help (a wrong one is the console program's to refuse).
+bool IsHelp(const std::vector<std::u16string>& args) {
+  try {
+    return !args.empty() && ParseOptions(args).command == Command::Help;
+  } catch (const UsageError&) {
+    return false;
+  }
+}
+
 } // namespace
+
+std::u16string SimHelpText() {
+  return u"\n"
+         u"Simulated PC: this build runs on a simulated Windows PC and never opens a real\n"
+         u"disk. Its own switches go before the command, each at most once:\n"
+         u"  --pc default|modern  the built-in PC: default (Windows 7, the default) or\n"
+         u"                       modern (Windows 10 with NVMe and USB-bridged disks)\n"
+         u"  --scenario FILE      the PC described in FILE instead (docs/scenario.md)\n"
+         u"  --state DIR          keep the files the program writes (erase records) in DIR\n"
+         u"  --report FILE        write what changed on the simulated disks to FILE\n"
+         u"for example: trevasso-cli --pc modern --state recs erase 2 --quick --confirm-serial S\n"
+         u"On Linux SIGTERM stops an erase as Ctrl+C does: cancelled (7), record saved.\n";
+}
 
 int RunSimCli(std::vector<std::u16string> args, CliHost& host) {
   std::string scenarioPath, pc, state, report;
@@ -58,6 +81,10 @@ int RunSimCli(std::vector<std::u16string> args, CliHost& host) {
     return kExitUsage;
   }
   args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(i));
+  if (IsHelp(args)) {
+    host.Out(HelpText() + SimHelpText());
+    return kExitCompleted;
+  }
   try {
     sim::Scenario scenario = scenarioPath.empty() ? sim::BuiltInScenario(pc.empty() ? "default" : pc)
                                                   : sim::LoadScenarioFile(scenarioPath);

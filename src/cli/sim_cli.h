@@ -14,4 +14,7 @@ namespace trv::cli {
 // --report writes what changed on the simulated disks to FILE.
 int RunSimCli(std::vector<std::u16string> args, CliHost& host);
 
+// What --help adds on a simulated PC: its own switches, and that they go first.
+std::u16string SimHelpText();
+
 } // namespace trv::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "format/block_retry.h"
 #include "format/zero_fill.h"
 #include "platform/text.h"
 #include "report/number_text.h"
@@ -21,12 +22,28 @@ std::u16string SpeedText(double megabytesPerSecond, char16_t separator) {
 
 std::int64_t RoundEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
-BlockPacer::BlockPacer(FormatContext& ctx, std::int64_t sectorSize, std::int64_t totalBytes)
-    : ctx_(ctx), sectorSize_(sectorSize), total_(totalBytes), blockSize_(kInitialBlockSize) {}
+BlockPacer::BlockPacer(FormatContext& ctx, std::int64_t sectorSize, std::int64_t totalBytes, std::int64_t laterBytes)
+    : ctx_(ctx), sectorSize_(sectorSize), total_(totalBytes), later_(laterBytes), blockSize_(kInitialBlockSize) {}
 
 std::int64_t BlockPacer::Now() { return ctx_.platform.WallClockMilliseconds(); }
 
-void BlockPacer::Start() { startTime_ = Now(); }
+std::int64_t BlockPacer::CounterNow() { return CounterMilliseconds(ctx_.platform, counterFrequency_); }
+
+void BlockPacer::Start() {
+  startTime_ = Now();
+  // The frequency once per pass; the counter, unlike the wall clock, is read for every block.
+  if (!ctx_.platform.QueryPerformanceFrequency(&counterFrequency_) || counterFrequency_ < 0) counterFrequency_ = 0;
+  rate_.Start(CounterNow());
+  TimeLeft left;
+  left.laterPass = later_ > 0;
+  ctx_.observer.ShowTimeLeft(left);
+}
+
+void BlockPacer::Finish() {
+  TimeLeft ended;
+  ended.state = TimeLeft::State::Ended;
+  ctx_.observer.ShowTimeLeft(ended);
+}
 
 void BlockPacer::AdaptBlockSize() {
   if (blockCount_ % 10 != 0) return;
@@ -68,6 +85,8 @@ void BlockPacer::EndBlock(std::int64_t size) {
   if (elapsed < 0) elapsed = 0;  // the clock was set back
   if (elapsed > 0)
     ctx_.observer.ShowSpeed(SpeedText(static_cast<double>(done_) / static_cast<double>(elapsed) / 1000.0, ctx_.decimalSeparator));
+  if (const std::int64_t ms = CounterNow(); ms >= 0) rate_.Add(ms, done_);
+  ctx_.observer.ShowTimeLeft(rate_.Estimate(total_ - done_, later_));
 }
 
 std::u16string BlockPacer::AtOffset(std::int64_t offset) const {

@@ -28,8 +28,14 @@ bool IsGoneCode(std::uint32_t code) {
 }
 
 std::int64_t CounterMilliseconds(win::Platform& p) {
-  std::int64_t frequency = 0, counter = 0;
-  if (!p.QueryPerformanceFrequency(&frequency) || frequency <= 0 || !p.QueryPerformanceCounter(&counter)) return -1;
+  std::int64_t frequency = 0;
+  if (!p.QueryPerformanceFrequency(&frequency)) return -1;
+  return CounterMilliseconds(p, frequency);
+}
+
+std::int64_t CounterMilliseconds(win::Platform& p, std::int64_t frequency) {
+  std::int64_t counter = 0;
+  if (frequency <= 0 || !p.QueryPerformanceCounter(&counter)) return -1;
   return static_cast<std::int64_t>(static_cast<long double>(counter) * 1000 / static_cast<long double>(frequency));
 }
 

@@ -32,6 +32,8 @@ bool IsGoneCode(std::uint32_t code);
 // Milliseconds on the performance counter, which no change of the wall clock
 // moves; -1 when the counter cannot be read.
 std::int64_t CounterMilliseconds(win::Platform& platform);
+// The same with the counter's frequency already known (0: unknown, -1).
+std::int64_t CounterMilliseconds(win::Platform& platform, std::int64_t frequency);
 
 // How the seek and the transfer of one range came out.
 struct Transfer {

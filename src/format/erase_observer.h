@@ -69,6 +69,21 @@ struct BlockProgress {
   std::int64_t blockSize = 0;
 };
 
+// The time a run still needs, from the rate its disk kept over the last few
+// seconds (format/time_left.h).
+struct TimeLeft {
+  enum class State {
+    Estimating,  // no sound rate yet (the pass has just begun, or the disk stalls)
+    Known,
+    Ended,       // the pass is over: nothing to show
+  };
+  State state = State::Estimating;
+  std::int64_t passSeconds = 0;  // the pass under way: the zero fill or the read-back
+  std::int64_t runSeconds = 0;   // the whole run: this pass and the read-back that follows it
+  bool laterPass = false;        // a read-back follows this pass (runSeconds counts it)
+  bool operator==(const TimeLeft&) const = default;
+};
+
 class EraseObserver {
  public:
   virtual ~EraseObserver() = default;
@@ -85,6 +100,8 @@ class EraseObserver {
   virtual void LogBare(const std::u16string& line) = 0;
   virtual void ShowProgress(const BlockProgress& progress) = 0;
   virtual void ShowSpeed(const std::u16string& text) = 0;
+  // Beside the speed, after it: what is left of the pass and of the run.
+  virtual void ShowTimeLeft(const TimeLeft& left) { (void)left; }
   // What the speed display shows now (the last speed of this run, or what it held before).
   virtual std::u16string SpeedShown() = 0;
   // The run covered everything: the progress display goes to its end.
@@ -118,6 +135,8 @@ struct FormatContext {
   // Where the run publishes its pending request and its state for another
   // thread (format/run_watch.h); none: the engine keeps its own.
   RunWatch* watch = nullptr;
+  // A read-back follows the zero fill: the time left for the whole run counts it.
+  bool readBackFollows = false;
 };
 
 } // namespace trv::format

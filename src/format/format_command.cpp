@@ -73,6 +73,7 @@ class RecordingObserver : public EraseObserver {
   }
   void ShowProgress(const BlockProgress& progress) override { inner_.ShowProgress(progress); }
   void ShowSpeed(const std::u16string& text) override { inner_.ShowSpeed(text); }
+  void ShowTimeLeft(const TimeLeft& left) override { inner_.ShowTimeLeft(left); }
   std::u16string SpeedShown() override { return inner_.SpeedShown(); }
   void ShowComplete() override { inner_.ShowComplete(); }
   void ProcessMessages() override { inner_.ProcessMessages(); }
@@ -251,6 +252,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   RunWatch& watch = outer.watch ? *outer.watch : ownWatch;
   FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
   ctx.watch = &watch;
+  ctx.readBackFollows = request.verify;
   // Every run starts with Stop cleared: a Stop left from an earlier run (one
   // that ended as the disk went away, or came during its last block) must not
   // cancel this one.

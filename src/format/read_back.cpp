@@ -170,6 +170,7 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
     }
   }
   buffer_.reset();
+  pacer_->Finish();
   result_.endOffset = position_;
   // A Stop taken in during the last block came too late to stop anything.
   reachedEnd_ = !aborted_ && (areas.empty() || position_ >= areas.back().end);

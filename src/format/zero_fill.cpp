@@ -110,7 +110,7 @@ EraseResult ZeroFill::Run(bool quickWipe) {
   std::int64_t total = 0;
   for (const Span& a : result_.areas) total += a.Bytes();
   if (ctx_.watch) ctx_.watch->Publish(result_);
-  pacer_.emplace(ctx_, target_.sectorSize, total);
+  pacer_.emplace(ctx_, target_.sectorSize, total, ctx_.readBackFollows ? total : 0);
   pacer_->Start();
   for (std::size_t area = 0; area < result_.areas.size() && !aborted_ && !ctx_.stopRequested; ++area) {
     const Span span = result_.areas[area];
@@ -135,6 +135,7 @@ EraseResult ZeroFill::Run(bool quickWipe) {
     }
   }
   zeros_.reset();
+  pacer_->Finish();
   result_.endOffset = position_;
   // A Stop taken in during the last block came too late to stop anything.
   reachedEnd_ = !aborted_ && (result_.areas.empty() || position_ >= result_.areas.back().end);

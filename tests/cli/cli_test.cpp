@@ -681,6 +681,12 @@ TEST(SimCli, TheSimulatorsOwnSwitchesFailLoudlyBeforeTheCommandRuns) {
     EXPECT_EQ(host.err, "trevasso-cli: " + c.message + "\n") << c.args;
     EXPECT_EQ(host.out, "") << c.args;
   }
+  // --help names them and says where they go.
+  FakeHost help;
+  EXPECT_EQ(trv::cli::RunSimCli(Args("--pc modern --help"), help), 0);
+  for (const char* part : {"Its own switches go before the command", "  --pc default|modern", "  --scenario FILE",
+                           "  --state DIR", "  --report FILE", "SIGTERM stops an erase as Ctrl+C does", "Exit codes:"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
   FakeHost empty;
   EXPECT_EQ(trv::cli::RunSimCli({u"--scenario", u"", u"list"}, empty), 2);
   EXPECT_EQ(empty.err, "trevasso-cli: --scenario needs a value, not an empty one\n");

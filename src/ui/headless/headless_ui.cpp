@@ -245,6 +245,10 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     WaitEndedOutsidePump(a);
   } else if (a.verb == "shutdown") {
     EndSession(!a.args.empty() && a.args[0] == "force");
+  } else if (a.verb == "read") {
+    // Reading takes no enabled control: a label shows its text all the same.
+    if (const Control* c = form.Find(a.args[0])) readings_.push_back(a.args[0] + ": " + Utf16ToUtf8(c->caption()));
+    else problems_.push_back("\"" + a.text + "\": " + form.name() + " has no control " + a.args[0]);
   }
 }
 

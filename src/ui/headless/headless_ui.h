@@ -59,6 +59,8 @@ class HeadlessUi : public UiServices {
   const std::vector<Form*>& formsShown() const { return formsShown_; }
   // Actions that found nothing to act on, in order (a script error to report).
   const std::vector<std::string>& problems() const { return problems_; }
+  // What the user read (`read NAME`), in order: "NAME: text" as the control showed it then.
+  const std::vector<std::string>& readings() const { return readings_; }
   ScriptedUser& user() { return user_; }
   // Every shutdown block reason set ("form: reason") or taken away ("form: -"), in order.
   const std::vector<std::string>& shutdownBlocks() const { return shutdownBlocks_; }
@@ -82,6 +84,7 @@ class HeadlessUi : public UiServices {
   std::vector<ShownBox> boxes_;
   std::vector<Form*> formsShown_;
   std::vector<std::string> problems_;
+  std::vector<std::string> readings_;
   std::vector<std::string> shutdownBlocks_;
   std::vector<std::string> sessionEnds_;
   std::vector<Form*> running_;  // the forms whose loops run, innermost last

@@ -8,7 +8,7 @@ namespace {
 
 const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
                               "close",  "answer",  "mouse", "tab",      "check", "wait",
-                              "shutdown", "waithang"};
+                              "shutdown", "waithang", "read"};
 
 // What a script can name: the selection list holds at most 15 disks, and the
 // main window has three pages.
@@ -25,7 +25,8 @@ Action ParseAction(const std::string& text) {
   for (const char* v : kVerbs) known = known || a.verb == v;
   if (!known) throw ScriptError("unknown action \"" + text + "\"");
   const std::size_t need = (a.verb == "click" || a.verb == "dblclick" || a.verb == "answer" || a.verb == "tab" ||
-                            a.verb == "check" || a.verb == "wait" || a.verb == "waithang")
+                            a.verb == "check" || a.verb == "wait" || a.verb == "waithang" ||
+                            a.verb == "read")
                                ? 1
                            : (a.verb == "select" || a.verb == "key" || a.verb == "mouse") ? 2
                                                                                           : 0;
