@@ -277,6 +277,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   result.volumesLocked = lock.locked;
   result.volumeRefusals = std::move(lock.refusals);
   result.refusal = lock.preflight.refusal;
+  result.refusalCode = lock.preflight.code;
   result.recordsFolderRefused = lock.preflight.recordsFolder;
   EraseTarget target = request.target;
   target.statedBytes = request.statedBytes;
@@ -284,7 +285,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.Log(result.refusal);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumeRefusals.empty()) {
-    for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
+    for (const Refusal& reason : result.volumeRefusals) log.Log(reason.text);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumesLocked) {
     log.Log(u"Unable to lock device. Make sure you do not have open files on this device and try again. ");
