@@ -112,7 +112,7 @@ void Cli::ScanNumber(std::uint32_t number) {
 const device::TDeviceTable& Cli::Choose(std::uint32_t number) {
   ScanNumber(number);
   if (const auto bad = unreadable_.find(number); bad != unreadable_.end())
-    throw CliFailure{kExitError, DiskName() + u" cannot be read: " + bad->second.reason, "disk-unreadable"};
+    throw CliFailure{kExitError, DiskName() + u" cannot be read: " + bad->second.reason, kDiskUnreadable};
   const auto found = disks_.find(number);
   if (found == disks_.end()) throw CliFailure{kExitError, u"no " + DiskName() + u" was found (see list)", "no-such-disk"};
   // The one device of this run, as the window program's selection makes it.

@@ -20,6 +20,9 @@ struct UnreadableDisk {
   std::u16string reason;
 };
 
+// Its code, in `list --json` and in a command's failure.
+inline constexpr char kDiskUnreadable[] = "disk-unreadable";
+
 using ScannedDisks = std::map<std::uint32_t, device::TDeviceTable>;
 using UnreadableDisks = std::map<std::uint32_t, UnreadableDisk>;
 

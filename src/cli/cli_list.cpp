@@ -113,7 +113,7 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
                     ErasableText(standing.refusals)};
   }
   for (const auto& [number, u] : unreadable)
-    unreadableJson.push_back({{"number", number}, {"error", u.error}, {"reason", U8(u.reason)}});
+    unreadableJson.push_back({{"number", number}, {"code", kDiskUnreadable}, {"error", u.error}, {"reason", U8(u.reason)}});
   if (asJson) {
     host.Out(JsonText({{"disks", disksJson}, {"unreadable", unreadableJson}}));
     return kExitCompleted;

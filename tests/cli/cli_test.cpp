@@ -457,8 +457,8 @@ TEST(CliList, EveryDiskOnEveryNumberAndAnUnreadableDiskNamedWithItsReason) {
   ASSERT_EQ(doc["disks"].size(), 20u);
   EXPECT_EQ(doc["disks"][19]["number"], 250);
   EXPECT_EQ(doc["unreadable"], json::parse(R"([
-    {"number": 30, "error": 5, "reason": "Error accessing device: Access is denied."},
-    {"number": 31, "error": 5, "reason": "cannot be opened: Access is denied."}])"));
+    {"number": 30, "code": "disk-unreadable", "error": 5, "reason": "Error accessing device: Access is denied."},
+    {"number": 31, "code": "disk-unreadable", "error": 5, "reason": "cannot be opened: Access is denied."}])"));
   auto text = Cli(pc, "list");
   const auto lines = TextLines(text.host.out);
   ASSERT_EQ(lines.size(), 23u) << text.host.out;
