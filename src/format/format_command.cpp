@@ -308,7 +308,9 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
         else log.lines.Add(p.DateTimeText() + u"   " + line);
       };
       if (parked) ctx.stopRequested = true;
-      say(report::Say(ctx.language, kSessionEndingLine, kSessionEndingEnglishLine));
+      // A console shows its English line; the record keeps the run's language.
+      if (parked) log.LogBilingual(kSessionEndingLine, kSessionEndingEnglishLine);
+      else say(report::Say(ctx.language, kSessionEndingLine, kSessionEndingEnglishLine));
       RunWatch::Copy copy = watch.Snapshot();
       if (!copy.ended) {
         if (copy.run.pendingOffset >= 0)

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/cli_support.h"
+#include "cli/console_erase.h"
 #include "format/format_support.h"
 #include "modern_pc.h"
 
@@ -159,4 +160,20 @@ TEST(CliLang, OnlyTheTwoLanguagesAreTaken) {
     EXPECT_EQ(run.host.out, "") << bad;
   }
   EXPECT_NE(Cli(ModernPc(), "details 1 --lang fr").host.err.find("--lang takes en or zh, not: fr"), std::string::npos);
+}
+
+TEST(CliLang, ARecordSavedAsTheSessionEndsSaysSoInEnglish) {
+  // A write that ignores the cancel: the host's thread saves the record from the run's copy.
+  CliRun r;
+  r.platform = std::make_unique<trv::sim::SimPlatform>(SmallPc(
+      {{"hangingAreas", {{{"offset", 8'323'072}, {"length", 512}, {"milliseconds", 120'000}, {"ignoresCancel", true}}}}}));
+  r.platform->SetHangWait([&](bool) {
+    if (r.host.erasing && !r.host.erasing->Ending()) r.host.erasing->EndNow([](std::uint32_t) {});
+  });
+  r.code = trv::cli::RunCli(*r.platform, r.host, Args("erase 1 --full --confirm-serial S1 --json --lang en"));
+  EXPECT_EQ(r.code, 7) << r.host.err;
+  const json record = r.Json();
+  for (const auto& line : record["log"]) EXPECT_EQ(FirstCjk(line.get<std::string>()), "") << line;
+  EXPECT_NE(record["log"].dump().find("Windows is ending the session: the erase stops here, and its record is saved first."),
+            std::string::npos) << record["log"].dump(2);
 }
