@@ -149,10 +149,12 @@ int Cli::Report() {
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     ctx.hiddenRanges = &hidden;
+    ctx.language = o_.language;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
     ctx.health = &health;
+    ctx.language = o_.language;
     report::ShowSmartData(ctx);
   }
   const auto& lines = report_.lines();
@@ -163,7 +165,7 @@ int Cli::Report() {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
     }
-    else out["health"] = HealthJson(health);
+    else out["health"] = HealthJson(health, o_.language);
     PrintJson(out);
   } else {
     std::u16string text;
@@ -250,6 +252,7 @@ int Cli::Erase() {
   ConsoleErase end(p_, watch, host_.EraseThread());
   progress.WatchEnd(&end, &saveRecordNow);
   format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator(), &saveRecordNow, &watch};
+  ctx.language = o_.language;
   format::EraseRequest request;
   request.target = {dev_.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
   request.deviceNumber = entry.DeviceNumber;

@@ -19,7 +19,7 @@ const char* StatusWord(device::SmartStatus s) {
 
 } // namespace
 
-nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health) {
+nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health, report::Language language) {
   using json = nlohmann::ordered_json;
   if (!health) return nullptr;
   const report::HealthResult& r = health->result;
@@ -30,7 +30,7 @@ nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& heal
   for (const auto& reason : r.reasons) out["reasons"].push_back(Utf16ToUtf8(reason));
   out["notes"] = json::array();
   for (const auto& note : r.notes) out["notes"].push_back(Utf16ToUtf8(note));
-  const std::u16string advice = report::AdviceText(r);
+  const std::u16string advice = report::AdviceText(r, language);
   out["advice"] = advice.empty() ? json(nullptr) : json(Utf16ToUtf8(advice));
   if (health->nvme) return out;
   out["drive_status"] = StatusWord(health->status);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/ata.h"
+#include "report/language.h"
 
 namespace trv::report {
 
@@ -48,6 +49,7 @@ struct AtaHealthInput {
   std::optional<device::AtaBlock> thresholds;  // none: not read
   device::SmartStatus status = device::SmartStatus::NotRead;
   std::uint64_t sectors = 0;  // the disk's sector count; 0: not known, counts taken as they are
+  Language language = Language::Chinese;  // of the reasons, notes and watch names
 };
 
 // The verdict a report showed, for the console program's JSON.
@@ -65,10 +67,10 @@ HealthResult JudgeAtaHealth(const AtaHealthInput& input);
 
 // The section below the table: "健康评估: …", the reasons ("  - …") and notes
 // ("  备注: …"), one per line, and for caution or failing the advice line.
-std::vector<std::u16string> HealthLines(const HealthResult& result);
+std::vector<std::u16string> HealthLines(const HealthResult& result, Language language = Language::Chinese);
 // "建议: …": what to do; empty for a good verdict.
-std::u16string AdviceText(const HealthResult& result);
-std::u16string VerdictText(Verdict v);    // 良好, 警告, 故障
+std::u16string AdviceText(const HealthResult& result, Language language = Language::Chinese);
+std::u16string VerdictText(Verdict v, Language language = Language::Chinese);  // 良好, 警告, 故障
 const char* VerdictWord(Verdict v);       // good, caution, failing (for scripts)
 
 } // namespace trv::report

@@ -10,6 +10,7 @@
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
+#include "report/language.h"
 
 namespace trv::report {
 
@@ -21,7 +22,7 @@ namespace trv::report {
 // format does not tell).
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures = nullptr,
-                       std::int64_t* statedBytes = nullptr);
+                       std::int64_t* statedBytes = nullptr, Language language = Language::Chinese);
 
 // The namespace's size in bytes: its size in blocks times the data size of the
 // format in use; 0 when the format is not usable or the product overflows.
@@ -29,6 +30,7 @@ std::int64_t NamespaceBytes(const device::NvmeNamespace& ns);
 
 // The lines themselves, for the blocks as decoded.
 std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,
-                                             const std::optional<device::NvmeNamespace>& ns);
+                                             const std::optional<device::NvmeNamespace>& ns,
+                                             Language language = Language::Chinese);
 
 } // namespace trv::report
