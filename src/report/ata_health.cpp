@@ -5,6 +5,7 @@
 #include "platform/records.h"
 #include "platform/text.h"
 #include "report/counter_text.h"
+#include "report/smart_attributes.h"
 #include "report/smart_names.h"
 #include "report/smart_table.h"
 
@@ -22,14 +23,6 @@ std::u16string AttributeName(std::uint8_t id) {
   std::u16string name = GetSmartAttributeName(id);
   while (!name.empty() && name.back() == u' ') name.pop_back();
   return u"属性 " + Hex2(id) + u"h " + name;
-}
-
-std::optional<std::uint8_t> ThresholdOf(const device::AtaBlock& thresholds, std::uint8_t id) {
-  for (std::size_t k = 0; k < kEntries; ++k) {
-    const std::size_t at = kFirstEntry + k * kEntrySize;
-    if (thresholds[at] == id) return thresholds[at + 1];
-  }
-  return std::nullopt;
 }
 
 void CheckThresholds(const device::AtaBlock& data, const device::AtaBlock& thresholds, HealthResult& r) {
@@ -52,17 +45,19 @@ void CheckThresholds(const device::AtaBlock& data, const device::AtaBlock& thres
     const std::u16string worst = u"，最差值 " + DecimalText(std::uint32_t{c.worst});
     if (c.failingNow) {
       Raise(r, c.prefailure ? Verdict::Failing : Verdict::Caution);
-      r.reasons.push_back(AttributeName(id) + values + u"，当前值 " + DecimalText(std::uint32_t{c.current}) +
-                          (c.prefailure ? u"：预失效属性现已达到阈值" : u"：寿命属性现已达到阈值"));
+      r.reasons.push_back({c.prefailure ? HealthCode::ThresholdExceeded : HealthCode::AdvisoryThresholdExceeded,
+                           AttributeName(id) + values + u"，当前值 " + DecimalText(std::uint32_t{c.current}) +
+                               (c.prefailure ? u"：预失效属性现已达到阈值" : u"：寿命属性现已达到阈值")});
       r.watch.push_back(AttributeName(id));
     } else if (c.failedInPast && c.prefailure) {
       Raise(r, Verdict::Caution);
-      r.reasons.push_back(AttributeName(id) + values + worst + u"：曾经达到阈值");
+      r.reasons.push_back({HealthCode::ThresholdExceededInPast, AttributeName(id) + values + worst + u"：曾经达到阈值"});
       r.watch.push_back(AttributeName(id));
     } else if (c.failedInPast) {
       // An advisory attribute that once touched its threshold (a hot day, an
       // old spin-up retry) and is above it now says nothing about the disk today.
-      r.notes.push_back(AttributeName(id) + values + worst + u"：寿命属性曾经达到阈值，现已恢复，不影响评估");
+      r.notes.push_back({HealthCode::AdvisoryThresholdExceededInPast,
+                         AttributeName(id) + values + worst + u"：寿命属性曾经达到阈值，现已恢复，不影响评估"});
     }
     r.attributes.push_back(c);
   }
@@ -76,10 +71,12 @@ void CheckSectors(const device::AtaBlock& data, std::uint64_t sectors, HealthRes
   struct Kind {
     std::uint8_t id;
     const char16_t* name;
+    HealthCode code;
   };
-  static constexpr Kind kinds[] = {{kReallocated, u"已重新分配的扇区 (05h)"},
-                                   {kPending, u"等待重新分配的扇区 (C5h)"},
-                                   {kOfflineUncorrectable, u"脱机无法校正的扇区 (C6h)"}};
+  static constexpr Kind kinds[] = {{kReallocated, u"已重新分配的扇区 (05h)", HealthCode::ReallocatedSectors},
+                                   {kPending, u"等待重新分配的扇区 (C5h)", HealthCode::PendingSectors},
+                                   {kOfflineUncorrectable, u"脱机无法校正的扇区 (C6h)",
+                                    HealthCode::OfflineUncorrectableSectors}};
   for (const Kind& kind : kinds) {
     for (std::size_t k = 0; k < kEntries; ++k) {
       const std::size_t at = kFirstEntry + k * kEntrySize;
@@ -87,10 +84,11 @@ void CheckSectors(const device::AtaBlock& data, std::uint64_t sectors, HealthRes
       const std::uint64_t count = rec::GetLE(data, at + 5, 4);
       const std::u16string shown = kind.name + std::u16string(u": ") + CounterThousands({count, 0});
       if (count == 0xFFFF'FFFF || (sectors > 0 && count > sectors)) {
-        r.notes.push_back(shown + u"：不可能是本磁盘的扇区数 (原始值由厂商定义)，无法理解，不影响评估");
+        r.notes.push_back(
+            {HealthCode::ImplausibleSectorCount, shown + u"：不可能是本磁盘的扇区数 (原始值由厂商定义)，无法理解，不影响评估"});
       } else if (count > 0) {
         Raise(r, Verdict::Caution);
-        r.reasons.push_back(shown);
+        r.reasons.push_back({kind.code, shown});
         r.watch.push_back(kind.name);
       }
       break;
@@ -99,16 +97,17 @@ void CheckSectors(const device::AtaBlock& data, std::uint64_t sectors, HealthRes
 }
 
 // What the path to the drive could not read: said after the drive's own reasons.
-void StatusLimit(device::SmartStatus status, std::vector<std::u16string>& limits) {
+void StatusLimit(device::SmartStatus status, std::vector<Finding>& limits) {
   switch (status) {
     case device::SmartStatus::Unknown:
-      limits.push_back(u"驱动器自身的健康状态未知：驱动程序未返回状态寄存器");
+      limits.push_back({HealthCode::StatusUnknown, u"驱动器自身的健康状态未知：驱动程序未返回状态寄存器"});
       break;
     case device::SmartStatus::NotRead:
-      limits.push_back(u"未能读取驱动器自身的健康状态 (SMART RETURN STATUS)");
+      limits.push_back({HealthCode::StatusNotRead, u"未能读取驱动器自身的健康状态 (SMART RETURN STATUS)"});
       break;
     case device::SmartStatus::NotPassed:
-      limits.push_back(u"此 USB 桥接器不传回驱动器的状态寄存器：无法得知驱动器自身的健康状态 (这是桥接器的限制，不是磁盘的故障)");
+      limits.push_back({HealthCode::StatusNotPassedByBridge,
+                        u"此 USB 桥接器不传回驱动器的状态寄存器：无法得知驱动器自身的健康状态 (这是桥接器的限制，不是磁盘的故障)"});
       break;
     case device::SmartStatus::Good:
     case device::SmartStatus::Failing: break;
@@ -123,24 +122,24 @@ bool BlockChecksumOk(const device::AtaBlock& block) {
 
 HealthResult JudgeAtaHealth(const AtaHealthInput& in) {
   HealthResult r;
-  std::vector<std::u16string> limits;
+  std::vector<Finding> limits;
   if (in.status == device::SmartStatus::Failing) {
     Raise(r, Verdict::Failing);
-    r.reasons.push_back(u"驱动器报告自身即将发生故障 (SMART RETURN STATUS)");
+    r.reasons.push_back({HealthCode::DriveReportsFailing, u"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"});
   }
   StatusLimit(in.status, limits);
   // A block that does not add up is still judged: one wrong byte must not hide
   // a failing attribute. The wrong sum alone keeps the verdict at caution.
   if (!BlockChecksumOk(in.data)) {
     Raise(r, Verdict::Caution);
-    r.reasons.push_back(u"属性数据块校验和错误：属性值仍被评估，但可能有误");
+    r.reasons.push_back({HealthCode::DataChecksumWrong, u"属性数据块校验和错误：属性值仍被评估，但可能有误"});
   }
   if (!in.thresholds) {
-    limits.push_back(u"未能读取属性阈值：未与阈值比较");
+    limits.push_back({HealthCode::ThresholdsNotRead, u"未能读取属性阈值：未与阈值比较"});
   } else {
     if (!BlockChecksumOk(*in.thresholds)) {
       Raise(r, Verdict::Caution);
-      r.reasons.push_back(u"阈值数据块校验和错误：仍与阈值比较，但阈值可能有误");
+      r.reasons.push_back({HealthCode::ThresholdsChecksumWrong, u"阈值数据块校验和错误：仍与阈值比较，但阈值可能有误"});
     }
     CheckThresholds(in.data, *in.thresholds, r);
   }
@@ -179,10 +178,19 @@ std::u16string AdviceText(const HealthResult& result) {
   return advice;
 }
 
+std::optional<HealthCode> AdviceCode(const HealthResult& result) {
+  switch (result.verdict) {
+    case Verdict::Good: return std::nullopt;
+    case Verdict::Failing: return HealthCode::ReplaceDisk;
+    case Verdict::Caution: return HealthCode::BackUpAndWatch;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::u16string> HealthLines(const HealthResult& result) {
   std::vector<std::u16string> lines = {u"健康评估: " + VerdictText(result.verdict)};
-  for (const auto& reason : result.reasons) lines.push_back(u"  - " + reason);
-  for (const auto& note : result.notes) lines.push_back(u"  备注: " + note);
+  for (const auto& reason : result.reasons) lines.push_back(u"  - " + reason.text);
+  for (const auto& note : result.notes) lines.push_back(u"  备注: " + note.text);
   if (auto advice = AdviceText(result); !advice.empty()) lines.push_back(std::move(advice));
   lines.push_back(u" ");
   return lines;

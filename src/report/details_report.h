@@ -11,6 +11,7 @@
 #include "device/hidden_sectors.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
+#include "report/drive_facts.h"
 
 namespace trv::report {
 
@@ -28,6 +29,8 @@ struct DetailsContext {
   std::optional<device::EraseFeatures>* eraseFeatures = nullptr;
   // When given, receives the sectors an HPA or a DCO keeps out of reach.
   std::vector<device::HiddenRange>* hiddenRanges = nullptr;
+  // When given, receives the drive's own identity and size, as the report shows them.
+  std::optional<DriveFacts>* drive = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the

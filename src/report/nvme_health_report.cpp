@@ -93,7 +93,7 @@ bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& log
   for (auto& line : NvmeHealthLines(parsed, decimalSeparator)) AddToSmartLog(logSmart, std::move(line));
   const HealthResult verdict = JudgeNvmeHealth(parsed);
   for (auto& line : HealthLines(verdict)) AddToSmartLog(logSmart, std::move(line));
-  if (health) *health = SmartHealth{verdict, false, device::SmartStatus::NotRead, true};
+  if (health) *health = SmartHealth{verdict, false, device::SmartStatus::NotRead, true, {}, std::nullopt, parsed};
   return true;
 }
 
