@@ -43,9 +43,9 @@ json Counter(const device::Counter128& c) {
 
 json Kelvin(std::uint16_t kelvin) { return kelvin == 0 ? json(nullptr) : json(kelvin); }
 
-json Attributes(const report::SmartHealth& h) {
+json Attributes(const std::vector<report::SmartAttribute>& attributes) {
   json list = json::array();
-  for (const report::SmartAttribute& a : report::SmartAttributes(h.data, h.thresholds))
+  for (const report::SmartAttribute& a : attributes)
     list.push_back({{"id", a.id},
                     {"name", Trimmed(report::GetSmartAttributeName(a.id))},
                     {"flags", a.flags},
@@ -98,8 +98,8 @@ void AddSmartValues(json& out, const std::optional<report::SmartHealth>& health)
       out["temperature_celsius"] = int{log.temperatureKelvin} - kKelvinAtZeroCelsius;
     return;
   }
-  out["attributes"] = Attributes(*health);
   const auto attributes = report::SmartAttributes(health->data, health->thresholds);
+  out["attributes"] = Attributes(attributes);
   if (const auto hours = report::PowerOnHours(attributes)) out["power_on_hours"] = *hours;
   if (const auto celsius = report::TemperatureCelsius(attributes)) out["temperature_celsius"] = *celsius;
 }
@@ -111,14 +111,15 @@ void AddDriveFacts(json& out, const std::optional<report::DriveFacts>& drive) {
   out["model"] = text(&report::DriveFacts::model);
   out["firmware"] = text(&report::DriveFacts::firmware);
   out["serial"] = text(&report::DriveFacts::serial);
-  const auto sectors = drive ? drive->sectors : std::nullopt;
-  const auto sectorSize = drive ? drive->sectorSize : std::nullopt;
-  out["sectors"] = sectors ? json(*sectors) : json(nullptr);
-  out["sector_size"] = sectorSize ? json(*sectorSize) : json(nullptr);
+  // Plain values, -1 where not read (GCC's -O3 misreads optionals here as uninitialized).
+  const std::int64_t sectors = drive && drive->sectors ? *drive->sectors : -1;
+  const std::int64_t sectorSize = drive && drive->sectorSize ? *drive->sectorSize : -1;
+  const auto orNull = [](std::int64_t v) { return v >= 0 ? json(v) : json(nullptr); };
+  out["sectors"] = orNull(sectors);
+  out["sector_size"] = orNull(sectorSize);
   // The product where it fits: a broken size is no capacity.
-  const bool fits = sectors && sectorSize && *sectors >= 0 && *sectorSize > 0 &&
-                    *sectors <= std::numeric_limits<std::int64_t>::max() / *sectorSize;
-  out["capacity_bytes"] = fits ? json(*sectors * *sectorSize) : json(nullptr);
+  const bool fits = sectors >= 0 && sectorSize > 0 && sectors <= std::numeric_limits<std::int64_t>::max() / sectorSize;
+  out["capacity_bytes"] = fits ? json(sectors * sectorSize) : json(nullptr);
 }
 
 } // namespace trv::cli
