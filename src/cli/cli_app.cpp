@@ -11,6 +11,7 @@
 #include "cli/cli_list.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
+#include "cli/cli_smart_json.h"
 #include "cli/console_erase.h"
 #include "device/enumeration.h"
 #include "format/format_command.h"
@@ -144,12 +145,14 @@ int Cli::Report() {
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
   std::vector<device::HiddenRange> hidden;
+  std::optional<report::DriveFacts> drive;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     ctx.hiddenRanges = &hidden;
     ctx.language = o_.language;
+    ctx.drive = &drive;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
@@ -162,10 +165,13 @@ int Cli::Report() {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));
     if (details) {
+      AddDriveFacts(out, drive);
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
+    } else {
+      out["health"] = HealthJson(health, o_.language);
+      AddSmartValues(out, health, o_.language);
     }
-    else out["health"] = HealthJson(health, o_.language);
     PrintJson(out);
   } else {
     std::u16string text;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "device/ata.h"
+#include "device/nvme_parse.h"
+#include "report/health_codes.h"
 #include "report/language.h"
 
 namespace trv::report {
@@ -25,14 +27,21 @@ struct AttributeCheck {
   bool failedInPast = false;   // worst value at or below it
 };
 
+// A reason or a note: its kind's machine code and its text.
+struct Finding {
+  HealthCode code;
+  std::u16string text;
+  bool operator==(const Finding&) const = default;
+};
+
 struct HealthResult {
   Verdict verdict = Verdict::Good;
   // One line each: the drive's own reasons in the order the rules run, then
   // what the path to the drive could not read (never the drive's fault).
-  std::vector<std::u16string> reasons;
+  std::vector<Finding> reasons;
   // Said under the reasons; they never raise the verdict (an advisory
   // attribute's past excursion, a raw count that cannot be a count).
-  std::vector<std::u16string> notes;
+  std::vector<Finding> notes;
   // What a caution asks to watch, named in the advice line.
   std::vector<std::u16string> watch;
   std::vector<AttributeCheck> attributes;
@@ -58,6 +67,10 @@ struct SmartHealth {
   bool thresholdsRead = false;
   device::SmartStatus status = device::SmartStatus::NotRead;
   bool nvme = false;
+  // What the verdict was made from, for the JSON's attributes and log fields.
+  device::AtaBlock data{};
+  std::optional<device::AtaBlock> thresholds;
+  std::optional<device::NvmeHealth> nvmeLog;
 };
 
 // Byte 511 makes the 512 bytes of a data or threshold block add up to 0 (mod 256).
@@ -70,6 +83,8 @@ HealthResult JudgeAtaHealth(const AtaHealthInput& input);
 std::vector<std::u16string> HealthLines(const HealthResult& result, Language language = Language::Chinese);
 // "建议: …": what to do; empty for a good verdict.
 std::u16string AdviceText(const HealthResult& result, Language language = Language::Chinese);
+// The advice's kind (replace-disk, back-up-and-watch); none for a good verdict.
+std::optional<HealthCode> AdviceCode(const HealthResult& result);
 std::u16string VerdictText(Verdict v, Language language = Language::Chinese);  // 良好, 警告, 故障
 const char* VerdictWord(Verdict v);       // good, caution, failing (for scripts)
 

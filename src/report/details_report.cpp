@@ -191,7 +191,7 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   const std::int64_t shown = CapacityBytes(id.LBA, id.SectorSize);
   std::int64_t stated = 0;
   if (id.BusType == device::kNvmeBus &&
-      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures, &stated, l)) {
+      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures, &stated, ctx.drive, l)) {
     AddSizeLines(ctx.Log_Details, stated, shown, l);
     return stated;
   }
@@ -208,6 +208,7 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   }
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, ctx.platform);
   for (auto& line : PassportLines(passport, ctx.decimalSeparator, l)) add(std::move(line));
+  if (ctx.drive) *ctx.drive = DriveFacts{passport.name, passport.fw, passport.sn, passport.lbasectors, passport.sectorsize};
   stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
   AddSizeLines(ctx.Log_Details, stated, shown, l);
   AddHiddenSectors(ctx, id, block, passport);

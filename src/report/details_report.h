@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/sinks.h"
 #include "report/language.h"
+#include "report/drive_facts.h"
 
 namespace trv::report {
 
@@ -30,6 +31,8 @@ struct DetailsContext {
   std::optional<device::EraseFeatures>* eraseFeatures = nullptr;
   // When given, receives the sectors an HPA or a DCO keeps out of reach.
   std::vector<device::HiddenRange>* hiddenRanges = nullptr;
+  // When given, receives the drive's own identity and size, as the report shows them.
+  std::optional<DriveFacts>* drive = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the

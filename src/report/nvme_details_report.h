@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "platform/sinks.h"
 #include "report/language.h"
+#include "report/drive_facts.h"
 
 namespace trv::report {
 
@@ -19,10 +20,12 @@ namespace trv::report {
 // 10 knows no such query); a missing namespace block only shortens the report.
 // `eraseFeatures`, when given, receives what firmware erase the controller offers;
 // `statedBytes` the namespace's size in bytes (0 when the namespace block or its
-// format does not tell).
+// format does not tell); `drive` the controller's model, serial and firmware
+// and the namespace's size.
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures = nullptr,
-                       std::int64_t* statedBytes = nullptr, Language language = Language::Chinese);
+                       std::int64_t* statedBytes = nullptr, std::optional<DriveFacts>* drive = nullptr,
+                       Language language = Language::Chinese);
 
 // The namespace's size in bytes: its size in blocks times the data size of the
 // format in use; 0 when the format is not usable or the product overflows.

@@ -99,7 +99,7 @@ bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& log
   for (auto& line : NvmeHealthLines(parsed, decimalSeparator, l)) AddToSmartLog(logSmart, std::move(line));
   const HealthResult verdict = JudgeNvmeHealth(parsed, l);
   for (auto& line : HealthLines(verdict, l)) AddToSmartLog(logSmart, std::move(line));
-  if (health) *health = SmartHealth{verdict, false, device::SmartStatus::NotRead, true};
+  if (health) *health = SmartHealth{verdict, false, device::SmartStatus::NotRead, true, {}, std::nullopt, parsed};
   return true;
 }
 

@@ -39,38 +39,44 @@ HealthResult JudgeNvmeHealth(const device::NvmeHealth& h, Language l) {
   for (int bit = 0; bit < 8; ++bit) {
     if (((h.criticalWarning >> bit) & 1) == 0) continue;
     Raise(r, bit <= 5 ? Verdict::Failing : Verdict::Caution);
-    r.reasons.push_back(Say(l, u"严重警告: ", u"Critical warning: ") + NvmeWarningName(bit, l));
+    r.reasons.push_back({bit <= 5 ? HealthCode::CriticalWarning : HealthCode::CriticalWarningReservedBit,
+                         Say(l, u"严重警告: ", u"Critical warning: ") + NvmeWarningName(bit, l)});
     if (bit > 5) r.watch.push_back(Say(l, u"严重警告", u"the critical warning"));
   }
   for (int bit = 0; bit < 8; ++bit) {
     if (((h.enduranceGroupWarning >> bit) & 1) == 0) continue;
     const bool defined = bit == 0 || bit == 2 || bit == 3;
     Raise(r, defined ? Verdict::Failing : Verdict::Caution);
-    r.reasons.push_back(Say(l, u"耐久组严重警告: ", u"Endurance group critical warning: ") + EnduranceWarningName(bit, l));
+    r.reasons.push_back({defined ? HealthCode::EnduranceGroupWarning : HealthCode::EnduranceGroupReservedBit,
+                         Say(l, u"耐久组严重警告: ", u"Endurance group critical warning: ") + EnduranceWarningName(bit, l)});
     if (!defined) r.watch.push_back(Say(l, u"耐久组严重警告", u"the endurance group critical warning"));
   }
   // Both are percentages: 101 to 255 are reserved values, not compared.
   const auto percent = [](std::uint8_t v) { return DecimalText(std::uint32_t{v}) + u" %"; };
   if (h.spareThreshold > 100) {
-    r.notes.push_back(Say(l, u"可用备用空间阈值 ", u"Available spare threshold ") + percent(h.spareThreshold) +
-                      Say(l, u" 为保留值：未比较", u" is a reserved value: not compared"));
+    r.notes.push_back({HealthCode::SpareThresholdReserved,
+                       Say(l, u"可用备用空间阈值 ", u"Available spare threshold ") + percent(h.spareThreshold) +
+                           Say(l, u" 为保留值：未比较", u" is a reserved value: not compared")});
   } else if (h.availableSpare > 100) {
-    r.notes.push_back(Say(l, u"可用备用空间 ", u"Available spare ") + percent(h.availableSpare) +
-                      Say(l, u" 为保留值：未比较", u" is a reserved value: not compared"));
+    r.notes.push_back({HealthCode::SpareReserved, Say(l, u"可用备用空间 ", u"Available spare ") + percent(h.availableSpare) +
+                                                      Say(l, u" 为保留值：未比较", u" is a reserved value: not compared")});
   } else if (h.availableSpare < h.spareThreshold) {
     Raise(r, Verdict::Failing);
-    r.reasons.push_back(Say(l, u"可用备用空间 ", u"Available spare ") + percent(h.availableSpare) +
-                        Say(l, u" 低于阈值 ", u" is below its threshold ") + percent(h.spareThreshold));
+    r.reasons.push_back({HealthCode::SpareBelowThreshold,
+                         Say(l, u"可用备用空间 ", u"Available spare ") + percent(h.availableSpare) +
+                             Say(l, u" 低于阈值 ", u" is below its threshold ") + percent(h.spareThreshold)});
   }
   if (h.percentageUsed >= 100) {
     Raise(r, Verdict::Caution);
-    r.reasons.push_back(Say(l, u"已用寿命 ", u"Percentage used ") + percent(h.percentageUsed) +
-                        Say(l, u"：已达到或超过额定耐久", u": the rated endurance is reached or passed"));
+    r.reasons.push_back({HealthCode::RatedEnduranceReached,
+                         Say(l, u"已用寿命 ", u"Percentage used ") + percent(h.percentageUsed) +
+                             Say(l, u"：已达到或超过额定耐久", u": the rated endurance is reached or passed")});
     r.watch.push_back(Say(l, u"已用寿命", u"the percentage used"));
   }
   if (!IsZero(h.mediaErrors)) {
     Raise(r, Verdict::Caution);
-    r.reasons.push_back(Say(l, u"介质和数据完整性错误: ", u"Media and data integrity errors: ") + CounterThousands(h.mediaErrors));
+    r.reasons.push_back({HealthCode::MediaErrors,
+                         Say(l, u"介质和数据完整性错误: ", u"Media and data integrity errors: ") + CounterThousands(h.mediaErrors)});
     r.watch.push_back(Say(l, u"介质和数据完整性错误", u"the media and data integrity errors"));
   }
   return r;

@@ -103,7 +103,8 @@ void ShowSmartData(SmartContext& ctx) {
   const HealthResult health = JudgeAtaHealth(
       {block, reading.thresholds, reading.status, static_cast<std::uint64_t>(std::max<std::int64_t>(id.LBA, 0)), l});
   for (auto& line : HealthLines(health, l)) add(std::move(line));
-  if (ctx.health) *ctx.health = SmartHealth{health, reading.thresholds.has_value(), reading.status, false};
+  if (ctx.health) *ctx.health = SmartHealth{health, reading.thresholds.has_value(), reading.status, false, block,
+                                            reading.thresholds, std::nullopt};
 }
 
 } // namespace trv::report

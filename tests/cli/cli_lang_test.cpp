@@ -124,20 +124,30 @@ TEST(CliLang, JsonTextsFollowTheSwitchAndItsWordsDoNot) {
     ASSERT_EQ(english.code, 0) << command << english.host.err;
     const json en = english.Json(), zh = Cli(TroubledModernPc(), troubled).Json();
     EXPECT_EQ(FirstCjk(en.dump(-1, ' ', false)), "") << command << "\n" << en.dump(2);
-    // The same document but for its texts: the same lines, fields and words.
+    // The same document but for its texts: the same lines, fields, words and codes.
     EXPECT_EQ(en["lines"].size(), zh["lines"].size()) << command;
     json enWords = en, zhWords = zh;
     for (json* doc : {&enWords, &zhWords}) {
       doc->erase("lines");
-      if (doc->contains("health") && !(*doc)["health"].is_null())
-        for (const char* text : {"reasons", "notes", "advice"}) (*doc)["health"].erase(text);
+      if (doc->contains("health") && !(*doc)["health"].is_null()) {
+        json& health = (*doc)["health"];
+        for (const char* findings : {"reasons", "notes"})
+          for (json& finding : health[findings]) finding.erase("text");
+        if (!health["advice"].is_null()) health["advice"].erase("text");
+      }
+      if (doc->contains("attributes") && doc->at("attributes").is_array())
+        for (json& attribute : (*doc)["attributes"]) attribute.erase("name");
     }
     EXPECT_EQ(enWords, zhWords) << command;
   }
   const json smart = Cli(TroubledModernPc(), "smart 1 --json --lang en").Json();
   EXPECT_EQ(smart["health"]["verdict"], "failing");
-  EXPECT_EQ(smart["health"]["reasons"][0], "The drive reports that it is about to fail (SMART RETURN STATUS)");
-  EXPECT_EQ(smart["health"]["advice"], "Advice: copy important data to another disk now, and replace this disk");
+  EXPECT_EQ(smart["health"]["reasons"][0]["code"], "drive-reports-failing");
+  EXPECT_EQ(smart["health"]["reasons"][0]["text"], "The drive reports that it is about to fail (SMART RETURN STATUS)");
+  EXPECT_EQ(smart["health"]["advice"]["code"], "replace-disk");
+  EXPECT_EQ(smart["health"]["advice"]["text"], "Advice: copy important data to another disk now, and replace this disk");
+  EXPECT_EQ(smart["attributes"][0]["id"], 3);
+  EXPECT_EQ(smart["attributes"][0]["name"], "Spin-Up Time");
 }
 
 TEST(CliLang, TheRecordOfAnEnglishEraseKeepsItsLogInEnglish) {
