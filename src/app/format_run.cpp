@@ -144,7 +144,7 @@ void TFmMain::RunFormat() {
                       win::MB_ICONERROR | win::MB_OK);
   if (!result.volumeRefusals.empty()) {
     std::u16string text = u"The disk was not erased: nothing was written.";
-    for (const std::u16string& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason;
+    for (const format::Refusal& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason.text;
     app.ui.MessageBox(handle, text, u"Erase refused", win::MB_ICONERROR | win::MB_OK);
   }
   if (result.saved && !result.saved->saved) {

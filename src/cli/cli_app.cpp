@@ -6,9 +6,12 @@
 #include <nlohmann/json.hpp>
 
 #include "app/product.h"
+#include "cli/cli_disks.h"
 #include "cli/cli_health.h"
+#include "cli/cli_list.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
+#include "cli/cli_smart_json.h"
 #include "cli/console_erase.h"
 #include "device/enumeration.h"
 #include "format/erase_record_outcome.h"
@@ -30,13 +33,12 @@ namespace {
 
 using json = nlohmann::ordered_json;  // fields in the order docs/cli.md gives them
 
-// The window program's selection dialog refuses smaller disks; so does the console.
-constexpr std::int64_t kSmallestErasableSectors = 65535;
-
-// A failure that ends the command with this exit code and message.
+// A failure that ends the command with this exit code and message, and the
+// stable word a script reads in its JSON (docs/cli.md, "Refusal and failure codes").
 struct CliFailure {
   int code;
   std::u16string message;
+  std::string word;
 };
 
 // A disk's own query failed: that disk is unreadable, the others are not.
@@ -46,20 +48,7 @@ struct DiskQueryFailure {
 
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-// Without the blanks a descriptor pads its texts with.
-std::u16string Trimmed(const std::u16string& s) {
-  const auto begin = s.find_first_not_of(u' ');
-  if (begin == std::u16string::npos) return {};
-  return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
-}
-
 std::u16string Number(std::uint32_t n) { return DecimalText(n); }
-
-// A disk that answers the scan's open, or its queries, with an error.
-struct UnreadableDisk {
-  std::uint32_t error = 0;
-  std::u16string reason;
-};
 
 class Cli {
  public:
@@ -83,19 +72,15 @@ class Cli {
   int Erase();
   void CheckErasable(const device::TDeviceTable& entry);
   std::u16string RecordsFolder(std::uint32_t number);
-  // The text a disk without a serial must be confirmed with.
-  static std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
   std::u16string DiskName() const { return u"disk " + Number(*o_.disk); }
   void Print(const std::u16string& text) { host_.Out(text); }
-  // ASCII only, every other character escaped: a reader that decodes the
-  // output with the wrong code page (a remote session) still gets every serial right.
-  void PrintJson(const json& document) { Print(Utf8ToUtf16(document.dump(2, ' ', true)) + u"\n"); }
+  void PrintJson(const json& document) { Print(JsonText(document)); }
 
   win::Platform& p_;
   CliHost& host_;
   Options o_;
-  std::map<std::uint32_t, device::TDeviceTable> disks_;
-  std::map<std::uint32_t, UnreadableDisk> unreadable_;
+  ScannedDisks disks_;
+  UnreadableDisks unreadable_;
   device::DeviceState dev_;
   LineList report_;  // the report's lines, printed when it ends
 };
@@ -129,9 +114,9 @@ void Cli::ScanNumber(std::uint32_t number) {
 const device::TDeviceTable& Cli::Choose(std::uint32_t number) {
   ScanNumber(number);
   if (const auto bad = unreadable_.find(number); bad != unreadable_.end())
-    throw CliFailure{kExitError, DiskName() + u" cannot be read: " + bad->second.reason};
+    throw CliFailure{kExitError, DiskName() + u" cannot be read: " + bad->second.reason, kDiskUnreadable};
   const auto found = disks_.find(number);
-  if (found == disks_.end()) throw CliFailure{kExitError, u"no " + DiskName() + u" was found (see list)"};
+  if (found == disks_.end()) throw CliFailure{kExitError, u"no " + DiskName() + u" was found (see list)", "no-such-disk"};
   // The one device of this run, as the window program's selection makes it.
   dev_.Devices[1] = found->second;
   dev_.DeviceCount = 1;
@@ -147,65 +132,15 @@ void Cli::Open(std::uint32_t access, std::uint32_t share) {
     // The exclusive open of an erase: another program has the disk open now, and may let go of it.
     if (error == win::ERROR_SHARING_VIOLATION)
       throw CliFailure{kExitInUse, u"in use: another program has " + DiskName() + u" open (" + p_.SystemMessage(error) +
-                                       u"); close it and try again later. Nothing was written"};
-    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(error)};
+                                       u"); close it and try again later. Nothing was written",
+                       "disk-in-use"};
+    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(error), "open-failed"};
   }
 }
 
 int Cli::List() {
   for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) ScanNumber(n);
-  struct Row {
-    std::u16string number, bus, model, firmware, serial, sectors, sectorSize, capacity;
-  };
-  std::map<std::uint32_t, Row> rows;
-  json disks = json::array(), unreadable = json::array();
-  for (const auto& [number, e] : disks_) {
-    auto disk = format::IdentityOf(e);
-    disk.model = Trimmed(disk.model);
-    disk.firmware = Trimmed(disk.firmware);
-    disk.serial = Trimmed(disk.serial);
-    json entry = format::DiskJson(disk);  // as an erase record names it, texts exactly
-    entry["removable"] = e.IdentifyData.RemovableMedia;
-    entry["confirm_serial"] = U8(ExpectedConfirmation(e));
-    disks.push_back(entry);
-    // A device's text may hold any character: a carriage return must not write over another disk's line.
-    rows[number] = {Number(number), ControlPictures(disk.bus), ControlPictures(disk.model), ControlPictures(disk.firmware),
-                    ControlPictures(disk.serial), report::FormatThousands(disk.sectors), DecimalText(disk.sectorSize),
-                    report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator())};
-  }
-  for (const auto& [number, u] : unreadable_)
-    unreadable.push_back({{"number", number}, {"error", u.error}, {"reason", U8(u.reason)}});
-  if (o_.json) {
-    PrintJson({{"disks", disks}, {"unreadable", unreadable}});
-    return kExitCompleted;
-  }
-  // Every column as wide as its widest text.
-  Row header{u"Disk", u"Bus", u"Model", u"Firmware", u"Serial", u"Sectors", u"Sector", u"Capacity"};
-  std::vector<std::u16string Row::*> columns = {&Row::number, &Row::bus,     &Row::model,      &Row::firmware,
-                                                &Row::serial, &Row::sectors, &Row::sectorSize, &Row::capacity};
-  std::vector<std::size_t> widths;
-  for (auto column : columns) {
-    std::size_t w = (header.*column).size();
-    for (const auto& [n, r] : rows) w = std::max(w, (r.*column).size());
-    widths.push_back(w);
-  }
-  const auto line = [&](const Row& r) {
-    std::u16string text;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      text += r.*columns[i];
-      if (i + 1 < columns.size()) text += std::u16string(widths[i] - (r.*columns[i]).size() + 2, u' ');
-    }
-    return text + u"\n";
-  };
-  std::u16string text = line(header);
-  // In number order, a disk that cannot be read with its reason in place of its details.
-  for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) {
-    if (const auto r = rows.find(n); r != rows.end()) text += line(r->second);
-    if (const auto u = unreadable_.find(n); u != unreadable_.end())
-      text += Number(n) + std::u16string(widths[0] - Number(n).size() + 2, u' ') + ControlPictures(u->second.reason) + u"\n";
-  }
-  Print(text);
-  return kExitCompleted;
+  return ListDisks(p_, host_, disks_, unreadable_, o_.json);
 }
 
 int Cli::Report() {
@@ -217,15 +152,19 @@ int Cli::Report() {
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
   std::vector<device::HiddenRange> hidden;
+  std::optional<report::DriveFacts> drive;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     ctx.hiddenRanges = &hidden;
+    ctx.language = o_.language;
+    ctx.drive = &drive;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
     ctx.health = &health;
+    ctx.language = o_.language;
     report::ShowSmartData(ctx);
   }
   const auto& lines = report_.lines();
@@ -233,10 +172,13 @@ int Cli::Report() {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));
     if (details) {
+      AddDriveFacts(out, drive);
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
+    } else {
+      out["health"] = HealthJson(health, o_.language);
+      AddSmartValues(out, health, o_.language);
     }
-    else out["health"] = HealthJson(health);
     PrintJson(out);
   } else {
     std::u16string text;
@@ -244,14 +186,6 @@ int Cli::Report() {
     Print(text);
   }
   return kExitCompleted;
-}
-
-std::u16string Cli::ExpectedConfirmation(const device::TDeviceTable& entry) {
-  // The scan shows "000000" for a disk that gave no serial; such a disk is
-  // confirmed by its size instead, so a script still names exactly one disk.
-  const auto& id = entry.IdentifyData;
-  if (id.SN == u"000000") return u"NONE-" + DecimalText(report::CapacityBytes(id.LBA, id.SectorSize));
-  return Trimmed(id.SN);
 }
 
 void Cli::CheckErasable(const device::TDeviceTable& entry) {
@@ -262,35 +196,39 @@ void Cli::CheckErasable(const device::TDeviceTable& entry) {
                                        u"\" does not name " + DiskName() + u" (" + ControlPictures(dev_.DeviceTitle) + u")" +
                                        (noSerial ? u", which has no serial number: give --confirm-serial " + expected
                                                  : std::u16string()) +
-                                       u"; nothing was written"};
+                                       u"; nothing was written",
+                     "serial-mismatch"};
   }
-  const std::int64_t sectors = entry.IdentifyData.LBA;
-  if (report::CapacityBytes(sectors, entry.IdentifyData.SectorSize) <= 0)
-    throw CliFailure{kExitRefused, u"refused: " + DiskName() +
-                                       u" reports no capacity (no medium in the reader?); there is nothing to erase"};
-  if (sectors < kSmallestErasableSectors)
-    throw CliFailure{kExitRefused, u"refused: " + DiskName() + u" has " + report::FormatThousands(sectors) +
-                                       u" sectors, fewer than 65,535; the window program refuses it too, and so "
-                                       u"does this one. Nothing was written"};
+  // `list` asks the same, so that it never calls erasable a disk refused here.
+  if (const auto size = SizeRefusal(entry, DiskName()))
+    throw CliFailure{kExitRefused,
+                     u"refused: " + size->text +
+                         (size->code == kNoCapacity ? u"; there is nothing to erase"
+                                                    : u"; the window program refuses it too, and so does this one. "
+                                                      u"Nothing was written"),
+                     size->code};
 }
 
 std::u16string Cli::RecordsFolder(std::uint32_t number) {
   const std::u16string given = o_.recordsFolder.empty() ? format::DefaultRecordsFolder(p_) : o_.recordsFolder;
   if (given.empty())
-    throw CliFailure{kExitRecordsFolder, u"refused: the system tells no folder for the records; give --records DIR. "
-                                         u"Nothing was written"};
+    throw CliFailure{kExitRecordsFolder,
+                     u"refused: the system tells no folder for the records; give --records DIR. Nothing was written",
+                     format::kRecordsFolderUnusable};
   const format::RecordsFolder folder = format::PrepareRecordsFolder(p_, given, number);
   if (folder.refusal)
     throw CliFailure{kExitRecordsFolder,
                      u"refused: " + format::RefusalText(p_, *folder.refusal, DiskName()) +
                          (folder.refusal->why == format::FolderRefusal::Why::OnErasedDisk ? u"; give --records on another disk"
                                                                                           : u"") +
-                         u". Nothing was written"};
+                         u". Nothing was written",
+                     format::RefusalCode(*folder.refusal)};
   if (folder.failure)
     throw CliFailure{kExitRecordsFolder, u"refused: no record could be saved in " +
                                              (folder.folder.empty() ? given : folder.folder) + u": " +
                                              folder.failure->path + u": (" + DecimalText(folder.failure->error) + u") " +
-                                             p_.SystemMessage(folder.failure->error) + u" Nothing was written"};
+                                             p_.SystemMessage(folder.failure->error) + u" Nothing was written",
+                     format::kRecordsFolderUnusable};
   return folder.folder;
 }
 
@@ -299,17 +237,20 @@ namespace {
 // A volume of the disk that could not be taken away, named; in use (open
 // files) is worth trying again later, anything else is a refusal.
 CliFailure LockFailed(win::Platform& p, const std::optional<format::VolumeLockFailure>& failure) {
-  if (!failure) return CliFailure{kExitRefused, u"refused: a volume on the disk could not be locked; nothing was written"};
+  if (!failure) return CliFailure{kExitRefused, u"refused: a volume on the disk could not be locked; nothing was written",
+                                          "volume-lock-failed"};
   const std::u16string why = format::VolumeLockFailureText(p, *failure);
   if (failure->InUse())
-    return CliFailure{kExitInUse, u"in use: " + why + u" Close its files and try again later. Nothing was written"};
-  return CliFailure{kExitRefused, u"refused: " + why + u" Nothing was written"};
+    return CliFailure{kExitInUse, u"in use: " + why + u" Close its files and try again later. Nothing was written",
+                      "volume-in-use"};
+  return CliFailure{kExitRefused, u"refused: " + why + u" Nothing was written", "volume-lock-failed"};
 }
 
-CliFailure VolumesRefused(const std::vector<std::u16string>& reasons) {
+// Each volume's reason in the message; the first one's word in the JSON.
+CliFailure VolumesRefused(const std::vector<format::Refusal>& reasons) {
   std::u16string text;
-  for (const std::u16string& reason : reasons) text += u" " + reason;
-  return CliFailure{kExitRefused, u"refused: nothing was written." + text};
+  for (const format::Refusal& reason : reasons) text += u" " + reason.text;
+  return CliFailure{kExitRefused, u"refused: nothing was written." + text, reasons.front().code};
 }
 
 } // namespace
@@ -336,6 +277,7 @@ int Cli::Erase() {
   ConsoleErase end(p_, watch, host_.EraseThread());
   progress.WatchEnd(&end, &saveRecordNow);
   format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator(), &saveRecordNow, &watch};
+  ctx.language = o_.language;
   format::EraseRequest request;
   request.target = {dev_.DeviceHandle, entry.IdentifyData.LBA, entry.IdentifyData.SectorSize};
   request.deviceNumber = entry.DeviceNumber;
@@ -363,16 +305,18 @@ int Cli::Erase() {
     throw CliFailure{kExitRefused, u"refused: the disk was changed; nothing was written. Chosen: " +
                                        format::DescribeDiskInEnglish(*request.chosen) + u"; now: " +
                                        (result.found ? format::DescribeDiskInEnglish(*result.found)
-                                                     : std::u16string(u"not identified"))};
+                                                     : std::u16string(u"not identified")),
+                     "disk-changed"};
   if (result.stoppedBeforeWrite)
-    throw CliFailure{kExitCancelled, u"stopped: the check of the disk was cancelled; nothing was written"};
+    throw CliFailure{kExitCancelled, u"stopped: the check of the disk was cancelled; nothing was written",
+                     "check-cancelled"};
   if (result.notWritable != format::NotWritable::No)
-    throw CliFailure{kExitRefused, u"refused: " + format::NotWritableEnglishText(result.notWritable)};
+    throw CliFailure{kExitRefused, u"refused: " + format::NotWritableEnglishText(result.notWritable), "not-writable"};
   if (!result.refusal.empty()) {
     std::u16string why = result.refusal;
     if (why[0] >= u'A' && why[0] <= u'Z') why[0] = static_cast<char16_t>(why[0] + 32);
     throw CliFailure{result.recordsFolderRefused ? kExitRecordsFolder : kExitRefused,
-                     u"refused: " + why + u" Nothing was written"};
+                     u"refused: " + why + u" Nothing was written", result.refusalCode};
   }
   if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
   if (!result.volumesLocked) throw LockFailed(p_, result.lockFailure);
@@ -415,7 +359,8 @@ int Cli::Run() {
   // waits for a person at an unattended machine.
   win::FailCriticalErrorsQuietly(p_);
   if (!p_.IsUserAnAdmin())
-    throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly"};
+    throw CliFailure{kExitNotElevated, u"run this from an elevated prompt (as administrator): disks are opened directly",
+                     "not-elevated"};
   if (o_.command == Command::List) return List();
   if (o_.command == Command::Erase) return Erase();
   return Report();
@@ -430,8 +375,16 @@ json FailureJson(const CliFailure& f) {
                         : f.code == kExitInUse       ? "in-use"
                                                      : "error";
   return {{"outcome", outcome},
+          {"code", f.word},
           {"exit_code", f.code},
           {"message", U8(f.message)}};
+}
+
+// Says why the command ended on standard error and, with --json, as JSON; the exit code.
+int Failed(CliHost& host, const CliFailure& f, bool asJson) {
+  host.Err(u"trevasso-cli: " + f.message + u"\n");
+  if (asJson) host.Out(JsonText(FailureJson(f)));
+  return f.code;
 }
 
 } // namespace
@@ -449,16 +402,12 @@ int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16str
     const int code = cli.Run();
     return code;
   } catch (const CliFailure& f) {
-    host.Err(u"trevasso-cli: " + f.message + u"\n");
-    if (options.json) host.Out(Utf8ToUtf16(FailureJson(f).dump(2, ' ', true)) + u"\n");
-    return f.code;
+    return Failed(host, f, options.json);
   } catch (const std::exception& e) {
     // Out of memory for the transfer buffer, say: an error, never a code a script reads otherwise.
-    host.Err(u"trevasso-cli: " + Utf8ToUtf16(e.what()) + u"\n");
-    return kExitError;
+    return Failed(host, CliFailure{kExitError, Utf8ToUtf16(e.what()), "unexpected-failure"}, options.json);
   } catch (...) {
-    host.Err(u"trevasso-cli: unexpected failure\n");
-    return kExitError;
+    return Failed(host, CliFailure{kExitError, u"unexpected failure", "unexpected-failure"}, options.json);
   }
 }
 

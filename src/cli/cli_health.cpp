@@ -17,9 +17,14 @@ const char* StatusWord(device::SmartStatus s) {
   return "";
 }
 
+// A reason, note or advice: its machine code beside its text.
+nlohmann::ordered_json FindingJson(report::HealthCode code, const std::u16string& text) {
+  return {{"code", report::HealthCodeWord(code)}, {"text", Utf16ToUtf8(text)}};
+}
+
 } // namespace
 
-nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health) {
+nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health, report::Language language) {
   using json = nlohmann::ordered_json;
   if (!health) return nullptr;
   const report::HealthResult& r = health->result;
@@ -27,11 +32,11 @@ nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& heal
               {"failing", r.verdict == report::Verdict::Failing},
               {"source", health->nvme ? "nvme-health-log" : "ata-smart"},
               {"reasons", json::array()}};
-  for (const auto& reason : r.reasons) out["reasons"].push_back(Utf16ToUtf8(reason));
+  for (const auto& reason : r.reasons) out["reasons"].push_back(FindingJson(reason.code, reason.text));
   out["notes"] = json::array();
-  for (const auto& note : r.notes) out["notes"].push_back(Utf16ToUtf8(note));
-  const std::u16string advice = report::AdviceText(r);
-  out["advice"] = advice.empty() ? json(nullptr) : json(Utf16ToUtf8(advice));
+  for (const auto& note : r.notes) out["notes"].push_back(FindingJson(note.code, note.text));
+  const auto advice = report::AdviceCode(r);
+  out["advice"] = advice ? FindingJson(*advice, report::AdviceText(r, language)) : json(nullptr);
   if (health->nvme) return out;
   out["drive_status"] = StatusWord(health->status);
   out["thresholds_read"] = health->thresholdsRead;
@@ -56,7 +61,8 @@ nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatur
     return {{"minutes", t.minutes}, {"more_than", t.atLeast}};
   };
   if (f.nvme)
-    return {{"format_nvm", {{"supported", f.formatNvm},
+    return {{"kind", "nvme"},
+            {"format_nvm", {{"supported", f.formatNvm},
                             {"fna", f.fna},
                             {"all_namespaces", f.formatAllNamespaces},
                             {"secure_erase_all_namespaces", f.eraseAllNamespaces},
@@ -65,7 +71,8 @@ nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatur
                           {"crypto_erase", f.sanitizeCrypto},
                           {"block_erase", f.sanitizeBlock},
                           {"overwrite", f.sanitizeOverwrite}}}};
-  return {{"security", {{"supported", f.securitySupported},
+  return {{"kind", "ata"},
+          {"security", {{"supported", f.securitySupported},
                         {"enabled", f.securityEnabled},
                         {"locked", f.locked},
                         {"frozen", f.frozen},

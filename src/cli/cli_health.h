@@ -13,7 +13,8 @@
 namespace trv::cli {
 
 // The `health` object; null when the report gave no verdict (no data).
-nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health);
+nlohmann::ordered_json HealthJson(const std::optional<report::SmartHealth>& health,
+                                  report::Language language = report::Language::Chinese);
 // The `erase_features` object of `details N --json`; null when the disk gave no identify data.
 nlohmann::ordered_json EraseFeaturesJson(const std::optional<device::EraseFeatures>& features);
 // The `hidden_sectors` array of `details N --json`: each range an HPA or a DCO hides.

@@ -12,7 +12,7 @@ namespace trv::cli {
 namespace {
 
 constexpr std::u16string_view kSwitches[] = {u"--json", u"--quick", u"--full", u"--verify", u"--confirm-serial",
-                                            u"--records"};
+                                            u"--records", u"--lang"};
 
 [[noreturn]] void Fail(std::u16string message) { throw UsageError{std::move(message)}; }
 
@@ -28,6 +28,13 @@ std::uint32_t DiskNumber(const std::u16string& text) {
   return n;
 }
 
+// --lang: the reports' own language, or English.
+report::Language LanguageNamed(const std::u16string& name) {
+  if (name == u"zh") return report::Language::Chinese;
+  if (name == u"en") return report::Language::English;
+  Fail(u"--lang takes en or zh, not: " + name);
+}
+
 } // namespace
 
 std::u16string UsageText() {
@@ -37,6 +44,7 @@ std::u16string UsageText() {
          u"       trevasso-cli erase N --quick|--full [--verify] --confirm-serial SERIAL\n"
          u"                          [--records DIR] [--json]\n"
          u"       trevasso-cli --version | --help\n"
+         u"--lang en|zh after a command: the language of its reports and log lines (zh by default).\n"
          u"N is the number of \\\\.\\PhysicalDriveN, as list shows it. See docs/cli.md.\n";
 }
 
@@ -111,6 +119,7 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     else if (a == u"--full") o.full = true;
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
+    else if (a == u"--lang") o.language = LanguageNamed(value());
     else if (a == u"--records") {
       o.recordsFolder = value();
       if (o.recordsFolder.empty()) Fail(u"--records needs a folder");

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "report/language.h"
+
 namespace trv::cli {
 
 enum class Command { Help, Version, List, Details, Smart, Erase };
@@ -19,6 +21,7 @@ struct Options {
   bool verify = false;
   std::optional<std::u16string> confirmSerial;
   std::u16string recordsFolder;        // empty: the default one
+  report::Language language = report::Language::Chinese;  // --lang: of the reports and the erase's log
 };
 
 // Parses the arguments after the program name; a usage error throws

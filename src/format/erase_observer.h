@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "report/language.h"
 
 namespace trv::format {
 
@@ -91,7 +92,7 @@ class EraseObserver {
   virtual void Log(const std::u16string& message) = 0;
   // A line the window shows as `window`, in its own language; a console, whose
   // standard error is English throughout, shows `english` instead. The record
-  // keeps the window's line.
+  // keeps the line of the run's language (FormatContext::language).
   virtual void LogBilingual(const std::u16string& window, const std::u16string& english) {
     (void)english;
     Log(window);
@@ -137,6 +138,8 @@ struct FormatContext {
   RunWatch* watch = nullptr;
   // A read-back follows the zero fill: the time left for the whole run counts it.
   bool readBackFollows = false;
+  // Of the log lines the record keeps: the window's (Chinese) or a console's English.
+  report::Language language = report::Language::Chinese;
 };
 
 } // namespace trv::format

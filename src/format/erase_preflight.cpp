@@ -19,9 +19,11 @@ Preflight CheckBeforeLocking(win::Platform& p, const std::u16string& recordsFold
       out.refusal = RefusalText(p, *refusal, u"this disk") + u".";
       if (out.refusal[0] >= u'a' && out.refusal[0] <= u'z') out.refusal[0] = static_cast<char16_t>(out.refusal[0] - 32);
       out.recordsFolder = true;
+      out.code = RefusalCode(*refusal);
       return out;
     }
   out.refusal = AlignmentRefusal(AdapterAlignmentMask(p, disk));
+  if (!out.refusal.empty()) out.code = kAdapterAlignment;
   return out;
 }
 

@@ -11,10 +11,13 @@ namespace trv::format {
 
 struct Preflight {
   std::u16string refusal;      // why the erase may not start, one sentence; empty: it may
+  std::string code;            // its stable word: the records folder's (RefusalCode), or kAdapterAlignment
   bool recordsFolder = false;  // the refusal is the records folder's
 };
 
 struct VolumeFacts;
+
+inline constexpr char kAdapterAlignment[] = "adapter-alignment";
 
 // `recordsFolder` empty: the default one; `volumes`: every volume of the
 // system, inspected (the volume lock's survey).

@@ -54,17 +54,19 @@ class RecordLines {
 };
 
 // Passes everything on to the front end's observer and keeps the log lines,
-// time-stamped as the activity log shows them, for the record.
+// time-stamped as the activity log shows them, for the record: of a line said
+// in two languages, the one of the run.
 class RecordingObserver : public EraseObserver {
  public:
-  RecordingObserver(EraseObserver& inner, win::Platform& platform) : inner_(inner), platform_(platform) {}
+  RecordingObserver(EraseObserver& inner, win::Platform& platform, report::Language language)
+      : inner_(inner), platform_(platform), language_(language) {}
 
   void Log(const std::u16string& message) override {
     lines.Add(platform_.DateTimeText() + u"   " + message);
     inner_.Log(message);
   }
   void LogBilingual(const std::u16string& window, const std::u16string& english) override {
-    lines.Add(platform_.DateTimeText() + u"   " + window);
+    lines.Add(platform_.DateTimeText() + u"   " + (language_ == report::Language::English ? english : window));
     inner_.LogBilingual(window, english);
   }
   void LogBare(const std::u16string& line) override {
@@ -86,6 +88,7 @@ class RecordingObserver : public EraseObserver {
  private:
   EraseObserver& inner_;
   win::Platform& platform_;
+  report::Language language_;
 };
 
 DiskIdentity RecordedDisk(const EraseRequest& request) {
@@ -189,6 +192,8 @@ class SaveSlots {
 };
 
 constexpr char16_t kSessionEndingLine[] = u"Windows 正在结束会话：擦除在此停止，先保存擦除记录。";
+constexpr char16_t kSessionEndingEnglishLine[] =
+    u"Windows is ending the session: the erase stops here, and its record is saved first.";
 
 } // namespace
 
@@ -247,12 +252,13 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   record.startLocal = LocalTimeNow(p);
   record.startUtc = UtcTimeNow(p);
   const std::int64_t startMs = CounterMilliseconds(p);
-  RecordingObserver log(outer.observer, p);
+  RecordingObserver log(outer.observer, p, outer.language);
   RunWatch ownWatch;
   RunWatch& watch = outer.watch ? *outer.watch : ownWatch;
   FormatContext ctx{p, log, outer.debugMode, outer.stopRequested, outer.volumeHandles, outer.decimalSeparator};
   ctx.watch = &watch;
   ctx.readBackFollows = request.verify;
+  ctx.language = outer.language;
   // Every run starts with Stop cleared: a Stop left from an earlier run (one
   // that ended as the disk went away, or came during its last block) must not
   // cancel this one.
@@ -282,6 +288,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   result.lockFailure = lock.failure;
   result.volumeRefusals = std::move(lock.refusals);
   result.refusal = lock.preflight.refusal;
+  result.refusalCode = lock.preflight.code;
   result.recordsFolderRefused = lock.preflight.recordsFolder;
   EraseTarget target = request.target;
   target.statedBytes = request.statedBytes;
@@ -289,7 +296,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.Log(result.refusal);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumeRefusals.empty()) {
-    for (const std::u16string& reason : result.volumeRefusals) log.Log(reason);
+    for (const Refusal& reason : result.volumeRefusals) log.Log(reason.text);
     log.Log(u"The disk was not erased: nothing was written.");
   } else if (!result.volumesLocked) {
     if (result.lockFailure) log.Log(VolumeLockFailureText(p, *result.lockFailure));
@@ -308,7 +315,9 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
         else log.lines.Add(p.DateTimeText() + u"   " + line);
       };
       if (parked) ctx.stopRequested = true;
-      say(kSessionEndingLine);
+      // A console shows its English line; the record keeps the run's language.
+      if (parked) log.LogBilingual(kSessionEndingLine, kSessionEndingEnglishLine);
+      else say(report::Say(ctx.language, kSessionEndingLine, kSessionEndingEnglishLine));
       RunWatch::Copy copy = watch.Snapshot();
       if (!copy.ended) {
         if (copy.run.pendingOffset >= 0)

@@ -12,6 +12,7 @@
 #include "format/disk_identity.h"
 #include "format/erase_record.h"
 #include "format/volume_lock.h"
+#include "format/refusal.h"
 #include "format/zero_fill.h"
 
 namespace trv::format {
@@ -58,10 +59,11 @@ struct EraseCommandResult {
   std::optional<VolumeLockFailure> lockFailure;  // the volume that could not be taken away, and why
   // Why the disk's volumes may not be taken offline (one text per volume); the
   // erase was refused before any lock and nothing was written.
-  std::vector<std::u16string> volumeRefusals;
+  std::vector<Refusal> volumeRefusals;
   // Refused before anything was locked or written (erase_preflight.h): why,
   // in one sentence; `recordsFolderRefused` when the records folder was why.
   std::u16string refusal;
+  std::string refusalCode;  // its stable word (erase_preflight.h)
   bool recordsFolderRefused = false;
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end

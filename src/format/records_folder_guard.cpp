@@ -138,6 +138,10 @@ std::optional<FolderRefusal> RecordsFolderRefusal(win::Platform& p, const std::u
   return CheckFolderWay(p, folder);
 }
 
+const char* RefusalCode(const FolderRefusal& refusal) {
+  return refusal.why == FolderRefusal::Why::OnErasedDisk ? kRecordsFolderOnDisk : kRecordsFolderUnusable;
+}
+
 std::u16string RefusalText(win::Platform& p, const FolderRefusal& r, std::u16string_view disk) {
   const auto error = [&] { return u"(" + DecimalText(r.error) + u") " + p.SystemMessage(r.error); };
   switch (r.why) {

@@ -59,6 +59,12 @@ std::optional<FolderRefusal> RecordsFolderRefusal(win::Platform& platform, const
                                                   std::uint32_t deviceNumber,
                                                   const std::vector<VolumeFacts>* volumes = nullptr);
 
+// Its stable word: "records-folder-on-disk" for a folder on the disk to be
+// erased, else "records-folder-unusable" (as for a folder that takes no files).
+inline constexpr char kRecordsFolderOnDisk[] = "records-folder-on-disk";
+inline constexpr char kRecordsFolderUnusable[] = "records-folder-unusable";
+const char* RefusalCode(const FolderRefusal& refusal);
+
 // The refusal in words, starting in lower case, without a final stop; `disk`
 // names the disk to be erased ("disk 1").
 std::u16string RefusalText(win::Platform& platform, const FolderRefusal& refusal, std::u16string_view disk);

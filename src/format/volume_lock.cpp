@@ -254,42 +254,44 @@ bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std
   return listed;
 }
 
-namespace {
-
-// The volumes of the system, which of them lie on the disk, and why the disk's
-// volumes may not be taken away; `debug` gets the lines of the debug log.
-struct DiskVolumes {
-  std::vector<VolumeFacts> volumes;
-  std::vector<std::size_t> onDisk;
-  std::vector<std::u16string> refusals;
-};
-
-template <typename Debug>
-DiskVolumes SurveyVolumes(win::Platform& p, std::int64_t deviceNumber, Debug debug) {
-  DiskVolumes result;
-  std::vector<VolumeFacts>& volumes = result.volumes;
-  std::vector<std::size_t>& onDisk = result.onDisk;
+VolumeSurvey SurveyVolumes(win::Platform& p, const std::function<void(const std::u16string&)>& debugLine) {
+  const auto debug = [&](const std::u16string& line) {
+    if (debugLine) debugLine(line);
+  };
+  VolumeSurvey survey;
+  std::vector<VolumeFacts>& volumes = survey.volumes;
   debug(u"Looking for partitions...");
-  std::uint32_t listError = 0;
-  const bool listed = FindVolumes(p, volumes, listError);
+  survey.listed = FindVolumes(p, volumes, survey.listError);
   debug(u"Done.");
-  if (!listed) {
-    result.refusals.push_back(u"The computer's volumes could not be listed (" + ErrorText(p, listError) +
-                              u"), so those on this disk cannot be taken offline.");
-    return result;
-  }
+  if (!survey.listed) return survey;
 
-  // What each volume says, and whether it lies on the disk.
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
+  for (VolumeFacts& v : volumes) {
     debug(u"Getting device data...");
-    volumes[i] = InspectVolume(p, volumes[i].guidPath);
-    const VolumeFacts& v = volumes[i];
+    v = InspectVolume(p, v.guidPath);
     debug(u"Done.");
-    const std::u16string name = v.Name();
     if (v.number.Valid)
-      debug(u"Found partition " + name + u"   " + u"   DeviceType: " + DecimalText(v.number.DeviceType) +
+      debug(u"Found partition " + v.Name() + u"   " + u"   DeviceType: " + DecimalText(v.number.DeviceType) +
             u"   DeviceNumber: " + DecimalText(v.number.DeviceNumber) + u"   Partition: " +
             DecimalText(v.number.PartitionNumber));
+  }
+  survey.systemVolume = OwnerOf(volumes, SystemDirectory(p));
+  survey.pageFiles = PageFiles(p);
+  return survey;
+}
+
+DiskVolumes VolumesOfDisk(win::Platform& p, const VolumeSurvey& survey, std::int64_t deviceNumber) {
+  DiskVolumes result;
+  if (!survey.listed) {
+    result.refusals.push_back({kVolumesUnlisted, u"The computer's volumes could not be listed (" +
+                                                     ErrorText(p, survey.listError) +
+                                                     u"), so those on this disk cannot be taken offline."});
+    return result;
+  }
+  const std::vector<VolumeFacts>& volumes = survey.volumes;
+  // Whether each volume lies on the disk, and whether it may be taken away with it.
+  for (std::size_t i = 0; i < volumes.size(); ++i) {
+    const VolumeFacts& v = volumes[i];
+    const std::u16string name = v.Name();
     const DiskMatch match = VolumeOnDisk(v, deviceNumber);
     std::vector<std::uint32_t> otherDisks;
     for (const DiskExtent& e : v.extents)
@@ -299,41 +301,41 @@ DiskVolumes SurveyVolumes(win::Platform& p, std::int64_t deviceNumber, Debug deb
     if (match == DiskMatch::Yes && !otherDisks.empty()) {
       std::u16string disks;
       for (const std::uint32_t d : otherDisks) disks += (disks.empty() ? u"" : u", ") + DecimalText(d);
-      result.refusals.push_back(u"Volume " + name + u" lies on this disk and also on disk" +
-                                (otherDisks.size() > 1 ? u"s " : u" ") + disks +
-                                u" (a spanned, striped or mirrored volume): erasing this disk would destroy the "
-                                u"whole volume. Delete the volume in Disk Management first if that is what you want.");
+      result.refusals.push_back(
+          {kSpannedVolume, u"Volume " + name + u" lies on this disk and also on disk" +
+                               (otherDisks.size() > 1 ? u"s " : u" ") + disks +
+                               u" (a spanned, striped or mirrored volume): erasing this disk would destroy the "
+                               u"whole volume. Delete the volume in Disk Management first if that is what you want."});
     } else if (match == DiskMatch::Unknown) {
-      result.refusals.push_back(u"Volume " + name + u" cannot say which disks it lies on (" +
-                                ErrorText(p, v.extentsError) + u"), so it may lie on this disk.");
+      result.refusals.push_back({kVolumeLocationUnknown, u"Volume " + name + u" cannot say which disks it lies on (" +
+                                                                ErrorText(p, v.extentsError) +
+                                                                u"), so it may lie on this disk."});
     } else if (match == DiskMatch::Yes) {
-      onDisk.push_back(i);
+      result.onDisk.push_back(i);
     }
   }
 
   // Volumes the running system needs, in words a user knows.
-  const std::ptrdiff_t systemVolume = OwnerOf(volumes, SystemDirectory(p));
-  const std::vector<std::u16string> pageFiles = PageFiles(p);
-  for (const std::size_t i : onDisk) {
+  for (const std::size_t i : result.onDisk) {
     const std::u16string name = volumes[i].Name();
-    if (static_cast<std::ptrdiff_t>(i) == systemVolume)
-      result.refusals.push_back(u"Windows runs from volume " + name +
-                                u" on this disk: a disk cannot be erased while the computer runs from it. Start the "
-                                u"computer from another disk, or connect this disk to another computer, and erase it "
-                                u"there.");
-    for (const std::u16string& file : pageFiles)
+    if (static_cast<std::ptrdiff_t>(i) == survey.systemVolume)
+      result.refusals.push_back(
+          {kSystemDisk, u"Windows runs from volume " + name +
+                            u" on this disk: a disk cannot be erased while the computer runs from it. Start the "
+                            u"computer from another disk, or connect this disk to another computer, and erase it "
+                            u"there."});
+    for (const std::u16string& file : survey.pageFiles)
       if (OwnerOf(volumes, file) == static_cast<std::ptrdiff_t>(i))
-        result.refusals.push_back(u"Volume " + name + u" on this disk holds a page file that Windows uses (" + file +
-                                  u"). Move the page file to another disk (System Properties, Advanced, Performance, "
-                                  u"Virtual memory), restart, and try again.");
+        result.refusals.push_back(
+            {kPageFile, u"Volume " + name + u" on this disk holds a page file that Windows uses (" + file +
+                            u"). Move the page file to another disk (System Properties, Advanced, Performance, "
+                            u"Virtual memory), restart, and try again."});
   }
   return result;
 }
 
-} // namespace
-
-std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber) {
-  return SurveyVolumes(platform, deviceNumber, [](const std::u16string&) {}).refusals;
+std::vector<Refusal> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber) {
+  return VolumesOfDisk(platform, SurveyVolumes(platform), deviceNumber).refusals;
 }
 
 VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, const BeforeLocking& beforeLocking) {
@@ -342,10 +344,11 @@ VolumeLockResult LockVolumes(FormatContext& ctx, std::int64_t deviceNumber, cons
     if (ctx.debugMode) ctx.observer.Log(line);
   };
   VolumeLockResult result;
-  DiskVolumes survey = SurveyVolumes(p, deviceNumber, debug);
-  result.refusals = std::move(survey.refusals);
+  const VolumeSurvey survey = SurveyVolumes(p, debug);
+  DiskVolumes disk = VolumesOfDisk(p, survey, deviceNumber);
+  result.refusals = std::move(disk.refusals);
   const std::vector<VolumeFacts>& volumes = survey.volumes;
-  const std::vector<std::size_t>& onDisk = survey.onDisk;
+  const std::vector<std::size_t>& onDisk = disk.onDisk;
   if (!result.refusals.empty()) return result;
   if (beforeLocking) {
     result.preflight = beforeLocking(volumes);

@@ -6,6 +6,7 @@
 // lies on another disk, it cannot tell where it lies, Windows runs from it, it
 // holds a page file) stops the erase before any lock is tried.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,6 +16,7 @@
 
 #include "format/erase_observer.h"
 #include "format/erase_preflight.h"
+#include "format/refusal.h"
 #include "platform/volume_records.h"
 
 namespace trv::format {
@@ -76,7 +78,7 @@ struct VolumeLockFailure {
 struct VolumeLockResult {
   bool locked = false;                   // every volume on the disk locked and dismounted (also: none)
   std::optional<VolumeLockFailure> failure;  // why not, when a volume could not be taken away
-  std::vector<std::u16string> refusals;  // why the erase may not go on; nothing was locked
+  std::vector<Refusal> refusals;         // why the erase may not go on; nothing was locked
   Preflight preflight;                   // the check before locking refused: nothing was locked
 };
 
@@ -91,9 +93,36 @@ VolumeFacts InspectVolume(win::Platform& platform, const std::u16string& guidPat
 // false (with the last error in `error`) when the volumes cannot be listed.
 bool FindVolumes(win::Platform& platform, std::vector<VolumeFacts>& volumes, std::uint32_t& error);
 
+// Every volume of the system, inspected once, and what the running system
+// needs of them: enough to judge each disk without asking again.
+struct VolumeSurvey {
+  bool listed = false;                    // false: the volumes could not be listed (`listError`)
+  std::uint32_t listError = 0;
+  std::vector<VolumeFacts> volumes;
+  std::ptrdiff_t systemVolume = -1;       // the volume Windows runs from; -1: none known
+  std::vector<std::u16string> pageFiles;  // "C:\pagefile.sys"
+};
+// `debug`, when given, gets the lines of the debug log.
+VolumeSurvey SurveyVolumes(win::Platform& platform, const std::function<void(const std::u16string&)>& debug = {});
+
+// Which surveyed volumes may be taken away with the disk, and why the disk's
+// volumes may not be (none when they may).
+struct DiskVolumes {
+  std::vector<std::size_t> onDisk;  // places in the survey's volumes
+  std::vector<Refusal> refusals;
+};
+DiskVolumes VolumesOfDisk(win::Platform& platform, const VolumeSurvey& survey, std::int64_t deviceNumber);
+
+// The refusals' stable words.
+inline constexpr char kVolumesUnlisted[] = "volumes-unlisted";
+inline constexpr char kSpannedVolume[] = "spanned-volume";
+inline constexpr char kVolumeLocationUnknown[] = "volume-location-unknown";
+inline constexpr char kSystemDisk[] = "system-disk";
+inline constexpr char kPageFile[] = "page-file";
+
 // Why the disk's volumes may not be taken away (none when they may), asked
 // without locking anything: what LockVolumes would refuse.
-std::vector<std::u16string> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber);
+std::vector<Refusal> VolumeRefusals(win::Platform& platform, std::int64_t deviceNumber);
 // `beforeLocking`, when given, runs once the volumes may be taken away and
 // before any is locked, with every volume of the system as the survey found it.
 using BeforeLocking = std::function<Preflight(const std::vector<VolumeFacts>& volumes)>;

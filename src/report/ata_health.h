@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "device/ata.h"
+#include "device/nvme_parse.h"
+#include "report/health_codes.h"
+#include "report/language.h"
 
 namespace trv::report {
 
@@ -24,14 +27,21 @@ struct AttributeCheck {
   bool failedInPast = false;   // worst value at or below it
 };
 
+// A reason or a note: its kind's machine code and its text.
+struct Finding {
+  HealthCode code;
+  std::u16string text;
+  bool operator==(const Finding&) const = default;
+};
+
 struct HealthResult {
   Verdict verdict = Verdict::Good;
   // One line each: the drive's own reasons in the order the rules run, then
   // what the path to the drive could not read (never the drive's fault).
-  std::vector<std::u16string> reasons;
+  std::vector<Finding> reasons;
   // Said under the reasons; they never raise the verdict (an advisory
   // attribute's past excursion, a raw count that cannot be a count).
-  std::vector<std::u16string> notes;
+  std::vector<Finding> notes;
   // What a caution asks to watch, named in the advice line.
   std::vector<std::u16string> watch;
   std::vector<AttributeCheck> attributes;
@@ -48,6 +58,7 @@ struct AtaHealthInput {
   std::optional<device::AtaBlock> thresholds;  // none: not read
   device::SmartStatus status = device::SmartStatus::NotRead;
   std::uint64_t sectors = 0;  // the disk's sector count; 0: not known, counts taken as they are
+  Language language = Language::Chinese;  // of the reasons, notes and watch names
 };
 
 // The verdict a report showed, for the console program's JSON.
@@ -56,6 +67,10 @@ struct SmartHealth {
   bool thresholdsRead = false;
   device::SmartStatus status = device::SmartStatus::NotRead;
   bool nvme = false;
+  // What the verdict was made from, for the JSON's attributes and log fields.
+  device::AtaBlock data{};
+  std::optional<device::AtaBlock> thresholds;
+  std::optional<device::NvmeHealth> nvmeLog;
 };
 
 // Byte 511 makes the 512 bytes of a data or threshold block add up to 0 (mod 256).
@@ -65,10 +80,12 @@ HealthResult JudgeAtaHealth(const AtaHealthInput& input);
 
 // The section below the table: "健康评估: …", the reasons ("  - …") and notes
 // ("  备注: …"), one per line, and for caution or failing the advice line.
-std::vector<std::u16string> HealthLines(const HealthResult& result);
+std::vector<std::u16string> HealthLines(const HealthResult& result, Language language = Language::Chinese);
 // "建议: …": what to do; empty for a good verdict.
-std::u16string AdviceText(const HealthResult& result);
-std::u16string VerdictText(Verdict v);    // 良好, 警告, 故障
+std::u16string AdviceText(const HealthResult& result, Language language = Language::Chinese);
+// The advice's kind (replace-disk, back-up-and-watch); none for a good verdict.
+std::optional<HealthCode> AdviceCode(const HealthResult& result);
+std::u16string VerdictText(Verdict v, Language language = Language::Chinese);  // 良好, 警告, 故障
 const char* VerdictWord(Verdict v);       // good, caution, failing (for scripts)
 
 } // namespace trv::report

@@ -11,6 +11,8 @@
 #include "device/hidden_sectors.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
+#include "report/language.h"
+#include "report/drive_facts.h"
 
 namespace trv::report {
 
@@ -24,10 +26,13 @@ struct DetailsContext {
   std::u16string_view productWebAddress;
   std::u16string_view supportForumAddress;
   char16_t decimalSeparator = u'.';
+  Language language = Language::Chinese;
   // When given, receives what firmware erase the disk offers, as the report shows it.
   std::optional<device::EraseFeatures>* eraseFeatures = nullptr;
   // When given, receives the sectors an HPA or a DCO keeps out of reach.
   std::vector<device::HiddenRange>* hiddenRanges = nullptr;
+  // When given, receives the drive's own identity and size, as the report shows them.
+  std::optional<DriveFacts>* drive = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the
@@ -49,6 +54,6 @@ std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const devi
 
 // The report's lines on the sectors past the stated size: the hidden ranges, or
 // why they could not be checked; none when nothing is hidden.
-std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden);
+std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden, Language language = Language::Chinese);
 
 } // namespace trv::report

@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "device/erase_features.h"
+#include "report/language.h"
 
 namespace trv::report {
 
 // A blank line, the heading, then the ATA Security and Sanitize lines or the
 // NVMe Format NVM and Sanitize lines.
-std::vector<std::u16string> EraseFeatureLines(const device::EraseFeatures& features);
+std::vector<std::u16string> EraseFeatureLines(const device::EraseFeatures& features,
+                                              Language language = Language::Chinese);
 
 } // namespace trv::report

@@ -10,6 +10,8 @@
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
+#include "report/language.h"
+#include "report/drive_facts.h"
 
 namespace trv::report {
 
@@ -18,10 +20,12 @@ namespace trv::report {
 // 10 knows no such query); a missing namespace block only shortens the report.
 // `eraseFeatures`, when given, receives what firmware erase the controller offers;
 // `statedBytes` the namespace's size in bytes (0 when the namespace block or its
-// format does not tell).
+// format does not tell); `drive` the controller's model, serial and firmware
+// and the namespace's size.
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures = nullptr,
-                       std::int64_t* statedBytes = nullptr);
+                       std::int64_t* statedBytes = nullptr, std::optional<DriveFacts>* drive = nullptr,
+                       Language language = Language::Chinese);
 
 // The namespace's size in bytes: its size in blocks times the data size of the
 // format in use; 0 when the format is not usable or the product overflows.
@@ -29,6 +33,7 @@ std::int64_t NamespaceBytes(const device::NvmeNamespace& ns);
 
 // The lines themselves, for the blocks as decoded.
 std::vector<std::u16string> NvmeDetailsLines(const device::NvmeController& controller,
-                                             const std::optional<device::NvmeNamespace>& ns);
+                                             const std::optional<device::NvmeNamespace>& ns,
+                                             Language language = Language::Chinese);
 
 } // namespace trv::report

@@ -9,6 +9,7 @@
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
 #include "report/ata_health.h"
+#include "report/language.h"
 #include "platform/sinks.h"
 
 namespace trv::report {
@@ -17,10 +18,11 @@ namespace trv::report {
 // reasons) to `logSmart`; false, with nothing appended, when the log cannot be
 // read. `health`, when given, receives the verdict.
 bool AppendNvmeHealth(win::Platform& platform, win::Handle handle, LineSink& logSmart, char16_t decimalSeparator,
-                      std::optional<SmartHealth>* health = nullptr);
+                      std::optional<SmartHealth>* health = nullptr, Language language = Language::Chinese);
 
 // The table's lines for a decoded log: column header, rule, one row per value
 // (a row per raised critical-warning bit below the warning), closing blank.
-std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& health, char16_t decimalSeparator);
+std::vector<std::u16string> NvmeHealthLines(const device::NvmeHealth& health, char16_t decimalSeparator,
+                                            Language language = Language::Chinese);
 
 } // namespace trv::report

@@ -74,34 +74,37 @@ void ShowSmartData(SmartContext& ctx) {
   if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return;
   const auto& id = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData;
   auto add = [&](std::u16string line) { AddToSmartLog(ctx.Log_Smart, std::move(line)); };
+  const Language l = ctx.language;
 
   add(u" ");
-  add(u"当前日期和时间: " + ctx.platform.DateTimeText());
+  add(Say(l, u"当前日期和时间: ", u"Current date and time: ") + ctx.platform.DateTimeText());
   add(std::u16string(ctx.productTitle) + u"; " + std::u16string(ctx.productWebAddress));
   add(u"SMART data for " + GetDeviceDescription(dev, dev.SelectedDevice, ctx.decimalSeparator));
   add(u" ");
 
   if (id.BusType == kNvmeBus) {
     // An NVMe disk has no attribute table: its health log takes the table's place.
-    if (!AppendNvmeHealth(ctx.platform, dev.DeviceHandle, ctx.Log_Smart, ctx.decimalSeparator, ctx.health))
+    if (!AppendNvmeHealth(ctx.platform, dev.DeviceHandle, ctx.Log_Smart, ctx.decimalSeparator, ctx.health, l))
       add(u"SMART is not supported by this device.");
     return;
   }
   device::AtaBlock block{};
   const AtaReading reading = ReadAttributes(ctx, id, block);
   if (reading.data.outcome == device::SmartRead::Outcome::Short) {
-    add(u"SMART 数据读取失败：驱动程序只返回了 " + DecimalText(reading.data.bytes) + u" 字节 (应为 528 字节)。");
+    add(Say(l, u"SMART 数据读取失败：驱动程序只返回了 ", u"SMART data could not be read: the driver returned only ") +
+        DecimalText(reading.data.bytes) + Say(l, u" 字节 (应为 528 字节)。", u" bytes (528 expected)."));
     return;
   }
   if (!reading.data.ok()) {
     add(u"SMART is not supported by this device.");
     return;
   }
-  for (auto& line : SmartTableLines(block)) add(std::move(line));
-  const HealthResult health =
-      JudgeAtaHealth({block, reading.thresholds, reading.status, static_cast<std::uint64_t>(std::max<std::int64_t>(id.LBA, 0))});
-  for (auto& line : HealthLines(health)) add(std::move(line));
-  if (ctx.health) *ctx.health = SmartHealth{health, reading.thresholds.has_value(), reading.status, false};
+  for (auto& line : SmartTableLines(block, l)) add(std::move(line));
+  const HealthResult health = JudgeAtaHealth(
+      {block, reading.thresholds, reading.status, static_cast<std::uint64_t>(std::max<std::int64_t>(id.LBA, 0)), l});
+  for (auto& line : HealthLines(health, l)) add(std::move(line));
+  if (ctx.health) *ctx.health = SmartHealth{health, reading.thresholds.has_value(), reading.status, false, block,
+                                            reading.thresholds, std::nullopt};
 }
 
 } // namespace trv::report

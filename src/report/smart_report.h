@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "platform/sinks.h"
 #include "report/ata_health.h"
+#include "report/language.h"
 
 namespace trv::report {
 
@@ -20,6 +21,7 @@ struct SmartContext {
   std::u16string_view productTitle;  // "Trevasso 4.12"
   std::u16string_view productWebAddress;
   char16_t decimalSeparator = u'.';
+  Language language = Language::Chinese;
   std::optional<SmartHealth>* health = nullptr;  // when given, receives the verdict the report shows
 };
 

@@ -15,11 +15,14 @@ constexpr std::uint8_t kTemperatureId = 194;  // its lowest raw byte is degrees 
 
 constexpr char16_t kColumnHeader[] =
     u"          属性                      当前   最差          原始       请注意";
+// The same columns in English, each word over the end of its numbers.
+constexpr char16_t kEnglishColumnHeader[] =
+    u" Id  Hex  Attribute                    Current    Worst               Raw  Note";
 constexpr std::size_t kRuleWidth = 88;
 
 // The pieces of one attribute line, in order. The name keeps its stored blanks,
 // so the columns after it do not line up from line to line.
-std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
+std::u16string AttributeLine(std::span<const std::uint8_t> entry, Language l) {
   const std::uint8_t id = rec::U8(entry, kId);
   const std::uint64_t raw = rec::GetLE(entry, kRaw, kRawBytes);
   std::u16string line = u" ";
@@ -27,7 +30,7 @@ std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
   line += u"  ";
   line += Hex2(id);
   line += u"  ";
-  line += GetSmartAttributeName(id);
+  line += GetSmartAttributeName(id, l);
   line += u"     ";
   line += PadLeft(DecimalText(std::uint32_t{rec::U8(entry, kCurrent)}), 5);
   line += u"  ";
@@ -37,7 +40,7 @@ std::u16string AttributeLine(std::span<const std::uint8_t> entry) {
   if (id == kTemperatureId) {
     line += u"  (";
     line += DecimalText(raw % 256);
-    line += u" 度) ";
+    line += Say(l, u" 度) ", u" °C)");
   }
   return line;
 }
@@ -59,13 +62,13 @@ std::u16string PadLeft(std::u16string text, std::uint16_t width) {
   return text;
 }
 
-std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData) {
-  std::vector<std::u16string> lines = {kColumnHeader, std::u16string(kRuleWidth, u'-')};
+std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData, Language l) {
+  std::vector<std::u16string> lines = {Say(l, kColumnHeader, kEnglishColumnHeader), std::u16string(kRuleWidth, u'-')};
   const std::span<const std::uint8_t> block(smartData);
   for (std::size_t k = 0; k < kEntries; ++k) {
     const auto entry = block.subspan(kFirstEntry + k * kEntrySize, kEntrySize);
     if (rec::U8(entry, kId) == 0) continue;  // an unused entry, not the table's end: later ones are shown
-    lines.push_back(AttributeLine(entry));
+    lines.push_back(AttributeLine(entry, l));
   }
   lines.push_back(u" ");
   return lines;

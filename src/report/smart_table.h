@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/ata.h"
+#include "report/language.h"
 
 namespace trv::report {
 
@@ -18,6 +19,6 @@ std::u16string Hex2(std::uint8_t v);
 
 // The column header, the rule, one line per used attribute entry (id not 0;
 // all 30 are looked at, in slot order), and a closing single-blank line.
-std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData);
+std::vector<std::u16string> SmartTableLines(const device::AtaBlock& smartData, Language language = Language::Chinese);
 
 } // namespace trv::report

@@ -13,6 +13,7 @@
 #include "cli/console_erase.h"
 #include "cli/sim_cli.h"
 #include "format/format_support.h"
+#include "modern_pc.h"
 #include "platform/sim/sim_platform.h"
 
 using namespace trv::test;
@@ -343,18 +344,19 @@ TEST(Cli, SmartJsonCarriesTheVerdictAScriptCanTest) {
   EXPECT_EQ(health["failing"], true);
   EXPECT_EQ(health["source"], "ata-smart");
   EXPECT_EQ(health["drive_status"], "failing");
-  EXPECT_EQ(health["reasons"], json::array({"驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}));
+  EXPECT_EQ(health["reasons"], json::parse(R"J([{"code": "drive-reports-failing",
+      "text": "驱动器报告自身即将发生故障 (SMART RETURN STATUS)"}])J"));
   EXPECT_EQ(health["thresholds_read"], true);
   // The Intel SSD's three attributes with thresholds: 170 (AAh), 184 (B8h), 232 (E8h).
   ASSERT_EQ(health["thresholds"].size(), 3u);
   EXPECT_EQ(health["thresholds"][1], json::parse(R"({"id": 184, "prefailure": true, "current": 100, "worst": 100,
       "threshold": 90, "failing_now": false, "failed_in_past": false})"));
   EXPECT_EQ(health["notes"], json::array());
-  EXPECT_EQ(health["advice"], "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘");
+  EXPECT_EQ(health["advice"], json::parse(R"({"code": "replace-disk", "text": "建议: 立即将重要数据复制到其他磁盘，并更换此磁盘"})"));
   // The lines end with the same verdict and advice.
   ASSERT_GE(doc["lines"].size(), 4u);
   EXPECT_EQ(doc["lines"][doc["lines"].size() - 4], "健康评估: 故障");
-  EXPECT_EQ(doc["lines"][doc["lines"].size() - 2], health["advice"]);
+  EXPECT_EQ(doc["lines"][doc["lines"].size() - 2], health["advice"]["text"]);
 
   // The WDC data disk: a caution, not failing. The USB stick: no data, no verdict.
   doc = Cli(Scenario(), "smart 1 --json").Json();
@@ -362,10 +364,51 @@ TEST(Cli, SmartJsonCarriesTheVerdictAScriptCanTest) {
   EXPECT_EQ(doc["health"]["failing"], false);
   EXPECT_TRUE(Cli(Scenario(), "smart 2 --json").Json()["health"].is_null());
 
-  // Details carry what firmware erase the disk offers.
+  // Details carry what firmware erase the disk offers, and which shape that has.
   doc = Cli(Scenario(), "details 1 --json").Json();
+  EXPECT_EQ(doc["erase_features"]["kind"], "ata");
   EXPECT_EQ(doc["erase_features"]["security"]["supported"], true);
-  EXPECT_TRUE(Cli(Scenario(), "details 2 --json").Json()["erase_features"].is_null());
+  doc = Cli(Scenario(), "details 2 --json").Json();
+  EXPECT_TRUE(doc["erase_features"].is_null());
+  EXPECT_TRUE(doc["model"].is_null() && doc["serial"].is_null() && doc["capacity_bytes"].is_null()) << "no identify data";
+}
+
+TEST(Cli, SmartAndDetailsJsonCarryTheDrivesOwnValues) {
+  // The WDC capture's attribute 05h (63 reallocated sectors) and 09h (14,992 hours),
+  // as the table shows them.
+  json doc = Cli(Scenario(), "smart 1 --json").Json();
+  ASSERT_TRUE(doc["attributes"].is_array());
+  const auto attribute = [&](int id) {
+    for (const auto& a : doc["attributes"])
+      if (a["id"] == id) return a;
+    return json();
+  };
+  EXPECT_EQ(attribute(5), json::parse(R"({"id": 5, "name": "重新分配扇区数", "flags": 51, "prefailure": true,
+      "current": 192, "worst": 192, "threshold": 140, "raw": 63, "raw_bytes": "3f0000000000"})"));
+  EXPECT_EQ(attribute(9)["threshold"], 0) << "a threshold of 0 is read, not missing";
+  EXPECT_EQ(doc["power_on_hours"], 14992);
+  EXPECT_TRUE(doc["nvme_health_log"].is_null());
+  EXPECT_EQ(doc["health"]["reasons"][1]["code"], "pending-sectors");
+
+  // The modern PC: the NVMe disk's log as numbers; the disk behind the USB
+  // bridge gives its own model and serial (the bridge's are 0000000000000123).
+  const auto modern = trv::test::ModernPc();
+  doc = Cli(modern, "smart 0 --json").Json();
+  EXPECT_TRUE(doc["attributes"].is_null());
+  EXPECT_EQ(doc["nvme_health_log"]["power_on_hours"], 3210);
+  EXPECT_EQ(doc["nvme_health_log"]["temperature_kelvin"], 311);
+  EXPECT_EQ(doc["power_on_hours"], 3210);
+  EXPECT_EQ(doc["temperature_celsius"], 38);
+  doc = Cli(modern, "details 0 --json").Json();
+  EXPECT_EQ(doc["erase_features"]["kind"], "nvme");
+  EXPECT_EQ(doc["model"], "Samsung SSD 970 EVO Plus 500GB");
+  EXPECT_EQ(doc["capacity_bytes"], 500'107'862'016);
+  doc = Cli(modern, "details 2 --json").Json();
+  EXPECT_EQ(doc["model"], "ST9160821AS");
+  EXPECT_EQ(doc["serial"], "5MAC2QTA");
+  EXPECT_EQ(doc["firmware"], "3.CLH");
+  EXPECT_EQ(doc["sectors"], 312'581'808);
+  EXPECT_EQ(doc["sector_size"], 512);
 }
 
 namespace {
@@ -469,8 +512,8 @@ TEST(CliList, EveryDiskOnEveryNumberAndAnUnreadableDiskNamedWithItsReason) {
   ASSERT_EQ(doc["disks"].size(), 20u);
   EXPECT_EQ(doc["disks"][19]["number"], 250);
   EXPECT_EQ(doc["unreadable"], json::parse(R"([
-    {"number": 30, "error": 5, "reason": "Error accessing device: Access is denied."},
-    {"number": 31, "error": 5, "reason": "cannot be opened: Access is denied."}])"));
+    {"number": 30, "code": "disk-unreadable", "error": 5, "reason": "Error accessing device: Access is denied."},
+    {"number": 31, "code": "disk-unreadable", "error": 5, "reason": "cannot be opened: Access is denied."}])"));
   auto text = Cli(pc, "list");
   const auto lines = TextLines(text.host.out);
   ASSERT_EQ(lines.size(), 23u) << text.host.out;

@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cli/cli_support.h"
 #include "modern_pc.h"
 #include "platform/records.h"
 #include "platform/sim/drive_capture.h"
 #include "platform/text.h"
 #include "report/counter_text.h"
+#include "report/health_codes.h"
 #include "report/number_text.h"
 #include "report/nvme_health_report.h"
 #include "report/smart_support.h"
@@ -430,4 +435,117 @@ TEST(Health, NvmeNamespaceIsTheDisksOwn) {
   EXPECT_EQ(std::count(details.begin(), details.end(), "命名空间信息不可用。"), 0);
   EXPECT_NE(std::find(details.begin(), details.end(), "命名空间大小: 976,773,168 块 (500,107,862,016 bytes)"),
             details.end());
+}
+
+// --- the machine codes of `smart N --json` ---------------------------------------------
+
+namespace {
+
+// The codes of a JSON list of findings.
+std::vector<std::string> Codes(const json& findings) {
+  std::vector<std::string> codes;
+  for (const auto& f : findings) codes.push_back(f["code"].get<std::string>());
+  return codes;
+}
+
+// The code words docs/health.md's table lists ("| `code` | in | meaning |").
+std::set<std::string> DocumentedCodes() {
+  std::ifstream in(std::string(TREVASSO_DOCS_DIR) + "/health.md");
+  std::set<std::string> codes;
+  bool inTable = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("| code | in | meaning |", 0) == 0) inTable = true;
+    else if (inTable && line.rfind("| `", 0) == 0) codes.insert(line.substr(3, line.find('`', 3) - 3));
+    else if (inTable && line.rfind("|---", 0) != 0) break;
+  }
+  return codes;
+}
+
+} // namespace
+
+TEST(HealthCodes, EveryKindOfReasonNoteAndAdviceHasItsStableCode) {
+  // The console's JSON on drives built to meet each rule. A script tests these
+  // words: each one below is published and may never change.
+  struct Case {
+    const char* name;
+    trv::sim::Scenario pc;
+    int disk;
+    std::vector<std::string> reasons, notes;
+    const char* advice;  // nullptr: no advice (a good verdict)
+  };
+  const std::vector<Attr> failingAttr = {{5, 0x0033, 30, 30, 9, 36}};
+  json badData = Crafted(failingAttr), badThresholds = Crafted(failingAttr);
+  badData["drives"][0]["ata"]["smartData"] = Block(failingAttr, false, false);
+  badThresholds["drives"][0]["ata"]["thresholds"] = Block(failingAttr, true, false);
+  json failing = Capture("INTEL_SSDSA2CW120G3--4PC10302"), silent = failing;
+  failing["status"] = "failing";
+  silent["status"] = "silent";
+  json refused = Disk(11, 234441648, Capture("INTEL_SSDSA2CW120G3--4PC10302"));
+  refused["fail"] = {{"smartSend", 1}};
+  const json noThresholds = {{"identify", IdentifyHex({})}, {"smartData", Block({{5, 0x33, 100, 100, 0, 36}}, false)}};
+  const json vendorCounts = {{"smartData", Block({{5, 0x0033, 100, 100, 0xFFFF'FFFF, 36}, {198, 0x0010, 100, 100, 3, 0}}, false)},
+                             {"thresholds", Block({{5, 0, 0, 0, 0, 36}}, true)}};
+  const auto nvme = [](std::function<void(json&)> change) {
+    return ModernPc([&](json& pc) { change(pc["drives"][0]["nvme"]["healthLog"]); });
+  };
+  const std::vector<Case> cases = {
+      {"thresholds", Scenario(Crafted({{5, 0x0033, 30, 30, 12, 36}, {190, 0x0022, 45, 40, 0, 45},
+                                       {1, 0x000F, 100, 51, 0, 51}, {198, 0x0010, 100, 100, 1234, 0}})), 0,
+       {"threshold-exceeded", "advisory-threshold-exceeded", "threshold-exceeded-in-past", "reallocated-sectors",
+        "offline-uncorrectable-sectors"}, {}, "replace-disk"},
+      {"past", Scenario(Crafted({{190, 0x0022, 60, 44, 0, 45}})), 0, {}, {"advisory-threshold-exceeded-in-past"}, nullptr},
+      {"WDC", Scenario(), 1, {"reallocated-sectors", "pending-sectors"}, {}, "back-up-and-watch"},
+      {"vendor counts", Scenario(OneDisk(Disk(3, 234441648, vendorCounts))), 0, {"offline-uncorrectable-sectors"},
+       {"implausible-sector-count"}, "back-up-and-watch"},
+      {"data checksum", Scenario(badData), 0, {"data-checksum-wrong", "threshold-exceeded", "reallocated-sectors"}, {},
+       "replace-disk"},
+      {"thresholds checksum", Scenario(badThresholds), 0,
+       {"thresholds-checksum-wrong", "threshold-exceeded", "reallocated-sectors"}, {}, "replace-disk"},
+      {"failing", Scenario(OneDisk(Disk(3, 234441648, failing))), 0, {"drive-reports-failing"}, {}, "replace-disk"},
+      {"silent", Scenario(OneDisk(Disk(3, 234441648, silent))), 0, {"status-unknown"}, {}, nullptr},
+      {"refused", Scenario(OneDisk(refused)), 0, {"status-not-read"}, {}, nullptr},
+      {"no thresholds", Scenario(OneDisk(Disk(3, 1000000, noThresholds))), 0, {"thresholds-not-read"}, {}, nullptr},
+      {"bridge", ModernPc([](json& pc) { pc["drives"][2]["sat"]["registers"] = false; }), 2,
+       {"pending-sectors", "offline-uncorrectable-sectors", "status-not-passed-by-bridge"},
+       {"advisory-threshold-exceeded-in-past"}, "back-up-and-watch"},
+      {"nvme warnings", nvme([](json& log) {
+         log["criticalWarning"] = 0x41;
+         log["enduranceGroupWarning"] = 0x03;
+         log["availableSpare"] = 5;
+         log["percentageUsed"] = 100;
+         log["mediaErrors"] = 2;
+       }), 0, {"critical-warning", "critical-warning-reserved-bit", "endurance-group-warning",
+               "endurance-group-reserved-bit", "spare-below-threshold", "rated-endurance-reached", "media-errors"},
+       {}, "replace-disk"},
+      {"nvme reserved threshold", nvme([](json& log) { log["spareThreshold"] = 101; }), 0, {}, {"spare-threshold-reserved"},
+       nullptr},
+      {"nvme reserved spare", nvme([](json& log) { log["availableSpare"] = 200; }), 0, {}, {"spare-reserved"}, nullptr},
+  };
+  std::set<std::string> seen;
+  for (const Case& c : cases) {
+    const auto run = Cli(c.pc, "smart " + std::to_string(c.disk) + " --json");
+    ASSERT_EQ(run.code, 0) << c.name << "\n" << run.host.err;
+    const json health = run.Json()["health"];
+    ASSERT_TRUE(health.is_object()) << c.name;
+    EXPECT_EQ(Codes(health["reasons"]), c.reasons) << c.name;
+    EXPECT_EQ(Codes(health["notes"]), c.notes) << c.name;
+    EXPECT_EQ(health["advice"].is_null() ? json(nullptr) : health["advice"]["code"],
+              c.advice ? json(c.advice) : json(nullptr))
+        << c.name;
+    // The code stands beside the line the report shows, never in place of it.
+    for (const auto& r : health["reasons"]) EXPECT_FALSE(r["text"].get<std::string>().empty()) << c.name;
+    for (const auto& list : {health["reasons"], health["notes"]})
+      for (const auto& code : Codes(list)) seen.insert(code);
+    if (c.advice) seen.insert(c.advice);
+  }
+  // Every code the program has was met above, and docs/health.md lists exactly those.
+  std::set<std::string> all;
+  for (auto code : trv::report::AllHealthCodes()) all.insert(trv::report::HealthCodeWord(code));
+  EXPECT_EQ(all.size(), trv::report::AllHealthCodes().size()) << "each code its own word";
+  EXPECT_EQ(seen, all);
+  EXPECT_EQ(DocumentedCodes(), all);
+  // Thresholds not read: the attribute's threshold is unknown (null), never 0 ("never fails").
+  const json attributes = Cli(cases[9].pc, "smart 0 --json").Json()["attributes"];
+  ASSERT_EQ(attributes.size(), 1u);
+  EXPECT_TRUE(attributes[0]["threshold"].is_null()) << attributes;
 }
