@@ -10,6 +10,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
 #include "cli/console_erase.h"
+#include "device/drive_identity.h"
 #include "device/enumeration.h"
 #include "format/format_command.h"
 #include "format/hidden_range_text.h"
@@ -45,14 +46,28 @@ struct DiskQueryFailure {
 
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-// Without the blanks a descriptor pads its texts with.
-std::u16string Trimmed(const std::u16string& s) {
-  const auto begin = s.find_first_not_of(u' ');
-  if (begin == std::u16string::npos) return {};
-  return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
-}
 
 std::u16string Number(std::uint32_t n) { return DecimalText(n); }
+
+// What --confirm-serial may be for a disk, the label's serial first: the
+// drive's own serial and Windows' (behind a USB bridge, the bridge's). A disk
+// with neither ("000000" is what the scan shows for none) is confirmed by its
+// size instead, so a script still names exactly one disk.
+std::vector<std::u16string> ConfirmationsOf(const format::DiskIdentity& disk) {
+  std::vector<std::u16string> out;
+  if (disk.drive && !TrimControl(disk.drive->serial).empty()) out.push_back(TrimControl(disk.drive->serial));
+  const std::u16string windows = TrimControl(disk.serial);
+  if (!windows.empty() && windows != u"000000" && (out.empty() || out[0] != windows)) out.push_back(windows);
+  if (out.empty()) out.push_back(u"NONE-" + DecimalText(report::CapacityBytes(disk.sectors, disk.sectorSize)));
+  return out;
+}
+
+// The list's last column: Windows' model and serial where they differ from the drive's own.
+std::u16string WindowsViewColumn(const format::DiskIdentity& disk) {
+  const std::u16string model = TrimControl(disk.model), serial = TrimControl(disk.serial);
+  if (model == format::ShownModel(disk) && serial == format::ShownSerial(disk)) return u"same";
+  return model + u", serial " + serial;
+}
 
 // A disk that answers the scan's open, or its queries, with an error.
 struct UnreadableDisk {
@@ -80,10 +95,8 @@ class Cli {
   int List();
   int Report();
   int Erase();
-  void CheckErasable(const device::TDeviceTable& entry);
+  void CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive);
   std::u16string RecordsFolder(std::uint32_t number);
-  // The text a disk without a serial must be confirmed with.
-  static std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
   std::u16string DiskName() const { return u"disk " + Number(*o_.disk); }
   void Print(const std::u16string& text) { host_.Out(text); }
   // ASCII only, every other character escaped: a reader that decodes the
@@ -148,23 +161,22 @@ void Cli::Open(std::uint32_t access, std::uint32_t share) {
 int Cli::List() {
   for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) ScanNumber(n);
   struct Row {
-    std::u16string number, bus, model, firmware, serial, sectors, sectorSize, capacity;
+    std::u16string number, bus, media, model, firmware, serial, sectors, sectorSize, capacity, windows;
   };
   std::map<std::uint32_t, Row> rows;
   json disks = json::array(), unreadable = json::array();
   for (const auto& [number, e] : disks_) {
-    auto disk = format::IdentityOf(e);
-    disk.model = Trimmed(disk.model);
-    disk.firmware = Trimmed(disk.firmware);
-    disk.serial = Trimmed(disk.serial);
+    const auto disk = format::IdentityOf(e, device::AskDrive(p_, number, e.IdentifyData));
     json entry = format::DiskJson(disk);  // as an erase record names it, texts exactly
     entry["removable"] = e.IdentifyData.RemovableMedia;
-    entry["confirm_serial"] = U8(ExpectedConfirmation(e));
+    entry["confirm_serial"] = U8(ConfirmationsOf(disk).front());
     disks.push_back(entry);
     // A device's text may hold any character: a carriage return must not write over another disk's line.
-    rows[number] = {Number(number), ControlPictures(disk.bus), ControlPictures(disk.model), ControlPictures(disk.firmware),
-                    ControlPictures(disk.serial), report::FormatThousands(disk.sectors), DecimalText(disk.sectorSize),
-                    report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator())};
+    rows[number] = {Number(number), ControlPictures(disk.bus), device::MediaText(disk.media),
+                    ControlPictures(format::ShownModel(disk)), ControlPictures(format::ShownFirmware(disk)),
+                    ControlPictures(format::ShownSerial(disk)), report::FormatThousands(disk.sectors),
+                    DecimalText(disk.sectorSize), report::CapacityToStr(disk.Capacity(), p_.DecimalSeparator()),
+                    ControlPictures(WindowsViewColumn(disk))};
   }
   for (const auto& [number, u] : unreadable_)
     unreadable.push_back({{"number", number}, {"error", u.error}, {"reason", U8(u.reason)}});
@@ -173,9 +185,11 @@ int Cli::List() {
     return kExitCompleted;
   }
   // Every column as wide as its widest text.
-  Row header{u"Disk", u"Bus", u"Model", u"Firmware", u"Serial", u"Sectors", u"Sector", u"Capacity"};
-  std::vector<std::u16string Row::*> columns = {&Row::number, &Row::bus,     &Row::model,      &Row::firmware,
-                                                &Row::serial, &Row::sectors, &Row::sectorSize, &Row::capacity};
+  Row header{u"Disk",    u"Bus",    u"Media",  u"Model",    u"Firmware",
+             u"Serial",  u"Sectors", u"Sector", u"Capacity", u"Windows shows"};
+  std::vector<std::u16string Row::*> columns = {&Row::number,  &Row::bus,     &Row::media,      &Row::model,
+                                                &Row::firmware, &Row::serial, &Row::sectors,    &Row::sectorSize,
+                                                &Row::capacity, &Row::windows};
   std::vector<std::size_t> widths;
   for (auto column : columns) {
     std::size_t w = (header.*column).size();
@@ -210,11 +224,13 @@ int Cli::Report() {
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
   std::vector<device::HiddenRange> hidden;
+  device::DriveFacts drive;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     ctx.hiddenRanges = &hidden;
+    ctx.drive = &drive;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
@@ -228,6 +244,7 @@ int Cli::Report() {
     if (details) {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
+      out["media"] = device::MediaWord(drive.media);
     }
     else out["health"] = HealthJson(health);
     PrintJson(out);
@@ -239,22 +256,21 @@ int Cli::Report() {
   return kExitCompleted;
 }
 
-std::u16string Cli::ExpectedConfirmation(const device::TDeviceTable& entry) {
-  // The scan shows "000000" for a disk that gave no serial; such a disk is
-  // confirmed by its size instead, so a script still names exactly one disk.
-  const auto& id = entry.IdentifyData;
-  if (id.SN == u"000000") return u"NONE-" + DecimalText(report::CapacityBytes(id.LBA, id.SectorSize));
-  return Trimmed(id.SN);
-}
-
-void Cli::CheckErasable(const device::TDeviceTable& entry) {
-  const std::u16string expected = ExpectedConfirmation(entry);
-  if (Trimmed(*o_.confirmSerial) != expected) {
+void Cli::CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive) {
+  const format::DiskIdentity disk = format::IdentityOf(entry, drive);
+  const std::vector<std::u16string> accepted = ConfirmationsOf(disk);
+  if (std::find(accepted.begin(), accepted.end(), TrimControl(*o_.confirmSerial)) == accepted.end()) {
+    const std::u16string& expected = accepted.front();
     const bool noSerial = expected.rfind(u"NONE-", 0) == 0;
+    // Behind a USB bridge the label's serial and Windows' differ: either names the disk.
+    const std::u16string both = accepted.size() > 1 ? u": the drive's own serial is " + ControlPictures(accepted[0]) +
+                                                          u", Windows shows " + ControlPictures(accepted[1]) +
+                                                          u"; either names it"
+                                                    : std::u16string();
     throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + ControlPictures(*o_.confirmSerial) +
                                        u"\" does not name " + DiskName() + u" (" + ControlPictures(dev_.DeviceTitle) + u")" +
                                        (noSerial ? u", which has no serial number: give --confirm-serial " + expected
-                                                 : std::u16string()) +
+                                                 : both) +
                                        u"; nothing was written"};
   }
   const std::int64_t sectors = entry.IdentifyData.LBA;
@@ -299,7 +315,9 @@ CliFailure VolumesRefused(const std::vector<std::u16string>& reasons) {
 
 int Cli::Erase() {
   const auto& entry = Choose(*o_.disk);
-  CheckErasable(entry);
+  // Asked as the scan asks it: the erase's check compares the drive's own serial, too.
+  const device::DriveFacts drive = device::AskDrive(p_, entry.DeviceNumber, entry.IdentifyData);
+  CheckErasable(entry, drive);
   // A disk whose volumes may not be taken away is refused for that first: it
   // tells more than a records folder on it would.
   if (const auto reasons = format::VolumeRefusals(p_, entry.DeviceNumber); !reasons.empty())
@@ -334,7 +352,7 @@ int Cli::Erase() {
               u": these sectors cannot be reached and will not be erased.\n");
   request.quickWipe = o_.quick;
   request.verify = o_.verify;
-  request.chosen = format::IdentityOf(entry);
+  request.chosen = format::IdentityOf(entry, drive);
   request.program = app::kProductName;
   request.version = app::kProductVersion;
   request.recordsFolder = recordsFolder;

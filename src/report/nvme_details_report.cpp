@@ -92,7 +92,8 @@ std::int64_t NamespaceBytes(const device::NvmeNamespace& ns) {
 }
 
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
-                       std::optional<device::EraseFeatures>* eraseFeatures, std::int64_t* statedBytes) {
+                       std::optional<device::EraseFeatures>* eraseFeatures, std::int64_t* statedBytes,
+                       device::DriveFacts* drive) {
   device::NvmeIdentifyBlock block{};
   if (!device::ReadNvmeIdentifyController(platform, handle, block)) return false;
   const device::NvmeController controller = device::ParseNvmeController(block);
@@ -103,6 +104,7 @@ bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& lo
   for (auto& line : EraseFeatureLines(erase)) AddToDetails(logDetails, std::move(line));
   if (eraseFeatures) *eraseFeatures = erase;
   if (statedBytes) *statedBytes = ns ? NamespaceBytes(*ns) : 0;
+  if (drive) *drive = device::NvmeDriveFacts(controller);
   return true;
 }
 
