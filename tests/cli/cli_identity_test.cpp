@@ -160,3 +160,18 @@ TEST(CliIdentity, TheRecordSaysWhatTheOverwriteCouldNotReach) {
   EXPECT_NE(text.find("Media:              SATA SSD\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("Not reached:        an SSD keeps spare and remapped cells"), std::string::npos) << text;
 }
+
+TEST(WindowIdentity, TheWindowsTextsStayWindowsViewItsRecordFollowsTheDrive) {
+  const std::string script = "select DriveList 2; click btContinue; tab 1; check cbQuickWipe; click btRunBenchmarks; answer Yes";
+  auto a = Play(ModernWithDisk2(DockedSeagate()), script);
+  auto b = Play(ModernWithDisk2(DockedSeagate("5MAC2QTB")), script);
+  // The activity log's lines (the title included) are the same for both drives.
+  EXPECT_EQ(RunLog(a), RunLog(b));
+  const auto files = b.platform->FilesWritten(trv::Utf8ToUtf16(kRecords));
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], trv::Utf8ToUtf16(std::string(kRecords) + "\\2026-12-08_170509_5MAC2QTB.json"));
+  const json record = json::parse(*b.platform->FileContent(files[0]));
+  EXPECT_EQ(record["disk"]["serial"], "5MAC2QTB");
+  EXPECT_EQ(record["disk"]["identity_source"], "sat");
+  EXPECT_EQ(record["outcome"], "completed");
+}
