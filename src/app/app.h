@@ -14,6 +14,7 @@
 #include "app/setup_api.h"
 #include "device/device_env.h"
 #include "device/device_records.h"
+#include "device/drive_identity.h"
 #include "platform/platform.h"
 #include "ui/fm_choose.h"
 #include "ui/ui_services.h"
@@ -35,6 +36,8 @@ struct App {
   std::int64_t PerformanceFrequency = 0;
   double TicksPerMicrosecond = 0;
   device::DeviceState dev;
+  // What the chosen disk's drive said of itself in its details (for the erase's check and record).
+  device::DriveFacts Drive;
   bool StopRequested = false;
   // While a format run writes: saves its record as it stands (the session ends).
   std::function<void()> SaveRecordNow;

@@ -105,7 +105,7 @@ void TFmMain::RunFormat() {
   request.statedBytes = dev.StatedBytes;
   request.quickWipe = quickWipe;
   request.verify = verify;
-  request.chosen = format::IdentityOf(entry);
+  request.chosen = format::IdentityOf(entry, app.Drive);
   request.program = kProductName;
   request.version = kProductVersion;
   // The disk I/O runs off the window thread: the window answers while a request

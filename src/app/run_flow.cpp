@@ -35,6 +35,7 @@ void TFmMain::FormShow() {
   report::DetailsContext details{p, dev, Log_Details, kProductTitle, kProductWebAddress, kSupportForumAddress,
                                  p.DecimalSeparator()};
   details.hiddenRanges = &dev.Hidden;
+  details.drive = &app.Drive;
   dev.StatedBytes = report::ShowDeviceDetails(details);
 }
 

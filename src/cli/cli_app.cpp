@@ -13,6 +13,7 @@
 #include "cli/cli_progress.h"
 #include "cli/cli_smart_json.h"
 #include "cli/console_erase.h"
+#include "device/drive_identity.h"
 #include "device/enumeration.h"
 #include "format/erase_record_outcome.h"
 #include "format/format_command.h"
@@ -70,7 +71,7 @@ class Cli {
   int List();
   int Report();
   int Erase();
-  void CheckErasable(const device::TDeviceTable& entry);
+  void CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive);
   std::u16string RecordsFolder(std::uint32_t number);
   std::u16string DiskName() const { return u"disk " + Number(*o_.disk); }
   void Print(const std::u16string& text) { host_.Out(text); }
@@ -152,13 +153,15 @@ int Cli::Report() {
   std::optional<report::SmartHealth> health;
   std::optional<device::EraseFeatures> erase;
   std::vector<device::HiddenRange> hidden;
-  std::optional<report::DriveFacts> drive;
+  std::optional<report::DriveFacts> facts;
+  device::DriveFacts drive;
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
     ctx.eraseFeatures = &erase;
     ctx.hiddenRanges = &hidden;
     ctx.language = o_.language;
+    ctx.facts = &facts;
     ctx.drive = &drive;
     report::ShowDeviceDetails(ctx);
   } else {
@@ -172,9 +175,10 @@ int Cli::Report() {
     json out = {{"disk", *o_.disk}, {"report", details ? "details" : "smart"}, {"lines", json::array()}};
     for (const auto& l : lines) out["lines"].push_back(U8(l));
     if (details) {
-      AddDriveFacts(out, drive);
+      AddDriveFacts(out, facts);
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
+      out["media"] = device::MediaWord(drive.media);
     } else {
       out["health"] = HealthJson(health, o_.language);
       AddSmartValues(out, health, o_.language);
@@ -188,14 +192,21 @@ int Cli::Report() {
   return kExitCompleted;
 }
 
-void Cli::CheckErasable(const device::TDeviceTable& entry) {
-  const std::u16string expected = ExpectedConfirmation(entry);
-  if (Trimmed(*o_.confirmSerial) != expected) {
+void Cli::CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive) {
+  const format::DiskIdentity disk = format::IdentityOf(entry, drive);
+  const std::vector<std::u16string> accepted = ConfirmationsOf(disk);
+  if (std::find(accepted.begin(), accepted.end(), TrimControl(*o_.confirmSerial)) == accepted.end()) {
+    const std::u16string& expected = accepted.front();
     const bool noSerial = expected.rfind(u"NONE-", 0) == 0;
+    // Behind a USB bridge the label's serial and Windows' differ: either names the disk.
+    const std::u16string both = accepted.size() > 1 ? u": the drive's own serial is " + ControlPictures(accepted[0]) +
+                                                          u", Windows shows " + ControlPictures(accepted[1]) +
+                                                          u"; either names it"
+                                                    : std::u16string();
     throw CliFailure{kExitRefused, u"refused: --confirm-serial \"" + ControlPictures(*o_.confirmSerial) +
                                        u"\" does not name " + DiskName() + u" (" + ControlPictures(dev_.DeviceTitle) + u")" +
                                        (noSerial ? u", which has no serial number: give --confirm-serial " + expected
-                                                 : std::u16string()) +
+                                                 : both) +
                                        u"; nothing was written",
                      "serial-mismatch"};
   }
@@ -257,7 +268,9 @@ CliFailure VolumesRefused(const std::vector<format::Refusal>& reasons) {
 
 int Cli::Erase() {
   const auto& entry = Choose(*o_.disk);
-  CheckErasable(entry);
+  // Asked as the scan asks it: the erase's check compares the drive's own serial, too.
+  const device::DriveFacts drive = device::AskDrive(p_, entry.DeviceNumber, entry.IdentifyData);
+  CheckErasable(entry, drive);
   // A disk whose volumes may not be taken away is refused for that first: it
   // tells more than a records folder on it would.
   if (const auto reasons = format::VolumeRefusals(p_, entry.DeviceNumber); !reasons.empty())
@@ -293,7 +306,7 @@ int Cli::Erase() {
               u": these sectors cannot be reached and will not be erased.\n");
   request.quickWipe = o_.quick;
   request.verify = o_.verify;
-  request.chosen = format::IdentityOf(entry);
+  request.chosen = format::IdentityOf(entry, drive);
   request.program = app::kProductName;
   request.version = app::kProductVersion;
   request.recordsFolder = recordsFolder;

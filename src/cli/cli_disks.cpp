@@ -1,22 +1,25 @@
 #include "cli/cli_disks.h"
 
+#include "format/same_disk.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
 namespace trv::cli {
 
-std::u16string Trimmed(const std::u16string& s) {
-  const auto begin = s.find_first_not_of(u' ');
-  if (begin == std::u16string::npos) return {};
-  return s.substr(begin, s.find_last_not_of(u' ') - begin + 1);
+std::vector<std::u16string> ConfirmationsOf(const format::DiskIdentity& disk) {
+  std::vector<std::u16string> out;
+  if (disk.drive && !TrimControl(disk.drive->serial).empty()) out.push_back(TrimControl(disk.drive->serial));
+  // The scan shows "000000" for a disk that gave no serial.
+  const std::u16string windows = TrimControl(disk.serial);
+  if (!windows.empty() && windows != u"000000" && (out.empty() || out[0] != windows)) out.push_back(windows);
+  if (out.empty()) out.push_back(u"NONE-" + DecimalText(report::CapacityBytes(disk.sectors, disk.sectorSize)));
+  return out;
 }
 
-std::u16string ExpectedConfirmation(const device::TDeviceTable& entry) {
-  // The scan shows "000000" for a disk that gave no serial; such a disk is
-  // confirmed by its size instead, so a script still names exactly one disk.
-  const auto& id = entry.IdentifyData;
-  if (id.SN == u"000000") return u"NONE-" + DecimalText(report::CapacityBytes(id.LBA, id.SectorSize));
-  return Trimmed(id.SN);
+std::u16string WindowsViewColumn(const format::DiskIdentity& disk) {
+  const std::u16string model = TrimControl(disk.model), serial = TrimControl(disk.serial);
+  if (model == format::ShownModel(disk) && serial == format::ShownSerial(disk)) return u"same";
+  return model + u", serial " + serial;
 }
 
 std::optional<format::Refusal> SizeRefusal(const device::TDeviceTable& entry, const std::u16string& diskName) {

@@ -6,10 +6,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "device/device_records.h"
+#include "format/disk_identity.h"
 #include "format/refusal.h"
 
 namespace trv::cli {
@@ -26,11 +28,15 @@ inline constexpr char kDiskUnreadable[] = "disk-unreadable";
 using ScannedDisks = std::map<std::uint32_t, device::TDeviceTable>;
 using UnreadableDisks = std::map<std::uint32_t, UnreadableDisk>;
 
-// Without the blanks a descriptor pads its texts with.
-std::u16string Trimmed(const std::u16string& s);
+// What --confirm-serial may be for a disk, the label's serial first: the
+// drive's own serial and Windows' (behind a USB bridge, the bridge's). A disk
+// with neither is confirmed by its size instead ("NONE-<bytes>"), so a script
+// still names exactly one disk.
+std::vector<std::u16string> ConfirmationsOf(const format::DiskIdentity& disk);
 
-// The text `--confirm-serial` must give for the disk.
-std::u16string ExpectedConfirmation(const device::TDeviceTable& entry);
+// The list's "Windows shows" column: Windows' model and serial where they
+// differ from the drive's own, else "same".
+std::u16string WindowsViewColumn(const format::DiskIdentity& disk);
 
 // The window program's selection dialog refuses smaller disks; so does the console.
 inline constexpr std::int64_t kSmallestErasableSectors = 65535;

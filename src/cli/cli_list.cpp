@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/cli_app.h"
+#include "device/drive_identity.h"
 #include "device/enumeration.h"
 #include "format/erase_record.h"
 #include "format/same_disk.h"
@@ -82,19 +83,17 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
   // The volumes are surveyed once for every disk, as an erase surveys them for its own.
   const format::VolumeSurvey survey = format::SurveyVolumes(p);
   struct Row {
-    std::u16string number, bus, model, firmware, serial, sectors, sectorSize, capacity, volumes, erasable;
+    std::u16string number, bus, media, model, firmware, serial, sectors, sectorSize, capacity, windows, volumes, erasable;
   };
   std::map<std::uint32_t, Row> rows;
   json disksJson = json::array(), unreadableJson = json::array();
   for (const auto& [number, e] : disks) {
-    auto disk = format::IdentityOf(e);
-    disk.model = Trimmed(disk.model);
-    disk.firmware = Trimmed(disk.firmware);
-    disk.serial = Trimmed(disk.serial);
+    // Behind a USB bridge Windows names the bridge: the drive is asked for its own identity.
+    const auto disk = format::IdentityOf(e, device::AskDrive(p, number, e.IdentifyData));
     const DiskStanding standing = StandingOf(p, survey, e);
     json entry = format::DiskJson(disk);  // as an erase record names it, texts exactly
     entry["removable"] = e.IdentifyData.RemovableMedia;
-    entry["confirm_serial"] = U8(ExpectedConfirmation(e));
+    entry["confirm_serial"] = U8(ConfirmationsOf(disk).front());
     entry.update(StandingJson(standing));
     disksJson.push_back(entry);
     std::u16string volumes;
@@ -103,12 +102,14 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
     // A device's text may hold any character: a carriage return must not write over another disk's line.
     rows[number] = {DecimalText(number),
                     ControlPictures(disk.bus),
-                    ControlPictures(disk.model),
-                    ControlPictures(disk.firmware),
-                    ControlPictures(disk.serial),
+                    device::MediaText(disk.media),
+                    ControlPictures(format::ShownModel(disk)),
+                    ControlPictures(format::ShownFirmware(disk)),
+                    ControlPictures(format::ShownSerial(disk)),
                     report::FormatThousands(disk.sectors),
                     DecimalText(disk.sectorSize),
                     report::CapacityToStr(disk.Capacity(), p.DecimalSeparator()),
+                    ControlPictures(WindowsViewColumn(disk)),
                     volumes.empty() ? u"-" : ControlPictures(volumes),
                     ErasableText(standing.refusals)};
   }
@@ -119,11 +120,11 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
     return kExitCompleted;
   }
   // Every column as wide as its widest text.
-  Row header{u"Disk",   u"Bus",    u"Model",    u"Firmware", u"Serial",
-             u"Sectors", u"Sector", u"Capacity", u"Volumes",  u"Erasable"};
-  std::vector<std::u16string Row::*> columns = {&Row::number,  &Row::bus,        &Row::model,    &Row::firmware,
-                                                &Row::serial,  &Row::sectors,    &Row::sectorSize, &Row::capacity,
-                                                &Row::volumes, &Row::erasable};
+  Row header{u"Disk",     u"Bus",      u"Media",         u"Model",   u"Firmware", u"Serial",
+             u"Sectors",  u"Sector",   u"Capacity",      u"Windows shows", u"Volumes",  u"Erasable"};
+  std::vector<std::u16string Row::*> columns = {&Row::number,   &Row::bus,      &Row::media,    &Row::model,
+                                                &Row::firmware, &Row::serial,   &Row::sectors,  &Row::sectorSize,
+                                                &Row::capacity, &Row::windows,  &Row::volumes,  &Row::erasable};
   std::vector<std::size_t> widths;
   for (auto column : columns) {
     std::size_t w = (header.*column).size();

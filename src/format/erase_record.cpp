@@ -98,7 +98,9 @@ std::u16string RecordFileStem(const EraseRecord& record) {
   std::snprintf(date, sizeof date, "%04d-%02d-%02d_%02d%02d%02d_", t.year, t.month, t.day, t.hour, t.minute, t.second);
   // Drives pad their serials with blanks. "000000" is what the scan shows for a
   // disk that reported none: such a disk's files say so.
-  std::u16string serial = TrimControl(record.disk.serial);
+  const DiskIdentity& disk = record.disk;
+  std::u16string serial = disk.drive ? TrimControl(disk.drive->serial) : std::u16string();
+  if (serial.empty()) serial = TrimControl(disk.serial);
   if (serial == kNoSerialFiller) serial.clear();
   std::u16string safe;
   for (std::size_t i = 0; i < serial.size() && safe.size() < kStemSerialLength; ++i) {

@@ -12,6 +12,7 @@
 
 #include "format/disk_identity.h"
 #include "format/erase_observer.h"
+#include "format/not_reached.h"
 #include "platform/platform.h"
 
 namespace trv::format {
@@ -42,6 +43,7 @@ struct EraseRecord {
   std::optional<VerifyResult> verify;  // none: no read-back was asked for, or it did not run (see verifyRequested)
   std::vector<std::u16string> log;     // the activity log lines of the run, as the log shows them
   bool verifyRequested = false;        // a read-back was asked for (erase_record_outcome.h says what became of it)
+  std::vector<NotReached> notReached;  // what the method could not reach on this disk
 };
 
 // completed, completed-with-errors, cancelled, terminated, verify-failed,
@@ -53,7 +55,7 @@ std::string RecordJson(const EraseRecord& record);  // UTF-8
 // The record's "disk" object, which the console program's list shows too.
 nlohmann::ordered_json DiskJson(const DiskIdentity& disk);
 
-// Date, time and serial, safe as a file name: 2026-12-09_013000_SERIAL.
+// Date, time and serial (the drive's own where it told one), safe as a file name: 2026-12-09_013000_SERIAL.
 std::u16string RecordFileStem(const EraseRecord& record);
 
 // %LOCALAPPDATA%\Trevasso\records, or %ProgramData%\Trevasso\records for a

@@ -4,6 +4,7 @@
 #include "format/erase_record.h"
 #include "format/erase_record_outcome.h"
 #include "format/erase_record_words.h"
+#include "format/same_disk.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
@@ -51,12 +52,18 @@ void Write(const Json& value, const std::string& indent, std::string& out) {
 } // namespace
 
 nlohmann::ordered_json DiskJson(const DiskIdentity& d) {
+  // The drive's own texts where it told them, Windows' view beside them.
   return {{"number", d.number},
           {"bus_type", d.busType},
           {"bus", U8(d.bus)},
-          {"model", U8(d.model)},
-          {"firmware", U8(d.firmware)},
-          {"serial", U8(d.serial)},
+          {"media", device::MediaWord(d.media)},
+          {"model", U8(ShownModel(d))},
+          {"firmware", U8(ShownFirmware(d))},
+          {"serial", U8(ShownSerial(d))},
+          {"identity_source", d.drive ? device::SourceWord(d.drive->source) : "windows"},
+          {"windows", {{"model", U8(TrimControl(d.model))},
+                       {"firmware", U8(TrimControl(d.firmware))},
+                       {"serial", U8(TrimControl(d.serial))}}},
           {"sector_size", d.sectorSize},
           {"sectors", d.sectors},
           {"capacity_bytes", report::CapacityBytes(d.sectors, d.sectorSize)}};
@@ -76,6 +83,20 @@ Json Verify(const EraseRecord& r) {
           {"non_zero_bytes", verify.nonZeroBytes},
           {"unreadable_bytes", verify.unreadableBytes},
           {"failed_areas", Ranges(verify.failedAreas)}};
+}
+
+Json NotReachedJson(const std::vector<NotReached>& items) {
+  Json list = Json::array();
+  for (const NotReached& n : items) {
+    Json item = {{"code", n.code}, {"text", U8(n.text)}};
+    if (n.range) {
+      item["begin"] = n.range->begin;
+      item["end"] = n.range->end;
+      item["bytes"] = n.range->Bytes();
+    }
+    list.push_back(std::move(item));
+  }
+  return list;
 }
 
 } // namespace
@@ -104,6 +125,7 @@ std::string RecordJson(const EraseRecord& r) {
   j["bytes_written"] = r.run.bytesWritten;
   j["unwritten"] = Ranges(r.run.unwritten);
   j["unwritten_bytes"] = SpanBytes(r.run.unwritten);
+  j["not_reached"] = NotReachedJson(r.notReached);
   j["flush_ok"] = r.run.flushed;
   j["flush_error"] = r.run.flushError;
   // Saved as the session ended while a write had not returned: where it was.

@@ -5,6 +5,7 @@
 #include "format/erase_record.h"
 #include "format/erase_record_outcome.h"
 #include "format/erase_record_words.h"
+#include "format/same_disk.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 
@@ -18,11 +19,7 @@ constexpr std::size_t kLabelWidth = 20;
 std::string Printable(std::u16string_view s) { return Utf16ToUtf8(ControlPictures(s)); }
 
 // Drives pad their texts with blanks; people read them without.
-std::string Unpadded(std::u16string_view s) {
-  const auto begin = s.find_first_not_of(u' ');
-  if (begin == std::u16string_view::npos) return {};
-  return Printable(s.substr(begin, s.find_last_not_of(u' ') - begin + 1));
-}
+std::string Unpadded(std::u16string_view s) { return Printable(TrimControl(s)); }
 
 std::string Number(std::int64_t value) { return Utf16ToUtf8(report::FormatThousands(value)); }
 
@@ -82,6 +79,20 @@ void AddVerify(Lines& lines, const EraseRecord& r) {
   lines.AddRanges("Failed areas", verify->failedAreas);
 }
 
+// One item a line: the range first where there is one, then what hides it.
+void AddNotReached(Lines& lines, const std::vector<NotReached>& items) {
+  if (items.empty()) return lines.Add("Not reached", "nothing known");
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const NotReached& n = items[i];
+    std::string value = n.range ? Number(n.range->begin) + " to " + Number(n.range->end) + " (" +
+                                      Number(n.range->Bytes()) + " bytes): "
+                                : std::string();
+    value += Printable(n.text) + " [" + n.code + "]";
+    if (i == 0) lines.Add("Not reached", value);
+    else lines.Raw(std::string(kLabelWidth, ' ') + value);
+  }
+}
+
 } // namespace
 
 std::string RecordText(const EraseRecord& r) {
@@ -103,9 +114,13 @@ std::string RecordText(const EraseRecord& r) {
   const DiskIdentity& d = r.disk;
   lines.Add("Disk", "\\\\.\\PhysicalDrive" + std::to_string(d.number));
   lines.Add("Bus", Printable(d.bus) + " (bus type " + std::to_string(d.busType) + ")");
-  lines.Add("Model", Unpadded(d.model));
-  lines.Add("Firmware", Unpadded(d.firmware));
-  lines.Add("Serial", Unpadded(d.serial));
+  lines.Add("Media", Printable(device::MediaText(d.media)));
+  lines.Add("Model", Printable(ShownModel(d)));
+  lines.Add("Firmware", Printable(ShownFirmware(d)));
+  lines.Add("Serial", Printable(ShownSerial(d)));
+  lines.Add("Identity from", d.drive ? Printable(device::SourceText(d.drive->source))
+                                     : std::string("Windows (the drive itself could not be asked)"));
+  lines.Add("Windows shows", Unpadded(d.model) + ", firmware " + Unpadded(d.firmware) + ", serial " + Unpadded(d.serial));
   lines.Add("Sector size", Number(d.sectorSize) + " bytes");
   lines.Add("Sectors", Number(d.sectors));
   lines.Add("Capacity", Number(report::CapacityBytes(d.sectors, d.sectorSize)) + " bytes");
@@ -116,6 +131,7 @@ std::string RecordText(const EraseRecord& r) {
   lines.Add("Bytes written", Number(r.run.bytesWritten));
   lines.AddRanges("Unwritten", r.run.unwritten);
   lines.Add("Unwritten bytes", Number(SpanBytes(r.run.unwritten)));
+  AddNotReached(lines, r.notReached);
   // A run that ended early may never have flushed: only a nonzero error says it failed.
   lines.Add("Flush", r.run.flushed       ? std::string("ok")
                      : r.run.flushError ? "failed, error " + std::to_string(r.run.flushError)

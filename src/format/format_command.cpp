@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "format/block_retry.h"
+#include "format/not_reached.h"
 #include "format/read_back.h"
 #include "format/run_watch.h"
 #include "format/same_disk.h"
@@ -120,7 +121,7 @@ void SaveTheRecord(FormatContext& ctx, const EraseRequest& request, EraseCommand
 // Windows ending the session) stopped the run there, before any write.
 bool StillTheChosenDisk(FormatContext& ctx, const EraseRequest& request, EraseCommandResult& result) {
   if (!request.chosen) return true;
-  result.found = ReadDiskIdentity(ctx.platform, request.target.handle, request.deviceNumber);
+  result.found = ReadDiskIdentity(ctx.platform, request.target.handle, request.deviceNumber, request.chosen->drive.has_value());
   if (result.found && SameDisk(*request.chosen, *result.found)) return true;
   EraseObserver& log = ctx.observer;
   if (!result.found && ctx.platform.GetLastError() == win::ERROR_OPERATION_ABORTED) {
@@ -162,6 +163,8 @@ void CompleteRecord(win::Platform& p, const EraseRequest& request, std::int64_t 
   record.version = request.version;
   record.computer = p.GetComputerNameW();
   record.disk = RecordedDisk(request);
+  record.notReached = WhatCannotBeReached(request.target.hidden, request.target.sectors * request.target.sectorSize, request.statedBytes,
+                                          record.disk.media);
   record.quickWipe = request.quickWipe;
   record.run = run;
   record.verify = verify;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "device/ata_any_path.h"
+#include "device/drive_identity.h"
 #include "device/identify_parse.h"
 #include "device/nvme.h"
 #include "platform/text.h"
@@ -124,15 +124,6 @@ void AddHiddenSectors(DetailsContext& ctx, const device::TIdentifyDeviceData& id
   if (ctx.hiddenRanges) *ctx.hiddenRanges = device::HiddenRanges(hidden);
 }
 
-// IDENTIFY through whichever path the bus allows; on the ATA bus (type 3) a
-// second try through the SMART interface. `block` is zero-filled before the
-// first attempt only.
-bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id,
-                     device::AtaBlock& block) {
-  if (device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block)) return true;
-  return id.BusType == kAtaBus && device::ReadIdentify(platform, handle, id.IsIDESlave, block);
-}
-
 } // namespace
 
 std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden, Language l) {
@@ -165,7 +156,7 @@ std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const devi
                                                                       : 0;
   }
   device::AtaBlock block{};
-  if (!ReadAtaIdentify(platform, handle, id, block)) return 0;
+  if (!device::ReadAtaIdentifyBlock(platform, handle, id, block)) return 0;
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, platform);
   if (hidden)
     *hidden = device::HiddenRanges(device::ReadHiddenSectors(platform, handle, id.IsIDESlave, id.BusType, block,
@@ -190,14 +181,17 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   // ask for it, the report goes on as for any other disk.
   const std::int64_t shown = CapacityBytes(id.LBA, id.SectorSize);
   std::int64_t stated = 0;
+  if (ctx.drive) *ctx.drive = {std::nullopt, id.BusType == device::kNvmeBus ? device::MediaType::Nvme
+                                                                             : device::MediaType::Unknown};
   if (id.BusType == device::kNvmeBus &&
-      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures, &stated, ctx.drive, l)) {
+      AppendNvmeDetails(ctx.platform, dev.DeviceHandle, ctx.Log_Details, ctx.eraseFeatures, &stated, ctx.facts, ctx.drive, l)) {
     AddSizeLines(ctx.Log_Details, stated, shown, l);
     return stated;
   }
 
   device::AtaBlock block{};
-  if (!ReadAtaIdentify(ctx.platform, dev.DeviceHandle, id, block)) {
+  const auto source = device::ReadAtaIdentifyBlock(ctx.platform, dev.DeviceHandle, id, block);
+  if (!source) {
     if (id.BusType != kAtaBus) {
       add(Say(l, u"详细信息不可用于此设备。", u"Details are not available for this device."));
       return 0;
@@ -207,8 +201,12 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
     return 0;
   }
   const device::T_IDE_PASSPORT passport = device::ParseIdentifyData(block, ctx.platform);
+  if (ctx.drive) {
+    *ctx.drive = device::AtaDriveFacts(ctx.platform, block, *source);
+    if (id.BusType == device::kNvmeBus) ctx.drive->media = device::MediaType::Nvme;
+  }
   for (auto& line : PassportLines(passport, ctx.decimalSeparator, l)) add(std::move(line));
-  if (ctx.drive) *ctx.drive = DriveFacts{passport.name, passport.fw, passport.sn, passport.lbasectors, passport.sectorsize};
+  if (ctx.facts) *ctx.facts = DriveFacts{passport.name, passport.fw, passport.sn, passport.lbasectors, passport.sectorsize};
   stated = CapacityBytes(passport.lbasectors, passport.sectorsize);
   AddSizeLines(ctx.Log_Details, stated, shown, l);
   AddHiddenSectors(ctx, id, block, passport);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/device_records.h"
+#include "device/drive_identity.h"
 #include "device/erase_features.h"
 #include "device/hidden_sectors.h"
 #include "platform/platform.h"
@@ -32,7 +33,9 @@ struct DetailsContext {
   // When given, receives the sectors an HPA or a DCO keeps out of reach.
   std::vector<device::HiddenRange>* hiddenRanges = nullptr;
   // When given, receives the drive's own identity and size, as the report shows them.
-  std::optional<DriveFacts>* drive = nullptr;
+  std::optional<DriveFacts>* facts = nullptr;
+  // When given, receives what the drive says of itself in the identify data the report reads.
+  device::DriveFacts* drive = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the

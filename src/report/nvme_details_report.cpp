@@ -95,7 +95,7 @@ std::int64_t NamespaceBytes(const device::NvmeNamespace& ns) {
 
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures, std::int64_t* statedBytes,
-                       std::optional<DriveFacts>* drive, Language l) {
+                       std::optional<DriveFacts>* facts, device::DriveFacts* drive, Language l) {
   device::NvmeIdentifyBlock block{};
   if (!device::ReadNvmeIdentifyController(platform, handle, block)) return false;
   const device::NvmeController controller = device::ParseNvmeController(block);
@@ -106,13 +106,14 @@ bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& lo
   for (auto& line : EraseFeatureLines(erase, l)) AddToDetails(logDetails, std::move(line));
   if (eraseFeatures) *eraseFeatures = erase;
   if (statedBytes) *statedBytes = ns ? NamespaceBytes(*ns) : 0;
-  if (drive) {
-    *drive = DriveFacts{controller.model, controller.firmware, controller.serial, std::nullopt, std::nullopt};
+  if (facts) {
+    *facts = DriveFacts{controller.model, controller.firmware, controller.serial, std::nullopt, std::nullopt};
     if (ns && ns->formatValid && ns->size <= static_cast<std::uint64_t>(INT64_MAX)) {
-      (*drive)->sectors = static_cast<std::int64_t>(ns->size);
-      (*drive)->sectorSize = ns->dataSize;
+      (*facts)->sectors = static_cast<std::int64_t>(ns->size);
+      (*facts)->sectorSize = ns->dataSize;
     }
   }
+  if (drive) *drive = device::NvmeDriveFacts(controller);
   return true;
 }
 

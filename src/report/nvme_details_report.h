@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "device/drive_identity.h"
 #include "device/erase_features.h"
 #include "device/nvme_parse.h"
 #include "platform/platform.h"
@@ -20,12 +21,12 @@ namespace trv::report {
 // 10 knows no such query); a missing namespace block only shortens the report.
 // `eraseFeatures`, when given, receives what firmware erase the controller offers;
 // `statedBytes` the namespace's size in bytes (0 when the namespace block or its
-// format does not tell); `drive` the controller's model, serial and firmware
-// and the namespace's size.
+// format does not tell); `facts` the controller's model, serial and firmware
+// and the namespace's size; `drive` the controller's own identity and medium.
 bool AppendNvmeDetails(win::Platform& platform, win::Handle handle, LineSink& logDetails,
                        std::optional<device::EraseFeatures>* eraseFeatures = nullptr,
-                       std::int64_t* statedBytes = nullptr, std::optional<DriveFacts>* drive = nullptr,
-                       Language language = Language::Chinese);
+                       std::int64_t* statedBytes = nullptr, std::optional<DriveFacts>* facts = nullptr,
+                       device::DriveFacts* drive = nullptr, Language language = Language::Chinese);
 
 // The namespace's size in bytes: its size in blocks times the data size of the
 // format in use; 0 when the format is not usable or the product overflows.

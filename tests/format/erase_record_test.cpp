@@ -122,6 +122,8 @@ TEST(EraseRecordJson, EveryOutcomeHasTheDocumentedFieldsWithTheRunsValues) {
   auto full = records[0].second;
   full.quickWipe = false;
   EXPECT_EQ(json::parse(trv::format::RecordJson(full))["sanitization"], true);
+  EXPECT_EQ(j[1]["not_reached"], json::parse(R"([{"code": "past-windows-size", "text": "the drive states more",
+      "begin": 500107862016, "end": 500108910592, "bytes": 1048576}])"));
   EXPECT_EQ(j[2]["method"], "full-zero-fill");
   EXPECT_EQ(j[4]["verify"]["failed_areas"], json::parse(R"([{"begin": 4096, "end": 4608}])"));
 
@@ -138,7 +140,9 @@ TEST(EraseRecordJson, AnySerialGivesValidJsonAndASafeFileName) {
   r.disk.serial = u"  \x01" u"AB\tC\n\x7F" u"中文\U0001F600/x:y.z-_  ";
   r.disk.model = std::u16string(u"M\0odel", 6);
   json j = json::parse(trv::format::RecordJson(r));
-  EXPECT_EQ(j["disk"]["serial"], U8(r.disk.serial));
+  // Trimmed at both ends, as list and the text record show it; kept exactly inside.
+  EXPECT_EQ(j["disk"]["serial"], U8(u"AB\tC\n\x7F" u"中文\U0001F600/x:y.z-_"));
+  EXPECT_EQ(j["disk"]["windows"]["serial"], j["disk"]["serial"]);
   EXPECT_EQ(j["disk"]["model"], std::string("M\0odel", 6));
   // The emoji is one character, one '_'.
   EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2026-12-08_170509_AB_C______x_y.z-_");
@@ -155,6 +159,12 @@ TEST(EraseRecordJson, AnySerialGivesValidJsonAndASafeFileName) {
     r.disk.serial = serial;
     EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2027-01-02_030405_no-serial");
   }
+  // Behind a USB bridge: the drive's own serial names the files; a drive that told none leaves Windows' serial.
+  r.disk.serial = u"0000000000000123";
+  r.disk.drive = trv::device::DriveOwnIdentity{u"ST9160821AS", u"5MAC2QTA", u"3.CLH", trv::device::IdentitySource::Sat};
+  EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2027-01-02_030405_5MAC2QTA");
+  r.disk.drive->serial.clear();
+  EXPECT_EQ(U8(trv::format::RecordFileStem(r)), "2027-01-02_030405_0000000000000123");
 }
 
 TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {

@@ -14,9 +14,12 @@ inline format::EraseRecord QuickWipeRecord() {
   const std::vector<format::Span> areas = {{0, 10'240'000}, {kEnd - 1'048'576, kEnd}};
   return {u"Trevasso", u"4.12", u"TREVASSO-PC", {2026, 12, 8, 17, 5, 9, 250}, {2026, 12, 8, 9, 5, 9, 250},
           {2026, 12, 8, 17, 5, 21, 845}, {2026, 12, 8, 9, 5, 21, 845}, 12'595,
-          {1, 11, u"SATA", u"WDC WD5000AAKS-00TMA0", u"12.01C01", u"     WD-WMAYP0123456", 512, 976'773'168}, true,
+          {1, 11, u"SATA", u"WDC WD5000AAKS-00TMA0", u"12.01C01", u"     WD-WMAYP0123456", 512, 976'773'168, std::nullopt,
+           device::MediaType::Unknown},
+          true,
           {format::EraseOutcome::Completed, areas, areas, {}, 11'288'576, kEnd, true, 0}, std::nullopt,
-          {u"2026/12/8 17:05:09   Formatting... ", u"2026/12/8 17:05:21   Low-level format is complete."}};
+          {u"2026/12/8 17:05:09   Formatting... ", u"2026/12/8 17:05:21   Low-level format is complete."},
+          {}};
 }
 
 inline format::VerifyResult Verified(format::VerifyOutcome outcome, const format::EraseResult& run) {
@@ -35,6 +38,9 @@ inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutc
   format::EraseResult& errors = out[1].second.run;
   errors = {EraseOutcome::CompletedWithErrors, errors.areas, {{0, 65'536}, {131'072, 10'240'000}, errors.areas[1]},
             {{65'536, 131'072}}, 11'223'040, errors.endOffset, false, 1117};
+  // The drive states 1 MiB more than Windows shows.
+  out[1].second.notReached = {
+      {"past-windows-size", u"the drive states more", format::Span{errors.endOffset, errors.endOffset + 1'048'576}}};
   for (int i : {2, 3}) {  // a full zero fill stopped after 2 GiB by the user, or by the disk going away
     out[i].first = i == 2 ? "cancelled" : "terminated";
     out[i].second.quickWipe = false;

@@ -64,11 +64,7 @@ bool SmartOn(const SimDrive& d) {
 Block512 CurrentIdentify(const SimDrive& d, Block512 id) {
   if (!d.runtime.smartEnabled) return id;
   id[kSmartEnabledByte] = static_cast<std::uint8_t>((id[kSmartEnabledByte] & ~1u) | (*d.runtime.smartEnabled ? 1u : 0u));
-  if (id[510] == 0xA5) {
-    std::uint8_t sum = 0;
-    for (std::size_t i = 0; i < 511; ++i) sum = static_cast<std::uint8_t>(sum + id[i]);
-    id[511] = static_cast<std::uint8_t>(-sum);
-  }
+  KeepIdentifyIntegrity(id);
   return id;
 }
 
@@ -225,6 +221,13 @@ std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint
                      : c.command == ioctl::kSmartCommand    ? ioctl::SmartFeatureName(c.features)
                                                             : "(other command)";
   return registers + std::string(name);
+}
+
+void KeepIdentifyIntegrity(Block512& id) {
+  if (id[510] != 0xA5) return;
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < 511; ++i) sum = static_cast<std::uint8_t>(sum + id[i]);
+  id[511] = static_cast<std::uint8_t>(-sum);
 }
 
 } // namespace trv::sim

@@ -73,6 +73,26 @@ std::string FindCapture(const std::string& path, const std::string& baseFolder) 
   return path;
 }
 
+// Changes to the IDENTIFY block: another drive of the same model (its own
+// serial), or one that states its rotation rate (word 217).
+void EditIdentify(const json& a, const std::string& where, std::optional<Block512>& id) {
+  const bool serial = jf::Has(a, "serial"), rate = jf::Has(a, "rotationRate");
+  if (!serial && !rate) return;
+  if (!id) jf::Fail(where, serial ? "serial" : "rotationRate", "needs an IDENTIFY block (identify or capture)");
+  if (serial) {
+    const std::vector<std::uint8_t> text = TextBytes(a, "serial", where);
+    if (text.size() > 20) jf::Fail(where, "serial", "at most 20 characters");
+    // Words 10-19, two characters a word, the first in the high byte, blank-padded.
+    for (std::size_t i = 0; i < 20; ++i) (*id)[20 + (i ^ 1)] = i < text.size() ? text[i] : ' ';
+  }
+  if (rate) {
+    const auto value = static_cast<std::uint16_t>(jf::Int(a, "rotationRate", where, 0, 0, 0xFFFF));
+    (*id)[2 * 217] = static_cast<std::uint8_t>(value & 0xFF);
+    (*id)[2 * 217 + 1] = static_cast<std::uint8_t>(value >> 8);
+  }
+  KeepIdentifyIntegrity(*id);
+}
+
 // The blocks of a drive's ATA side: from a capture file, then from hex fields.
 void LoadBlocks(const json& a, const std::string& where, const std::string& baseFolder, SimAta& ata) {
   if (jf::Has(a, "capture")) {
@@ -95,6 +115,7 @@ void LoadBlocks(const json& a, const std::string& where, const std::string& base
   if (jf::Has(a, "identify")) ata.identify = Block(a, "identify", where);
   if (jf::Has(a, "smartData")) ata.smartData = Block(a, "smartData", where);
   if (jf::Has(a, "thresholds")) ata.thresholds = Block(a, "thresholds", where);
+  EditIdentify(a, where, ata.identify);
 }
 
 // The native and overlay maxima and how they are answered.
@@ -119,7 +140,7 @@ void ParseHiddenSectors(const json& a, const std::string& where, SimHidden& ata)
 SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "status", "answerBytes", "smartEnable",
                            "smartDisable", "sendCarriesReads", "identifyFailures", "nativeSectors", "dcoSectors",
-                           "nativeMaxAnswer", "dcoAnswer"});
+                           "nativeMaxAnswer", "dcoAnswer", "serial", "rotationRate"});
   SimAta ata;
   LoadBlocks(a, where, baseFolder, ata);
   if (jf::Has(a, "status")) {
@@ -148,7 +169,8 @@ SimAta ParseAta(const json& a, const std::string& where, const std::string& base
 // A USB bridge's answer to ATA PASS-THROUGH, with the drive's blocks behind it.
 SimSat ParseSat(const json& a, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(a, where, {"answer", "capture", "identify", "smartData", "thresholds", "transferred", "status",
-                           "registers", "nativeSectors", "dcoSectors", "nativeMaxAnswer", "dcoAnswer"});
+                           "registers", "nativeSectors", "dcoSectors", "nativeMaxAnswer", "dcoAnswer", "serial",
+                           "rotationRate"});
   SimSat sat;
   const std::string mode = jf::Str(a, "answer", where, "data");
   if (mode == "data") sat.mode = SatMode::Answer;

@@ -149,6 +149,10 @@ struct SimDrive {
   mutable Runtime runtime;
 };
 
+// Keeps an IDENTIFY block's integrity word right after a change: with the
+// signature A5h in byte 510, byte 511 makes the block sum to zero.
+void KeepIdentifyIntegrity(Block512& id);
+
 // Reads one entry of "drives"; `where` names it in error messages ("file: drives[2]")
 // and `baseFolder` is where capture file paths are looked up first.
 SimDrive ParseDrive(const nlohmann::json& j, const std::string& where, const std::string& baseFolder = {});
