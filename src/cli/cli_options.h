@@ -19,6 +19,7 @@ struct Options {
   bool verify = false;
   std::optional<std::u16string> confirmSerial;
   std::u16string recordsFolder;        // empty: the default one
+  std::u16string operatorName, asset, ticket;  // for the record; empty: not given
 };
 
 // Parses the arguments after the program name; a usage error throws

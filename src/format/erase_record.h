@@ -12,6 +12,7 @@
 
 #include "format/disk_identity.h"
 #include "format/erase_observer.h"
+#include "format/record_audit.h"
 #include "platform/platform.h"
 
 namespace trv::format {
@@ -41,6 +42,7 @@ struct EraseRecord {
   EraseResult run;               // areas, written and unwritten ranges, bytes, flush, outcome
   std::optional<VerifyResult> verify;  // none: no read-back was asked for, or the run did not reach its end
   std::vector<std::u16string> log;     // the activity log lines of the run, as the log shows them
+  RecordAudit audit;  // id, operator, asset, ticket, program file, firmware erase
 };
 
 // completed, completed-with-errors, cancelled, terminated or verify-failed.

@@ -114,16 +114,13 @@ void AddHiddenSectors(DetailsContext& ctx, const device::TIdentifyDeviceData& id
   if (ctx.hiddenRanges) *ctx.hiddenRanges = device::HiddenRanges(hidden);
 }
 
-// IDENTIFY through whichever path the bus allows; on the ATA bus (type 3) a
-// second try through the SMART interface. `block` is zero-filled before the
-// first attempt only.
+} // namespace
+
 bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id,
                      device::AtaBlock& block) {
   if (device::ReadIdentifyAnyPath(platform, handle, id.IsIDESlave, id.BusType, block)) return true;
   return id.BusType == kAtaBus && device::ReadIdentify(platform, handle, id.IsIDESlave, block);
 }
-
-} // namespace
 
 std::vector<std::u16string> HiddenSectorLines(const device::HiddenSectors& hidden) {
   std::vector<std::u16string> out;

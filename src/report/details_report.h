@@ -40,6 +40,12 @@ struct DetailsContext {
 // a host protected area or a device configuration overlay hides past it.
 std::int64_t ShowDeviceDetails(DetailsContext& ctx);
 
+// IDENTIFY through whichever path the bus allows; on the ATA bus (type 3) a
+// second try through the SMART interface. `block` is zero-filled before the
+// first attempt only.
+bool ReadAtaIdentify(win::Platform& platform, win::Handle handle, const device::TIdentifyDeviceData& id,
+                     device::AtaBlock& block);
+
 // The bytes the drive states it holds, asked through the open handle: an ATA
 // drive's IDENTIFY words 100-103 (or 60-61) times its logical sector size, an
 // NVMe namespace's size times its block size; 0 when the drive does not tell.
