@@ -10,6 +10,7 @@
 #include "format/run_watch.h"
 #include "format/same_disk.h"
 #include "report/number_text.h"
+#include "report/offered_erase.h"
 #include "ui/vista_funcs.h"
 
 namespace trv::app {
@@ -108,6 +109,7 @@ void TFmMain::RunFormat() {
   request.chosen = format::IdentityOf(entry, app.Drive);
   request.program = kProductName;
   request.version = kProductVersion;
+  request.offeredErase = report::OfferedEraseFeatures(app.platform, dev.DeviceHandle, entry.IdentifyData);
   // The disk I/O runs off the window thread: the window answers while a request
   // hangs, and the observer's calls come back here.
   FormatTabObserver observer(app);

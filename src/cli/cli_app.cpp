@@ -26,6 +26,7 @@
 #include "platform/text.h"
 #include "report/details_report.h"
 #include "report/number_text.h"
+#include "report/offered_erase.h"
 #include "report/smart_report.h"
 
 namespace trv::cli {
@@ -310,6 +311,8 @@ int Cli::Erase() {
   request.program = app::kProductName;
   request.version = app::kProductVersion;
   request.recordsFolder = recordsFolder;
+  request.audit = {o_.operatorName, o_.asset, o_.ticket};
+  request.offeredErase = report::OfferedEraseFeatures(p_, dev_.DeviceHandle, entry.IdentifyData);
   host_.SetErasing(&end);
   const format::EraseCommandResult result = format::EraseDevice(ctx, request);
   host_.SetErasing(nullptr);

@@ -5,6 +5,7 @@
 #include <set>
 #include <string_view>
 
+#include "format/record_audit.h"
 #include "platform/text.h"
 
 namespace trv::cli {
@@ -12,7 +13,8 @@ namespace trv::cli {
 namespace {
 
 constexpr std::u16string_view kSwitches[] = {u"--json", u"--quick", u"--full", u"--verify", u"--confirm-serial",
-                                            u"--records", u"--lang"};
+                                            u"--records", u"--lang", u"--operator",
+                                            u"--asset", u"--ticket"};
 
 [[noreturn]] void Fail(std::u16string message) { throw UsageError{std::move(message)}; }
 
@@ -35,6 +37,15 @@ report::Language LanguageNamed(const std::u16string& name) {
   Fail(u"--lang takes en or zh, not: " + name);
 }
 
+// A text for the record: a name, an asset number, a ticket.
+std::u16string AuditField(const std::u16string& name, const std::u16string& text) {
+  if (text.empty()) Fail(name + u" needs a value");
+  if (!format::AuditFieldAcceptable(text))
+    Fail(name + u" takes at most " + DecimalText(static_cast<std::uint64_t>(format::kAuditFieldMaxLength)) +
+         u" characters and no control characters");
+  return text;
+}
+
 } // namespace
 
 std::u16string UsageText() {
@@ -43,6 +54,7 @@ std::u16string UsageText() {
          u"       trevasso-cli smart N [--json]\n"
          u"       trevasso-cli erase N --quick|--full [--verify] --confirm-serial SERIAL\n"
          u"                          [--records DIR] [--json]\n"
+         u"                          [--operator NAME] [--asset ID] [--ticket REF]\n"
          u"       trevasso-cli --version | --help\n"
          u"--lang en|zh after a command: the language of its reports and log lines (zh by default).\n"
          u"N is the number of \\\\.\\PhysicalDriveN, as list shows it. See docs/cli.md.\n";
@@ -55,6 +67,8 @@ std::u16string HelpText() {
          u"erase refuses unless --confirm-serial equals the disk's serial as list shows it;\n"
          u"a disk without a serial is confirmed with NONE- and its capacity in bytes\n"
          u"(list --json gives the text as confirm_serial). Each switch may be given once.\n"
+         u"--operator, --asset and --ticket go into the record (at most 128 characters\n"
+         u"each, no control characters).\n"
          u"\n"
          u"Records: every erase that starts writing leaves a text and a JSON record in\n"
          u"--records DIR, by default %LOCALAPPDATA%\\Trevasso\\records, or\n"
@@ -112,7 +126,8 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
         Fail(a + u" needs a value");
       return args[++i];
     };
-    const bool eraseOnly = a == u"--quick" || a == u"--full" || a == u"--verify" || a == u"--confirm-serial" || a == u"--records";
+    const bool eraseOnly = a == u"--quick" || a == u"--full" || a == u"--verify" || a == u"--confirm-serial" || a == u"--records" ||
+                         a == u"--operator" || a == u"--asset" || a == u"--ticket";
     if (eraseOnly && o.command != Command::Erase) Fail(a + u" belongs to erase");
     if (a == u"--json") o.json = true;
     else if (a == u"--quick") o.quick = true;
@@ -120,6 +135,11 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
     else if (a == u"--lang") o.language = LanguageNamed(value());
+}
+
+    else if (a == u"--operator") o.operatorName = AuditField(a, value());
+    else if (a == u"--asset") o.asset = AuditField(a, value());
+    else if (a == u"--ticket") o.ticket = AuditField(a, value());
     else if (a == u"--records") {
       o.recordsFolder = value();
       if (o.recordsFolder.empty()) Fail(u"--records needs a folder");

@@ -22,6 +22,7 @@ struct Options {
   std::optional<std::u16string> confirmSerial;
   std::u16string recordsFolder;        // empty: the default one
   report::Language language = report::Language::Chinese;  // --lang: of the reports and the erase's log
+  std::u16string operatorName, asset, ticket;  // for the record; empty: not given
 };
 
 // Parses the arguments after the program name; a usage error throws

@@ -13,6 +13,7 @@
 #include "format/disk_identity.h"
 #include "format/erase_observer.h"
 #include "format/not_reached.h"
+#include "format/record_audit.h"
 #include "platform/platform.h"
 
 namespace trv::format {
@@ -44,6 +45,7 @@ struct EraseRecord {
   std::vector<std::u16string> log;     // the activity log lines of the run, as the log shows them
   bool verifyRequested = false;        // a read-back was asked for (erase_record_outcome.h says what became of it)
   std::vector<NotReached> notReached;  // what the method could not reach on this disk
+  RecordAudit audit;  // id, operator, asset, ticket, program file, firmware erase
 };
 
 // completed, completed-with-errors, cancelled, terminated, verify-failed,

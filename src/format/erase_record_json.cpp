@@ -112,6 +112,7 @@ std::string RecordJson(const EraseRecord& r) {
   j["program"] = U8(r.program);
   j["program_version"] = U8(r.version);
   j["computer"] = U8(r.computer);
+  AddAuditJson(r.audit, j);
   j["start_local"] = IsoTime(r.startLocal, false);
   j["start_utc"] = IsoTime(r.startUtc, true);
   j["end_local"] = IsoTime(r.endLocal, false);

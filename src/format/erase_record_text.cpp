@@ -107,6 +107,7 @@ std::string RecordText(const EraseRecord& r) {
   lines.Add("Outcome", Printable(OutcomeWord(r)));
   lines.Add("Program", Printable(r.program) + " " + Printable(r.version));
   lines.Add("Computer", Printable(r.computer));
+  for (const auto& [label, value] : AuditTextLines(r.audit)) lines.Add(label, value);
   lines.Add("Started", PlainTime(r.startLocal) + " local, " + PlainTime(r.startUtc) + " UTC");
   lines.Add("Ended", PlainTime(r.endLocal) + " local, " + PlainTime(r.endUtc) + " UTC");
   lines.Add("Duration", Seconds(r.durationMs));
@@ -126,6 +127,7 @@ std::string RecordText(const EraseRecord& r) {
   lines.Add("Capacity", Number(report::CapacityBytes(d.sectors, d.sectorSize)) + " bytes");
   lines.Raw("");
   lines.Add("Method", r.quickWipe ? "quick wipe" : "full zero fill");
+  lines.Add("Firmware erase", FirmwareEraseText(r.audit.firmware));
   lines.AddRanges("Areas", r.run.areas);
   lines.AddRanges("Written", r.run.written);
   lines.Add("Bytes written", Number(r.run.bytesWritten));

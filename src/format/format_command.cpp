@@ -254,6 +254,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   EraseRecord record;
   record.startLocal = LocalTimeNow(p);
   record.startUtc = UtcTimeNow(p);
+  record.audit = BeginAudit(p, request.audit, request.offeredErase);
   const std::int64_t startMs = CounterMilliseconds(p);
   RecordingObserver log(outer.observer, p, outer.language);
   RunWatch ownWatch;

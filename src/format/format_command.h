@@ -48,6 +48,10 @@ struct EraseRequest {
   std::u16string program;          // product name and version, for the record
   std::u16string version;
   std::u16string recordsFolder;    // empty: the default one
+  AuditFields audit;               // operator, asset and ticket, for the record
+  // The firmware erases the disk offers (none: they could not be read); the
+  // record says why this run used none.
+  std::optional<device::EraseFeatures> offeredErase;
 };
 
 struct EraseCommandResult {

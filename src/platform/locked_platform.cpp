@@ -268,6 +268,11 @@ bool LockedPlatform::IsLocalSystem() {
   return inner_.IsLocalSystem();
 }
 
+bool LockedPlatform::GenRandom(std::span<std::uint8_t> data) {
+  Hold hold(lock_, inner_);
+  return inner_.GenRandom(data);
+}
+
 std::u16string LockedPlatform::GetComputerNameW() {
   Hold hold(lock_, inner_);
   return inner_.GetComputerNameW();

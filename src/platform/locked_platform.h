@@ -69,6 +69,7 @@ class LockedPlatform : public Platform {
   std::u16string LocalAppDataFolder() override;
   std::u16string CommonAppDataFolder() override;
   bool IsLocalSystem() override;
+  bool GenRandom(std::span<std::uint8_t> data) override;
   std::u16string GetComputerNameW() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
   std::uint32_t SetErrorMode(std::uint32_t mode) override;

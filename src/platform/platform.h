@@ -135,6 +135,9 @@ class Platform {
   // Whether the process runs as the LocalSystem account (a service, a management
   // agent, a task scheduled as SYSTEM): its token's user is S-1-5-18.
   virtual bool IsLocalSystem() = 0;
+  // RtlGenRandom (SystemFunction036 of advapi32, Windows XP and later): fills
+  // `data` from the system's random source; false when the call fails.
+  virtual bool GenRandom(std::span<std::uint8_t> data) = 0;
   // The computer's NetBIOS name (GetComputerNameW); empty when the call fails.
   virtual std::u16string GetComputerNameW() = 0;
   // SetThreadExecutionState: ES_CONTINUOUS with ES_SYSTEM_REQUIRED keeps the

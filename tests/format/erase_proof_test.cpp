@@ -342,3 +342,15 @@ TEST(EraseProof, ADiskStatingMoreThanWindowsShowsIsNeverRecordedAsCompleted) {
   EXPECT_EQ(trv::Utf16ToUtf8(plain.ui->boxes()[0].text).find("Windows shows"), std::string::npos);
   EXPECT_EQ(SavedRecord(plain)["outcome"], "completed");
 }
+
+TEST(EraseRecord, TheWindowsRecordCarriesItsIdTheProgramsHashAndWhyNoFirmwareEraseWasUsed) {
+  // The default PC's data disk: a WD Caviar Blue offering ATA Security (details 1 shows it).
+  const auto first = SavedRecord(Play(Scenario(), FormatScript(true)));
+  EXPECT_EQ(first["firmware_erase"]["offered"], nlohmann::json({"ata-security-erase"}));
+  EXPECT_EQ(first["firmware_erase"]["code"], "overwrite-only-version");
+  EXPECT_EQ(first["program_file"]["path"], "C:\\Program Files\\Trevasso\\trevasso.exe");
+  EXPECT_EQ(first["program_file"]["sha256"].get<std::string>().size(), 64u);
+  EXPECT_EQ(first["record_id"].get<std::string>().size(), 36u);
+  // The simulated PC's random source repeats itself: the same run, the same id.
+  EXPECT_EQ(SavedRecord(Play(Scenario(), FormatScript(true)))["record_id"], first["record_id"]);
+}

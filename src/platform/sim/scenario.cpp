@@ -47,7 +47,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   Scenario sc;
   const std::string& w = source;
   jf::CheckKeys(root, w,
-                {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath",
+                {"name", "os", "wow64", "clock", "performanceCounter", "timer", "setupApi", "taskDialog", "programPath", "programFile",
                  "localAppData", "fonts", "iconTitleFont", "decimalSeparator", "errorMessages", "agreementAccepted",
                  "files", "drives", "volumes", "comment", "ansiCodePage", "computerName", "readOnlyFolders", "elevated",
                  "volumeSearchFails", "systemDirectory", "pagingFiles", "existingPageFiles",
@@ -135,6 +135,12 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   }
   sc.taskDialog = jf::Bool(root, "taskDialog", w, sc.taskDialog);
   sc.programPath = jf::Str16(root, "programPath", w, sc.programPath);
+  if (jf::Has(root, "programFile")) {
+    const json& file = root["programFile"];
+    if (file.is_null()) sc.programFile.reset();
+    else if (file.is_string()) sc.programFile = file.get<std::string>();
+    else jf::Fail(w, "programFile", "expected the file's text or null");
+  }
   sc.localAppData = jf::Str16(root, "localAppData", w, sc.localAppData);
   sc.computerName = jf::Str16(root, "computerName", w, sc.computerName);
   sc.elevated = jf::Bool(root, "elevated", w, sc.elevated);

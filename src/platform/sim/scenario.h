@@ -61,6 +61,8 @@ struct Scenario {
   SetupApiMode setupApi = SetupApiMode::Present;
   bool taskDialog = true;  // comctl32.dll exports TaskDialog
   std::u16string programPath = u"C:\\Program Files\\Trevasso\\trevasso.exe";
+  // The program file's bytes at programPath (unless `files` gives them); none: there is no such file.
+  std::optional<std::string> programFile = std::string("MZ simulated Trevasso program file\r\n");
   std::u16string localAppData = u"C:\\Users\\User\\AppData\\Local";
   std::u16string commonAppData = u"C:\\ProgramData";           // CSIDL_COMMON_APPDATA, %ProgramData%
   std::u16string currentDirectory = u"C:\\Users\\User";       // what relative paths start from

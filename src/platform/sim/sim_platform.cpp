@@ -72,6 +72,8 @@ std::u16string Resolved(std::u16string_view root, std::u16string_view rest) {
 SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     : sc_(std::move(scenario)), stateFolder_(std::move(stateFolder)), clock_(sc_), volumes_(sc_.volumes.size()) {
   for (const auto& [path, content] : sc_.files) files_[LinkedKey(path)] = FileData{content, path};
+  if (sc_.programFile && !files_.count(LinkedKey(sc_.programPath)))
+    files_[LinkedKey(sc_.programPath)] = FileData{*sc_.programFile, sc_.programPath};
   if (sc_.agreementAccepted) {
     const std::u16string marker = sc_.localAppData + u"\\Trevasso\\agreement.txt";
     files_[LinkedKey(marker)] = FileData{"accepted 1\r\n", marker};
@@ -1037,6 +1039,26 @@ bool SimPlatform::IsLocalSystem() { return sc_.localSystem; }  // a query of the
 bool SimPlatform::IsUserAnAdmin() {
   Log("IsUserAnAdmin", sc_.elevated ? "-> TRUE" : "-> FALSE");
   return sc_.elevated;
+}
+
+bool SimPlatform::GenRandom(std::span<std::uint8_t> data) {
+  // Repeatable: splitmix64 from a fixed start, so that record ids are the same on every run.
+  for (std::uint8_t& byte : data) {
+    if (randomLeft_ == 0) {
+      randomState_ += 0x9E3779B97F4A7C15ULL;
+      std::uint64_t z = randomState_;
+      z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+      z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+      randomWord_ = z ^ (z >> 31);
+      randomLeft_ = 8;
+    }
+    byte = static_cast<std::uint8_t>(randomWord_);
+    randomWord_ >>= 8;
+    --randomLeft_;
+  }
+  Log("GenRandom", std::to_string(data.size()) + " bytes");
+  lastError_ = 0;
+  return true;
 }
 
 std::u16string SimPlatform::GetComputerNameW() {

@@ -119,6 +119,7 @@ class SimPlatform : public win::Platform {
   std::u16string LocalAppDataFolder() override;
   std::u16string CommonAppDataFolder() override;
   bool IsLocalSystem() override;
+  bool GenRandom(std::span<std::uint8_t> data) override;
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
@@ -212,6 +213,8 @@ class SimPlatform : public win::Platform {
   std::map<win::Handle, Open> handles_;
   win::Handle nextHandle_ = 0x100;
   std::map<std::u16string, FileData> files_;
+  std::uint64_t randomState_ = 0, randomWord_ = 0;  // GenRandom's generator
+  int randomLeft_ = 0;
   std::int64_t counterReads_ = 0;
   int timersCreated_ = 0;
   bool timerResolutionHonoured_ = false;  // opted out of timer-resolution throttling

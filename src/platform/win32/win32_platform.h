@@ -71,6 +71,7 @@ class Win32Platform : public win::Platform {
   std::u16string LocalAppDataFolder() override;
   std::u16string CommonAppDataFolder() override;
   bool IsLocalSystem() override;
+  bool GenRandom(std::span<std::uint8_t> data) override;
   std::u16string GetComputerNameW() override;
   bool IsUserAnAdmin() override;
   std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;

@@ -16,6 +16,9 @@ constexpr std::uint32_t kVolumeNameDos = trv::win::VOLUME_NAME_DOS, kVolumeNameG
 #include "platform/win32/windows_headers.h"
 
 #include <aclapi.h>
+#include <ntsecapi.h>
+
+#include <algorithm>
 #include <sddl.h>
 
 #include "platform/win32/wide.h"
@@ -106,5 +109,15 @@ void* Win32Platform::VirtualAlloc(std::size_t size) {
 }
 
 bool Win32Platform::VirtualFree(void* memory) { return ::VirtualFree(memory, 0, MEM_RELEASE) != FALSE; }
+
+bool Win32Platform::GenRandom(std::span<std::uint8_t> data) {
+  // RtlGenRandom takes a ULONG: large requests go in pieces.
+  for (std::size_t at = 0; at < data.size();) {
+    const ULONG piece = static_cast<ULONG>(std::min<std::size_t>(data.size() - at, 1u << 20));
+    if (!RtlGenRandom(data.data() + at, piece)) return false;
+    at += piece;
+  }
+  return true;
+}
 
 } // namespace trv::win32
