@@ -135,8 +135,6 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
     else if (a == u"--lang") o.language = LanguageNamed(value());
-}
-
     else if (a == u"--operator") o.operatorName = AuditField(a, value());
     else if (a == u"--asset") o.asset = AuditField(a, value());
     else if (a == u"--ticket") o.ticket = AuditField(a, value());
