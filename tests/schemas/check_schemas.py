@@ -32,7 +32,6 @@ cli, schemas_dir, pcs_dir, work = sys.argv[1:5]
 os.makedirs(work, exist_ok=True)
 failures = []
 
-
 NAMES = ("list", "details", "smart", "erase-record", "failure")
 documents = {}
 for name in NAMES:
@@ -40,17 +39,14 @@ for name in NAMES:
         documents[name] = json.load(f)
     jsonschema.Draft202012Validator.check_schema(documents[name])
 
-# list's disk is the record's disk ($ref by $id): the schemas resolve each other.
-try:
-    import referencing
+# list's disk is the record's ($ref by $id): bundled here, so that every python3-jsonschema
+# (Debian 12's has no registry for other documents) resolves it alike.
+RECORD_DISK = documents["erase-record"]["$id"] + "#/$defs/disk"
+assert documents["list"]["$defs"]["disk"]["$ref"] == RECORD_DISK
+documents["list"]["$defs"]["recordDisk"] = documents["erase-record"]["$defs"]["disk"]
+documents["list"]["$defs"]["disk"]["$ref"] = "#/$defs/recordDisk"
+schemas = {name: jsonschema.Draft202012Validator(document) for name, document in documents.items()}
 
-    registry = referencing.Registry().with_resources(
-        (d["$id"], referencing.Resource.from_contents(d)) for d in documents.values())
-    schemas = {n: jsonschema.Draft202012Validator(d, registry=registry) for n, d in documents.items()}
-except ImportError:  # python3-jsonschema before 4.18
-    store = {d["$id"]: d for d in documents.values()}
-    schemas = {n: jsonschema.Draft202012Validator(d, resolver=jsonschema.RefResolver.from_schema(d, store=store))
-               for n, d in documents.items()}
 # A schema that takes anything proves nothing: an empty object lacks every required field.
 for name, validator in schemas.items():
     if validator.is_valid({}):
