@@ -53,7 +53,7 @@ std::u16string SimHelpText() {
          u"  --state DIR          keep the files the program writes (erase records) in DIR\n"
          u"  --report FILE        write what changed on the simulated disks to FILE\n"
          u"for example: trevasso-cli --pc modern --state recs erase 2 --quick --confirm-serial S\n"
-         u"On Linux SIGTERM stops an erase as Ctrl+C does: cancelled (7), record saved.\n";
+         u"On Linux SIGTERM stops an erase as Ctrl+C does (7, or 12 in the read-back), record saved.\n";
 }
 
 int RunSimCli(std::vector<std::u16string> args, CliHost& host) {
