@@ -13,7 +13,8 @@ App::App(win::Platform& platform_, ui::UiServices& ui_, std::vector<std::u16stri
       FmChoose(platform_, ui_, dev),
       FmScan("FmScan", 300, 200),
       FmAgreement(),
-      FmDebug() {}
+      FmDebug(),
+      FmRecordDetails(platform_, ui_) {}
 
 int RunProgram(App& app) {
   win::FailCriticalErrorsQuietly(app.platform);

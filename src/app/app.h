@@ -17,6 +17,7 @@
 #include "device/drive_identity.h"
 #include "platform/platform.h"
 #include "ui/fm_choose.h"
+#include "ui/fm_record_details.h"
 #include "ui/ui_services.h"
 
 namespace trv::app {
@@ -51,6 +52,7 @@ struct App {
   ui::Form FmScan;
   TFmAgreement FmAgreement;
   TFmDebug FmDebug;
+  ui::TFmRecordDetails FmRecordDetails;
 };
 
 // Program entry after the process arguments are known: creates the windows and

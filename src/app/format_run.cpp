@@ -5,6 +5,7 @@
 #include "app/logs.h"
 #include "app/worker_observer.h"
 #include "app/product.h"
+#include "app/remembered_fields.h"
 #include "format/format_command.h"
 #include "format/hidden_range_text.h"
 #include "format/run_watch.h"
@@ -91,6 +92,10 @@ void TFmMain::RunFormat() {
   for (const device::HiddenRange& range : dev.Hidden)
     content += u"\r\n\r\nOn this disk " + format::HiddenRangeText(range) +
                u": these sectors cannot be reached and will not be erased.";
+  // Who erases which asset under which ticket, asked before the confirmation,
+  // whose texts stay as they are; Cancel stops here as a No there does.
+  const std::optional<format::AuditFields> audit = app.FmRecordDetails.Ask(LoadRememberedFields(app.platform));
+  if (!audit) return;
   const int answer = ui::ShowTaskDialog(app.platform, app.ui, handle, u"Warning",
                                         u"All data on the selected device will be lost", content, ui::kTdWarningIcon,
                                         ui::kTdYes | ui::kTdCancel);
@@ -109,6 +114,7 @@ void TFmMain::RunFormat() {
   request.chosen = format::IdentityOf(entry, app.Drive);
   request.program = kProductName;
   request.version = kProductVersion;
+  request.audit = *audit;
   request.offeredErase = report::OfferedEraseFeatures(app.platform, dev.DeviceHandle, entry.IdentifyData);
   // The disk I/O runs off the window thread: the window answers while a request
   // hangs, and the observer's calls come back here.
@@ -149,6 +155,9 @@ void TFmMain::RunFormat() {
     for (const format::Refusal& reason : result.volumeRefusals) text += u"\r\n\r\n" + reason.text;
     app.ui.MessageBox(handle, text, u"Erase refused", win::MB_ICONERROR | win::MB_OK);
   }
+  // Remembered once the record is saved: its folder beside this file has then
+  // been proven off the erased disk, and nothing was written before the erase.
+  if (result.saved && result.saved->saved) RememberFields(app.platform, *audit);
   if (result.saved && !result.saved->saved) {
     // The erase itself is over; the user must know that its record is missing.
     app.ui.MessageBox(handle,

@@ -39,7 +39,7 @@ struct Font {
   bool operator==(const Font&) const = default;
 };
 
-enum class ControlKind { Panel, Label, Button, CheckBox, Memo, ListView, ProgressBar, StatusBar, PageControl, TabSheet, GroupBox };
+enum class ControlKind { Panel, Label, Button, CheckBox, Memo, ListView, ProgressBar, StatusBar, PageControl, TabSheet, GroupBox, Edit };
 enum class Align { None, Top, Bottom, Client };
 enum class ProgressState { Normal, Error, Paused };
 
@@ -112,6 +112,14 @@ class Control {
   bool enabled_ = true;
   bool visible_ = true;
   std::unique_ptr<Font> ownFont_;
+};
+
+// A one-line edit box; its text is its caption, which the front end keeps in
+// step with what the user types.
+class Edit : public Control {
+ public:
+  using Control::Control;
+  std::size_t maxLength = 0;  // the most characters it takes; 0: no limit of its own
 };
 
 class CheckBox : public Control {

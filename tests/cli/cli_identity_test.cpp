@@ -162,7 +162,7 @@ TEST(CliIdentity, TheRecordSaysWhatTheOverwriteCouldNotReach) {
 }
 
 TEST(WindowIdentity, TheWindowsTextsStayWindowsViewItsRecordFollowsTheDrive) {
-  const std::string script = "select DriveList 2; click btContinue; tab 1; check cbQuickWipe; click btRunBenchmarks; answer Yes";
+  const std::string script = "select DriveList 2; click btContinue; tab 1; check cbQuickWipe; click btRunBenchmarks; click btOk; answer Yes";
   auto a = Play(ModernWithDisk2(DockedSeagate()), script);
   auto b = Play(ModernWithDisk2(DockedSeagate("5MAC2QTB")), script);
   // The activity log's lines (the title included) are the same for both drives.

@@ -550,7 +550,7 @@ TEST(FormatRun, EveryRunStartsWithStopCleared) {
   constexpr std::int64_t kMiB = 1'048'576, size = 64 * kMiB;
   const nlohmann::json hang = {{"offset", 32 * kMiB}, {"length", 512}, {"milliseconds", 300}, {"error", 55}};
   auto run = Play(SmallPc({{"hangingAreas", nlohmann::json::array({hang})}}),
-                  FormatScript(false, "waithang 1; click btStop; check cbQuickWipe; click btRunBenchmarks; answer Yes"));
+                  FormatScript(false, "waithang 1; click btStop; check cbQuickWipe; click btRunBenchmarks; click btOk; answer Yes"));
   EXPECT_TRUE(run.ui->problems().empty()) << run.ui->problems()[0];
   const auto log = RunLog(run);
   EXPECT_EQ(CountPrefix(log, "Operation terminated at offset "), 1u);

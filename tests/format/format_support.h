@@ -59,7 +59,7 @@ inline std::size_t CountPrefix(const std::vector<std::string>& lines, const std:
 // Opens disk 1 and starts a confirmed format run; `during` is played in the run's pumps.
 inline std::string FormatScript(bool quickWipe, const std::string& during = "") {
   return std::string("select DriveList 1; click btContinue; tab 1; ") + (quickWipe ? "check cbQuickWipe; " : "") +
-         "click btRunBenchmarks; answer Yes" + (during.empty() ? "" : "; " + during);
+         "click btRunBenchmarks; click btOk; answer Yes" + (during.empty() ? "" : "; " + during);
 }
 
 inline constexpr char kRecordSavedPrefix[] = "擦除记录已保存：";

@@ -179,7 +179,7 @@ TEST(RecordsGuard, AFloppyNumberedZeroIsNoVolumeOfDiskZeroAndTheBuffersAreGivenB
                                   {"systemDirectory", "G:\\Windows\\system32"},
                                   {"localAppData", "G:\\Users\\User\\AppData\\Local"},
                                   {"existingPageFiles", {"\\??\\G:\\pagefile.sys"}}}),
-                        "select DriveList 0; click btContinue; tab 1; check cbQuickWipe; click btRunBenchmarks; answer Yes");
+                        "select DriveList 0; click btContinue; tab 1; check cbQuickWipe; click btRunBenchmarks; click btOk; answer Yes");
   EXPECT_EQ(RunLog(run).back(), "Remember to create new partitions.");
   EXPECT_FALSE(run.platform->VolumeLocked(0));
   EXPECT_TRUE(run.platform->VolumeDismounted(1));  // C:, the disk's own volume

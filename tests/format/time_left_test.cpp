@@ -10,7 +10,7 @@ TEST(FormatTimeLeft, TheSpeedLineSaysWhatIsLeftDuringEachPassAndOnlyTheSpeedAfte
   // first block and once as each block begins: 49 blocks grow from 64 KiB to
   // 1 MiB (10,420,224 bytes), then 1 MiB each.
   auto run = Play(PcWithDisk1(PlainDisk(1, 131'072, {{"megabytesPerSecond", 10}})),
-                  "select DriveList 1; click btContinue; tab 1; check cbVerify; click btRunBenchmarks; answer Yes; "
+                  "select DriveList 1; click btContinue; tab 1; check cbVerify; click btRunBenchmarks; click btOk; answer Yes; "
                   "wait 10; read lbSpeed; wait 80; read lbSpeed; wait 20; read lbSpeed; wait 90; read lbSpeed");
   EXPECT_EQ(run.ui->readings(),
             (std::vector<std::string>{

@@ -26,6 +26,7 @@
 #include "ui/win32/form_window.h"
 #include "ui/win32/shared_sim_pc.h"
 #include "ui/win32/win32_ui.h"
+#include "ui/win32/window_support.h"
 #include "running_on_wine.h"
 
 #include <commctrl.h>
@@ -113,10 +114,14 @@ void Notify(HWND control, UINT code) {
 // Waits on another thread for a dialog with this caption, lets `look` look at
 // it, then presses the button `press`. A Win32 thread: the toolchain that
 // builds for Windows XP has no std::thread.
+constexpr wchar_t kDetailsCaption[] = L"Erase record details";
+
 class BoxWatcher {
  public:
-  BoxWatcher(std::wstring caption, int press, std::function<void(HWND)> look = {})
-      : caption_(std::move(caption)), press_(press), look_(std::move(look)),
+  // `press` 0: the button captioned OK of a window of class `windowClass` (one of the program's forms).
+  BoxWatcher(std::wstring caption, int press, std::function<void(HWND)> look = {},
+             std::wstring windowClass = L"#32770")
+      : caption_(std::move(caption)), class_(std::move(windowClass)), press_(press), look_(std::move(look)),
         thread_(::CreateThread(nullptr, 0, &BoxWatcher::Run, this, 0, nullptr)) {}
   ~BoxWatcher() { Join(); }
   BoxWatcher(const BoxWatcher&) = delete;
@@ -133,12 +138,12 @@ class BoxWatcher {
   }
   void Watch() {
     for (int i = 0; i < 500 && !found_; ++i) {
-      if (const HWND box = ::FindWindowW(L"#32770", caption_.c_str()); box && ::IsWindowVisible(box)) {
+      if (const HWND box = ::FindWindowW(class_.c_str(), caption_.c_str()); box && ::IsWindowVisible(box)) {
         ::Sleep(100);  // let it finish opening
         if (look_) look_(box);
         found_ = true;
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(press_, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(box, press_)));
+        const HWND button = press_ ? ::GetDlgItem(box, press_) : ::FindWindowExW(box, nullptr, L"Button", L"OK");
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
       }
       ::Sleep(20);
     }
@@ -151,6 +156,7 @@ class BoxWatcher {
   }
 
   std::wstring caption_;
+  std::wstring class_;
   int press_;
   std::function<void(HWND)> look_;
   std::atomic<bool> found_{false};
@@ -529,6 +535,26 @@ TEST_F(Win32UiTest, MemosHaveTheScrollBarsTheyAskFor) {
 
 // --- boxes and dialogs ------------------------------------------------------------------------------
 
+TEST_F(Win32UiTest, RecordDetailsAreLimitedEditBoxesWhoseTypingReachesTheModel) {
+  auto& d = app.FmRecordDetails;
+  FormWindow& window = ui.WindowOf(d);
+  const HWND operatorBox = window.HandleOf(d.edOperator), ticket = window.HandleOf(d.edTicket);
+  ASSERT_TRUE(ticket);
+  std::u16string prefilled;
+  BoxWatcher details(kDetailsCaption, 0, [&](HWND) {
+    prefilled = TextOf(operatorBox);
+    ::SendMessageW(ticket, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"CHG 9"));  // as typed: EN_CHANGE follows
+  }, kFormClass);
+  const auto fields = d.Ask({u"Ann", u"PC-1", u"CHG 7"});
+  EXPECT_TRUE(details.found());
+  EXPECT_EQ(prefilled, u"Ann");
+  ASSERT_TRUE(fields.has_value());
+  EXPECT_EQ(*fields, (format::AuditFields{u"Ann", u"PC-1", u"CHG 9"}));
+  EXPECT_EQ(ClassOf(ticket), WC_EDITW);
+  EXPECT_EQ(StyleOf(ticket) & (ES_AUTOHSCROLL | WS_TABSTOP | ES_MULTILINE), static_cast<LONG_PTR>(ES_AUTOHSCROLL | WS_TABSTOP));
+  EXPECT_EQ(static_cast<std::size_t>(::SendMessageW(ticket, EM_GETLIMITTEXT, 0, 0)), format::kAuditFieldMaxLength);
+}
+
 TEST_F(Win32UiTest, MessageDialogWithYesAndCancelHidesNo) {
   bool noHidden = false, yesShown = false, cancelShown = false, adjacent = false;
   BoxWatcher watcher(L"Warning", IDYES, [&](HWND box) {
@@ -695,6 +721,7 @@ TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
   int answered = 0;
   DWORD slowest = 0, stopToCancel = 0;
   std::wstring shown;
+  BoxWatcher details(kDetailsCaption, 0, {}, kFormClass);
   BoxWatcher confirm(L"Warning", IDYES);
   TestThread user([&] {
     hung = WaitFor(hanging, 30'000);
@@ -729,6 +756,7 @@ TEST_F(Win32Worker, TheWindowAnswersWhileTheDisksWriteHangsAndStopCancelsIt) {
   m.RunFormat();  // returns when the run has ended
   const DWORD took = ::GetTickCount() - started;
   user.Join();
+  EXPECT_TRUE(details.found());
   EXPECT_TRUE(confirm.found());
   ASSERT_TRUE(hung) << "the write never hung";
   EXPECT_EQ(answered, 20);
@@ -771,6 +799,7 @@ TEST_F(Win32Worker, WhenTheSessionEndsDuringTheHangTheRecordIsSavedBeforeTheWind
   bool hung = false, answered = false;
   std::size_t filesThen = 0;
   std::string outcome;
+  BoxWatcher details(kDetailsCaption, 0, {}, kFormClass);
   BoxWatcher confirm(L"Warning", IDYES);
   TestThread windows([&] {
     hung = WaitFor([this] { return Hanging(); }, 30'000);
@@ -785,6 +814,7 @@ TEST_F(Win32Worker, WhenTheSessionEndsDuringTheHangTheRecordIsSavedBeforeTheWind
   });
   app.FmMain.RunFormat();
   windows.Join();
+  EXPECT_TRUE(details.found());
   EXPECT_TRUE(confirm.found());
   ASSERT_TRUE(hung) << "the write never hung";
   EXPECT_TRUE(answered);

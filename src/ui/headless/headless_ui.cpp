@@ -245,6 +245,15 @@ void HeadlessUi::Act(Form& form, const Action& a) {
     WaitEndedOutsidePump(a);
   } else if (a.verb == "shutdown") {
     EndSession(!a.args.empty() && a.args[0] == "force");
+  } else if (a.verb == "type") {
+    // What a person types replaces the box's text; the box takes no more than its limit.
+    Control* c = control(a.args[0]);
+    auto* box = dynamic_cast<Edit*>(c);
+    if (c && !box) problems_.push_back("\"" + a.text + "\": " + a.args[0] + " is not an edit box");
+    if (!box) return;
+    std::u16string typed = Utf8ToUtf16(a.args[1]);
+    if (box->maxLength > 0 && typed.size() > box->maxLength) typed.resize(box->maxLength);
+    box->SetCaption(std::move(typed));
   } else if (a.verb == "read") {
     // Reading takes no enabled control: a label shows its text all the same.
     if (const Control* c = form.Find(a.args[0])) readings_.push_back(a.args[0] + ": " + Utf16ToUtf8(c->caption()));

@@ -8,7 +8,7 @@ namespace {
 
 const char* const kVerbs[] = {"accept", "decline", "click", "dblclick", "select", "key",
                               "close",  "answer",  "mouse", "tab",      "check", "wait",
-                              "shutdown", "waithang", "read"};
+                              "shutdown", "waithang", "read", "type"};
 
 // What a script can name: the selection list holds at most 15 disks, and the
 // main window has three pages.
@@ -20,6 +20,15 @@ Action ParseAction(const std::string& text) {
   Action a;
   a.text = text;
   in >> a.verb;
+  if (a.verb == "type") {
+    // type NAME TEXT: the text is the rest of the action, spaces and all (none: the box is emptied).
+    std::string name, rest;
+    in >> name;
+    std::getline(in, rest);
+    if (name.empty()) throw ScriptError("action \"" + text + "\" needs a control's name");
+    const auto first = rest.find_first_not_of(' ');
+    return Action{a.verb, {name, first == std::string::npos ? std::string() : rest.substr(first)}, text};
+  }
   for (std::string w; in >> w;) a.args.push_back(w);
   bool known = false;
   for (const char* v : kVerbs) known = known || a.verb == v;

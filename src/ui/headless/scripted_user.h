@@ -15,7 +15,7 @@ class ScriptError : public std::runtime_error {
 };
 
 struct Action {
-  std::string verb;                // accept, decline, click, dblclick, select, key, close, answer, mouse, tab, check, wait, waithang, shutdown, read
+  std::string verb;                // accept, decline, click, dblclick, select, key, close, answer, mouse, tab, check, wait, waithang, shutdown, read, type
   std::vector<std::string> args;
   std::string text;                // the action as written, for reports
 };

@@ -36,6 +36,7 @@ void PrintControl(const Control& c, std::string& out) {
     case ControlKind::Button:
     case ControlKind::GroupBox:
     case ControlKind::TabSheet:
+    case ControlKind::Edit:
       if (c.kind() == ControlKind::Label && c.HasOwnFont()) flags += " [" + ColorName(c.font().color) + "]";
       out += c.name() + ": " + Q(c.caption()) + flags + "\n";
       break;

@@ -120,6 +120,11 @@ void FormWindow::CreateControl(Item& item) {
       ex |= WS_EX_CLIENTEDGE;
       break;
     }
+    case ControlKind::Edit:
+      cls = WC_EDITW;
+      style |= WS_TABSTOP | ES_AUTOHSCROLL | (c.readOnly ? ES_READONLY : 0);
+      ex |= WS_EX_CLIENTEDGE;
+      break;
     case ControlKind::ListView:
       cls = WC_LISTVIEWW;
       style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | (c.readOnly ? 0 : LVS_EDITLABELS);
@@ -156,6 +161,10 @@ void FormWindow::CreateControl(Item& item) {
       break;
     case ControlKind::Memo:
       ::SendMessageW(item.hwnd, EM_SETLIMITTEXT, 0, 0);  // no 32K limit on logs
+      break;
+    case ControlKind::Edit:
+      if (const std::size_t most = static_cast<const ui::Edit&>(c).maxLength; most > 0)
+        ::SendMessageW(item.hwnd, EM_LIMITTEXT, static_cast<WPARAM>(most), 0);
       break;
     case ControlKind::ListView: {
       ::SendMessageW(item.hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,

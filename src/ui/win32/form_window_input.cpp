@@ -189,7 +189,8 @@ COLORREF FormWindow::ContainerColor(const Control* container) const {
 
 COLORREF FormWindow::BackgroundOf(const Control& control) const {
   if (control.whiteBackground) return RGB(255, 255, 255);
-  if (control.kind() == ControlKind::Memo || control.kind() == ControlKind::ListView) return ::GetSysColor(COLOR_WINDOW);
+  if (control.kind() == ControlKind::Memo || control.kind() == ControlKind::ListView || control.kind() == ControlKind::Edit)
+    return ::GetSysColor(COLOR_WINDOW);
   return ContainerColor(control.parent());
 }
 
@@ -220,6 +221,18 @@ LRESULT FormWindow::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         if (Control* c = ControlOf(reinterpret_cast<HWND>(lParam));
             c && (c->kind() == ControlKind::Button || c->kind() == ControlKind::CheckBox)) {
           Click(*c);
+          return 0;
+        }
+      }
+      if (lParam != 0 && HIWORD(wParam) == EN_CHANGE && !pushing_) {
+        // What the user typed goes to the model (its echo back finds the window up to date).
+        const HWND edit = reinterpret_cast<HWND>(lParam);
+        if (Control* c = ControlOf(edit); c && c->kind() == ControlKind::Edit) {
+          std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
+          text.resize(static_cast<std::size_t>(::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+          const std::u16string typed = Narrow16(std::wstring_view(text));
+          if (Item* item = ItemOf(*c)) item->caption = typed;
+          c->SetCaption(typed);
           return 0;
         }
       }

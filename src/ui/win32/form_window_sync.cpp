@@ -51,7 +51,7 @@ void FormWindow::Sync(Item& item, bool all) {
   pushing_ = true;
   const ControlKind k = c.kind();
   const bool hasText = k == ControlKind::Label || k == ControlKind::Button || k == ControlKind::CheckBox ||
-                       k == ControlKind::GroupBox;
+                       k == ControlKind::GroupBox || k == ControlKind::Edit;
   if (hasText && (all || item.caption != c.caption())) {
     const std::wstring text = Wide(c.caption());
     ::SetWindowTextW(item.hwnd, text.c_str());
