@@ -83,10 +83,14 @@ bool ReadNvmeIdentifyNamespace(win::Platform& platform, win::Handle handle, Nvme
 }
 
 bool ReadNvmeHealthLog(win::Platform& platform, win::Handle handle, NvmeLogBlock& block) {
+  return ReadNvmeLogPage(platform, handle, nvme::kHealthLogPage, block);
+}
+
+bool ReadNvmeLogPage(win::Platform& platform, win::Handle handle, std::uint32_t page, NvmeLogBlock& block) {
   // Sub-value 0: the log from its first byte.
   return Into(block, [&](std::span<std::uint8_t> data) {
     return ProtocolQuery(platform, handle, nvme::StorageAdapterProtocolSpecificProperty, nvme::NVMeDataTypeLogPage,
-                         nvme::kHealthLogPage, 0, data);
+                         page, 0, data);
   });
 }
 

@@ -23,6 +23,8 @@ std::uint32_t NvmeNamespaceId(win::Platform& platform, win::Handle handle);
 bool ReadNvmeIdentifyNamespace(win::Platform& platform, win::Handle handle, NvmeIdentifyBlock& block);
 // Log page 02h for the whole controller (all namespaces).
 bool ReadNvmeHealthLog(win::Platform& platform, win::Handle handle, NvmeLogBlock& block);
+// Any 512-byte log page of the controller (81h: Sanitize Status).
+bool ReadNvmeLogPage(win::Platform& platform, win::Handle handle, std::uint32_t page, NvmeLogBlock& block);
 
 // The data of one answer: `answer` is the output buffer, `returned` the count
 // the driver reported. Every length and offset the answer gives is checked

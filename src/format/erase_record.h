@@ -13,6 +13,7 @@
 #include "format/disk_identity.h"
 #include "format/erase_observer.h"
 #include "format/not_reached.h"
+#include "format/purge_result.h"
 #include "format/record_audit.h"
 #include "platform/platform.h"
 
@@ -46,6 +47,7 @@ struct EraseRecord {
   bool verifyRequested = false;        // a read-back was asked for (erase_record_outcome.h says what became of it)
   std::vector<NotReached> notReached;  // what the method could not reach on this disk
   RecordAudit audit;  // id, operator, asset, ticket, program file, firmware erase
+  std::optional<PurgeResult> purge;    // a firmware purge ran instead of the zero fill
 };
 
 // completed, completed-with-errors, cancelled, terminated, verify-failed,

@@ -68,3 +68,21 @@ std::string QuickWipeNote(const EraseRecord& r) {
 }
 
 } // namespace trv::format
+
+namespace trv::format {
+
+NistCategory CategoryOf(const EraseRecord& record) {
+  if (record.purge) return record.purge->outcome == PurgeOutcome::Purged ? NistCategory::Purge : NistCategory::None;
+  return IsSanitization(record) ? NistCategory::Clear : NistCategory::None;
+}
+
+std::string CategoryWord(NistCategory category) {
+  switch (category) {
+    case NistCategory::Clear: return "Clear";
+    case NistCategory::Purge: return "Purge";
+    case NistCategory::None: break;
+  }
+  return {};
+}
+
+} // namespace trv::format

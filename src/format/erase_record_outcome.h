@@ -31,6 +31,13 @@ std::string VerifyNotRunText(VerifyNotRun why);
 // A full zero fill that wrote and flushed every byte Windows shows, and whose
 // read-back, when one ran, found nothing wrong. A quick wipe never is one.
 bool IsSanitization(const EraseRecord& record);
+// The NIST SP 800-88 category a record earns: Clear for a zero fill that
+// reached every sector (IsSanitization), Purge for a proven firmware purge
+// ("purged"), none for anything else.
+enum class NistCategory { None, Clear, Purge };
+NistCategory CategoryOf(const EraseRecord& record);
+std::string CategoryWord(NistCategory category);  // "Clear", "Purge"; empty for None
+
 // For a quick wipe: that it is not a sanitization, which ranges alone were
 // written, and that the rest of the disk still holds its data. Empty otherwise.
 std::string QuickWipeNote(const EraseRecord& record);

@@ -11,6 +11,8 @@
 
 #include "format/disk_identity.h"
 #include "format/erase_record.h"
+#include "format/purge_plan.h"
+#include "format/purge_result.h"
 #include "format/volume_lock.h"
 #include "format/refusal.h"
 #include "format/zero_fill.h"
@@ -52,6 +54,11 @@ struct EraseRequest {
   // The firmware erases the disk offers (none: they could not be read); the
   // record says why this run used none.
   std::optional<device::EraseFeatures> offeredErase;
+  // A firmware purge instead of the zero fill (quickWipe is then false): the
+  // best method, or the one insisted on. `verify` then reads the whole disk after it.
+  std::optional<PurgeChoice> purge;
+  // The seed of the purge's random sample sectors; none: drawn from RtlGenRandom.
+  std::optional<std::uint64_t> sampleSeed;
 };
 
 struct EraseCommandResult {
@@ -69,6 +76,9 @@ struct EraseCommandResult {
   std::u16string refusal;
   std::string refusalCode;  // its stable word (erase_preflight.h)
   bool recordsFolderRefused = false;
+  // The purge asked for cannot run on this disk here: why (nothing was sent, nothing locked).
+  std::optional<Refusal> purgeRefusal;
+  std::optional<PurgeResult> purge;       // the purge, when one was sent or prepared
   std::optional<EraseResult> run;         // none: the loop did not run
   std::optional<VerifyResult> verify;     // none: not asked for, or the run did not reach its end
   std::optional<EraseRecord> record;      // every run that started writing has one

@@ -218,6 +218,11 @@ bool LockedPlatform::GetVersionExW(std::span<std::uint8_t> info) {
   return inner_.GetVersionExW(info);
 }
 
+bool LockedPlatform::RtlGetVersion(std::span<std::uint8_t> info) {
+  Hold hold(lock_, inner_);
+  return inner_.RtlGetVersion(info);
+}
+
 std::u16string LockedPlatform::GetModuleFileNameW() {
   Hold hold(lock_, inner_);
   return inner_.GetModuleFileNameW();

@@ -59,6 +59,7 @@ class LockedPlatform : public Platform {
   void GetSystemTime(std::span<std::uint8_t, 16> systemTime) override;
   char16_t DecimalSeparator() override;
   bool GetVersionExW(std::span<std::uint8_t> info) override;
+  bool RtlGetVersion(std::span<std::uint8_t> info) override;
   std::u16string GetModuleFileNameW() override;
   Module GetModuleHandleW(std::u16string_view name) override;
   ProcAddress GetProcAddress(Module module, std::string_view name) override;

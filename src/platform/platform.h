@@ -119,6 +119,11 @@ class Platform {
   // --- system, modules and processes ------------------------------------------------
   // GetVersionExW on an OSVERSIONINFOW whose first field holds its size.
   virtual bool GetVersionExW(std::span<std::uint8_t> info) = 0;
+  // RtlGetVersion of ntdll (looked up at run time) on an RTL_OSVERSIONINFOW
+  // (the same layout) whose first field holds its size: the true version,
+  // never the one the compatibility layer shows. False when the call is
+  // missing or does not answer STATUS_SUCCESS.
+  virtual bool RtlGetVersion(std::span<std::uint8_t> info) = 0;
   virtual std::u16string GetModuleFileNameW() = 0;  // full path of the program file
   virtual Module GetModuleHandleW(std::u16string_view name) = 0;
   virtual ProcAddress GetProcAddress(Module module, std::string_view name) = 0;

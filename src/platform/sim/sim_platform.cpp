@@ -964,6 +964,17 @@ bool SimPlatform::GetVersionExW(std::span<std::uint8_t> info) {
   return true;
 }
 
+bool SimPlatform::RtlGetVersion(std::span<std::uint8_t> info) {
+  Log("RtlGetVersion", std::to_string(info.size()) + " bytes");
+  if (info.size() < rec::kOsVersionInfoSize || rec::U32(info, 0) != rec::kOsVersionInfoSize) return false;
+  rec::Put32(info, 4, sc_.osMajor);
+  rec::Put32(info, 8, sc_.osMinor);
+  rec::Put32(info, 12, sc_.osBuild);
+  rec::Put32(info, 16, sc_.platformId);
+  for (std::size_t i = 0; i < 128; ++i) rec::Put16(info, 20 + 2 * i, i < sc_.csd.size() ? sc_.csd[i] : 0);
+  return true;
+}
+
 std::u16string SimPlatform::GetModuleFileNameW() { return sc_.programPath; }
 
 win::Module SimPlatform::GetModuleHandleW(std::u16string_view name) {

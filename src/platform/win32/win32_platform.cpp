@@ -360,6 +360,21 @@ bool Win32Platform::GetVersionExW(std::span<std::uint8_t> info) {
   return ok != FALSE;
 }
 
+bool Win32Platform::RtlGetVersion(std::span<std::uint8_t> info) {
+  // ntdll exports it from Windows 2000 on; its answer is never shimmed.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (!ntdll) return false;
+  const auto call = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+  if (!call || info.size() < sizeof(OSVERSIONINFOW) || rec::U32(info, 0) != sizeof(OSVERSIONINFOW)) return false;
+  OSVERSIONINFOW record;
+  std::memset(&record, 0, sizeof record);
+  record.dwOSVersionInfoSize = sizeof record;
+  if (call(&record) != 0) return false;  // STATUS_SUCCESS
+  std::memcpy(info.data(), &record, sizeof record);
+  return true;
+}
+
 std::u16string Win32Platform::GetModuleFileNameW() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {

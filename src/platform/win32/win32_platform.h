@@ -61,6 +61,7 @@ class Win32Platform : public win::Platform {
   char16_t DecimalSeparator() override;
 
   bool GetVersionExW(std::span<std::uint8_t> info) override;
+  bool RtlGetVersion(std::span<std::uint8_t> info) override;
   std::u16string GetModuleFileNameW() override;
   win::Module GetModuleHandleW(std::u16string_view name) override;
   win::ProcAddress GetProcAddress(win::Module module, std::string_view name) override;
