@@ -79,6 +79,10 @@ const std::vector<Case>& Cases() {
        "purge-capabilities-unread", u"the disk's capabilities could not be read"},
       {"in progress", [](PurgeFacts& f) { f.status->sstat = 2; }, PurgeChoice::Best, PurgeMethod::None,
        "purge-sanitize-in-progress", u"a sanitize is already in progress on this disk"},
+      // The drive answers little but its log while it sanitizes: that is the reason given.
+      {"in progress, capabilities unread", [](PurgeFacts& f) { f.status->sstat = 2, f.features.reset(); },
+       PurgeChoice::Best, PurgeMethod::None, "purge-sanitize-in-progress",
+       u"a sanitize is already in progress on this disk"},
       {"failed before may purge again", [](PurgeFacts& f) { f.status->sstat = 3; }, PurgeChoice::Best,
        PurgeMethod::NvmeSanitizeCrypto, "", u""},
       {"log unreadable", [](PurgeFacts& f) { f.status.reset(); }, PurgeChoice::Best, PurgeMethod::NvmeSanitizeCrypto,
