@@ -245,4 +245,43 @@ TEST(PurgeFacts, ReadFromTheDiskTheSystemAndItsVolumes) {
   EXPECT_EQ(PlanPurge(usb, PurgeChoice::Best).refusal.code, "purge-usb");
 }
 
+// The drive's Sanitize Status log as the simulated drive keeps it.
+PurgeFacts DataDiskFacts(const nlohmann::json& sanitize) {
+  trv::sim::SimPlatform sim(WithNvmeDataDisk(22621, [&](nlohmann::json& pc) {
+    pc["drives"][4]["nvme"]["sanitize"] = sanitize;
+  }));
+  return FactsOf(sim, 4);
+}
+
+TEST(PurgeFacts, TheSanitizeStatusLogDecidesEstimateAndRefusals) {
+  // Estimates from the log: crypto 10 s, block unreported.
+  PurgeFacts f = DataDiskFacts({{"estimates", {{"crypto", 10}, {"block", nullptr}}}});
+  ASSERT_TRUE(f.status);
+  EXPECT_EQ(f.status->StateOf(), State::Never);
+  EXPECT_EQ(PlanPurge(f, PurgeChoice::Crypto).timeoutSeconds, 10u);
+  EXPECT_EQ(trv::format::PurgeEstimateText(PlanPurge(f, PurgeChoice::Crypto)), u"about 10 seconds (the drive's estimate)");
+  EXPECT_FALSE(PlanPurge(f, PurgeChoice::Block).estimateSeconds);
+  EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
+
+  // Halfway through a block erase a power cut interrupted: no purge, no fill.
+  f = DataDiskFacts({{"state", "in-progress"}, {"progress", 0.5}, {"lastAction", "block"}});
+  ASSERT_TRUE(f.status);
+  EXPECT_EQ(f.status->StateOf(), State::InProgress);
+  EXPECT_FALSE(f.features);  // busy sanitizing, the drive answers its log alone: the sanitize is the reason given
+  EXPECT_EQ(PlanPurge(f, PurgeChoice::Best).refusal.code, "purge-sanitize-in-progress");
+  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-in-progress");
+
+  // Failed: a purge may run again; a fill may not.
+  f = DataDiskFacts({{"state", "failed"}, {"lastAction", "crypto"}});
+  EXPECT_EQ(PlanPurge(f, PurgeChoice::Best).method, PurgeMethod::NvmeSanitizeCrypto);
+  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-failed");
+
+  // The log cannot be read: the capabilities still decide, with no estimate.
+  f = DataDiskFacts({{"statusLog", false}, {"estimates", {{"crypto", 10}}}});
+  EXPECT_FALSE(f.status);
+  EXPECT_TRUE(f.features);
+  EXPECT_EQ(PlanPurge(f, PurgeChoice::Best).method, PurgeMethod::NvmeSanitizeCrypto);
+  EXPECT_FALSE(PlanPurge(f, PurgeChoice::Best).estimateSeconds);
+}
+
 } // namespace

@@ -44,6 +44,19 @@ TEST(PurgeReport, TheMethodThisWindowsBuildWouldRunOrWhyNone) {
             trv::test::PurgeNone("the disk offers no sanitize or crypto format"));
 }
 
+TEST(PurgeReport, ASanitizeInProgressIsShownAfterAPowerCut) {
+  // A quarter through a crypto sanitize, the drive answers its log and little else.
+  const auto pc = WithNvmeDataDisk(22621, [](json& pc) {
+    pc["drives"][4]["nvme"]["sanitize"] = {{"state", "in-progress"}, {"progress", 0.25}, {"lastAction", "crypto"}};
+  });
+  auto run = trv::test::Play(pc, "select DriveList 4; click btContinue");
+  const Report lines = trv::test::Lines(run.app->FmMain.Log_Details);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(Report(lines.end() - 3, lines.end()),
+            (Report{" ", "固件清除: 此处不可用: a sanitize is already in progress on this disk",
+                    "Sanitize 状态 (日志 81h): 正在进行, 已完成 25%"}));
+}
+
 TEST(PurgeReport, EstimateAndSanitizeStateFromTheLog) {
   using trv::format::PurgeChoice;
   trv::format::PurgeFacts facts;
