@@ -39,15 +39,12 @@ TEST(NvmeSanitize, StatusLogFieldsAtTheirOffsets) {
   EXPECT_EQ(s.cryptoEraseNoDeallocateTime, 0xFFFFFFFEu);
 
   // SSTAT bits 2:0 alone decide the state; 5 to 7 are none the standard defines.
-  for (const auto& [sstat, state, word] :
-       {std::tuple{0x0000, SanitizeStatus::State::Never, "never"}, {0x0101, SanitizeStatus::State::Succeeded, "succeeded"},
-        {0x00FB, SanitizeStatus::State::Failed, "failed"},
-        {0x0004, SanitizeStatus::State::SucceededNoDeallocate, "succeeded-no-deallocate"},
-        {0x0007, SanitizeStatus::State::Other, "other"}}) {
+  const std::pair<std::uint16_t, const char*> states[] = {
+      {0x0000, "never"}, {0x0101, "succeeded"}, {0x00FB, "failed"}, {0x0004, "succeeded-no-deallocate"}, {0x0007, "other"}};
+  for (const auto& [sstat, word] : states) {
     SanitizeStatus t;
-    t.sstat = static_cast<std::uint16_t>(sstat);
-    EXPECT_EQ(t.StateOf(), state) << sstat;
-    EXPECT_STREQ(trv::device::SanitizeStateWord(t.StateOf()), word);
+    t.sstat = sstat;
+    EXPECT_STREQ(trv::device::SanitizeStateWord(t.StateOf()), word) << sstat;
   }
 }
 
