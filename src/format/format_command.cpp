@@ -306,12 +306,12 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   }
   // A purge that cannot run here, or a zero fill of a disk whose sanitize has
   // not ended well, is refused before anything is locked or sent.
+  const std::int64_t busType = request.chosen ? request.chosen->busType : 0;
   std::optional<PurgeStart> purge;
   if (request.purge) {
-    purge = PreparePurge(ctx, request.target.handle, request.deviceNumber, *request.purge, result.purgeRefusal);
+    purge = PreparePurge(ctx, request.target.handle, request.deviceNumber, busType, *request.purge, result.purgeRefusal);
     if (!purge) return result;
-  } else if (const auto refused = ZeroFillRefused(ctx, request.target.handle, request.deviceNumber,
-                                                  request.chosen ? request.chosen->busType : 0)) {
+  } else if (const auto refused = ZeroFillRefused(ctx, request.target.handle, request.deviceNumber, busType)) {
     result.refusal = refused->text;
     result.refusalCode = refused->code;
     return result;

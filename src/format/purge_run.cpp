@@ -20,7 +20,6 @@ using report::FormatThousands;
 
 namespace {
 
-constexpr std::int64_t kBusNvme = 17;
 constexpr std::size_t kDlfeatByte = 33;  // Identify Namespace: what deallocated blocks read as
 
 // A seed from the system's random source; the clock should that fail.
@@ -176,17 +175,6 @@ void LogOutcome(EraseObserver& log, const PurgeResult& r) {
     log.LogBilingual(u"固件清除完成：" + word + u"。" + r.reason, u"Firmware purge: " + word + u". " + r.reason);
 }
 
-// Until the plan's own ZeroFillRefusal lands.
-std::optional<Refusal> ZeroFillRefusal(const PurgeFacts& facts) {
-  using State = device::SanitizeStatus::State;
-  if (!facts.status) return std::nullopt;
-  if (facts.status->StateOf() == State::InProgress)
-    return Refusal{"sanitize-in-progress", u"a sanitize is in progress on this disk: it must end before the disk can be written"};
-  if (facts.status->StateOf() == State::Failed)
-    return Refusal{"sanitize-failed", u"the disk's last sanitize failed: purge it again before writing to it"};
-  return std::nullopt;
-}
-
 } // namespace
 
 void PurgeLive::Set(const PurgeResult& now) {
@@ -200,9 +188,10 @@ PurgeResult PurgeLive::Get() const {
 }
 
 std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
-                                       PurgeChoice choice, std::optional<Refusal>& refusal) {
+                                       std::int64_t busType, PurgeChoice choice, std::optional<Refusal>& refusal) {
   PurgeStart start;
-  start.facts = GatherPurgeFacts(ctx.platform, disk, deviceNumber);
+  start.facts = busType > 0 ? GatherPurgeFacts(ctx.platform, disk, deviceNumber, busType)
+                            : GatherPurgeFacts(ctx.platform, disk, deviceNumber);
   start.plan = PlanPurge(start.facts, choice);
   if (start.plan.Runs()) return start;
   refusal = start.plan.refusal;
@@ -214,7 +203,7 @@ std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std
 
 std::optional<Refusal> ZeroFillRefused(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
                                        std::int64_t busType) {
-  if (busType != kBusNvme) return std::nullopt;
+  if (busType != device::kNvmeBus) return std::nullopt;
   PurgeFacts facts;
   facts.deviceNumber = deviceNumber;
   facts.busType = busType;
@@ -301,7 +290,10 @@ PurgeRunResult RunPurge(FormatContext& ctx, const EraseTarget& target, const Pur
   live.Set(r);
   log.ProcessMessages();
   ctx.stopRequested = false;  // a Stop before the request still finds nothing sent: the purge goes on as confirmed
-  if (live.SessionEnded()) return out;  // never send a purge into a session that is ending
+  if (live.SessionEnded()) {  // never send a purge into a session that is ending
+    r = InterruptedPurge(r);
+    return out;
+  }
 
   std::array<std::uint8_t, device::kReinitializeMediaSize> input{};
   if (r.plan.sanitizeInput)

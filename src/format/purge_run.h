@@ -50,8 +50,9 @@ class PurgeLive {
 
 // Reads the facts and plans; when nothing can run here, says why in the log
 // and gives none (nothing was locked or sent).
+// `busType`: as the scan read it (0: asked of the disk).
 std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
-                                       PurgeChoice choice, std::optional<Refusal>& refusal);
+                                       std::int64_t busType, PurgeChoice choice, std::optional<Refusal>& refusal);
 
 // Why a zero fill or a quick wipe may not write this disk: its Sanitize Status
 // log says a sanitize is in progress or failed (NVMe disks; the log is read
