@@ -92,6 +92,13 @@ class PurgeEngine : public format::EraseObserver {
     return out;
   }
 
+  // Writes to a disk (a record's files aside).
+  std::size_t DiskWrites() {
+    std::size_t n = 0;
+    for (const auto* w : platform.journal().Find("WriteFile")) n += w->detail.rfind("offset=", 0) == 0 ? 1 : 0;
+    return n;
+  }
+
   // The JSON records saved, in order.
   std::vector<nlohmann::json> Records() const {
     std::vector<nlohmann::json> out;

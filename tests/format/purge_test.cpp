@@ -122,7 +122,7 @@ TEST_P(PurgeRuns, SendsTheRequestOfTheBuildAndRecordsWhatProvesTheOutcome) {
   EXPECT_TRUE(e.Logged("Do not power off"));
   EXPECT_TRUE(e.Logged(purged ? "Firmware purge: purged." : "Firmware purge"));
   // Nothing but the drive itself changed the disk: the program wrote nothing.
-  EXPECT_EQ(e.platform.journal().Count("WriteFile"), 0u);
+  EXPECT_EQ(e.DiskWrites(), 0u);
   EXPECT_EQ(e.volumes.size(), 0u);
   if (purged) {
     EXPECT_NE(e.Sector(1, 0), before);
@@ -148,8 +148,6 @@ TEST(Purge, RefusedWithItsReasonBeforeAnythingIsLockedOrSent) {
       {10586, NvmeDisk(json::object()), PurgeChoice::Best, "purge-windows-too-old"},
       {17763, NvmeDisk(json::object()), PurgeChoice::Block, "purge-block-needs-21h1"},
       {22621, NvmeDisk(json::object(), {{"sanicap", "0x0"}, {"fna", "0x0"}}), PurgeChoice::Best, "purge-not-offered"},
-      {22621, NvmeDisk({{"state", "in-progress"}, {"progress", 0.5}, {"lastAction", "block"}}), PurgeChoice::Best,
-       "purge-sanitize-in-progress"},
   };
   for (const auto& c : cases) {
     PurgeEngine e(PurgePc(c.build, json::array({c.disk})));
@@ -181,7 +179,7 @@ TEST(Purge, AZeroFillOrQuickWipeOfADiskWhoseSanitizeHasNotEndedWellIsRefused) {
       EXPECT_FALSE(result.refusal.empty());
       EXPECT_FALSE(result.run);
       EXPECT_FALSE(result.volumesLocked);
-      EXPECT_EQ(e.platform.journal().Count("WriteFile"), 0u);
+      EXPECT_EQ(e.DiskWrites(), 0u);
       EXPECT_TRUE(e.Records().empty());
     }
   }
@@ -213,17 +211,18 @@ TEST(Purge, StopIsAnsweredOnceWithWhyAndThePurgeGoesOn) {
   e.stopAtPump = 3;
   e.Erase(PurgeChoice::Crypto, true);
   EXPECT_EQ(std::count_if(e.log.begin(), e.log.end(),
-                          [](const std::string& l) { return l.find("cannot be stopped") != std::string::npos; }),
+                          [](const std::string& l) { return l.rfind("A firmware purge cannot be stopped", 0) == 0; }),
             1);
   const json r = e.Records().at(0);
   EXPECT_EQ(r["outcome"], "purged");
   // The read-back after a crypto erase reads the whole disk for readability.
   EXPECT_EQ(r["verify"]["outcome"], "passed");
   EXPECT_EQ(r["verify"]["bytes_read"], kPurgeDiskSectors * 512);
-  // Progress came from the log, in order, to its end.
-  ASSERT_FALSE(e.percents.empty());
-  EXPECT_TRUE(std::is_sorted(e.percents.begin(), e.percents.end()));
-  EXPECT_EQ(e.percents.back(), 100);
+  // Progress came from the log, in order, to its end (the read-back's follows).
+  const auto end = std::find(e.percents.begin(), e.percents.end(), 100);
+  ASSERT_NE(end, e.percents.end());
+  EXPECT_GT(end - e.percents.begin(), 5);
+  EXPECT_TRUE(std::is_sorted(e.percents.begin(), end + 1));
 }
 
 TEST(Purge, TheSessionEndingWhileThePurgeRunsSavesARecordThatSaysInterrupted) {
