@@ -148,6 +148,9 @@ TEST(Purge, RefusedWithItsReasonBeforeAnythingIsLockedOrSent) {
       {10586, NvmeDisk(json::object()), PurgeChoice::Best, "purge-windows-too-old"},
       {17763, NvmeDisk(json::object()), PurgeChoice::Block, "purge-block-needs-21h1"},
       {22621, NvmeDisk(json::object(), {{"sanicap", "0x0"}, {"fna", "0x0"}}), PurgeChoice::Best, "purge-not-offered"},
+      // Its identify refused while it sanitizes: the log alone says why.
+      {22621, NvmeDisk({{"state", "in-progress"}, {"progress", 0.5}, {"lastAction", "block"}}), PurgeChoice::Best,
+       "purge-sanitize-in-progress"},
   };
   for (const auto& c : cases) {
     PurgeEngine e(PurgePc(c.build, json::array({c.disk})));
