@@ -13,7 +13,8 @@ std::string Number(std::int64_t value) { return Utf16ToUtf8(report::FormatThousa
 
 VerifyNotRun WhyVerifyNotRun(const EraseRecord& r) {
   if (!r.verifyRequested || r.verify) return VerifyNotRun::None;
-  if (r.purge) return VerifyNotRun::PurgeNotEnded;
+  // A purge that ended well is read back unless the session's end came first.
+  if (r.purge) return r.purge->outcome == PurgeOutcome::Failed ? VerifyNotRun::PurgeNotEnded : VerifyNotRun::SessionEnded;
   if (r.run.outcome == EraseOutcome::Cancelled) return VerifyNotRun::EraseCancelled;
   if (r.run.outcome == EraseOutcome::Terminated) return VerifyNotRun::EraseTerminated;
   // A run that went to its end and wrote is always read back; only a record

@@ -372,7 +372,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
       // A zero fill that went to its end keeps its outcome; the read-back after it is cut short.
       EraseRecord early = record;
       CompleteRecord(p, request, startMs, copy.run, std::nullopt, log.lines, early);
-      if (purge) early.purge = InterruptedPurge(purgeLive.Get());
+      if (purge) early.purge = purgeLive.AsTheSessionEnds();
       if (parked) {
         result.record = early;
         SaveTheRecord(outer, request, result);

@@ -184,14 +184,15 @@ void LogOutcome(EraseObserver& log, const PurgeResult& r) {
 
 } // namespace
 
-void PurgeLive::Set(const PurgeResult& now) {
+void PurgeLive::Set(const PurgeResult& now, bool decided) {
   SpinLock::Hold hold(lock_);
   now_ = now;
+  decided_ = decided;
 }
 
-PurgeResult PurgeLive::Get() const {
+PurgeResult PurgeLive::AsTheSessionEnds() const {
   SpinLock::Hold hold(lock_);
-  return now_;
+  return decided_ ? now_ : InterruptedPurge(now_);
 }
 
 std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
@@ -328,7 +329,7 @@ PurgeRunResult RunPurge(FormatContext& ctx, const EraseTarget& target, const Pur
   r.statusAfter = ReadStatus(p, target.handle);
   if (!r.stalled && !wait.Gone()) sampler.ReadAfter(expect, r.sample);
   DecidePurgeOutcome(r);
-  live.Set(r);
+  live.Set(r, true);
 
   // The whole disk, when asked for, after a request the drive took and ended.
   if (readBack && r.commandSucceeded && !r.stalled && !wait.Gone()) {
@@ -342,7 +343,7 @@ PurgeRunResult RunPurge(FormatContext& ctx, const EraseTarget& target, const Pur
   }
   if (r.outcome != PurgeOutcome::Failed) log.ShowComplete();
   LogOutcome(log, r);
-  live.Set(r);
+  live.Set(r, true);
   return out;
 }
 

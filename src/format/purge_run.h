@@ -36,8 +36,11 @@ struct PurgeStart {
 // the session while the request is with the drive).
 class PurgeLive {
  public:
-  void Set(const PurgeResult& now);
-  PurgeResult Get() const;
+  // `decided`: the outcome is settled (what follows is the read-back).
+  void Set(const PurgeResult& now, bool decided = false);
+  // The record's purge as the session ends now: its outcome once settled,
+  // else failed and `interrupted`.
+  PurgeResult AsTheSessionEnds() const;
   // The session ended before the request went out: it is then never sent.
   void EndSession() { sessionEnded_ = true; }
   bool SessionEnded() const { return sessionEnded_; }
@@ -45,6 +48,7 @@ class PurgeLive {
  private:
   mutable SpinLock lock_;
   PurgeResult now_;
+  bool decided_ = false;
   std::atomic<bool> sessionEnded_{false};
 };
 

@@ -132,6 +132,10 @@ class PurgeEngine : public format::EraseObserver {
       saveNow();
     }
   }
+  // The read-back after a purge begins (the second call): where a session may end.
+  void FormatRunning() override {
+    if (++running == 2 && endSessionInReadBack && saveNow) saveNow();
+  }
   void PurgeEnded(const format::PurgeResult& purge, const format::VerifyResult* verify) override {
     (void)verify;
     ended = purge.outcome;
@@ -141,7 +145,8 @@ class PurgeEngine : public format::EraseObserver {
   std::uint32_t number;
   win::Handle handle = win::kInvalidHandle;
   bool stop = false;
-  int pumps = 0, stopAtPump = 0, endSessionAtPump = 0;
+  int pumps = 0, stopAtPump = 0, endSessionAtPump = 0, running = 0;
+  bool endSessionInReadBack = false;
   std::vector<win::Handle> volumes;
   std::function<void()> saveNow;
   format::RunWatch watch;

@@ -241,6 +241,15 @@ TEST(Purge, TheSessionEndingWhileThePurgeRunsSavesARecordThatSaysInterrupted) {
   EXPECT_EQ(early["nist_category"], nullptr);
   EXPECT_EQ(records[1]["outcome"], "purged");
 
+  // After a purge that ended well, in its read-back: the purge keeps its word, the read-back is cut short.
+  PurgeEngine after(PurgePc(22621, json::array({NvmeDisk(json::object())})));
+  after.endSessionInReadBack = true;
+  after.Erase(PurgeChoice::Crypto, true);
+  const json late = after.Records().at(0);
+  EXPECT_EQ(late["outcome"], "purged");
+  EXPECT_EQ(late["verify"]["outcome"], "cancelled");
+  EXPECT_EQ(late["verify"]["reason"], "session-ended");
+
   // Before the request: nothing is sent into a session that ends.
   PurgeEngine before(PurgePc(22621, json::array({NvmeDisk(json::object())})));
   before.endSessionAtPump = 1;
