@@ -11,6 +11,16 @@ namespace trv::format {
 
 namespace {
 
+// The request's timeout from the drive's estimate, with room to spare: a drive
+// that runs a little over its own estimate must not have its request fail
+// while the sanitize goes on. Twice the estimate and half an hour more; none
+// (the driver's own) where the drive gives no estimate.
+std::uint32_t TimeoutFor(const std::optional<std::uint32_t>& estimate) {
+  if (!estimate) return 0;
+  const std::uint64_t seconds = 2ull * *estimate + 1800;
+  return seconds > 0xFFFFFFFEull ? 0xFFFFFFFEu : static_cast<std::uint32_t>(seconds);
+}
+
 constexpr std::int64_t kUsbBus = 7;
 
 PurgePlan Refused(PurgePlan plan, const char* code, const char16_t* text) {
@@ -120,7 +130,7 @@ PurgePlan PlanPurge(const PurgeFacts& facts, PurgeChoice choice) {
         const std::uint32_t time = crypto ? facts.status->cryptoEraseTime : facts.status->blockEraseTime;
         if (time != device::kNoEstimate) plan.estimateSeconds = time;
       }
-      plan.timeoutSeconds = plan.estimateSeconds.value_or(0);
+      plan.timeoutSeconds = TimeoutFor(plan.estimateSeconds);
       break;
     }
     case PurgeMethod::NvmeFormatCrypto:

@@ -120,10 +120,14 @@ TEST(PurgePlan, ScopeAndEstimateFromFnaNnAndTheLog) {
   f.namespaceCount = 8;
   f.status->cryptoEraseTime = 120;
   f.status->blockEraseTime = 5400;
-  // A sanitize reaches every namespace whatever FNA says; its timeout is the drive's estimate.
+  // A sanitize reaches every namespace whatever FNA says; its timeout is twice
+  // the drive's estimate and half an hour more.
   auto plan = PlanPurge(f, C::Crypto);
   EXPECT_TRUE(plan.allNamespaces);
-  EXPECT_EQ(plan.timeoutSeconds, 120u);
+  EXPECT_EQ(plan.timeoutSeconds, 2u * 120u + 1800u);
+  f.status->cryptoEraseTime = 0xFFFFFFF0u;
+  EXPECT_EQ(PlanPurge(f, C::Crypto).timeoutSeconds, 0xFFFFFFFEu);
+  f.status->cryptoEraseTime = 120;
   EXPECT_EQ(trv::format::PurgeScopeText(plan), u"every namespace of the controller (8 namespaces)");
   EXPECT_EQ(trv::format::PurgeEstimateText(plan), u"about 2 minutes (the drive's estimate)");
   EXPECT_EQ(trv::format::PurgeEstimateText(PlanPurge(f, C::Block)), u"about 90 minutes (the drive's estimate)");
