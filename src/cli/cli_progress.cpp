@@ -67,10 +67,13 @@ void ConsoleProgress::ShowComplete() {
 
 void ConsoleProgress::ProcessMessages() {
   // The console closes or Windows ends the session: stop, and save the record now.
+  const bool purging = erase_ && erase_->Purging();
   if (erase_ && erase_->Ending() && !endSeen_) {
     endSeen_ = true;
     stopRequested_ = true;
-    Line(u"The console is closing or Windows is ending the session: stopping now; the record is saved first.");
+    Line(purging ? u"The console is closing or Windows is ending the session: the purge cannot be stopped and goes on "
+                   u"in the drive; the record is saved now. Do not power off the computer until the drive has ended it."
+                 : u"The console is closing or Windows is ending the session: stopping now; the record is saved first.");
     erase_->SavingAtPump();
     if (saveRecordNow_ && *saveRecordNow_) (*saveRecordNow_)();
     erase_->SavedAtPump();
@@ -79,8 +82,14 @@ void ConsoleProgress::ProcessMessages() {
   // One press, one Stop: the run ends after the current block as cancelled.
   if (host_.Interrupted() && !interruptSeen_) {
     interruptSeen_ = true;
-    stopRequested_ = true;
     const std::u16string key = host_.InterruptName();
+    if (purging) {
+      // Nothing stops a purge the drive has been sent: said once, and it goes on.
+      Line(key + u": a firmware purge cannot be stopped; it goes on to its end, and the record is saved then. "
+                 u"A second " + key + u" ends this program at once, with no record, while the drive goes on.");
+      return;
+    }
+    stopRequested_ = true;
     Line(key + u": stopping after the current block... The record is saved then; a second " + key +
          u" ends the program at once, with no record.");
   }
