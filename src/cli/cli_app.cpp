@@ -183,7 +183,7 @@ int Cli::Report() {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
       out["media"] = device::MediaWord(drive.media);
-      out["purge"] = PurgeJson(PurgeOutlookOf(p_, dev_.DeviceHandle, *o_.disk, format::PurgeChoice::Best));
+      out["purge"] = PurgeJson(PurgeOutlookOf(p_, dev_.DeviceHandle, dev_.Devices[1], format::PurgeChoice::Best));
     } else {
       out["health"] = HealthJson(health, o_.language);
       AddSmartValues(out, health, o_.language);
@@ -306,7 +306,7 @@ void Cli::CheckPurgeRuns(const device::TDeviceTable& entry) {
   if (h == win::kInvalidHandle)
     throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(p_.GetLastError()),
                      "open-failed"};
-  const PurgeOutlook outlook = PurgeOutlookOf(p_, h, entry.DeviceNumber, *o_.purge);
+  const PurgeOutlook outlook = PurgeOutlookOf(p_, h, entry, *o_.purge);
   p_.CloseHandle(h);
   if (!outlook.plan.Runs()) throw PurgeUnavailable(outlook.plan.refusal);
 }
@@ -323,7 +323,7 @@ int Cli::Erase() {
     throw VolumesRefused(reasons);
   // A disk whose sanitize runs or failed takes no zero fill (list says so too).
   if (!o_.purge)
-    if (const auto busy = SanitizeRefusal(SanitizeStatusOf(p_, entry.DeviceNumber, entry.IdentifyData.BusType)))
+    if (const auto busy = format::ZeroFillRefusal(SanitizeStatusOf(p_, entry.DeviceNumber, entry.IdentifyData.BusType)))
       throw CliFailure{kExitRefused, u"refused: " + DiskName() + u": " + busy->text + u". Nothing was written",
                        busy->code};
   // Where the record goes is settled before anything is locked or written: an

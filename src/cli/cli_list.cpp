@@ -36,7 +36,7 @@ DiskStanding StandingOf(win::Platform& p, const format::VolumeSurvey& survey, co
   for (format::Refusal& r : format::VolumesOfDisk(p, survey, number).refusals) standing.refusals.push_back(std::move(r));
   // A sanitize that runs or failed keeps every write away, as the erase finds after the volumes.
   standing.sanitize = SanitizeStatusOf(p, number, entry.IdentifyData.BusType);
-  if (auto busy = SanitizeRefusal(standing.sanitize)) standing.refusals.push_back(std::move(*busy));
+  if (auto busy = format::ZeroFillRefusal(standing.sanitize)) standing.refusals.push_back(std::move(*busy));
   for (std::size_t i = 0; i < survey.volumes.size(); ++i)
     if (format::VolumeOnDisk(survey.volumes[i], number) == format::DiskMatch::Yes) {
       standing.volumes.push_back(&survey.volumes[i]);
@@ -77,7 +77,7 @@ json StandingJson(const DiskStanding& standing) {
   }
   for (const format::Refusal& r : standing.refusals) refusals.push_back({{"code", r.code}, {"text", U8(r.text)}});
   // Said only of a sanitize that runs or failed: the state a script must act on.
-  const bool busy = standing.sanitize && SanitizeRefusal(standing.sanitize);
+  const bool busy = standing.sanitize && format::ZeroFillRefusal(standing.sanitize);
   return {{"system_disk", standing.systemDisk},
           {"volumes", volumes},
           {"erasable", standing.refusals.empty()},

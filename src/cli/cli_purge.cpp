@@ -11,8 +11,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr std::int64_t kBusNvme = 17;
-
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
 json RefusalJson(const format::Refusal& refusal) { return {{"code", refusal.code}, {"text", U8(refusal.text)}}; }
@@ -30,17 +28,17 @@ json ActionJson(std::uint8_t sanact) {
 
 } // namespace
 
-PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, std::uint32_t number,
+PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const device::TDeviceTable& entry,
                             format::PurgeChoice choice) {
   PurgeOutlook outlook;
-  outlook.facts = format::GatherPurgeFacts(platform, handle, number);
+  outlook.facts = format::GatherPurgeFacts(platform, handle, entry.DeviceNumber, entry.IdentifyData.BusType);
   outlook.plan = format::PlanPurge(outlook.facts, choice);
   return outlook;
 }
 
 std::optional<device::SanitizeStatus> SanitizeStatusOf(win::Platform& platform, std::uint32_t number,
                                                        std::int64_t busType) {
-  if (busType != kBusNvme) return std::nullopt;
+  if (busType != device::kNvmeBus) return std::nullopt;
   const win::Handle h = platform.CreateFileW(device::DevicePath(number), win::GENERIC_READ,
                                              win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
   if (h == win::kInvalidHandle) return std::nullopt;
@@ -51,34 +49,10 @@ std::optional<device::SanitizeStatus> SanitizeStatusOf(win::Platform& platform, 
   return status;
 }
 
-std::string SanitizeStateWord(device::SanitizeStatus::State state) {
-  using State = device::SanitizeStatus::State;
-  switch (state) {
-    case State::Never: return "never";
-    case State::Succeeded: return "succeeded";
-    case State::InProgress: return "in-progress";
-    case State::Failed: return "failed";
-    case State::SucceededNoDeallocate: return "succeeded-no-deallocate";
-    case State::Other: break;
-  }
-  return "other";
-}
-
-std::optional<format::Refusal> SanitizeRefusal(const std::optional<device::SanitizeStatus>& status) {
-  // TEMPORARY stand-in until format::ZeroFillRefusal lands (device branch).
-  if (!status) return std::nullopt;
-  if (status->StateOf() == device::SanitizeStatus::State::InProgress)
-    return format::Refusal{"sanitize-in-progress",
-                           u"a sanitize is in progress on this disk: it must end before the disk can be written"};
-  if (status->StateOf() == device::SanitizeStatus::State::Failed)
-    return format::Refusal{"sanitize-failed", u"the disk's last sanitize failed: purge it again before writing to it"};
-  return std::nullopt;
-}
-
 json SanitizeStatusJson(const std::optional<device::SanitizeStatus>& status) {
   if (!status) return nullptr;
   const bool running = status->StateOf() == device::SanitizeStatus::State::InProgress;
-  return {{"state", SanitizeStateWord(status->StateOf())},
+  return {{"state", device::SanitizeStateWord(status->StateOf())},
           {"progress_percent", running ? json(status->sprog * 100 / 65536) : json(nullptr)},
           {"global_data_erased", status->GlobalDataErased()},
           {"last_action", ActionJson(status->ActionRun())}};

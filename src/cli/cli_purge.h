@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "device/device_records.h"
 #include "device/nvme_sanitize.h"
 #include "format/erase_record.h"
 #include "format/purge_plan.h"
@@ -23,7 +24,7 @@ struct PurgeOutlook {
   format::PurgePlan plan;
 };
 // Read through `handle` (a shared open of \\.\PhysicalDriveN is enough); nothing is sent.
-PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, std::uint32_t number,
+PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const device::TDeviceTable& entry,
                             format::PurgeChoice choice);
 
 // The Sanitize Status log of an NVMe disk, asked through a shared open of its
@@ -31,10 +32,6 @@ PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, std::ui
 std::optional<device::SanitizeStatus> SanitizeStatusOf(win::Platform& platform, std::uint32_t number,
                                                        std::int64_t busType);
 
-// "never", "succeeded", "in-progress", "failed", "succeeded-no-deallocate", "other".
-std::string SanitizeStateWord(device::SanitizeStatus::State state);
-// A sanitize in progress or failed: the refusal a zero fill of the disk meets.
-std::optional<format::Refusal> SanitizeRefusal(const std::optional<device::SanitizeStatus>& status);
 
 // `details --json`'s "purge" object.
 nlohmann::ordered_json PurgeJson(const PurgeOutlook& outlook);
