@@ -9,6 +9,7 @@
 #include "report/number_text.h"
 #include "report/erase_features_report.h"
 #include "report/nvme_details_report.h"
+#include "report/purge_report.h"
 
 namespace trv::report {
 
@@ -164,10 +165,11 @@ std::int64_t StatedBytes(win::Platform& platform, win::Handle handle, const devi
   return CapacityBytes(passport.lbasectors, passport.sectorsize);
 }
 
-std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
+namespace {
+
+// The report's body, from the header to the firmware erase section.
+std::int64_t ShowIdentifyDetails(DetailsContext& ctx, const device::TIdentifyDeviceData& id) {
   const auto& dev = ctx.dev;
-  if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return 0;
-  const auto& id = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData;
   auto add = [&](std::u16string line) { AddToDetails(ctx.Log_Details, std::move(line)); };
   const Language l = ctx.language;
 
@@ -213,6 +215,28 @@ std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
   const device::EraseFeatures erase = device::AtaEraseFeatures(block);
   for (auto& line : EraseFeatureLines(erase, l)) add(std::move(line));
   if (ctx.eraseFeatures) *ctx.eraseFeatures = erase;
+  return stated;
+}
+
+// What firmware purge would run here: the bus as the scan read it, the rest asked now.
+void AddPurgeLines(DetailsContext& ctx, const device::TDeviceTable& entry) {
+  const format::PurgeFacts facts =
+      format::GatherPurgeFacts(ctx.platform, ctx.dev.DeviceHandle, entry.DeviceNumber, entry.IdentifyData.BusType);
+  const format::PurgePlan plan = format::PlanPurge(facts, format::PurgeChoice::Best);
+  AddToDetails(ctx.Log_Details, kBlank);
+  for (auto& line : PurgeLines(facts, plan, ctx.language)) AddToDetails(ctx.Log_Details, std::move(line));
+  if (ctx.purgeFacts) *ctx.purgeFacts = facts;
+  if (ctx.purgePlan) *ctx.purgePlan = plan;
+}
+
+} // namespace
+
+std::int64_t ShowDeviceDetails(DetailsContext& ctx) {
+  const auto& dev = ctx.dev;
+  if (dev.SelectedDevice < 1 || dev.SelectedDevice > device::kDeviceTableSlots) return 0;
+  const device::TDeviceTable& entry = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)];
+  const std::int64_t stated = ShowIdentifyDetails(ctx, entry.IdentifyData);
+  AddPurgeLines(ctx, entry);
   return stated;
 }
 

@@ -10,6 +10,7 @@
 #include "device/drive_identity.h"
 #include "device/erase_features.h"
 #include "device/hidden_sectors.h"
+#include "format/purge_plan.h"
 #include "platform/platform.h"
 #include "platform/sinks.h"
 #include "report/language.h"
@@ -36,6 +37,10 @@ struct DetailsContext {
   std::optional<DriveFacts>* facts = nullptr;
   // When given, receives what the drive says of itself in the identify data the report reads.
   device::DriveFacts* drive = nullptr;
+  // When given, receive what the firmware purge lines rest on: the facts read
+  // from the disk and the system, and the plan for the best method.
+  format::PurgeFacts* purgeFacts = nullptr;
+  format::PurgePlan* purgePlan = nullptr;
 };
 
 // Appends the whole report: the header, then the decoded IDENTIFY data or the
@@ -43,6 +48,8 @@ struct DetailsContext {
 // USB disk gets one more try through its bridge, an NVMe disk (17) shows its
 // NVMe identify data instead where the system can read it. Both end with what
 // firmware erase the disk offers (read from the identify data; nothing is sent).
+// Every report then ends with the firmware purge that would run here, or why none
+// would, and a sanitize in progress or failed (PurgeLines).
 // Returns the disk's size as the drive states it, in bytes (0: unknown); when
 // that exceeds what Windows shows, the report says so, and it names the sectors
 // a host protected area or a device configuration overlay hides past it.

@@ -195,21 +195,12 @@ TEST(PurgePlan, ZeroFillRefusedWhileSanitizeRunsOrAfterItFailed) {
 
 } // namespace
 
-#include "modern_pc.h"
+#include "device/purge_scenarios.h"
 #include "platform/sim/sim_platform.h"
 
 namespace {
 
-// The modern PC (Windows 10 22H2, build 19045) with a second NVMe disk, 4,
-// that holds no volume: the system disk's drive without Windows on it.
-trv::sim::Scenario WithNvmeDataDisk() {
-  return trv::test::ModernPc([](nlohmann::json& pc) {
-    nlohmann::json disk = pc["drives"][0];
-    disk["number"] = 4;
-    disk["nvme"]["identifyController"]["namespaces"] = 3;
-    pc["drives"].push_back(disk);
-  });
-}
+using trv::test::WithNvmeDataDisk;
 
 PurgeFacts FactsOf(trv::sim::SimPlatform& sim, std::uint32_t number) {
   const trv::win::Handle h = sim.CreateFileW(u"\\\\.\\PhysicalDrive" + trv::DecimalText(number), trv::win::GENERIC_READ,

@@ -138,9 +138,11 @@ TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
   ASSERT_GT(bridged.lines.size(), 6u);
   EXPECT_EQ(bridged.lines[5], "模型: ST9160821AS");
   // Everything after the five header lines (whose description comes from the
-  // bridge's own USB texts).
-  EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end()),
-            std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end()));
+  // bridge's own USB texts) up to the purge line, which names the connection.
+  EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end() - 1),
+            std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end() - 1));
+  EXPECT_EQ(bridged.lines.back(), "固件清除: 此处不可用: connected through USB");
+  EXPECT_EQ(sata.lines.back(), "固件清除: 此处不可用: only NVMe disks can be purged by this version");
   // IDENTIFY, then READ NATIVE MAX ADDRESS EXT and DEVICE CONFIGURATION IDENTIFY
   // for the sectors past the stated size.
   EXPECT_EQ(bridged.passThroughs, 3u);
@@ -171,8 +173,9 @@ TEST(Sat, BridgesThatDoNotAnswerKeepTodaysLinesAfterOneTry) {
       if (!c.sat.is_null()) j["drives"][c.row]["sat"] = c.sat;
     });
     const auto s = Open(pc, c.row);
-    ASSERT_EQ(s.lines.size(), 6u) << c.name;
+    ASSERT_EQ(s.lines.size(), 8u) << c.name;
     EXPECT_EQ(s.lines[5], "详细信息不可用于此设备。") << c.name;
+    EXPECT_EQ(s.lines[7], "固件清除: 此处不可用: connected through USB") << c.name;
     EXPECT_EQ(s.passThroughs, 1u) << c.name;
 
     Disk d(pc, c.row);

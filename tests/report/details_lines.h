@@ -13,6 +13,11 @@ inline ReportLines DetailsHeader(const std::string& description) {
           "设备详细信息" + description, " "};
 }
 
+// The last lines of every report: here, why no firmware purge would run.
+inline ReportLines PurgeNone(const std::string& why) { return {" ", "固件清除: 此处不可用: " + why}; }
+inline const std::string kPurgeNotNvme = "only NVMe disks can be purged by this version";
+inline const std::string kPurgeUsb = "connected through USB";
+
 inline ReportLines Join(ReportLines a, const ReportLines& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;

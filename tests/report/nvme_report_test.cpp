@@ -16,6 +16,7 @@
 
 using nlohmann::json;
 using trv::test::Join;
+using trv::test::PurgeNone;
 using trv::test::Lines;
 using trv::test::ModernPc;
 using trv::test::Play;
@@ -76,6 +77,8 @@ Health HealthOf(const trv::sim::Scenario& pc, int number) {
 }
 
 constexpr char kSamsung[] = "[0]  NVMe Samsung SSD 970    2B2QEXM7    [500.1 GB]";
+// Windows runs from the modern PC's NVMe disk: no purge there.
+const Report kSystemDiskPurge = PurgeNone("the system disk");
 
 // The details report's last section: what firmware erase the controller offers.
 Report EraseSection(bool formatNvm, const std::string& fna, bool allFormat, bool allErase, bool crypto,
@@ -115,7 +118,8 @@ TEST(NvmeReport, ModernPcSystemDiskListDetailsAndHealth) {
                              "特征：", "易失性写缓存 支持", "Format NVM 支持", "安全擦除 (用户数据) 支持",
                              "安全擦除 (加密) 支持", "Sanitize 块擦除 支持", "Sanitize 加密擦除 支持",
                              "Sanitize 覆盖 不支持", "Write Zeroes 支持", "数据集管理 (释放) 支持", "设备自检 支持"}),
-                            EraseSection(true, "0x04", false, false, true, "0x00000003", true, true, false)));
+                            Join(EraseSection(true, "0x04", false, false, true, "0x00000003", true, true, false),
+                                 kSystemDiskPurge)));
 
   // 311 K = 38 °C; 23,456,789 units x 512,000 = 12,009,875,968,000 bytes, cut to
   // 12 TB; 19,876,543 units = 10,176,790,016,000 bytes = 10.17 TB. Four-digit
@@ -173,7 +177,7 @@ TEST(NvmeReport, RawBlocksDecodedFieldByField) {
 
   auto s = Open(pc, 0);
   // 2^52 + 5 x 4096 = 4,503,599,627,390,976 bytes; 1,000,000 x 4096 = 4,096,000,000.
-  EXPECT_EQ(s.details, Join(Join(Header(kSamsung),
+  EXPECT_EQ(s.details, Join(Join(Join(Header(kSamsung),
                             {"模型: HFS512GD9TNG-L3A0B", "固件版本: 11410C10", "序列号: SJ0AN1234567",
                              "PCI 供应商 ID: 1C5C", "PCI 子系统供应商 ID: 1D79", "NVMe 版本: 1.4.1", " ",
                              "命名空间：", "命名空间大小: 1,099,511,627,781 块 (4,503,599,627,390,976 bytes)",
@@ -185,7 +189,8 @@ TEST(NvmeReport, RawBlocksDecodedFieldByField) {
                             Join(EraseSection(true, "0x00", false, false, false, "0x00000004", false, false, true),
                                  // The namespace states far more than Windows shows: the erase cannot reach it.
                                  {" ", "Windows 显示的容量: 500,107,862,016 bytes",
-                                  "设备报告的容量比 Windows 显示的多 4,503,099,519,528,960 bytes：擦除无法写到最后这一部分。"})));
+                                  "设备报告的容量比 Windows 显示的多 4,503,099,519,528,960 bytes：擦除无法写到最后这一部分。"})),
+                            kSystemDiskPurge));
 
   // Written: 18,014,398,509,481 x 512,000 = 9,223,372,036,854,272,000 bytes, cut
   // to 9223.37 PB; read: 2^64 units x 512,000 = 9,444,732,965,739,290,427,392,000
@@ -250,7 +255,8 @@ TEST(NvmeReport, OnWindows7TheDiskKeepsTodaysLines) {
   auto pc = ModernPc([](json& j) { j["os"] = {{"major", 6}, {"minor", 1}, {"build", 7601}, {"csd", "Service Pack 1"}}; });
   auto s = Open(pc, 0);
   EXPECT_EQ(trv::test::U8(s.run.app->FmChoose.DriveList.items()[0][0]), "NVMe");
-  EXPECT_EQ(s.details, Join(Header(kSamsung), {"详细信息不可用于此设备。"}));
+  EXPECT_EQ(s.details, Join(Join(Header(kSamsung), {"详细信息不可用于此设备。"}),
+                            PurgeNone("needs Windows 10 1607 or later")));
   EXPECT_FALSE(HealthOf(pc, 0).shown);
 }
 
@@ -267,7 +273,8 @@ TEST(NvmeReport, AnswersThatLieAboutTheirDataAreRefused) {
   };
   for (const auto& lie : lies) {
     auto pc = ModernPc([&](json& j) { j["drives"][0]["nvme"]["answer"] = lie; });
-    EXPECT_EQ(Open(pc, 0).details, Join(Header(kSamsung), {"详细信息不可用于此设备。"})) << lie.dump();
+    EXPECT_EQ(Open(pc, 0).details, Join(Join(Header(kSamsung), {"详细信息不可用于此设备。"}), kSystemDiskPurge))
+        << lie.dump();
     EXPECT_FALSE(HealthOf(pc, 0).shown) << lie.dump();
   }
   auto failing = ModernPc([](json& j) { j["drives"][0]["fail"] = {{"protocolQuery", 1117}}; });
@@ -277,7 +284,8 @@ TEST(NvmeReport, AnswersThatLieAboutTheirDataAreRefused) {
 TEST(NvmeReport, FnaLinesOnlyWhereFormatNvmIsOffered) {
   // OACS without bit 1: no Format NVM, so its attributes are not shown.
   const auto s = Open(ModernPc([](json& pc) { pc["drives"][0]["nvme"]["identifyController"]["oacs"] = 0x15; }), 0);
-  const Report expected = EraseSection(false, "", false, false, false, "0x00000003", true, true, false);
+  const Report expected =
+      Join(EraseSection(false, "", false, false, false, "0x00000003", true, true, false), kSystemDiskPurge);
   ASSERT_GE(s.details.size(), expected.size());
   EXPECT_EQ(Report(s.details.end() - static_cast<std::ptrdiff_t>(expected.size()), s.details.end()), expected);
 }
