@@ -159,6 +159,7 @@ int Cli::Report() {
   std::vector<device::HiddenRange> hidden;
   std::optional<report::DriveFacts> facts;
   device::DriveFacts drive;
+  PurgeOutlook purge;  // the report's own facts and plan, for the JSON
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
@@ -167,6 +168,8 @@ int Cli::Report() {
     ctx.language = o_.language;
     ctx.facts = &facts;
     ctx.drive = &drive;
+    ctx.purgeFacts = &purge.facts;
+    ctx.purgePlan = &purge.plan;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
@@ -183,7 +186,7 @@ int Cli::Report() {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
       out["media"] = device::MediaWord(drive.media);
-      out["purge"] = PurgeJson(PurgeOutlookOf(p_, dev_.DeviceHandle, dev_.Devices[1], format::PurgeChoice::Best));
+      out["purge"] = PurgeJson(purge);
     } else {
       out["health"] = HealthJson(health, o_.language);
       AddSmartValues(out, health, o_.language);
