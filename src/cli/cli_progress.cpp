@@ -22,11 +22,13 @@ void ConsoleProgress::LogBilingual(const std::u16string&, const std::u16string& 
 void ConsoleProgress::LogBare(const std::u16string& line) { Line(line); }
 
 void ConsoleProgress::ShowLive() {
-  std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%  sector " +
-                        report::FormatThousands(last_.sector);
+  // A purge's progress is the drive's own (its Sanitize Status log): no sector, no speed of ours.
+  const bool purging = erase_ && erase_->Purging() && pass_ < 2;
+  std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%";
+  if (!purging) text += u"  sector " + report::FormatThousands(last_.sector);
   for (const std::u16string* part : {&speed_, &timeLeft_})
     if (!part->empty()) text += u"  " + *part;
-  text += pass_ >= 2 ? u"  (read-back)" : u"  (writing)";
+  text += purging ? u"  (purging)" : pass_ >= 2 ? u"  (read-back)" : u"  (writing)";
   if (live_) {
     const std::size_t width = text.size();
     if (text.size() < liveWidth_) text += std::u16string(liveWidth_ - text.size(), u' ');

@@ -26,6 +26,13 @@ json ActionJson(std::uint8_t sanact) {
   }
 }
 
+// A sentence as the rest of the line after "outcome: failed: ": lower case first, no full stop.
+std::u16string AsClause(std::u16string text) {
+  if (!text.empty() && text.back() == u'.') text.pop_back();
+  if (!text.empty() && text[0] >= u'A' && text[0] <= u'Z') text[0] = static_cast<char16_t>(text[0] - u'A' + u'a');
+  return text;
+}
+
 } // namespace
 
 PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const device::TDeviceTable& entry,
@@ -74,7 +81,7 @@ json PurgeJson(const PurgeOutlook& outlook) {
 
 std::u16string PurgeSummary(const format::PurgeResult& purge) {
   std::u16string outcome = u"outcome: " + format::PurgeOutcomeText(purge.outcome);
-  if (purge.outcome != format::PurgeOutcome::Purged && !purge.reason.empty()) outcome += u": " + purge.reason;
+  if (purge.outcome != format::PurgeOutcome::Purged && !purge.reason.empty()) outcome += u": " + AsClause(purge.reason);
   if (purge.outcome == format::PurgeOutcome::Failed && !purge.failureCode.empty())
     outcome += u" (" + Utf8ToUtf16(purge.failureCode) + u")";
   return outcome + u"\nmethod: " + format::PurgeMethodText(purge.plan.method) + u", " +
