@@ -138,13 +138,10 @@ IoctlResult SimPlatform::RunSanitize(const SimDrive& d, SanitizeAction action, s
   StartSanitize(RunOf(d), s, action, clock_.NowUs());
   SettleSanitize();  // one that takes no time has ended already
   if (!s.requestWaits) return {true, 0, 0};
-  // The request returns when the sanitize ends, or when its timeout has passed
-  // (a drive that stalls, without one: twice the time it should take).
-  const std::int64_t limit = timeoutSeconds ? timeoutSeconds * kUsPerSecond
-                             : s.fault == SanitizeFault::Stuck ? 2 * s.durationSeconds * kUsPerSecond
-                                                               : -1;
-  const std::int64_t left = s.fault == SanitizeFault::Stuck ? limit : RunLeftUs(RunOf(d), clock_.NowUs());
-  WaitForDevice(limit >= 0 ? std::min(left, limit) : left);
+  // The request returns when the sanitize ends; one that stalls, when the
+  // request's timeout has passed (without one: twice the time it should take).
+  const std::int64_t timeout = timeoutSeconds ? timeoutSeconds * kUsPerSecond : 2 * s.durationSeconds * kUsPerSecond;
+  WaitForDevice(s.fault == SanitizeFault::Stuck ? timeout : RunLeftUs(RunOf(d), clock_.NowUs()));
   SettleSanitize();
   const SanitizeRun& run = RunOf(d);
   if (d.runtime.media.unplugged) return Failed(d.runtime.media.unplugError);

@@ -56,6 +56,17 @@ double ProgressAt(const SanitizeRun& run, std::int64_t nowUs) {
 
 bool Stalls(const SanitizeSetup& s) { return s.fault == SanitizeFault::Stuck || s.fault == SanitizeFault::PowerLoss; }
 
+// Where the run stops: its end, or where a stalling drive stops.
+double StopAt(const SanitizeRun& run) {
+  return Stalls(run.setup) ? std::max(run.setup.stuckAt, run.startProgress) : 1.0;
+}
+
+// When, on the PC's clock, the run gets to where it stops.
+std::int64_t EndUs(const SanitizeRun& run) {
+  const double part = StopAt(run) - run.startProgress;
+  return run.startUs + static_cast<std::int64_t>(std::ceil(part * static_cast<double>(DurationUs(run.setup))));
+}
+
 } // namespace
 
 SanitizeSetup ParseSanitize(const json& j, const std::string& where) {
@@ -127,22 +138,17 @@ void StartSanitize(SanitizeRun& run, const SanitizeSetup& setup, SanitizeAction 
 RunChange AdvanceRun(SanitizeRun& run, std::int64_t nowUs) {
   if (!run.running || run.poweredOff) return RunChange::None;
   const SanitizeSetup& s = run.setup;
-  double progress = ProgressAt(run, nowUs);
+  // Whether it got to its end (or where it stalls) is decided in whole
+  // microseconds, so that a request that waited RunLeftUs finds it there.
+  const bool there = nowUs >= EndUs(run);
   if (Stalls(s)) {
-    const double stop = std::max(s.stuckAt, run.startProgress);
-    if (progress >= stop) {
-      progress = stop;
-      if (s.fault == SanitizeFault::PowerLoss) {
-        run.poweredOff = true;
-        run.sprog = Sprog(progress);
-        return RunChange::PowerLost;
-      }
-    }
-    run.sprog = Sprog(progress);
-    return RunChange::None;
+    run.sprog = Sprog(there ? StopAt(run) : ProgressAt(run, nowUs));
+    if (!there || s.fault != SanitizeFault::PowerLoss) return RunChange::None;
+    run.poweredOff = true;
+    return RunChange::PowerLost;
   }
-  if (progress < 1) {
-    run.sprog = Sprog(progress);
+  if (!there) {
+    run.sprog = Sprog(ProgressAt(run, nowUs));
     return RunChange::None;
   }
   run.running = false;
@@ -157,10 +163,7 @@ RunChange AdvanceRun(SanitizeRun& run, std::int64_t nowUs) {
 
 std::int64_t RunLeftUs(const SanitizeRun& run, std::int64_t nowUs) {
   if (!run.running || run.poweredOff) return 0;
-  const double end = Stalls(run.setup) ? std::max(run.setup.stuckAt, run.startProgress) : 1.0;
-  const auto endUs = run.startUs + static_cast<std::int64_t>(
-                                       std::ceil((end - run.startProgress) * static_cast<double>(DurationUs(run.setup))));
-  return std::max<std::int64_t>(0, endUs - nowUs);
+  return std::max<std::int64_t>(0, EndUs(run) - nowUs);
 }
 
 std::int64_t FormatUs(const SanitizeSetup& setup) {
