@@ -102,9 +102,11 @@ PurgePlan PlanPurge(const PurgeFacts& facts, PurgeChoice choice) {
   if (!w.known || w.major < 10 || w.build < device::kBuildReinitializeMedia)
     return Refused(plan, kPurgeWindowsTooOld, u"needs Windows 10 1607 or later");
   if (facts.systemDisk) return Refused(plan, kPurgeSystemDisk, u"the system disk");
-  if (!facts.features) return Refused(plan, kPurgeCapabilitiesUnread, u"the disk's capabilities could not be read");
+  // A drive busy sanitizing answers its log and little else: the sanitize is the
+  // reason, and also why its capabilities may not have been read.
   if (facts.status && facts.status->StateOf() == device::SanitizeStatus::State::InProgress)
     return Refused(plan, kPurgeSanitizeInProgress, u"a sanitize is already in progress on this disk");
+  if (!facts.features) return Refused(plan, kPurgeCapabilitiesUnread, u"the disk's capabilities could not be read");
 
   plan = ChooseMethod(plan, *facts.features, w.build, choice);
   switch (plan.method) {

@@ -39,15 +39,12 @@ TEST(NvmeSanitize, StatusLogFieldsAtTheirOffsets) {
   EXPECT_EQ(s.cryptoEraseNoDeallocateTime, 0xFFFFFFFEu);
 
   // SSTAT bits 2:0 alone decide the state; 5 to 7 are none the standard defines.
-  for (const auto& [sstat, state, word] :
-       {std::tuple{0x0000, SanitizeStatus::State::Never, "never"}, {0x0101, SanitizeStatus::State::Succeeded, "succeeded"},
-        {0x00FB, SanitizeStatus::State::Failed, "failed"},
-        {0x0004, SanitizeStatus::State::SucceededNoDeallocate, "succeeded-no-deallocate"},
-        {0x0007, SanitizeStatus::State::Other, "other"}}) {
+  const std::pair<std::uint16_t, const char*> states[] = {
+      {0x0000, "never"}, {0x0101, "succeeded"}, {0x00FB, "failed"}, {0x0004, "succeeded-no-deallocate"}, {0x0007, "other"}};
+  for (const auto& [sstat, word] : states) {
     SanitizeStatus t;
-    t.sstat = static_cast<std::uint16_t>(sstat);
-    EXPECT_EQ(t.StateOf(), state) << sstat;
-    EXPECT_STREQ(trv::device::SanitizeStateWord(t.StateOf()), word);
+    t.sstat = sstat;
+    EXPECT_STREQ(trv::device::SanitizeStateWord(t.StateOf()), word) << sstat;
   }
 }
 
@@ -62,37 +59,29 @@ TEST(NvmeSanitize, ReinitializeMediaInputBytes) {
   EXPECT_EQ(trv::device::ReinitializeMediaInput(0, SanitizeMethod::Default, false)[12], 0);
 }
 
-// The compatibility layer's answer and the true one differ, as on Windows 10
-// for a program that does not declare it in its manifest.
-class ShimmedPlatform : public trv::sim::SimPlatform {
+// RtlGetVersion left out, as where ntdll lacks it or the call fails.
+class NoRtlPlatform : public trv::sim::SimPlatform {
  public:
   using SimPlatform::SimPlatform;
-  bool rtlAnswers = true;
-  bool RtlGetVersion(std::span<std::uint8_t> info) override {
-    return rtlAnswers && SimPlatform::RtlGetVersion(info);
-  }
-  bool GetVersionExW(std::span<std::uint8_t> info) override {
-    if (!SimPlatform::GetVersionExW(info)) return false;
-    info[4] = 6, info[8] = 2, info[12] = 0xF0, info[13] = 0x23;  // Windows 8, build 9200
-    return true;
-  }
+  bool RtlGetVersion(std::span<std::uint8_t>) override { return false; }
 };
 
 TEST(WindowsVersion, RtlGetVersionFirstThenGetVersionExW) {
-  ShimmedPlatform p(trv::test::ModernPc());
+  // Windows 10 22H2 telling a program without a manifest entry that it is Windows 8.
+  const auto shimmed = [](nlohmann::json& pc) { pc["os"]["shimmedAs"] = {{"major", 6}, {"minor", 2}, {"build", 9200}}; };
+  trv::sim::SimPlatform p(trv::test::ModernPc(shimmed));
   auto v = trv::device::TrueWindowsVersion(p);
   EXPECT_TRUE(v.known && v.fromRtl);
   EXPECT_EQ(std::vector<std::uint32_t>({v.major, v.minor, v.build}), std::vector<std::uint32_t>({10, 0, 19045}));
 
-  p.rtlAnswers = false;  // ntdll without it (or a failed call): what GetVersionExW says
-  v = trv::device::TrueWindowsVersion(p);
+  NoRtlPlatform noRtl(trv::test::ModernPc(shimmed));  // what GetVersionExW says
+  v = trv::device::TrueWindowsVersion(noRtl);
   EXPECT_TRUE(v.known);
   EXPECT_FALSE(v.fromRtl);
   EXPECT_EQ(std::vector<std::uint32_t>({v.major, v.minor, v.build}), std::vector<std::uint32_t>({6, 2, 9200}));
 
   // Neither answers: unknown, so nothing that depends on the build is offered.
-  ShimmedPlatform none(trv::test::ModernPc([](nlohmann::json& pc) { pc["os"]["getVersionFails"] = true; }));
-  none.rtlAnswers = false;
+  NoRtlPlatform none(trv::test::ModernPc([](nlohmann::json& pc) { pc["os"]["getVersionFails"] = true; }));
   EXPECT_FALSE(trv::device::TrueWindowsVersion(none).known);
 }
 
