@@ -203,7 +203,8 @@ class SaveSlots {
 // lived on to see how the purge ended.
 EraseCommandResult FinishPurge(FormatContext& outer, RecordingObserver& log, const EraseRequest& request,
                                std::int64_t startMs, EraseRecord record, EraseCommandResult result) {
-  if (result.purge->commandSucceeded) {
+  // Only a disk the purge erased is one to partition anew.
+  if (result.purge->outcome != PurgeOutcome::Failed) {
     log.Log(u"");
     log.Log(u"Remember to create new partitions.");
   }

@@ -53,11 +53,28 @@ std::optional<device::SanitizeStatus> ReadStatus(win::Platform& p, win::Handle d
   return std::nullopt;
 }
 
+// Answers a Stop once with why it does nothing; every later one silently.
+class StopAnswer {
+ public:
+  void Take(FormatContext& ctx) {
+    if (!ctx.stopRequested) return;
+    ctx.stopRequested = false;
+    if (said_) return;
+    said_ = true;
+    ctx.observer.LogBilingual(u"固件清除无法停止：驱动器会继续执行，直到完成。请等待，不要关闭电源。",
+                              u"A firmware purge cannot be stopped: the drive goes on until it has ended. "
+                              u"Wait for it, and do not power off.");
+  }
+
+ private:
+  bool said_ = false;
+};
+
 // The wait for the drive to end what the request began.
 class PurgeWait {
  public:
-  PurgeWait(FormatContext& ctx, const EraseTarget& target, const PurgePlan& plan, PurgeResult& result)
-      : ctx_(ctx), p_(ctx.platform), target_(target), plan_(plan), result_(result) {}
+  PurgeWait(FormatContext& ctx, const EraseTarget& target, const PurgePlan& plan, PurgeResult& result, StopAnswer& stop)
+      : ctx_(ctx), p_(ctx.platform), target_(target), plan_(plan), result_(result), stop_(stop) {}
 
   // Returns when the drive has ended (or is gone, or stalled).
   void Run(std::int64_t sentMs);
@@ -68,15 +85,15 @@ class PurgeWait {
   // cannot be read) a read of the first sector is refused as not ready.
   bool Busy();
   void Progress(std::int64_t nowMs);
-  void AnswerStop();
 
   FormatContext& ctx_;
   win::Platform& p_;
   const EraseTarget& target_;
   const PurgePlan& plan_;
   PurgeResult& result_;
+  StopAnswer& stop_;
   std::optional<device::SanitizeStatus> status_;
-  bool gone_ = false, stopSaid_ = false;
+  bool gone_ = false;
   std::int64_t sentMs_ = 0, lastMoveMs_ = 0, lastLineMs_ = 0;
   int lastSprog_ = -1, lastStep_ = -1;
 };
@@ -91,16 +108,6 @@ bool PurgeWait::Busy() {
   const std::uint32_t error = p_.GetLastError();
   gone_ = IsGoneCode(error);
   return error == win::ERROR_NOT_READY;
-}
-
-void PurgeWait::AnswerStop() {
-  if (!ctx_.stopRequested) return;
-  ctx_.stopRequested = false;
-  if (stopSaid_) return;
-  stopSaid_ = true;
-  ctx_.observer.LogBilingual(u"固件清除无法停止：驱动器会继续执行，直到完成。请等待，不要关闭电源。",
-                             u"A firmware purge cannot be stopped: the drive goes on until it has ended. "
-                             u"Wait for it, and do not power off.");
 }
 
 void PurgeWait::Progress(std::int64_t nowMs) {
@@ -145,7 +152,7 @@ void PurgeWait::Run(std::int64_t sentMs) {
       return;
     }
     ctx_.observer.ProcessMessages();
-    AnswerStop();
+    stop_.Take(ctx_);
     p_.Sleep(kPurgePollMs);
   }
   if (status_ && status_->StateOf() != device::SanitizeStatus::State::InProgress)
@@ -289,7 +296,9 @@ PurgeRunResult RunPurge(FormatContext& ctx, const EraseTarget& target, const Pur
   const SampleExpect expect = ExpectAfter(p, target.handle, r.plan.method);
   live.Set(r);
   log.ProcessMessages();
-  ctx.stopRequested = false;  // a Stop before the request still finds nothing sent: the purge goes on as confirmed
+  // The purge was confirmed as one that cannot be stopped: a Stop now is answered as later.
+  StopAnswer stop;
+  stop.Take(ctx);
   if (live.SessionEnded()) {  // never send a purge into a session that is ending
     r = InterruptedPurge(r);
     return out;
@@ -312,7 +321,7 @@ PurgeRunResult RunPurge(FormatContext& ctx, const EraseTarget& target, const Pur
   live.Set(r);
 
   // A request that failed may still have left a sanitize running: wait for that too.
-  PurgeWait wait(ctx, target, r.plan, r);
+  PurgeWait wait(ctx, target, r.plan, r, stop);
   wait.Run(sentMs);
   const std::int64_t endMs = CounterMilliseconds(p);
   r.actualMs = endMs >= sentMs ? endMs - sentMs : 0;

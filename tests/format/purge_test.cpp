@@ -246,3 +246,17 @@ TEST(Purge, TheSessionEndingWhileThePurgeRunsSavesARecordThatSaysInterrupted) {
   EXPECT_EQ(before.Records().at(0)["purge"]["failure_code"], "interrupted");
   EXPECT_EQ(before.Records().at(0)["purge"]["sent"], false);
 }
+
+TEST(Purge, ACryptoEraseOfAZeroedDiskRestsOnTheDrivesOwnWord) {
+  // Zeroed first, so every sampled sector is zero before: the sample proves nothing either way.
+  for (const bool statusLog : {true, false}) {
+    PurgeEngine e(PurgePc(22621, json::array({NvmeDisk({{"statusLog", statusLog}})})));
+    ASSERT_TRUE(e.Erase(std::nullopt).run);
+    e.Erase(PurgeChoice::Crypto);
+    const json r = e.Records().at(1);
+    EXPECT_EQ(r["purge"]["sample"]["result"], "no-evidence");
+    EXPECT_EQ(r["purge"]["sample"]["non_zero_before"], 0);
+    EXPECT_EQ(r["outcome"], statusLog ? "purged" : "failed");
+    EXPECT_EQ(r["purge"]["failure_code"], statusLog ? json(nullptr) : json("no-evidence"));
+  }
+}
