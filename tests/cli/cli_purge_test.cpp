@@ -105,10 +105,9 @@ TEST(CliPurge, AMethodNotAvailableHereIsRefusedWithItsReasonAndNothingIsSent) {
             "erase 4 --purge=block --confirm-serial N4SERIAL", "purge-block-not-offered", "the disk offers no block erase"},
            {PurgePcOf(17763), "erase 4 --purge=block --confirm-serial N4SERIAL", "purge-block-needs-21h1",
             "block erase needs Windows 10 21H1 or later"},
-           // The plan asks for the capabilities first, and a drive at work answers no identify
-           // (docs/scenario.md, busyError); list and details name the sanitize itself.
+           // A drive at work answers no identify (docs/scenario.md, busyError): the sanitize is the reason.
            {PurgePcOf(22621, Sanitize({{"state", "in-progress"}, {"lastAction", "crypto"}})), kPurge4ByWindowsSerial,
-            "purge-capabilities-unread", "the disk's capabilities could not be read"}}) {
+            "purge-sanitize-in-progress", "a sanitize is already in progress on this disk"}}) {
     auto run = Cli(c.pc, c.args + " --json");
     EXPECT_EQ(run.code, 13) << c.code << '\n' << run.host.err;
     EXPECT_EQ(run.host.err, "trevasso-cli: not available here: the purge asked for cannot run on this disk: " +
