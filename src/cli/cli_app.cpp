@@ -11,6 +11,7 @@
 #include "cli/cli_list.h"
 #include "cli/cli_options.h"
 #include "cli/cli_progress.h"
+#include "cli/cli_purge.h"
 #include "cli/cli_smart_json.h"
 #include "cli/console_erase.h"
 #include "device/drive_identity.h"
@@ -73,6 +74,8 @@ class Cli {
   int Report();
   int Erase();
   void CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive);
+  // The purge asked for can run on this disk here, as far as its plan can tell before anything is locked.
+  void CheckPurgeRuns(const device::TDeviceTable& entry);
   std::u16string RecordsFolder(std::uint32_t number);
   std::u16string DiskName() const { return u"disk " + Number(*o_.disk); }
   void Print(const std::u16string& text) { host_.Out(text); }
@@ -156,6 +159,7 @@ int Cli::Report() {
   std::vector<device::HiddenRange> hidden;
   std::optional<report::DriveFacts> facts;
   device::DriveFacts drive;
+  PurgeOutlook purge;  // the report's own facts and plan, for the JSON
   if (details) {
     report::DetailsContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress,
                                app::kSupportForumAddress, p_.DecimalSeparator()};
@@ -164,6 +168,8 @@ int Cli::Report() {
     ctx.language = o_.language;
     ctx.facts = &facts;
     ctx.drive = &drive;
+    ctx.purgeFacts = &purge.facts;
+    ctx.purgePlan = &purge.plan;
     report::ShowDeviceDetails(ctx);
   } else {
     report::SmartContext ctx{p_, dev_, report_, app::kProductTitle, app::kProductWebAddress, p_.DecimalSeparator()};
@@ -180,6 +186,7 @@ int Cli::Report() {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
       out["media"] = device::MediaWord(drive.media);
+      out["purge"] = PurgeJson(purge);
     } else {
       out["health"] = HealthJson(health, o_.language);
       AddSmartValues(out, health, o_.language);
@@ -258,6 +265,34 @@ CliFailure LockFailed(win::Platform& p, const std::optional<format::VolumeLockFa
   return CliFailure{kExitRefused, u"refused: " + why + u" Nothing was written", "volume-lock-failed"};
 }
 
+// The purge asked for cannot run here: the reason and its code, nothing sent.
+CliFailure PurgeUnavailable(const format::Refusal& why) {
+  return CliFailure{kExitPurgeUnavailable,
+                    u"not available here: the purge asked for cannot run on this disk: " + why.text + u" (" +
+                        Utf8ToUtf16(why.code) + u"). Nothing was sent",
+                    why.code};
+}
+
+// A zero fill's exit code, from its outcome word.
+int EraseExitCode(const std::u16string& word) {
+  if (word == u"completed-with-errors") return kExitCompletedWithErrors;
+  if (word == u"verify-failed") return kExitVerifyFailed;
+  if (word == u"cancelled") return kExitCancelled;
+  if (word == u"terminated" || word == u"erased-verify-terminated") return kExitTerminated;
+  if (word == u"erased-verify-cancelled") return kExitErasedVerifyCancelled;
+  return kExitCompleted;
+}
+
+// A purge's: purged, unverified, or failed (a lying drive, a stall, an interruption among them).
+int PurgeExitCode(const format::PurgeResult& purge) {
+  switch (purge.outcome) {
+    case format::PurgeOutcome::Purged: return kExitCompleted;
+    case format::PurgeOutcome::Unverified: return kExitPurgeUnverified;
+    case format::PurgeOutcome::Failed: break;
+  }
+  return kExitPurgeFailed;
+}
+
 // Each volume's reason in the message; the first one's word in the JSON.
 CliFailure VolumesRefused(const std::vector<format::Refusal>& reasons) {
   std::u16string text;
@@ -267,6 +302,18 @@ CliFailure VolumesRefused(const std::vector<format::Refusal>& reasons) {
 
 } // namespace
 
+void Cli::CheckPurgeRuns(const device::TDeviceTable& entry) {
+  // A shared open for reading: the plan asks, and sends nothing.
+  const win::Handle h = p_.CreateFileW(entry.DevicePath, win::GENERIC_READ, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
+                                       win::OPEN_EXISTING, 0);
+  if (h == win::kInvalidHandle)
+    throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(p_.GetLastError()),
+                     "open-failed"};
+  const PurgeOutlook outlook = PurgeOutlookOf(p_, h, entry, *o_.purge);
+  p_.CloseHandle(h);
+  if (!outlook.plan.Runs()) throw PurgeUnavailable(outlook.plan.refusal);
+}
+
 int Cli::Erase() {
   const auto& entry = Choose(*o_.disk);
   // Asked as the scan asks it: the erase's check compares the drive's own serial, too.
@@ -274,8 +321,14 @@ int Cli::Erase() {
   CheckErasable(entry, drive);
   // A disk whose volumes may not be taken away is refused for that first: it
   // tells more than a records folder on it would.
+  if (o_.purge) CheckPurgeRuns(entry);
   if (const auto reasons = format::VolumeRefusals(p_, entry.DeviceNumber); !reasons.empty())
     throw VolumesRefused(reasons);
+  // A disk whose sanitize runs or failed takes no zero fill (list says so too).
+  if (!o_.purge)
+    if (const auto busy = format::ZeroFillRefusal(SanitizeStatusOf(p_, entry.DeviceNumber, entry.IdentifyData.BusType)))
+      throw CliFailure{kExitRefused, u"refused: " + DiskName() + u": " + busy->text + u". Nothing was written",
+                       busy->code};
   // Where the record goes is settled before anything is locked or written: an
   // erase whose proof cannot be kept does not start.
   const std::u16string recordsFolder = RecordsFolder(entry.DeviceNumber);
@@ -288,7 +341,7 @@ int Cli::Erase() {
   // stop the run and have its record saved, at the next pump or from the run's copy.
   format::RunWatch watch;
   std::function<void()> saveRecordNow;
-  ConsoleErase end(p_, watch, host_.EraseThread());
+  ConsoleErase end(p_, watch, host_.EraseThread(), o_.purge.has_value());
   progress.WatchEnd(&end, &saveRecordNow);
   format::FormatContext ctx{p_, progress, false, stop, volumes, p_.DecimalSeparator(), &saveRecordNow, &watch};
   ctx.language = o_.language;
@@ -306,6 +359,7 @@ int Cli::Erase() {
     host_.Err(u"warning: on this disk " + format::HiddenRangeText(range) +
               u": these sectors cannot be reached and will not be erased.\n");
   request.quickWipe = o_.quick;
+  request.purge = o_.purge;
   request.verify = o_.verify;
   request.chosen = format::IdentityOf(entry, drive);
   request.program = app::kProductName;
@@ -334,24 +388,22 @@ int Cli::Erase() {
     throw CliFailure{result.recordsFolderRefused ? kExitRecordsFolder : kExitRefused,
                      u"refused: " + why + u" Nothing was written", result.refusalCode};
   }
+  if (result.purgeRefusal) throw PurgeUnavailable(*result.purgeRefusal);
   if (!result.volumeRefusals.empty()) throw VolumesRefused(result.volumeRefusals);
   if (!result.volumesLocked) throw LockFailed(p_, result.lockFailure);
 
   const std::u16string word = format::OutcomeWord(*result.record);
-  int code = kExitCompleted;
-  if (word == u"completed-with-errors") code = kExitCompletedWithErrors;
-  else if (word == u"verify-failed") code = kExitVerifyFailed;
-  else if (word == u"cancelled") code = kExitCancelled;
-  else if (word == u"terminated" || word == u"erased-verify-terminated") code = kExitTerminated;
-  else if (word == u"erased-verify-cancelled") code = kExitErasedVerifyCancelled;
+  const std::optional<format::PurgeResult>& purge = result.record->purge;
+  int code = purge ? PurgeExitCode(*purge) : EraseExitCode(word);
   const bool saved = result.saved && result.saved->saved;
   if (code == kExitCompleted && !saved) code = kExitRecordNotSaved;
   if (o_.json) {
     PrintJson(json::parse(format::RecordJson(*result.record)));
   } else {
-    Print(u"outcome: " + word + u"\n");
+    Print(purge ? PurgeSummary(*purge) : u"outcome: " + word + u"\n");
     if (const std::string note = format::QuickWipeNote(*result.record); !note.empty())
       Print(u"note: " + Utf8ToUtf16(note) + u"\n");
+    Print(CategoryLine(*result.record));
     if (saved) Print(u"record: " + result.saved->textPath + u"\nrecord: " + result.saved->jsonPath + u"\n");
   }
   if (!saved && result.saved)
@@ -384,7 +436,7 @@ int Cli::Run() {
 
 // The JSON a refused or failed command prints with --json.
 json FailureJson(const CliFailure& f) {
-  const bool refused = f.code == kExitRefused || f.code == kExitRecordsFolder;
+  const bool refused = f.code == kExitRefused || f.code == kExitRecordsFolder || f.code == kExitPurgeUnavailable;
   const char* outcome = refused                      ? "refused"
                         : f.code == kExitNotElevated ? "not-elevated"
                         : f.code == kExitCancelled   ? "cancelled"

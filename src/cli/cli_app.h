@@ -15,7 +15,7 @@ enum ExitCode : int {
   kExitError = 1,                // the disk is not there or cannot be opened (other than in use), the scan failed
   kExitUsage = 2,
   kExitNotElevated = 3,
-  kExitRefused = 4,              // wrong serial, too small, disk changed: nothing written
+  kExitRefused = 4,              // wrong serial, too small, disk changed, a sanitize in progress: nothing written
   kExitCompletedWithErrors = 5,  // areas left unwritten, or the flush failed
   kExitVerifyFailed = 6,
   kExitCancelled = 7,            // Ctrl+C during the writing
@@ -24,6 +24,9 @@ enum ExitCode : int {
   kExitRecordsFolder = 10,       // refused, nothing written: the records folder cannot be used
   kExitInUse = 11,               // nothing written: another program has the disk or a volume on it open; try later
   kExitErasedVerifyCancelled = 12,  // every byte written and flushed; the read-back was cancelled
+  kExitPurgeUnavailable = 13,    // the purge asked for cannot run on this disk here: nothing sent
+  kExitPurgeUnverified = 14,     // the purge succeeded and the sample held; the drive's status could not be read
+  kExitPurgeFailed = 15,         // refused or failed by the drive, stalled, data left, interrupted
 };
 
 int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16string>& args);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/cli_app.h"
+#include "cli/cli_purge.h"
 #include "device/drive_identity.h"
 #include "device/enumeration.h"
 #include "format/erase_record.h"
@@ -25,6 +26,7 @@ struct DiskStanding {
   bool systemDisk = false;
   std::vector<const format::VolumeFacts*> volumes;
   std::vector<format::Refusal> refusals;
+  std::optional<device::SanitizeStatus> sanitize;  // an NVMe disk's log 81h, where it could be read
 };
 
 DiskStanding StandingOf(win::Platform& p, const format::VolumeSurvey& survey, const device::TDeviceTable& entry) {
@@ -32,6 +34,9 @@ DiskStanding StandingOf(win::Platform& p, const format::VolumeSurvey& survey, co
   const std::uint32_t number = entry.DeviceNumber;
   if (auto size = SizeRefusal(entry, u"disk " + DecimalText(number))) standing.refusals.push_back(std::move(*size));
   for (format::Refusal& r : format::VolumesOfDisk(p, survey, number).refusals) standing.refusals.push_back(std::move(r));
+  // A sanitize that runs or failed keeps every write away, as the erase finds after the volumes.
+  standing.sanitize = SanitizeStatusOf(p, number, entry.IdentifyData.BusType);
+  if (auto busy = format::ZeroFillRefusal(standing.sanitize)) standing.refusals.push_back(std::move(*busy));
   for (std::size_t i = 0; i < survey.volumes.size(); ++i)
     if (format::VolumeOnDisk(survey.volumes[i], number) == format::DiskMatch::Yes) {
       standing.volumes.push_back(&survey.volumes[i]);
@@ -71,10 +76,13 @@ json StandingJson(const DiskStanding& standing) {
     volumes.push_back({{"paths", paths}, {"guid_path", U8(v->guidPath)}});
   }
   for (const format::Refusal& r : standing.refusals) refusals.push_back({{"code", r.code}, {"text", U8(r.text)}});
+  // Said only of a sanitize that runs or failed: the state a script must act on.
+  const bool busy = standing.sanitize && format::ZeroFillRefusal(standing.sanitize);
   return {{"system_disk", standing.systemDisk},
           {"volumes", volumes},
           {"erasable", standing.refusals.empty()},
-          {"refusals", refusals}};
+          {"refusals", refusals},
+          {"sanitize", SanitizeStatusJson(busy ? standing.sanitize : std::nullopt)}};
 }
 
 } // namespace

@@ -12,11 +12,27 @@ namespace trv::cli {
 
 namespace {
 
-constexpr std::u16string_view kSwitches[] = {u"--json", u"--quick", u"--full", u"--verify", u"--confirm-serial",
-                                            u"--records", u"--lang", u"--operator",
+constexpr std::u16string_view kSwitches[] = {u"--json", u"--quick", u"--full", u"--purge", u"--verify",
+                                            u"--confirm-serial", u"--records", u"--lang", u"--operator",
                                             u"--asset", u"--ticket"};
+constexpr std::u16string_view kPurgeWith = u"--purge=";
 
 [[noreturn]] void Fail(std::u16string message) { throw UsageError{std::move(message)}; }
+
+// The switch a word names: "--purge=block" is --purge; "" for a word that is none.
+std::u16string SwitchOf(const std::u16string& word) {
+  if (word.starts_with(kPurgeWith)) return u"--purge";
+  return std::find(std::begin(kSwitches), std::end(kSwitches), word) != std::end(kSwitches) ? word : u"";
+}
+
+// --purge: the best method the disk and Windows allow; --purge=crypto or =block insists on one.
+format::PurgeChoice PurgeChoiceOf(const std::u16string& word) {
+  if (word == u"--purge") return format::PurgeChoice::Best;
+  const std::u16string method = word.substr(kPurgeWith.size());
+  if (method == u"crypto") return format::PurgeChoice::Crypto;
+  if (method == u"block") return format::PurgeChoice::Block;
+  Fail(u"--purge takes no method, or =crypto or =block, not: " + word);
+}
 
 // Plain decimal, as list shows it: no sign, no leading zero, no other digits.
 std::uint32_t DiskNumber(const std::u16string& text) {
@@ -52,7 +68,8 @@ std::u16string UsageText() {
   return u"usage: trevasso-cli list [--json]\n"
          u"       trevasso-cli details N [--json]\n"
          u"       trevasso-cli smart N [--json]\n"
-         u"       trevasso-cli erase N --quick|--full [--verify] --confirm-serial SERIAL\n"
+         u"       trevasso-cli erase N --quick|--full|--purge[=crypto|block] [--verify]\n"
+         u"                          --confirm-serial SERIAL\n"
          u"                          [--records DIR] [--json]\n"
          u"                          [--operator NAME] [--asset ID] [--ticket REF]\n"
          u"       trevasso-cli --version | --help\n"
@@ -76,6 +93,13 @@ std::u16string HelpText() {
          u"and tried before the disk is touched; when it cannot be written, or lies on\n"
          u"the disk being erased, the erase is refused (10).\n"
          u"\n"
+         u"--purge erases an NVMe disk with its own firmware (a Sanitize, or a crypto\n"
+         u"format before Windows 10 21H1), where Windows 10 1607 or later lets it: the best\n"
+         u"method the disk offers, or --purge=crypto or --purge=block. details N says which\n"
+         u"would run here, or why none (13). Once sent it cannot be stopped: Ctrl+C says so\n"
+         u"and the purge goes on; do not power off until it ends. It counts as purged only\n"
+         u"when the drive's status and a sample of sectors read before and after prove it.\n"
+         u"\n"
          u"Ctrl+C during an erase stops it after the current block: the run ends as\n"
          u"cancelled (7), or, during the read-back after a complete write, as\n"
          u"erased-verify-cancelled (12); the volumes are released and the record is saved. A second\n"
@@ -88,7 +112,8 @@ std::u16string HelpText() {
          u"   3  not elevated: run it as administrator\n"
          u"   4  refused, nothing written: wrong serial, no capacity, smaller than 65,535\n"
          u"      sectors, the disk changed since the scan, or a volume of it may not be\n"
-         u"      taken away (system, page file, spanned); --json gives the reason's code\n"
+         u"      taken away (system, page file, spanned), or a zero fill of a disk whose\n"
+         u"      sanitize is in progress or failed; --json gives the reason's code\n"
          u"   5  the erase went to its end, but areas could not be written or the flush failed\n"
          u"   6  the read-back found bytes that are not zero or could not be read (before 5)\n"
          u"   7  cancelled (Ctrl+C) during the writing: partly erased\n"
@@ -97,7 +122,13 @@ std::u16string HelpText() {
          u"  10  refused, nothing written: the records folder cannot be used\n"
          u"  11  in use, nothing written: another program has the disk open, or files open\n"
          u"      on a volume of it (named); try again later\n"
-         u"  12  erased (every byte written and flushed), but the read-back was cancelled\n";
+         u"  12  erased (every byte written and flushed), but the read-back was cancelled\n"
+         u"  13  refused, nothing sent: the purge method is not available here (the reason\n"
+         u"      and its code are printed)\n"
+         u"  14  purge unverified: the purge succeeded and the sample held, but the drive's\n"
+         u"      sanitize status could not be read\n"
+         u"  15  purge failed: refused or failed by the drive, stalled, its checks found data\n"
+         u"      left (a drive that says it purged and did not), or interrupted\n";
 }
 
 Options ParseOptions(const std::vector<std::u16string>& args) {
@@ -117,22 +148,28 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
   std::set<std::u16string> seen;
   for (; i < args.size(); ++i) {
     const std::u16string& a = args[i];
-    const bool known = std::find(std::begin(kSwitches), std::end(kSwitches), a) != std::end(kSwitches);
+    const std::u16string known = SwitchOf(a);
     // Given twice, one of the two would be ignored: a script that means the
-    // first never learns the second won (a serial, a folder).
-    if (known && !seen.insert(a).second) Fail(a + u" is given more than once");
+    // first never learns the second won (a serial, a folder, a purge method).
+    if (!known.empty() && !seen.insert(known).second) Fail(known + u" is given more than once");
     auto value = [&]() -> const std::u16string& {
       // A switch where the value belongs means the value was left out.
-      if (i + 1 >= args.size() || std::find(std::begin(kSwitches), std::end(kSwitches), args[i + 1]) != std::end(kSwitches))
-        Fail(a + u" needs a value");
+      if (i + 1 >= args.size() || !SwitchOf(args[i + 1]).empty()) Fail(a + u" needs a value");
       return args[++i];
     };
-    const bool eraseOnly = a == u"--quick" || a == u"--full" || a == u"--verify" || a == u"--confirm-serial" || a == u"--records" ||
-                         a == u"--operator" || a == u"--asset" || a == u"--ticket";
-    if (eraseOnly && o.command != Command::Erase) Fail(a + u" belongs to erase");
+    const bool eraseOnly = known == u"--quick" || known == u"--full" || known == u"--purge" || known == u"--verify" ||
+                           known == u"--confirm-serial" || known == u"--records" || known == u"--operator" ||
+                           known == u"--asset" || known == u"--ticket";
+    if (eraseOnly && o.command != Command::Erase) Fail(known + u" belongs to erase");
     if (a == u"--json") o.json = true;
     else if (a == u"--quick") o.quick = true;
     else if (a == u"--full") o.full = true;
+    else if (known == u"--purge") {
+      o.purge = PurgeChoiceOf(a);
+      // "--purge crypto" would leave the method to be read as the disk number.
+      if (a == u"--purge" && i + 1 < args.size() && (args[i + 1] == u"crypto" || args[i + 1] == u"block"))
+        Fail(u"write --purge=" + args[i + 1] + u", not --purge " + args[i + 1]);
+    }
     else if (a == u"--verify") o.verify = true;
     else if (a == u"--confirm-serial") o.confirmSerial = value();
     else if (a == u"--lang") o.language = LanguageNamed(value());
@@ -147,7 +184,8 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
   }
   if (takesDisk && !o.disk) Fail(u"which disk? give its number");
   if (o.command == Command::Erase) {
-    if (o.quick == o.full) Fail(u"erase needs exactly one of --quick and --full");
+    if (int{o.quick} + int{o.full} + int{o.purge.has_value()} != 1)
+      Fail(u"erase needs exactly one of --quick, --full and --purge");
     if (!o.confirmSerial) Fail(u"erase needs --confirm-serial with the disk's serial number (see list)");
   }
   return o;

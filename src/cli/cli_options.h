@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "format/purge_plan.h"
 #include "report/language.h"
 
 namespace trv::cli {
@@ -18,6 +19,7 @@ struct Options {
   bool json = false;
   bool quick = false;
   bool full = false;
+  std::optional<format::PurgeChoice> purge;  // --purge[=crypto|block]: the disk's own firmware erases it
   bool verify = false;
   std::optional<std::u16string> confirmSerial;
   std::u16string recordsFolder;        // empty: the default one

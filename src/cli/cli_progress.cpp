@@ -22,11 +22,13 @@ void ConsoleProgress::LogBilingual(const std::u16string&, const std::u16string& 
 void ConsoleProgress::LogBare(const std::u16string& line) { Line(line); }
 
 void ConsoleProgress::ShowLive() {
-  std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%  sector " +
-                        report::FormatThousands(last_.sector);
+  // A purge's progress is the drive's own (its Sanitize Status log): no sector, no speed of ours.
+  const bool purging = erase_ && erase_->Purging() && pass_ < 2;
+  std::u16string text = DecimalText(static_cast<std::int64_t>(last_.percent)) + u"%";
+  if (!purging) text += u"  sector " + report::FormatThousands(last_.sector);
   for (const std::u16string* part : {&speed_, &timeLeft_})
     if (!part->empty()) text += u"  " + *part;
-  text += pass_ >= 2 ? u"  (read-back)" : u"  (writing)";
+  text += purging ? u"  (purging)" : pass_ >= 2 ? u"  (read-back)" : u"  (writing)";
   if (live_) {
     const std::size_t width = text.size();
     if (text.size() < liveWidth_) text += std::u16string(liveWidth_ - text.size(), u' ');
@@ -67,10 +69,13 @@ void ConsoleProgress::ShowComplete() {
 
 void ConsoleProgress::ProcessMessages() {
   // The console closes or Windows ends the session: stop, and save the record now.
+  const bool purging = erase_ && erase_->Purging();
   if (erase_ && erase_->Ending() && !endSeen_) {
     endSeen_ = true;
     stopRequested_ = true;
-    Line(u"The console is closing or Windows is ending the session: stopping now; the record is saved first.");
+    Line(purging ? u"The console is closing or Windows is ending the session: the purge cannot be stopped and goes on "
+                   u"in the drive; the record is saved now. Do not power off the computer until the drive has ended it."
+                 : u"The console is closing or Windows is ending the session: stopping now; the record is saved first.");
     erase_->SavingAtPump();
     if (saveRecordNow_ && *saveRecordNow_) (*saveRecordNow_)();
     erase_->SavedAtPump();
@@ -79,8 +84,14 @@ void ConsoleProgress::ProcessMessages() {
   // One press, one Stop: the run ends after the current block as cancelled.
   if (host_.Interrupted() && !interruptSeen_) {
     interruptSeen_ = true;
-    stopRequested_ = true;
     const std::u16string key = host_.InterruptName();
+    if (purging) {
+      // Nothing stops a purge the drive has been sent: said once, and it goes on.
+      Line(key + u": a firmware purge cannot be stopped; it goes on to its end, and the record is saved then. "
+                 u"A second " + key + u" ends this program at once, with no record, while the drive goes on.");
+      return;
+    }
+    stopRequested_ = true;
     Line(key + u": stopping after the current block... The record is saved then; a second " + key +
          u" ends the program at once, with no record.");
   }

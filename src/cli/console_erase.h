@@ -24,8 +24,13 @@ class ConsoleErase {
   static constexpr std::uint32_t kSaveWaitMs = 3000;
 
   // `eraseThread`: the thread the erase runs on, for CancelSynchronousIo.
-  ConsoleErase(win::Platform& platform, format::RunWatch& watch, win::Handle eraseThread)
-      : platform_(platform), watch_(watch), thread_(eraseThread) {}
+  // `purge`: the disk's firmware erases it, which nothing can stop once sent.
+  ConsoleErase(win::Platform& platform, format::RunWatch& watch, win::Handle eraseThread, bool purge = false)
+      : platform_(platform), watch_(watch), thread_(eraseThread), purge_(purge) {}
+
+  // A firmware purge: Ctrl+C and the session's end say it goes on, and the
+  // reason a log-off is refused names it.
+  bool Purging() const { return purge_; }
 
   // --- the host's thread ---
   // Stops the erase and returns once its record is saved (or could not be).
@@ -42,6 +47,7 @@ class ConsoleErase {
   win::Platform& platform_;
   format::RunWatch& watch_;
   win::Handle thread_;
+  const bool purge_;
   std::atomic<bool> ending_{false};
   std::atomic<bool> saving_{false};
   std::atomic<bool> saved_{false};

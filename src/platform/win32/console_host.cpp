@@ -39,6 +39,10 @@ constexpr UINT kSetBlockReason = WM_APP + 1;
 constexpr wchar_t kBlockReason[] =
     L"trevasso-cli is erasing a disk. Logging off or shutting down now leaves it partly erased; wait for the erase "
     L"to end, or press Ctrl+C in its console first.";
+// A purge cannot be stopped: the drive goes on whatever the program does.
+constexpr wchar_t kPurgeBlockReason[] =
+    L"trevasso-cli is purging a disk with the disk's own firmware, which cannot be stopped. Do not log off, shut down "
+    L"or power off until it has ended: its record is saved then.";
 
 void SleepMs(std::uint32_t ms) { ::Sleep(ms); }
 
@@ -58,8 +62,10 @@ void SetBlockReason(HWND hwnd, bool on) {
   if (!user32) return;
   if (on) {
     using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+    const ConsoleErase* erase = erasing.load();
+    const wchar_t* reason = erase && erase->Purging() ? kPurgeBlockReason : kBlockReason;
     if (const auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(::GetProcAddress(user32, "ShutdownBlockReasonCreate"))))
-      create(hwnd, kBlockReason);
+      create(hwnd, reason);
   } else {
     using Destroy = BOOL(WINAPI*)(HWND);
     if (const auto destroy = reinterpret_cast<Destroy>(reinterpret_cast<void*>(::GetProcAddress(user32, "ShutdownBlockReasonDestroy"))))
