@@ -53,6 +53,7 @@ std::u16string SpeedLineTimeLeft(const format::TimeLeft& left) {
 void FormatTabObserver::ShowComplete() { app_.FmMain.pbCurrentTask.SetPosition(100); }
 
 void FormatTabObserver::ProcessMessages() {
+  app_.FmMain.ShowPurgeElapsed();
   app_.ui.ProcessMessages();
   // The system or the user ending the program stops the run at the next block.
   if (app_.ui.Terminated()) app_.StopRequested = true;
@@ -60,6 +61,7 @@ void FormatTabObserver::ProcessMessages() {
 
 void FormatTabObserver::FormatStarting() {
   TFmMain& m = app_.FmMain;
+  if (m.PurgeRunning()) return;  // Stop stays disabled: a purge cannot be stopped
   m.btStop.SetEnabled(true);
   m.FocusControl(m.btStop);
 }
