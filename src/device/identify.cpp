@@ -137,17 +137,9 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
 
   std::array<std::uint8_t, storage::kPropertyQuerySize> query{};
   log(u"Querying storage property (adapter)...");
-  rec::Put32(query, storage::kQueryPropertyId, storage::StorageAdapterProperty);
-  rec::Put32(query, storage::kQueryType, storage::PropertyStandardQuery);
-  ok = Ask(p, handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), storage::kPropertyQuerySize, work);
   std::array<std::uint8_t, storage::kAdapterDescriptorSize> adapter{};
-  if (ok) {
-    log(u"Done " + Flag(ok));
-    std::copy_n(work.begin(), adapter.size(), adapter.begin());
-  } else {
-    log(u"Skipped " + Flag(ok));
-    adapter = DefaultAdapterDescriptor();
-  }
+  ok = ReadAdapterDescriptor(p, handle, adapter);
+  log((ok ? u"Done " : u"Skipped ") + Flag(ok));
 
   log(u"Querying storage property (device)...");
   rec::Put32(query, storage::kQueryPropertyId, storage::StorageDeviceProperty);
@@ -201,6 +193,25 @@ std::int64_t IdentifyDevice(DeviceEnv& env, win::Handle handle, std::u16string_v
   local.SN = TrimControl(serial).empty() ? u"000000" : serial;
   data = local;
   return 0;
+}
+
+bool ReadAdapterDescriptor(win::Platform& platform, win::Handle handle,
+                           std::array<std::uint8_t, storage::kAdapterDescriptorSize>& adapter) {
+  std::array<std::uint8_t, storage::kPropertyQuerySize> query{};
+  rec::Put32(query, storage::kQueryPropertyId, storage::StorageAdapterProperty);
+  rec::Put32(query, storage::kQueryType, storage::PropertyStandardQuery);
+  Buffer work{};
+  const bool ok = Ask(platform, handle, storage::IOCTL_STORAGE_QUERY_PROPERTY, query.data(),
+                      storage::kPropertyQuerySize, work);
+  if (ok) std::copy_n(work.begin(), adapter.size(), adapter.begin());
+  else adapter = DefaultAdapterDescriptor();
+  return ok;
+}
+
+std::int64_t StorageBusType(win::Platform& platform, win::Handle handle) {
+  std::array<std::uint8_t, storage::kAdapterDescriptorSize> adapter{};
+  ReadAdapterDescriptor(platform, handle, adapter);
+  return rec::U8(adapter, storage::kAdapterBusType);
 }
 
 std::uint8_t DetectIDESlave(win::Platform& platform, win::Handle handle) {

@@ -9,6 +9,19 @@ SanitizeStatus::State SanitizeStatus::StateOf() const {
   return value <= 4 ? static_cast<State>(value) : State::Other;
 }
 
+const char* SanitizeStateWord(SanitizeStatus::State state) {
+  using State = SanitizeStatus::State;
+  switch (state) {
+    case State::Never: return "never";
+    case State::Succeeded: return "succeeded";
+    case State::InProgress: return "in-progress";
+    case State::Failed: return "failed";
+    case State::SucceededNoDeallocate: return "succeeded-no-deallocate";
+    case State::Other: break;
+  }
+  return "other";
+}
+
 SanitizeStatus ParseSanitizeStatus(const NvmeLogBlock& log) {
   SanitizeStatus s;
   s.sprog = rec::U16(log, 0);

@@ -44,6 +44,9 @@ struct SanitizeStatus {
 inline constexpr std::uint8_t kSanactExitFailureMode = 1, kSanactBlockErase = 2, kSanactOverwrite = 3,
                               kSanactCryptoErase = 4;
 
+// "never", "succeeded", "in-progress", "failed", "succeeded-no-deallocate", "other".
+const char* SanitizeStateWord(SanitizeStatus::State state);
+
 SanitizeStatus ParseSanitizeStatus(const NvmeLogBlock& log);
 // Log page 81h for the controller; false when it could not be read whole.
 bool ReadNvmeSanitizeStatus(win::Platform& platform, win::Handle handle, SanitizeStatus& status);

@@ -29,11 +29,12 @@ enum class PurgeMethod {
 struct PurgeFacts {
   std::uint32_t deviceNumber = 0;
   std::int64_t busType = 0;      // STORAGE_BUS_TYPE (17 NVMe, 7 USB)
-  bool systemDisk = false;       // holds the Windows or boot volume or a page file
+  bool systemDisk = false;       // Windows runs from a volume on it: the erase's "system-disk" refusal
   device::WindowsVersion windows;
   std::optional<device::EraseFeatures> features;   // none: Identify Controller could not be read
   std::uint32_t namespaceCount = 0;                // Identify Controller NN (0: not read)
   std::optional<device::SanitizeStatus> status;    // none: log 81h could not be read
+  bool Nvme() const { return busType == device::kNvmeBus; }
 };
 
 struct PurgePlan {
@@ -50,10 +51,35 @@ struct PurgePlan {
 };
 
 // Reads the facts through a handle opened on \\.\PhysicalDriveN (read access
-// is enough): identify, log 81h, bus, system disk, Windows build.
+// is enough): identify, log 81h, bus, system disk, Windows build. Nothing
+// NVMe is asked of a disk on another bus.
 PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber);
+// The same with the bus type the scan already read (TIdentifyDeviceData::BusType).
+PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber,
+                            std::int64_t busType);
 
 PurgePlan PlanPurge(const PurgeFacts& facts, PurgeChoice choice);
+
+// Why a zero fill may not write the disk: a sanitize in progress (the drive
+// refuses writes until it ends) or one that failed (the drive stays in the
+// failed state until a sanitize succeeds). None when the log says neither or
+// could not be read.
+std::optional<Refusal> ZeroFillRefusal(const std::optional<device::SanitizeStatus>& status);
+inline std::optional<Refusal> ZeroFillRefusal(const PurgeFacts& facts) { return ZeroFillRefusal(facts.status); }
+
+// The refusals' stable words (docs/cli.md and the window show their texts).
+inline constexpr char kPurgeNotNvme[] = "purge-not-nvme";
+inline constexpr char kPurgeUsb[] = "purge-usb";
+inline constexpr char kPurgeWindowsTooOld[] = "purge-windows-too-old";
+inline constexpr char kPurgeSystemDisk[] = "purge-system-disk";
+inline constexpr char kPurgeCapabilitiesUnread[] = "purge-capabilities-unread";
+inline constexpr char kPurgeSanitizeInProgress[] = "purge-sanitize-in-progress";
+inline constexpr char kPurgeNotOffered[] = "purge-not-offered";
+inline constexpr char kPurgeBlockNeeds21H1[] = "purge-block-needs-21h1";
+inline constexpr char kPurgeCryptoNotOffered[] = "purge-crypto-not-offered";
+inline constexpr char kPurgeBlockNotOffered[] = "purge-block-not-offered";
+inline constexpr char kSanitizeInProgress[] = "sanitize-in-progress";
+inline constexpr char kSanitizeFailed[] = "sanitize-failed";
 
 // Texts for people and words for the record and JSON.
 std::u16string PurgeMethodText(PurgeMethod method);  // "Sanitize, crypto erase"
