@@ -18,7 +18,8 @@ void FormatTabObserver::ShowProgress(const format::BlockProgress& progress) {
   TFmMain& m = app_.FmMain;
   m.pbCurrentTask.SetPosition(progress.barPosition);
   m.lbCurrentPercent.SetCaption(DecimalText(static_cast<std::int64_t>(progress.percent)) + u"% complete");
-  m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
+  // A purge has no sector of its own: that row shows its elapsed time instead.
+  if (!m.PurgeRunning()) m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
 }
 
 void FormatTabObserver::ShowSpeed(const std::u16string& text) {

@@ -33,7 +33,8 @@ void TFmMain::ShowPurgeChoice() {
   // Read through the disk's open handle: a second handle on a disk opened
   // exclusively would not open.
   const auto& entry = app_.dev.Devices[static_cast<std::size_t>(app_.dev.SelectedDevice)];
-  const format::PurgeFacts facts = format::GatherPurgeFacts(app_.platform, app_.dev.DeviceHandle, entry.DeviceNumber);
+  const format::PurgeFacts facts = format::GatherPurgeFacts(app_.platform, app_.dev.DeviceHandle, entry.DeviceNumber,
+                                                            entry.IdentifyData.BusType);
   purgePlan_ = format::PlanPurge(facts, format::PurgeChoice::Best);
   if (!purgePlan_.Runs()) cbPurge.SetChecked(false);
   cbPurge.SetEnabled(purgePlan_.Runs() && btRunBenchmarks.enabled());
@@ -44,7 +45,7 @@ void TFmMain::ShowPurgeElapsed() {
   if (!purgeRunning_ || app_.PerformanceFrequency <= 0) return;
   std::int64_t now = 0;
   app_.platform.QueryPerformanceCounter(&now);
-  lbSpeed.SetCaption(PurgeElapsedText((now - purgeStartCounter_) / app_.PerformanceFrequency, purgePlan_.estimateSeconds));
+  lbCurrentPosition.SetCaption(PurgeElapsedText((now - purgeStartCounter_) / app_.PerformanceFrequency, purgePlan_.estimateSeconds));
 }
 
 } // namespace trv::app

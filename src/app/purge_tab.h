@@ -17,7 +17,7 @@ std::u16string PurgeChoiceText(const format::PurgePlan& plan);
 // scope, that it cannot be undone or stopped, and the drive's estimate.
 inline constexpr char16_t kPurgeConfirmInstruction[] = u"All data on the selected device will be purged by its firmware";
 std::u16string PurgeConfirmationText(const format::DiskIdentity& disk, const format::PurgePlan& plan);
-// The speed line while a purge runs: "Elapsed 0:01:05, est. 0:02:00".
+// The current sector's row while a purge runs: "Elapsed 0:01:05, est. 0:02:00".
 std::u16string PurgeElapsedText(std::int64_t elapsedSeconds, const std::optional<std::uint32_t>& estimateSeconds);
 // The speed line after it: "Purge: purged", "Purge: purge unverified", "Purge: failed".
 std::u16string PurgeOutcomeLine(format::PurgeOutcome outcome);
