@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kAdapterProtocolProperty = 49, kDeviceProtocolProperty = 50;
 constexpr std::uint32_t kProtocolNvme = 3, kDataIdentify = 1, kDataLogPage = 2;
-constexpr std::uint32_t kCnsNamespace = 0, kCnsController = 1, kHealthLog = 2;
+constexpr std::uint32_t kCnsNamespace = 0, kCnsController = 1, kHealthLog = 2, kSanitizeLog = 0x81;
 constexpr std::size_t kSpecific = 8;        // STORAGE_PROTOCOL_SPECIFIC_DATA in the query and the answer
 constexpr std::size_t kSpecificSize = 40;
 constexpr std::uint32_t kDescriptorSize = 48;  // STORAGE_PROTOCOL_DATA_DESCRIPTOR
@@ -26,8 +26,16 @@ struct Selection {
   std::uint32_t error = 0;
 };
 
-Selection Select(const SimNvme& n, std::uint32_t property, std::uint32_t dataType, std::uint32_t value,
+Selection Select(const SimDrive& d, std::uint32_t property, std::uint32_t dataType, std::uint32_t value,
                  std::uint32_t subValue) {
+  const SimNvme& n = *d.nvme;
+  const bool sanitizeLog = dataType == kDataLogPage && value == kSanitizeLog;
+  // While a sanitize runs the controller answers little but the log that follows it.
+  if (d.runtime.sanitizeBusy && !sanitizeLog) return {nullptr, *d.runtime.sanitizeBusy};
+  if (sanitizeLog) {
+    if (subValue != 0) return {nullptr, win::ERROR_INVALID_PARAMETER};
+    return d.runtime.sanitizeLog ? Selection{&*d.runtime.sanitizeLog} : Selection{nullptr, win::ERROR_NOT_SUPPORTED};
+  }
   if (dataType == kDataIdentify) {
     if (property == kAdapterProtocolProperty && value == kCnsController) return {&n.controller};
     if (property == kDeviceProtocolProperty && value == kCnsNamespace)
@@ -48,7 +56,7 @@ IoctlResult Answer(const SimDrive& d, const Request& r) {
   const std::uint32_t length = rec::U32(r.in, kSpecific + 20);
   if (offset < kSpecificSize) return Failed(win::ERROR_INVALID_PARAMETER);
   const SimNvme& n = *d.nvme;
-  const Selection s = Select(n, rec::U32(r.in, 0), rec::U32(r.in, kSpecific + 4), rec::U32(r.in, kSpecific + 8),
+  const Selection s = Select(d, rec::U32(r.in, 0), rec::U32(r.in, kSpecific + 4), rec::U32(r.in, kSpecific + 8),
                              rec::U32(r.in, kSpecific + 12));
   if (!s.block) return Failed(s.error);
   if (s.block->empty()) return Failed(win::ERROR_IO_DEVICE);  // the drive has no such data

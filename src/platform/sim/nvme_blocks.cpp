@@ -46,7 +46,7 @@ std::vector<std::uint8_t> Controller(const json& j, const std::string& where) {
 }
 
 std::vector<std::uint8_t> Namespace(const json& j, const std::string& where) {
-  jf::CheckKeys(j, where, {"size", "capacity", "utilization", "formats", "formatInUse"});
+  jf::CheckKeys(j, where, {"size", "capacity", "utilization", "formats", "formatInUse", "dlfeat"});
   std::vector<std::uint8_t> b(kIdentifySize, 0);
   const std::uint64_t size = Number(j, "size", where, 0);
   const std::uint64_t capacity = Number(j, "capacity", where, static_cast<std::int64_t>(size));
@@ -69,6 +69,7 @@ std::vector<std::uint8_t> Namespace(const json& j, const std::string& where) {
   b[25] = static_cast<std::uint8_t>(formats.size() - 1);  // NLBAF counts from 0
   const std::uint64_t inUse = Number(j, "formatInUse", where, 0, 63);
   b[26] = static_cast<std::uint8_t>((inUse & 0x0F) | ((inUse & 0x30) << 1));
+  b[33] = static_cast<std::uint8_t>(Number(j, "dlfeat", where, 0, 0xFF));  // what a deallocated block reads
   return b;
 }
 
@@ -119,7 +120,8 @@ std::vector<std::uint8_t> Block(const json& j, const char* key, const std::strin
 } // namespace
 
 SimNvme ParseNvme(const json& j, const std::string& where) {
-  jf::CheckKeys(j, where, {"identifyController", "identifyNamespace", "healthLog", "namespaceId", "answer"});
+  jf::CheckKeys(j, where, {"identifyController", "identifyNamespace", "healthLog", "namespaceId", "answer", "sanitize",
+                           "subsystem"});
   SimNvme n;
   n.controller = Block(j, "identifyController", where, kIdentifySize, Controller);
   n.ns = Block(j, "identifyNamespace", where, kIdentifySize, Namespace);
@@ -133,6 +135,11 @@ SimNvme ParseNvme(const json& j, const std::string& where) {
     n.answerLength = static_cast<std::uint32_t>(jf::Int(a, "dataLength", aw, 0, 0, UINT32_MAX));
     n.answerBytes = static_cast<std::uint32_t>(jf::Int(a, "bytes", aw, 0, 0, UINT32_MAX));
   }
+  if (jf::Has(j, "sanitize")) {
+    n.sanitize = ParseSanitize(j["sanitize"], where + ": sanitize");
+  }
+  n.subsystem = jf::Str(j, "subsystem", where, {});
+  if (jf::Has(j, "subsystem") && n.subsystem.empty()) jf::Fail(where, "subsystem", "expected a name");
   return n;
 }
 

@@ -35,6 +35,21 @@ std::int64_t ParseStart(const std::string& text, const std::string& where) {
   return ((days * 24 + h) * 60 + mi) * 60000LL + s * 1000LL;
 }
 
+// The namespaces of one NVM subsystem share one sanitize: they must describe it alike.
+void CheckSubsystems(const std::vector<SimDrive>& drives, const std::string& where) {
+  for (std::size_t i = 0; i < drives.size(); ++i) {
+    if (!drives[i].nvme || drives[i].nvme->subsystem.empty()) continue;
+    for (std::size_t k = 0; k < i; ++k) {
+      if (!drives[k].nvme || drives[k].nvme->subsystem != drives[i].nvme->subsystem) continue;
+      if (!(drives[k].nvme->sanitize == drives[i].nvme->sanitize))
+        jf::Fail(where + ": drives[" + std::to_string(i) + "]: nvme", "sanitize",
+                 "differs from that of drives[" + std::to_string(k) + "], of the same subsystem \"" +
+                     drives[i].nvme->subsystem + "\"");
+      break;
+    }
+  }
+}
+
 } // namespace
 
 Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
@@ -57,7 +72,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "os")) {
     const json& os = root["os"];
     const std::string ow = w + ": os";
-    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails"});
+    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails", "shimmedAs"});
     sc.osMajor = static_cast<std::uint32_t>(jf::Int(os, "major", ow, sc.osMajor, 0, UINT32_MAX));
     sc.osMinor = static_cast<std::uint32_t>(jf::Int(os, "minor", ow, sc.osMinor, 0, UINT32_MAX));
     sc.osBuild = static_cast<std::uint32_t>(jf::Int(os, "build", ow, sc.osBuild, 0, UINT32_MAX));
@@ -65,6 +80,16 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     sc.csd = jf::Str16(os, "csd", ow, sc.csd);
     if (sc.csd.size() > 127) jf::Fail(ow, "csd", "longer than 127 characters");
     sc.getVersionFails = jf::Bool(os, "getVersionFails", ow, false);
+    if (jf::Has(os, "shimmedAs")) {
+      const json& shim = os["shimmedAs"];
+      const std::string shw = ow + ": shimmedAs";
+      jf::CheckKeys(shim, shw, {"major", "minor", "build"});
+      Scenario::ShimmedVersion v;
+      v.major = static_cast<std::uint32_t>(jf::Int(shim, "major", shw, v.major, 0, UINT32_MAX));
+      v.minor = static_cast<std::uint32_t>(jf::Int(shim, "minor", shw, v.minor, 0, UINT32_MAX));
+      v.build = static_cast<std::uint32_t>(jf::Int(shim, "build", shw, v.build, 0, UINT32_MAX));
+      sc.shimmedAs = v;
+    }
   }
 
   if (jf::Has(root, "wow64")) {
@@ -220,6 +245,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
           jf::Fail(w + ": drives[" + std::to_string(i) + "]", "number", "drive " + std::to_string(d.number) + " is listed twice");
       sc.drives.push_back(std::move(d));
     }
+    CheckSubsystems(sc.drives, w);
   }
   if (jf::Has(root, "volumes")) {
     const json& volumes = root["volumes"];

@@ -29,6 +29,13 @@ struct Scenario {
   std::uint32_t osMajor = 6, osMinor = 1, osBuild = 7601, platformId = 2;
   std::u16string csd = u"Service Pack 1";
   bool getVersionFails = false;
+  // What GetVersionExW answers a program the compatibility layer shims (Windows
+  // 8.1 and later tell one without a manifest entry that it runs on 6.2);
+  // RtlGetVersion answers the true version. None: both answer the same.
+  struct ShimmedVersion {
+    std::uint32_t major = 6, minor = 2, build = 9200;
+  };
+  std::optional<ShimmedVersion> shimmedAs;
   Wow64Mode wow64 = Wow64Mode::Yes;
   std::uint32_t ansiCodePage = 936;  // the system's ANSI code page (CP_ACP): 936 or 1252
 

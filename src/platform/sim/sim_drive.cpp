@@ -316,6 +316,7 @@ SimDrive ParseDrive(const json& j, const std::string& where, const std::string& 
   else jf::Fail(where, "open", "expected \"ok\", \"absent\", \"denied\" or \"inUse\", got \"" + open + "\"");
 
   const auto bus = static_cast<std::uint8_t>(jf::Int(j, "bus", where, 11, 0, 255));
+  d.bus = bus;
   const bool removable = jf::Bool(j, "removable", where, false);
   d.slave = jf::Bool(j, "slave", where, false);
   d.bytesPerSector = static_cast<std::uint32_t>(jf::Int(j, "bytesPerSector", where, 512, 0, UINT32_MAX));

@@ -11,6 +11,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "platform/sim/sim_media.h"
+#include "platform/sim/sim_sanitize.h"
 
 namespace trv::sim {
 
@@ -81,6 +82,10 @@ struct SimNvme {
   // What the driver reports in its answer, replacing the true values: the
   // descriptor's data offset and length and the bytes returned (0: the true one).
   std::uint32_t answerOffset = 0, answerLength = 0, answerBytes = 0;
+  SanitizeSetup sanitize;
+  // The NVM subsystem this namespace belongs to: drives that name the same one
+  // share one sanitize state, and a sanitize erases them all. Empty: its own.
+  std::string subsystem;
 };
 
 // How a USB bridge takes ATA PASS-THROUGH (16).
@@ -104,6 +109,7 @@ struct SimSat {
 struct SimDrive {
   std::uint32_t number = 0;
   OpenMode open = OpenMode::Ok;
+  std::uint8_t bus = 11;  // STORAGE_BUS_TYPE: 7 USB, 11 SATA, 17 NVMe, ...
   std::string label;  // free text for people reading a scenario
 
   // Geometry and length.
@@ -145,6 +151,10 @@ struct SimDrive {
     MediaState media;
     // Set by SMART ENABLE / DISABLE OPERATIONS; until then IDENTIFY word 85 bit 0 says.
     std::optional<bool> smartEnabled;
+    // An NVMe drive's Sanitize Status log as it stands (none: the log cannot be
+    // read), and, while a sanitize runs, what its other requests fail with.
+    std::optional<std::vector<std::uint8_t>> sanitizeLog;
+    std::optional<std::uint32_t> sanitizeBusy;
   };
   mutable Runtime runtime;
 };

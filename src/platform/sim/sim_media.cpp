@@ -103,7 +103,40 @@ std::optional<MediaResult> HangOf(const std::vector<MediaFault>& faults, const s
   return std::nullopt;
 }
 
+// SplitMix64: a cheap, well-mixed function of a counter.
+std::uint64_t Mix(std::uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
 } // namespace
+
+std::uint8_t BaseByte(const MediaBase& base, std::int64_t offset) {
+  switch (base.kind) {
+    case MediaBase::Kind::Random:
+      return static_cast<std::uint8_t>(Mix(base.seed ^ static_cast<std::uint64_t>(offset >> 3)) >> ((offset & 7) * 8));
+    case MediaBase::Kind::Fill:
+      return base.fill;
+    case MediaBase::Kind::Pattern:
+      break;
+  }
+  return PatternByte(offset);
+}
+
+void MediaErase(MediaState& state, std::int64_t length, const MediaBase& base) {
+  state.zero = {};
+  state.overwritten = {};
+  state.changed.Add(0, length);  // nothing holds its starting content any more
+  ++state.erasures;
+  if (base.kind == MediaBase::Kind::Fill && base.fill == 0) {
+    state.base = {};
+    state.zero.Add(0, length);
+  } else {
+    state.base = base;
+  }
+}
 
 MediaSetup ParseMedia(const json& j, const std::string& where) {
   jf::CheckKeys(j, where, {"badAreas", "unplugAt", "seekFails", "flushError", "lyingAreas", "megabytesPerSecond",
@@ -161,8 +194,13 @@ MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t 
   for (const ByteRange& r : effective) {
     const auto* p = data + (r.begin - offset);
     state.changed.Add(r.begin, r.end);
-    if (AllZero(p, static_cast<std::size_t>(r.end - r.begin))) state.zero.Add(r.begin, r.end);
-    else state.zero.Remove(r.begin, r.end);  // other content is not kept
+    if (AllZero(p, static_cast<std::size_t>(r.end - r.begin))) {
+      state.zero.Add(r.begin, r.end);
+      state.overwritten.Remove(r.begin, r.end);
+    } else {
+      state.zero.Remove(r.begin, r.end);  // other content is not kept
+      state.overwritten.Add(r.begin, r.end);
+    }
   }
   if (setup.slowFrom >= 0 && offset >= setup.slowFrom) {
     // Past the cache: slow, and with the disk all that time (a wait that may be cancelled).
@@ -186,8 +224,8 @@ MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t l
     std::memset(data, 0, size);
     return {true, 0, busy};
   }
-  for (std::int64_t o = offset; o < end; ++o) data[o - offset] = PatternByte(o);
-  for (const ByteRange& c : state.changed.List()) {
+  for (std::int64_t o = offset; o < end; ++o) data[o - offset] = BaseByte(state.base, o);
+  for (const ByteRange& c : state.overwritten.List()) {
     const std::int64_t b = std::max(c.begin, offset), e = std::min(c.end, end);
     for (std::int64_t o = b; o < e; ++o) data[o - offset] ^= 0xFF;
   }

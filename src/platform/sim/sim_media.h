@@ -60,10 +60,25 @@ inline constexpr std::int64_t kHangsForever = -1;
 // The content a disk starts with: never zero, different from byte to byte.
 inline std::uint8_t PatternByte(std::int64_t offset) { return static_cast<std::uint8_t>(offset % 251 + 1); }
 
+// What a byte nobody wrote since holds: the starting pattern, or what a
+// firmware erase left (new pseudo-random content, or one byte everywhere).
+struct MediaBase {
+  enum class Kind { Pattern, Random, Fill };
+  Kind kind = Kind::Pattern;
+  std::uint64_t seed = 0;  // Random: the content of this erase
+  std::uint8_t fill = 0;   // Fill
+};
+std::uint8_t BaseByte(const MediaBase& base, std::int64_t offset);
+
 // What the medium holds while the simulated PC runs.
 struct MediaState {
   ByteRanges zero;      // bytes that read back as zero now
   ByteRanges changed;   // bytes that no longer hold their starting content
+  // Bytes written with other content since the last erase; that content is not
+  // kept: they read back as the base inverted.
+  ByteRanges overwritten;
+  MediaBase base;
+  std::int64_t erasures = 0;  // firmware erases (sanitize, format) that reached this medium
   std::int64_t writes = 0;
   bool unplugged = false;
   std::uint32_t unplugError = 0;  // what every request fails with once unplugged
@@ -81,6 +96,10 @@ struct MediaResult {
 
 MediaResult MediaWrite(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                        const std::uint8_t* data, std::uint32_t size);
+// A firmware erase of the whole medium: every byte reads `base` from now on.
+// A fill of zero is kept as zero ranges, so that reading it back stays fast.
+void MediaErase(MediaState& state, std::int64_t length, const MediaBase& base);
+
 MediaResult MediaRead(const MediaSetup& setup, MediaState& state, std::int64_t length, std::int64_t offset,
                       std::uint8_t* data, std::uint32_t size);
 

@@ -20,6 +20,7 @@ namespace trv::sim {
 namespace {
 
 constexpr std::u16string_view kDrivePrefix = u"\\\\.\\PhysicalDrive";
+constexpr std::uint32_t kReinitializeMedia = 0x002D9640;  // IOCTL_STORAGE_REINITIALIZE_MEDIA
 
 // "\\.\PhysicalDriveN" with N in plain decimal (no sign, no leading zeros), 0..255.
 std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
@@ -78,6 +79,7 @@ SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     const std::u16string marker = sc_.localAppData + u"\\Trevasso\\agreement.txt";
     files_[LinkedKey(marker)] = FileData{"accepted 1\r\n", marker};
   }
+  SettleSanitize();  // each NVMe drive's sanitize state and log as the scenario starts them
 }
 
 SimPlatform::~SimPlatform() {
@@ -177,6 +179,7 @@ win::Handle SimPlatform::CreateFileW(std::u16string_view path, std::uint32_t acc
   };
   if (const auto number = DriveNumberOf(path)) {
     SwapDriveIfDue(*number);
+    SettleSanitize();  // a drive that lost power mid-sanitize is gone
     const SimDrive* d = DriveAt(*number);
     if (!d || d->open == OpenMode::Absent || d->runtime.media.unplugged || disposition != win::OPEN_EXISTING)
       return result(win::kInvalidHandle, win::ERROR_FILE_NOT_FOUND);
@@ -285,10 +288,14 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
   Open* o = Find(handle);
   if (o && o->kind == Kind::Volume) return VolumeIoctl(handle, *o, code, out, out ? outSize : 0, returned, detail);
   IoctlResult r{false, win::ERROR_INVALID_HANDLE, 0};
+  if (code == kReinitializeMedia) detail += " " + ReinitializeMediaText(inBytes, in ? inSize : 0);
   if (o && o->kind == Kind::Drive) {
+    SettleSanitize();
     const SimDrive* d = DriveAt(o->drive);
     if (d && d->runtime.media.unplugged)
       r = {false, d->runtime.media.unplugError, 0};
+    else if (d && code == kReinitializeMedia)
+      r = ReinitializeMedia(*d, o->access, request.data(), static_cast<std::uint32_t>(request.size()));
     else if (d)
       r = DriveIoctl(*d, o->access, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
                      static_cast<std::uint8_t*>(out), out ? outSize : 0);
@@ -313,6 +320,7 @@ bool SimPlatform::SetFilePointerEx(win::Handle handle, std::int64_t distance, st
   if (!o) error = win::ERROR_INVALID_HANDLE;
   else if (moveMethod != win::FILE_BEGIN || distance < 0) error = win::ERROR_INVALID_PARAMETER;
   else if (o->kind == Kind::Drive) {
+    SettleSanitize();
     const SimDrive* d = DriveAt(o->drive);
     if (d->runtime.media.unplugged) error = d->runtime.media.unplugError;
     for (const MediaFault& f : d->media.seekFails)
@@ -330,6 +338,7 @@ bool SimPlatform::SetFilePointerEx(win::Handle handle, std::int64_t distance, st
 }
 
 bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done) {
+  SettleSanitize();
   Open& o = *Find(handle);
   const SimDrive& d = *DriveAt(o.drive);
   std::string detail = "offset=" + std::to_string(o.position) + " " + std::to_string(size) + " bytes";
@@ -337,6 +346,7 @@ bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std:
   MediaResult r;
   if (!(o.access & (write ? win::GENERIC_WRITE : win::GENERIC_READ))) r.error = win::ERROR_ACCESS_DENIED;
   else if (d.bytesPerSector && (o.position % d.bytesPerSector || size % d.bytesPerSector)) r.error = win::ERROR_INVALID_PARAMETER;
+  else if (d.runtime.sanitizeBusy) r.error = *d.runtime.sanitizeBusy;  // Sanitize In Progress
   else if (write) r = MediaWrite(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<const std::uint8_t*>(data), size);
   else r = MediaRead(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<std::uint8_t*>(data), size);
   if (r.hangs) {
@@ -432,6 +442,7 @@ bool SimPlatform::FlushFileBuffers(win::Handle handle) {
   if (!o) error = win::ERROR_INVALID_HANDLE;
   else if (o->kind == Kind::Volume) error = win::ERROR_INVALID_FUNCTION;
   else if (o->kind == Kind::Drive) {
+    SettleSanitize();
     const SimDrive& d = *DriveAt(o->drive);
     if (d.runtime.media.unplugged) error = d.runtime.media.unplugError;
     else if (!(o->access & win::GENERIC_WRITE)) error = win::ERROR_ACCESS_DENIED;
@@ -837,6 +848,8 @@ std::string SimPlatform::DiskChanges() const {
     if (media.writes == 0 && media.changed.Empty()) continue;
     out += "== Disk " + std::to_string(d.number) + ": " + std::to_string(media.changed.Bytes()) + " bytes changed; zero:";
     for (const ByteRange& r : media.zero.List()) out += " [" + std::to_string(r.begin) + ", " + std::to_string(r.end) + ")";
+    static const char* const kBases[] = {"", "; firmware erase: new random content", "; firmware erase: reads FFh"};
+    if (media.erasures > 0) out += kBases[static_cast<int>(media.base.kind)];
     out += "\n";
   }
   return out;
@@ -954,22 +967,22 @@ char16_t SimPlatform::DecimalSeparator() { return sc_.decimalSeparator; }
 
 bool SimPlatform::GetVersionExW(std::span<std::uint8_t> info) {
   Log("GetVersionExW", std::to_string(info.size()) + " bytes");
-  if (sc_.getVersionFails || info.size() < rec::kOsVersionInfoSize || rec::U32(info, 0) != rec::kOsVersionInfoSize)
-    return Fail(win::ERROR_INVALID_PARAMETER);
-  rec::Put32(info, 4, sc_.osMajor);
-  rec::Put32(info, 8, sc_.osMinor);
-  rec::Put32(info, 12, sc_.osBuild);
-  rec::Put32(info, 16, sc_.platformId);
-  for (std::size_t i = 0; i < 128; ++i) rec::Put16(info, 20 + 2 * i, i < sc_.csd.size() ? sc_.csd[i] : 0);
-  return true;
+  if (sc_.getVersionFails) return Fail(win::ERROR_INVALID_PARAMETER);
+  if (sc_.shimmedAs) return PutVersion(info, sc_.shimmedAs->major, sc_.shimmedAs->minor, sc_.shimmedAs->build);
+  return PutVersion(info, sc_.osMajor, sc_.osMinor, sc_.osBuild);
 }
 
 bool SimPlatform::RtlGetVersion(std::span<std::uint8_t> info) {
   Log("RtlGetVersion", std::to_string(info.size()) + " bytes");
-  if (info.size() < rec::kOsVersionInfoSize || rec::U32(info, 0) != rec::kOsVersionInfoSize) return false;
-  rec::Put32(info, 4, sc_.osMajor);
-  rec::Put32(info, 8, sc_.osMinor);
-  rec::Put32(info, 12, sc_.osBuild);
+  return PutVersion(info, sc_.osMajor, sc_.osMinor, sc_.osBuild);
+}
+
+bool SimPlatform::PutVersion(std::span<std::uint8_t> info, std::uint32_t major, std::uint32_t minor, std::uint32_t build) {
+  if (info.size() < rec::kOsVersionInfoSize || rec::U32(info, 0) != rec::kOsVersionInfoSize)
+    return Fail(win::ERROR_INVALID_PARAMETER);
+  rec::Put32(info, 4, major);
+  rec::Put32(info, 8, minor);
+  rec::Put32(info, 12, build);
   rec::Put32(info, 16, sc_.platformId);
   for (std::size_t i = 0; i < 128; ++i) rec::Put16(info, 20 + 2 * i, i < sc_.csd.size() ? sc_.csd[i] : 0);
   return true;

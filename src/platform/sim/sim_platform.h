@@ -182,6 +182,24 @@ class SimPlatform : public win::Platform {
   bool DriveTransfer(win::Handle handle, bool write, void* data, std::uint32_t size, std::uint32_t* done);
   // Waits out a hanging write on the PC's clock; the error it ends with.
   std::uint32_t Hang(const MediaResult& r);
+  bool PutVersion(std::span<std::uint8_t> info, std::uint32_t major, std::uint32_t minor, std::uint32_t build);
+  // NVMe sanitize and format (sim_platform_sanitize.cpp). The state a drive's
+  // subsystem shares; made from the drive's scenario the first time.
+  SanitizeRun& RunOf(const SimDrive& drive);
+  // Moves every running sanitize to the PC's clock now: ends it, erases the
+  // media it reaches, or takes the power; then refreshes each NVMe drive's log
+  // and busy state. Called before each request to a drive.
+  void SettleSanitize();
+  // IOCTL_STORAGE_REINITIALIZE_MEDIA on a drive handle opened with `access`.
+  IoctlResult ReinitializeMedia(const SimDrive& drive, std::uint32_t access, const std::uint8_t* in, std::uint32_t inSize);
+  IoctlResult RunSanitize(const SimDrive& drive, SanitizeAction action, std::uint32_t timeoutSeconds);
+  IoctlResult RunFormat(const SimDrive& drive);
+  // The firmware erase of `action` (Crypto, or None for a crypto format) on
+  // every drive of the subsystem, or on this drive alone.
+  void EraseNamespaces(const SimDrive& drive, SanitizeAction action, bool wholeSubsystem, std::int64_t erasure);
+  void PowerOffSubsystem(const SimDrive& drive);
+  // Waits on the PC's clock as a request that cannot be cancelled.
+  void WaitForDevice(std::int64_t us);
   Open* Find(win::Handle h);
   static std::u16string FileKey(std::u16string_view path);
   // ERROR_ALREADY_EXISTS for a read-only folder itself, ERROR_ACCESS_DENIED for
@@ -233,6 +251,7 @@ class SimPlatform : public win::Platform {
   std::map<void*, std::size_t> allocations_;          // VirtualAlloc's, not yet freed
   std::uint32_t executionState_ = 0x80000000u;  // ES_CONTINUOUS: the computer may sleep
   std::uint32_t errorMode_ = 0;
+  std::map<std::string, SanitizeRun> sanitizeRuns_;  // by subsystem
   HangWait hangWait_;
   bool hanging_ = false;
   bool hangCancelled_ = false;
