@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/purge_tab.h"
 #include "modern_pc.h"
 #include "test_support.h"
 
@@ -141,4 +142,73 @@ TEST(PurgeWindow, TheConfirmationNamesDiskMethodScopeAndEstimate) {
   EXPECT_TRUE(run.app->FmMain.cbPurge.checked());
   EXPECT_TRUE(run.app->FmMain.cbPurge.enabled());
   EXPECT_TRUE(run.ui->problems().empty());
+}
+
+// A confirmed purge on the disk's firmware: Stop stays disabled and says why,
+// a close asks to wait and the window stays, a log-off is refused with the
+// purge's own reason, the elapsed time runs against the drive's estimate, and
+// the drive's proven sanitize ends as "purged".
+TEST(PurgeWindow, APurgeEndsPurgedWithStopDisabledAndACloseThatWaits) {
+  auto run = trv::test::Play(PurgePc(), std::string(kOpenDisk4) + kConfirmPurge +
+                                            "Yes; wait 3; click btStop; wait 1; close; wait 1; read lbPurgeReason; "
+                                            "wait 1; read lbCurrentPosition; wait 1; shutdown");
+  const auto& m = run.app->FmMain;
+  EXPECT_EQ(run.exitReason, "main window closed");  // by the user, once the purge had ended
+  EXPECT_EQ(run.ui->problems(), (std::vector<std::string>{"\"click btStop\": btStop is disabled"}));
+  ASSERT_EQ(run.ui->boxes().size(), 2u);
+  EXPECT_EQ(run.ui->boxes()[0].answer, 6);
+  const auto& wait = run.ui->boxes()[1];
+  EXPECT_EQ(U8(wait.caption), "Purge in progress");
+  EXPECT_EQ(wait.flags, 0x30u);
+  EXPECT_EQ(U8(wait.text), U8(trv::app::kPurgeCloseText));
+  ASSERT_EQ(run.ui->readings().size(), 2u);
+  EXPECT_EQ(run.ui->readings()[0], "lbPurgeReason: Stop is disabled: a purge cannot be stopped.");
+  EXPECT_TRUE(run.ui->readings()[1].starts_with("lbCurrentPosition: Elapsed 0:00:")) << run.ui->readings()[1];
+  EXPECT_TRUE(run.ui->readings()[1].ends_with(", est. 0:02:00")) << run.ui->readings()[1];
+  EXPECT_EQ(run.ui->sessionEnds(), (std::vector<std::string>{"refused"}));
+  EXPECT_EQ(run.ui->shutdownBlocks(),
+            (std::vector<std::string>{"FmMain: " + U8(trv::app::kPurgeRunningReason), "FmMain: -"}));
+  // One request, with the input 21H1 takes: Sanitize, crypto erase, the drive's estimate as its timeout.
+  const auto journal = Journal(run);
+  EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA"), 1u);
+  EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA version=16 size=16 timeout=120 method=crypto "
+                                     "disallowExit=0"),
+            1u);
+  // Afterwards: the outcome, the bar at its end, the controls back, the purge offered again.
+  EXPECT_EQ(U8(m.lbSpeed.caption()), "Purge: purged");
+  EXPECT_EQ(m.pbCurrentTask.position(), 100);
+  EXPECT_EQ(m.pbCurrentTask.state(), trv::ui::ProgressState::Paused);
+  EXPECT_FALSE(m.btStop.enabled());
+  EXPECT_TRUE(m.btRunBenchmarks.enabled());
+  EXPECT_TRUE(m.cbPurge.enabled());
+  EXPECT_EQ(U8(m.lbPurgeReason.caption()), "Method: Sanitize, crypto erase");
+  const auto log = Messages(m.Log_BenchMark);
+  EXPECT_EQ(CountContaining(log, "purged"), 1u);
+}
+
+// A purge that does not prove itself never says "purged": a drive that
+// reports success and changes nothing ends "failed", one whose status log
+// cannot be read "purge unverified"; each with a box that says so.
+TEST(PurgeWindow, ALyingDriveShowsFailedAndAnUnreadableStatusUnverified) {
+  struct Case {
+    const char* what;
+    nlohmann::json sanitize;
+    const char* outcome;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"lies", {{"fault", "lies"}}, "Purge: failed", "Purge failed"},
+      {"status log unreadable", {{"statusLog", false}}, "Purge: purge unverified", "Purge unverified"},
+  };
+  for (const Case& c : cases) {
+    auto run = trv::test::Play(PurgePc([&](nlohmann::json&, nlohmann::json& d) { d["nvme"]["sanitize"].update(c.sanitize); }),
+                               std::string(kOpenDisk4) + kConfirmPurge + "Yes");
+    const auto& m = run.app->FmMain;
+    EXPECT_EQ(U8(m.lbSpeed.caption()), c.outcome) << c.what;
+    EXPECT_EQ(m.pbCurrentTask.state(), trv::ui::ProgressState::Error) << c.what;
+    ASSERT_EQ(run.ui->boxes().size(), 2u) << c.what;
+    EXPECT_EQ(U8(run.ui->boxes()[1].caption), c.caption) << c.what;
+    EXPECT_EQ(CountContaining(Messages(m.Log_BenchMark), "purged"), 0u) << c.what;
+    EXPECT_TRUE(run.ui->problems().empty()) << c.what;
+  }
 }
