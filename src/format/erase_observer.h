@@ -85,6 +85,8 @@ struct TimeLeft {
   bool operator==(const TimeLeft&) const = default;
 };
 
+struct PurgeResult;
+
 class EraseObserver {
  public:
   virtual ~EraseObserver() = default;
@@ -116,6 +118,12 @@ class EraseObserver {
   // The loop (and the read-back, when one ran) has returned.
   virtual void FormatEnded(const EraseResult& result, const VerifyResult* verify) {
     (void)result;
+    (void)verify;
+  }
+  // A firmware purge (and its read-back, when one ran) has returned: called
+  // instead of FormatEnded, which a purge never calls (it has no zero fill).
+  virtual void PurgeEnded(const PurgeResult& purge, const VerifyResult* verify) {
+    (void)purge;
     (void)verify;
   }
 };

@@ -54,7 +54,10 @@ std::string IsoTime(const TimeStamp& t, bool utc) {
   return text;
 }
 
-std::string MethodWord(const EraseRecord& record) { return record.quickWipe ? "quick-wipe" : "full-zero-fill"; }
+std::string MethodWord(const EraseRecord& record) {
+  if (record.purge) return PurgeMethodWord(record.purge->plan.method);
+  return record.quickWipe ? "quick-wipe" : "full-zero-fill";
+}
 
 std::string VerifyWord(VerifyOutcome outcome) {
   switch (outcome) {
@@ -73,6 +76,7 @@ std::int64_t SpanBytes(const std::vector<Span>& spans) {
 }
 
 std::u16string OutcomeWord(const EraseRecord& record) {
+  if (record.purge) return Utf8ToUtf16(PurgeOutcomeWord(record.purge->outcome));
   const EraseOutcome run = record.run.outcome;
   // The read-back only follows a run that went to its end. One that failed has
   // the last word; one that was stopped or lost its disk leaves the writing's

@@ -51,7 +51,8 @@ struct EraseRecord {
 };
 
 // completed, completed-with-errors, cancelled, terminated, verify-failed,
-// erased-verify-cancelled or erased-verify-terminated.
+// erased-verify-cancelled or erased-verify-terminated; for a purge its own
+// word: purged, purge-unverified or failed.
 std::u16string OutcomeWord(const EraseRecord& record);
 
 std::string RecordText(const EraseRecord& record);  // UTF-8, CRLF line ends

@@ -3,6 +3,7 @@
 
 #include "format/erase_record.h"
 #include "format/erase_record_outcome.h"
+#include "format/erase_record_purge.h"
 #include "format/erase_record_words.h"
 #include "format/same_disk.h"
 #include "platform/text.h"
@@ -104,15 +105,18 @@ Json NotReachedJson(const std::vector<NotReached>& items) {
 std::string RecordJson(const EraseRecord& r) {
   Json j;
   j["format"] = "trevasso-erase-record";
-  j["format_version"] = 2;
+  j["format_version"] = 3;
   // First, so that nobody takes a quick wipe's record for proof of a sanitization.
-  j["sanitization"] = IsSanitization(r);
+  const NistCategory category = CategoryOf(r);
+  j["sanitization"] = category != NistCategory::None;
   const std::string note = QuickWipeNote(r);
   j["sanitization_note"] = note.empty() ? Json(nullptr) : Json(note);
+  j["nist_category"] = category == NistCategory::None ? Json(nullptr) : Json(CategoryWord(category));
   j["program"] = U8(r.program);
   j["program_version"] = U8(r.version);
   j["computer"] = U8(r.computer);
   AddAuditJson(r.audit, j);
+  if (r.purge) j["firmware_erase"]["used"] = true;
   j["start_local"] = IsoTime(r.startLocal, false);
   j["start_utc"] = IsoTime(r.startUtc, true);
   j["end_local"] = IsoTime(r.endLocal, false);
@@ -121,18 +125,22 @@ std::string RecordJson(const EraseRecord& r) {
   j["duration_seconds"] = static_cast<double>(r.durationMs) / 1000.0;
   j["disk"] = DiskJson(r.disk);
   j["method"] = MethodWord(r);
-  j["areas"] = Ranges(r.run.areas);
-  j["written"] = Ranges(r.run.written);
-  j["bytes_written"] = r.run.bytesWritten;
-  j["unwritten"] = Ranges(r.run.unwritten);
-  j["unwritten_bytes"] = SpanBytes(r.run.unwritten);
+  // A purge writes nothing through Windows: the zero fill's fields do not apply.
+  const bool fill = !r.purge;
+  const auto ifFill = [fill](Json value) { return fill ? value : Json(nullptr); };
+  j["areas"] = ifFill(Ranges(r.run.areas));
+  j["written"] = ifFill(Ranges(r.run.written));
+  j["bytes_written"] = ifFill(r.run.bytesWritten);
+  j["unwritten"] = ifFill(Ranges(r.run.unwritten));
+  j["unwritten_bytes"] = ifFill(SpanBytes(r.run.unwritten));
   j["not_reached"] = NotReachedJson(r.notReached);
-  j["flush_ok"] = r.run.flushed;
-  j["flush_error"] = r.run.flushError;
+  j["flush_ok"] = ifFill(r.run.flushed);
+  j["flush_error"] = ifFill(r.run.flushError);
   // Saved as the session ended while a write had not returned: where it was.
-  j["pending_offset"] = r.run.pendingOffset >= 0 ? Json(r.run.pendingOffset) : Json(nullptr);
+  j["pending_offset"] = r.run.pendingOffset >= 0 && fill ? Json(r.run.pendingOffset) : Json(nullptr);
   j["verify_requested"] = r.verifyRequested || r.verify.has_value();
   j["verify"] = Verify(r);
+  j["purge"] = r.purge ? PurgeJson(*r.purge) : Json(nullptr);
   j["outcome"] = U8(OutcomeWord(r));
   Json log = Json::array();
   for (const std::u16string& line : r.log) log.push_back(U8(line));

@@ -13,6 +13,7 @@ std::string Number(std::int64_t value) { return Utf16ToUtf8(report::FormatThousa
 
 VerifyNotRun WhyVerifyNotRun(const EraseRecord& r) {
   if (!r.verifyRequested || r.verify) return VerifyNotRun::None;
+  if (r.purge) return VerifyNotRun::PurgeNotEnded;
   if (r.run.outcome == EraseOutcome::Cancelled) return VerifyNotRun::EraseCancelled;
   if (r.run.outcome == EraseOutcome::Terminated) return VerifyNotRun::EraseTerminated;
   // A run that went to its end and wrote is always read back; only a record
@@ -32,6 +33,7 @@ std::string VerifyNotRunWord(VerifyNotRun why) {
     case VerifyNotRun::EraseTerminated: return "erase-terminated";
     case VerifyNotRun::NothingWritten: return "nothing-written";
     case VerifyNotRun::SessionEnded: return "session-ended";
+    case VerifyNotRun::PurgeNotEnded: return "purge-not-ended";
     case VerifyNotRun::None: break;
   }
   return {};
@@ -43,6 +45,7 @@ std::string VerifyNotRunText(VerifyNotRun why) {
     case VerifyNotRun::EraseTerminated: return "the disk went away during the erase";
     case VerifyNotRun::NothingWritten: return "nothing was written";
     case VerifyNotRun::SessionEnded: return "the session ended, or the console was closed, after the writing";
+    case VerifyNotRun::PurgeNotEnded: return "the purge request failed, stalled or lost its disk";
     case VerifyNotRun::None: break;
   }
   return {};

@@ -16,6 +16,7 @@ enum class VerifyNotRun {
   EraseTerminated,  // the disk went away during the erase
   NothingWritten,   // the erase went to its end without writing a byte
   SessionEnded,     // the writing had ended; the session ended (or the console closed) before the read-back did
+  PurgeNotEnded,    // a firmware purge whose request failed, stalled or lost its disk: nothing to read back
 };
 VerifyNotRun WhyVerifyNotRun(const EraseRecord& record);
 
@@ -23,7 +24,8 @@ VerifyNotRun WhyVerifyNotRun(const EraseRecord& record);
 // the session cut it short; none when it did not run.
 std::optional<VerifyOutcome> ReadBackOutcome(const EraseRecord& record);
 
-// "erase-cancelled", "erase-terminated", "nothing-written" or "session-ended"; empty for None.
+// "erase-cancelled", "erase-terminated", "nothing-written", "session-ended" or
+// "purge-not-ended"; empty for None.
 std::string VerifyNotRunWord(VerifyNotRun why);
 // The same in a few words for people: "the erase was cancelled before its end".
 std::string VerifyNotRunText(VerifyNotRun why);

@@ -4,6 +4,7 @@
 
 #include "format/erase_record.h"
 #include "format/erase_record_outcome.h"
+#include "format/erase_record_purge.h"
 #include "format/erase_record_words.h"
 #include "format/same_disk.h"
 #include "platform/text.h"
@@ -93,6 +94,31 @@ void AddNotReached(Lines& lines, const std::vector<NotReached>& items) {
   }
 }
 
+// A firmware purge: what it sent, what the drive said, what the sample found.
+void AddPurge(Lines& lines, const EraseRecord& r) {
+  lines.Add("Method", "firmware purge, " + Printable(PurgeMethodText(r.purge->plan.method)) + " [" +
+                          PurgeMethodWord(r.purge->plan.method) + "]");
+  for (const auto& [label, value] : PurgeTextLines(*r.purge)) lines.Add(label, value);
+  AddNotReached(lines, r.notReached);
+}
+
+void AddZeroFill(Lines& lines, const EraseRecord& r) {
+  lines.Add("Method", r.quickWipe ? "quick wipe" : "full zero fill");
+  lines.Add("Firmware erase", FirmwareEraseText(r.audit.firmware));
+  lines.AddRanges("Areas", r.run.areas);
+  lines.AddRanges("Written", r.run.written);
+  lines.Add("Bytes written", Number(r.run.bytesWritten));
+  lines.AddRanges("Unwritten", r.run.unwritten);
+  lines.Add("Unwritten bytes", Number(SpanBytes(r.run.unwritten)));
+  AddNotReached(lines, r.notReached);
+  // A run that ended early may never have flushed: only a nonzero error says it failed.
+  lines.Add("Flush", r.run.flushed       ? std::string("ok")
+                     : r.run.flushError ? "failed, error " + std::to_string(r.run.flushError)
+                                        : std::string("not confirmed"));
+  if (r.run.pendingOffset >= 0)
+    lines.Add("Pending write", "offset " + Number(r.run.pendingOffset) + " (had not returned when the record was saved)");
+}
+
 } // namespace
 
 std::string RecordText(const EraseRecord& r) {
@@ -105,6 +131,8 @@ std::string RecordText(const EraseRecord& r) {
     lines.Raw("");
   }
   lines.Add("Outcome", Printable(OutcomeWord(r)));
+  const std::string category = CategoryWord(CategoryOf(r));
+  lines.Add("NIST SP 800-88 category", category.empty() ? "none" : category);
   lines.Add("Program", Printable(r.program) + " " + Printable(r.version));
   lines.Add("Computer", Printable(r.computer));
   for (const auto& [label, value] : AuditTextLines(r.audit)) lines.Add(label, value);
@@ -126,20 +154,8 @@ std::string RecordText(const EraseRecord& r) {
   lines.Add("Sectors", Number(d.sectors));
   lines.Add("Capacity", Number(report::CapacityBytes(d.sectors, d.sectorSize)) + " bytes");
   lines.Raw("");
-  lines.Add("Method", r.quickWipe ? "quick wipe" : "full zero fill");
-  lines.Add("Firmware erase", FirmwareEraseText(r.audit.firmware));
-  lines.AddRanges("Areas", r.run.areas);
-  lines.AddRanges("Written", r.run.written);
-  lines.Add("Bytes written", Number(r.run.bytesWritten));
-  lines.AddRanges("Unwritten", r.run.unwritten);
-  lines.Add("Unwritten bytes", Number(SpanBytes(r.run.unwritten)));
-  AddNotReached(lines, r.notReached);
-  // A run that ended early may never have flushed: only a nonzero error says it failed.
-  lines.Add("Flush", r.run.flushed       ? std::string("ok")
-                     : r.run.flushError ? "failed, error " + std::to_string(r.run.flushError)
-                                        : std::string("not confirmed"));
-  if (r.run.pendingOffset >= 0)
-    lines.Add("Pending write", "offset " + Number(r.run.pendingOffset) + " (had not returned when the record was saved)");
+  if (r.purge) AddPurge(lines, r);
+  else AddZeroFill(lines, r);
   AddVerify(lines, r);
   lines.Raw("");
   lines.Raw("Activity log:");

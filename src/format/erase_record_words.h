@@ -8,7 +8,7 @@ namespace trv::format {
 
 // "2026-12-08T17:05:09.000", with a "Z" after it for a UTC time.
 std::string IsoTime(const TimeStamp& time, bool utc);
-// "quick-wipe" or "full-zero-fill".
+// "quick-wipe", "full-zero-fill", or a purge's method word ("nvme-sanitize-crypto-erase").
 std::string MethodWord(const EraseRecord& record);
 // "passed", "failed", "cancelled" or "terminated".
 std::string VerifyWord(VerifyOutcome outcome);

@@ -7,6 +7,7 @@
 
 #include "format/block_retry.h"
 #include "format/not_reached.h"
+#include "format/purge_run.h"
 #include "format/read_back.h"
 #include "format/run_watch.h"
 #include "format/same_disk.h"
@@ -83,6 +84,7 @@ class RecordingObserver : public EraseObserver {
   void FormatStarting() override { inner_.FormatStarting(); }
   void FormatRunning() override { inner_.FormatRunning(); }
   void FormatEnded(const EraseResult& result, const VerifyResult* verify) override { inner_.FormatEnded(result, verify); }
+  void PurgeEnded(const PurgeResult& purge, const VerifyResult* verify) override { inner_.PurgeEnded(purge, verify); }
 
   RecordLines lines;
 
@@ -163,9 +165,11 @@ void CompleteRecord(win::Platform& p, const EraseRequest& request, std::int64_t 
   record.version = request.version;
   record.computer = p.GetComputerNameW();
   record.disk = RecordedDisk(request);
-  record.notReached = WhatCannotBeReached(request.target.hidden, request.target.sectors * request.target.sectorSize, request.statedBytes,
-                                          record.disk.media);
-  record.quickWipe = request.quickWipe;
+  // What a write through Windows cannot reach; the drive's own purge reaches it all.
+  if (!request.purge)
+    record.notReached = WhatCannotBeReached(request.target.hidden, request.target.sectors * request.target.sectorSize,
+                                            request.statedBytes, record.disk.media);
+  record.quickWipe = request.quickWipe && !request.purge;
   record.run = run;
   record.verify = verify;
   record.verifyRequested = request.verify;
@@ -193,6 +197,22 @@ class SaveSlots {
   std::function<void()>* slot_;
   RunWatch& watch_;
 };
+
+// The record of a purge that ran: always saved at its end, even after one
+// saved as the session ended (which says "interrupted"), for a program that
+// lived on to see how the purge ended.
+EraseCommandResult FinishPurge(FormatContext& outer, RecordingObserver& log, const EraseRequest& request,
+                               std::int64_t startMs, EraseRecord record, EraseCommandResult result) {
+  if (result.purge->commandSucceeded) {
+    log.Log(u"");
+    log.Log(u"Remember to create new partitions.");
+  }
+  record.purge = result.purge;
+  CompleteRecord(outer.platform, request, startMs, EraseResult{}, result.verify, log.lines, record);
+  result.record = std::move(record);
+  SaveTheRecord(outer, request, result);
+  return result;
+}
 
 constexpr char16_t kSessionEndingLine[] = u"Windows 正在结束会话：擦除在此停止，先保存擦除记录。";
 constexpr char16_t kSessionEndingEnglishLine[] =
@@ -284,6 +304,19 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     log.LogBilingual(NotWritableText(result.notWritable), NotWritableEnglishText(result.notWritable));
     return result;  // nothing locked, nothing written
   }
+  // A purge that cannot run here, or a zero fill of a disk whose sanitize has
+  // not ended well, is refused before anything is locked or sent.
+  const std::int64_t busType = request.chosen ? request.chosen->busType : 0;
+  std::optional<PurgeStart> purge;
+  if (request.purge) {
+    purge = PreparePurge(ctx, request.target.handle, request.deviceNumber, busType, *request.purge, result.purgeRefusal);
+    if (!purge) return result;
+  } else if (const auto refused = ZeroFillRefused(ctx, request.target.handle, request.deviceNumber, busType)) {
+    result.refusal = refused->text;
+    result.refusalCode = refused->code;
+    return result;
+  }
+  PurgeLive purgeLive;
   log.Log(u"Locking device... ");
   VolumeLockResult lock = LockVolumes(ctx, request.deviceNumber, [&](const std::vector<VolumeFacts>& volumes) {
     return CheckBeforeLocking(p, request.recordsFolder, request.deviceNumber, request.target.handle, volumes);
@@ -318,12 +351,18 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
         if (parked) log.Log(line);
         else log.lines.Add(p.DateTimeText() + u"   " + line);
       };
-      if (parked) ctx.stopRequested = true;
+      // A purge is never stopped: the drive goes on whatever the program does.
+      if (parked && !purge) ctx.stopRequested = true;
+      if (purge) purgeLive.EndSession();
+      const std::u16string line = purge ? PurgeSessionEndingLine() : std::u16string(kSessionEndingLine);
+      const std::u16string english =
+          purge ? PurgeSessionEndingEnglishLine() : std::u16string(kSessionEndingEnglishLine);
       // A console shows its English line; the record keeps the run's language.
-      if (parked) log.LogBilingual(kSessionEndingLine, kSessionEndingEnglishLine);
-      else say(report::Say(ctx.language, kSessionEndingLine, kSessionEndingEnglishLine));
+      if (parked) log.LogBilingual(line, english);
+      else say(report::Say(ctx.language, line.c_str(), english.c_str()));
       RunWatch::Copy copy = watch.Snapshot();
-      if (!copy.ended) {
+      if (purge) copy = {};
+      if (!copy.ended && !purge) {
         if (copy.run.pendingOffset >= 0)
           say(u"A write to the disk had not returned when the session ended: offset " +
               report::FormatThousands(copy.run.pendingOffset) + u".");
@@ -332,6 +371,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
       // A zero fill that went to its end keeps its outcome; the read-back after it is cut short.
       EraseRecord early = record;
       CompleteRecord(p, request, startMs, copy.run, std::nullopt, log.lines, early);
+      if (purge) early.purge = InterruptedPurge(purgeLive.Get());
       if (parked) {
         result.record = early;
         SaveTheRecord(outer, request, result);
@@ -344,15 +384,24 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
     };
     SaveSlots slots(outer.saveRecordNow, [&] { saveEarly(true); }, watch, [&] { saveEarly(false); });
     log.FormatStarting();
-    log.Log(u"Formatting... ");
-    log.FormatRunning();
-    result.run = LowLevelFormat(ctx, target, request.quickWipe);
-    // Read back while the volumes are still locked, so that nothing else writes in between.
-    if (request.verify && ReadBackFollows(*result.run)) {
+    if (purge) {
+      log.Log(u"Purging... ");
       log.FormatRunning();
-      result.verify = ReadBack(ctx, request.target, result.run->written);
+      PurgeRunResult done = RunPurge(ctx, target, *purge, request.sampleSeed, request.verify, purgeLive);
+      result.purge = std::move(done.purge);
+      result.verify = std::move(done.verify);
+      log.PurgeEnded(*result.purge, result.verify ? &*result.verify : nullptr);
+    } else {
+      log.Log(u"Formatting... ");
+      log.FormatRunning();
+      result.run = LowLevelFormat(ctx, target, request.quickWipe);
+      // Read back while the volumes are still locked, so that nothing else writes in between.
+      if (request.verify && ReadBackFollows(*result.run)) {
+        log.FormatRunning();
+        result.verify = ReadBack(ctx, request.target, result.run->written);
+      }
+      log.FormatEnded(*result.run, result.verify ? &*result.verify : nullptr);
     }
-    log.FormatEnded(*result.run, result.verify ? &*result.verify : nullptr);
   }
   // The system re-reads the partition table, whether or not anything was
   // written. Nothing cancels it: a watch cancels only the erase's own writes and reads.
@@ -360,6 +409,7 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   ctx.platform.DeviceIoControl(request.target.handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned);
   UnlockVolumes(ctx.platform, ctx.volumeHandles);
   ctx.stopRequested = false;  // taken in by this run, or too late to act on it
+  if (result.purge) return FinishPurge(outer, log, request, startMs, std::move(record), std::move(result));
   if (!result.run) return result;
   // Only a run that wrote what it set out to leaves a disk to partition anew:
   // a stopped one's log ends with where it stopped.

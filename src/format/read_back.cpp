@@ -27,6 +27,10 @@ bool AllZero(const std::uint8_t* data, std::int64_t size) {
   return true;
 }
 
+bool AllOnes(const std::uint8_t* data, std::int64_t size) {
+  return std::all_of(data, data + size, [](std::uint8_t b) { return b == 0xFF; });
+}
+
 FailureWords ReadWords() {
   FailureWords w;
   w.seekError = u"校验定位错误，偏移 ";
@@ -76,8 +80,8 @@ FailureWords EnglishReadWords() {
 
 class ReadBackPass {
  public:
-  ReadBackPass(FormatContext& ctx, const EraseTarget& target)
-      : ctx_(ctx), p_(ctx.platform), target_(target), sector_(std::max<std::int64_t>(target.sectorSize, 512)),
+  ReadBackPass(FormatContext& ctx, const EraseTarget& target, ReadBackExpect expect)
+      : ctx_(ctx), p_(ctx.platform), target_(target), expect_(expect), sector_(std::max<std::int64_t>(target.sectorSize, 512)),
         retry_(ctx, ReadWords(), false, [this](std::int64_t offset, std::int64_t size) { return Read(offset, size); },
                [this](std::int64_t offset, std::int64_t size, bool good) {
                  if (good) Check(offset, size);
@@ -98,6 +102,7 @@ class ReadBackPass {
   FormatContext& ctx_;
   win::Platform& p_;
   EraseTarget target_;
+  ReadBackExpect expect_;
   std::int64_t sector_;
   BlockRetry retry_;
   std::optional<BlockPacer> pacer_;
@@ -124,10 +129,11 @@ Transfer ReadBackPass::Read(std::int64_t offset, std::int64_t size) {
 
 void ReadBackPass::Check(std::int64_t offset, std::int64_t size) {
   const std::uint8_t* data = buffer_.get() + (offset - position_);
-  if (AllZero(data, size)) return;
+  if (expect_ == ReadBackExpect::Readable || AllZero(data, size)) return;
   std::int64_t found = 0;
   for (std::int64_t at = 0; at < size; at += sector_) {
     const std::int64_t n = std::min(sector_, size - at);
+    if (expect_ == ReadBackExpect::ZerosOrOnes && AllOnes(data + at, n)) continue;
     const auto nonZero = std::count_if(data + at, data + at + n, [](std::uint8_t b) { return b != 0; });
     if (nonZero == 0) continue;
     found += nonZero;
@@ -145,8 +151,12 @@ VerifyResult ReadBackPass::Run(const std::vector<Span>& areas) {
   result_.areas = areas;
   buffer_ = IoBuffer(p_, static_cast<std::size_t>(kZeroBufferSize));
   const std::int64_t total = TotalBytes(areas);
-  ctx_.observer.LogBilingual(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ",
-                             u"Read-back: reading the " + FormatThousands(total) + u" bytes written... ");
+  if (expect_ == ReadBackExpect::Zeros)
+    ctx_.observer.LogBilingual(u"擦除后校验：读回已写入的 " + FormatThousands(total) + u" 字节... ",
+                               u"Read-back: reading the " + FormatThousands(total) + u" bytes written... ");
+  else
+    ctx_.observer.LogBilingual(u"清除后校验：读取整个磁盘的 " + FormatThousands(total) + u" 字节... ",
+                               u"Read-back: reading the disk's " + FormatThousands(total) + u" bytes... ");
   ctx_.observer.ProcessMessages();
   pacer_.emplace(ctx_, target_.sectorSize, total);
   pacer_->Start();
@@ -195,7 +205,13 @@ void ReadBackPass::LogEnd() {
   } else {
     result_.outcome = VerifyOutcome::Passed;
     ctx_.observer.ShowComplete();
-    ctx_.observer.LogBilingual(u"校验通过", u"Read-back passed: every byte written reads back as zero");
+    if (expect_ == ReadBackExpect::Zeros)
+      ctx_.observer.LogBilingual(u"校验通过", u"Read-back passed: every byte written reads back as zero");
+    else if (expect_ == ReadBackExpect::ZerosOrOnes)
+      ctx_.observer.LogBilingual(u"校验通过：每个扇区都读回为零或驱动器的释放模式",
+                                 u"Read-back passed: every sector reads back as zeros or the drive's deallocated pattern");
+    else
+      ctx_.observer.LogBilingual(u"校验通过：每个扇区都可读", u"Read-back passed: every sector can be read");
   }
   // Failures found before a Stop or an unplug are reported all the same.
   if (result_.FailedBytes() > 0)
@@ -210,8 +226,9 @@ void ReadBackPass::LogEnd() {
 
 } // namespace
 
-VerifyResult ReadBack(FormatContext& ctx, const EraseTarget& target, const std::vector<Span>& areas) {
-  return ReadBackPass(ctx, target).Run(areas);
+VerifyResult ReadBack(FormatContext& ctx, const EraseTarget& target, const std::vector<Span>& areas,
+                      ReadBackExpect expect) {
+  return ReadBackPass(ctx, target, expect).Run(areas);
 }
 
 } // namespace trv::format

@@ -12,8 +12,14 @@
 
 namespace trv::format {
 
+// What every byte read back must be: zeros after a zero fill or a block
+// erase; zeros or FFh after a block erase on a drive whose deallocated blocks
+// read FFh; anything readable after a crypto erase, whose new content is noise.
+enum class ReadBackExpect { Zeros, ZerosOrOnes, Readable };
+
 // Runs to its end, to Stop or to the disk going away, and says which. The
-// outcome line is "校验通过" only when every byte read back as zero.
-VerifyResult ReadBack(FormatContext& ctx, const EraseTarget& target, const std::vector<Span>& areas);
+// outcome line is "校验通过" only when every byte read back as expected.
+VerifyResult ReadBack(FormatContext& ctx, const EraseTarget& target, const std::vector<Span>& areas,
+                      ReadBackExpect expect = ReadBackExpect::Zeros);
 
 } // namespace trv::format

@@ -119,7 +119,12 @@ FirmwareEraseNote FirmwareEraseNoteOf(const std::optional<device::EraseFeatures>
   if (note.offered.empty()) {
     note.code = "none-offered";
     note.reason = "the disk offers no firmware erase";
+  } else if (f.nvme) {
+    // This version purges NVMe disks where Windows allows it: the run chose not to.
+    note.code = "zero-fill-chosen";
+    note.reason = "a zero fill was chosen; a firmware purge may be asked for instead where Windows allows it";
   } else {
+    // ATA disks: their purge is not in this version.
     note.code = "overwrite-only-version";
     note.reason = "this version offers only the overwrite; a firmware purge is planned";
   }

@@ -95,7 +95,7 @@ TEST(EraseRecordJson, EveryOutcomeHasTheDocumentedFieldsWithTheRunsValues) {
 
   const json& completed = j[0];
   EXPECT_EQ(completed["format"], "trevasso-erase-record");
-  EXPECT_EQ(completed["format_version"], 2);
+  EXPECT_EQ(completed["format_version"], 3);
   EXPECT_EQ(completed["end_utc"], "2026-12-08T09:05:21.845Z");
   EXPECT_EQ(completed["start_local"], "2026-12-08T17:05:09.250");
   EXPECT_DOUBLE_EQ(completed["duration_seconds"].get<double>(), 12.595);
@@ -172,7 +172,9 @@ TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
   const std::vector<std::string> lines = TextLines(trv::format::RecordText(records[0].second));
   for (const std::string& line : lines) {  // every value starts in the same column
     const auto colon = line.find(": ");
-    if (colon == std::string::npos || line.rfind("2026/", 0) == 0 || line.rfind("A quick wipe", 0) == 0) continue;
+    if (colon == std::string::npos || line.rfind("2026/", 0) == 0 || line.rfind("A quick wipe", 0) == 0 ||
+        line.rfind("NIST SP 800-88 category: ", 0) == 0)
+      continue;
     EXPECT_EQ(line.find_first_not_of(' ', colon + 1), 20u) << line;
   }
   for (const char* line : {"Started:            2026-12-08 17:05:09 local, 2026-12-08 09:05:09 UTC",
@@ -184,6 +186,7 @@ TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
   // Under the title, before any fact: a quick wipe is no sanitization.
   EXPECT_EQ(lines[2], trv::format::QuickWipeNote(records[0].second));
   EXPECT_EQ(lines[4], "Outcome:            completed");
+  EXPECT_EQ(lines[5], "NIST SP 800-88 category: none");
   EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[2].second)),
                   "Verify:             not run (asked for; the erase was cancelled before its end)"));
   EXPECT_TRUE(Has(TextLines(trv::format::RecordText(records[1].second)), "Verify:             not asked for"));
@@ -205,4 +208,58 @@ TEST(EraseRecordText, AlignedLinesWithThousandsAndTheLogLast) {
   const auto forged = TextLines(trv::format::RecordText(r));
   EXPECT_TRUE(Has(forged, "Serial:             A\u240D\u240AB\uFFFDC\u2421中\U0001F600"));
   EXPECT_EQ(forged.back(), "forged\u240D\u240AOutcome: completed");
+}
+
+TEST(EraseRecordPurge, TheCategoryMethodAndProofOfAPurgeInBothForms) {
+  using trv::format::PurgeOutcome;
+  const json purged = json::parse(trv::format::RecordJson(PurgeRecord(PurgeOutcome::Purged)));
+  EXPECT_EQ(purged["nist_category"], "Purge");
+  EXPECT_EQ(purged["sanitization"], true);
+  EXPECT_EQ(purged["method"], "nvme-sanitize-crypto-erase");
+  EXPECT_EQ(purged["outcome"], "purged");
+  EXPECT_EQ(purged["firmware_erase"]["used"], true);
+  for (const char* field : {"areas", "written", "bytes_written", "unwritten", "unwritten_bytes", "flush_ok",
+                            "flush_error", "pending_offset"})
+    EXPECT_TRUE(purged[field].is_null()) << field << ": a zero fill's field";
+  const json& p = purged["purge"];
+  EXPECT_EQ(p["request"], json::parse(R"({"ioctl": "IOCTL_STORAGE_REINITIALIZE_MEDIA", "code": "0x002D9640",
+      "input": {"version": 16, "size": 16, "timeout_seconds": 120, "sanitize_method": "crypto",
+                "disallow_unrestricted_sanitize_exit": false}})"));
+  EXPECT_EQ(p["status_after"], json::parse(R"({"state": "succeeded", "sprog": "0xFFFF", "sstat": "0x0101",
+      "scdw10": "0x00000004", "global_data_erased": true})"));
+  EXPECT_EQ(p["status_before"]["state"], "never");
+  EXPECT_EQ(p["failure_code"], nullptr);
+  EXPECT_EQ(p["estimated_seconds"], 120);
+  EXPECT_DOUBLE_EQ(p["actual_seconds"].get<double>(), 61.5);
+  EXPECT_EQ(p["sample"]["seed"], 7);
+
+  // Only "purged" earns the category; the others say why not.
+  const json failed = json::parse(trv::format::RecordJson(PurgeRecord(PurgeOutcome::Failed)));
+  EXPECT_EQ(failed["nist_category"], nullptr);
+  EXPECT_EQ(failed["sanitization"], false);
+  EXPECT_EQ(failed["purge"]["failure_code"], "command-failed");
+  EXPECT_EQ(failed["purge"]["status_after"], nullptr);
+  EXPECT_EQ(json::parse(trv::format::RecordJson(PurgeRecord(PurgeOutcome::Unverified)))["nist_category"], nullptr);
+
+  // A full zero fill that reached every sector is a Clear; a quick wipe nothing.
+  auto fill = QuickWipeRecord();
+  fill.quickWipe = false;
+  EXPECT_EQ(json::parse(trv::format::RecordJson(fill))["nist_category"], "Clear");
+  EXPECT_EQ(json::parse(trv::format::RecordJson(QuickWipeRecord()))["nist_category"], nullptr);
+  EXPECT_EQ(json::parse(trv::format::RecordJson(fill))["purge"], nullptr);
+
+  const auto text = TextLines(trv::format::RecordText(PurgeRecord(PurgeOutcome::Purged)));
+  for (const char* line :
+       {"Outcome:            purged", "NIST SP 800-88 category: Purge",
+        "Method:             firmware purge, Sanitize, crypto erase [nvme-sanitize-crypto-erase]",
+        "Windows build:      22621",
+        "Request:            IOCTL_STORAGE_REINITIALIZE_MEDIA version=16 size=16 timeout=120 method=crypto "
+        "disallowExit=0 (0x002D9640)",
+        "Command:            succeeded",
+        "Status after:       succeeded (SPROG 0xFFFF, SSTAT 0x0101, SCDW10 0x00000004, Global Data Erased)",
+        "Sample seed:        7", "Estimated:          120 seconds (the drive's estimate)"})
+    EXPECT_TRUE(Has(text, line)) << line;
+  EXPECT_FALSE(Has(text, "Bytes written:      0")) << "no zero-fill lines in a purge's record";
+  EXPECT_TRUE(Has(TextLines(trv::format::RecordText(PurgeRecord(PurgeOutcome::Failed))),
+                  "Failure:            command-failed: the purge request failed: error 1117"));
 }

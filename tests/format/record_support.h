@@ -28,6 +28,46 @@ inline format::VerifyResult Verified(format::VerifyOutcome outcome, const format
           run.bytesWritten, failed ? 300 : 0, failed ? 212 : 0, 0};
 }
 
+// A crypto sanitize of an NVMe disk on Windows 11 22H2, with the given outcome.
+inline format::EraseRecord PurgeRecord(format::PurgeOutcome outcome) {
+  format::EraseRecord r = QuickWipeRecord();
+  r.quickWipe = false;
+  r.run = {};
+  r.disk.busType = 17;
+  r.disk.bus = u"NVMe";
+  r.disk.media = device::MediaType::Nvme;
+  format::PurgeResult p;
+  p.plan.method = format::PurgeMethod::NvmeSanitizeCrypto;
+  p.plan.sanitizeInput = true;
+  p.plan.sanitizeMethod = device::SanitizeMethod::CryptoErase;
+  p.plan.timeoutSeconds = 120;
+  p.plan.estimateSeconds = 120;
+  p.plan.allNamespaces = true;
+  p.plan.namespaceCount = 1;
+  p.plan.windowsBuild = 22621;
+  p.outcome = outcome;
+  p.sent = true;
+  p.commandSucceeded = outcome != format::PurgeOutcome::Failed;
+  p.commandError = p.commandSucceeded ? 0 : 1117;
+  if (!p.commandSucceeded) {
+    p.failureCode = "command-failed";
+    p.reason = u"the purge request failed: error 1117";
+  }
+  p.statusBefore = device::SanitizeStatus{};
+  p.statusBefore->sprog = 0xFFFF;
+  if (outcome == format::PurgeOutcome::Purged) {
+    p.statusAfter = device::SanitizeStatus{};
+    p.statusAfter->sprog = 0xFFFF;
+    p.statusAfter->sstat = 0x101;
+    p.statusAfter->scdw10 = 4;
+  }
+  p.sample = {format::PurgeSample::Result::Held, 7, 4'352, 4'352, 0, 0, 0, std::string(64, 'a'), std::string(64, 'b')};
+  p.actualMs = 61'500;
+  r.purge = p;
+  r.log = {u"2026/12/8 17:05:09   Purging... "};
+  return r;
+}
+
 // One record of each outcome word, in the order of docs/erase-record.md.
 inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutcome() {
   using format::EraseOutcome;
@@ -58,6 +98,10 @@ inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutc
   }
   // A read-back was asked for, but the run was stopped before its end: it says so.
   out[2].second.verifyRequested = true;
+  // A firmware purge's three words.
+  out.emplace_back("purged", PurgeRecord(format::PurgeOutcome::Purged));
+  out.emplace_back("purge-unverified", PurgeRecord(format::PurgeOutcome::Unverified));
+  out.emplace_back("failed", PurgeRecord(format::PurgeOutcome::Failed));
   return out;
 }
 
