@@ -76,9 +76,13 @@ TEST(PurgeWindow, OfferedOnAModernNvmeDataDiskAndRefusedElsewhereWithItsReason) 
       {"NVMe data disk on Windows XP",
        PurgePc([](nlohmann::json& pc, nlohmann::json&) { pc["os"] = {{"major", 5}, {"minor", 1}, {"build", 2600}}; }), 4,
        "Not available: needs Windows 10 1607 or later"},
+      // While it sanitizes the drive answers nothing but its status log: the
+      // plan, which asks for the capabilities first, cannot read them.
       {"NVMe data disk, a sanitize under way",
-       PurgePc([](nlohmann::json&, nlohmann::json& d) { d["nvme"]["sanitize"]["state"] = "in-progress"; }), 4,
-       "Not available: a sanitize is already in progress on this disk"},
+       PurgePc([](nlohmann::json&, nlohmann::json& d) {
+         d["nvme"]["sanitize"].update({{"state", "in-progress"}, {"lastAction", "crypto"}});
+       }),
+       4, "Not available: the disk's capabilities could not be read"},
       {"NVMe data disk without sanitize or crypto format, build 17763",
        PurgePc([](nlohmann::json& pc, nlohmann::json& d) {
          pc["os"]["build"] = 17763;
@@ -147,11 +151,14 @@ TEST(PurgeWindow, TheConfirmationNamesDiskMethodScopeAndEstimate) {
 // A confirmed purge on the disk's firmware: Stop stays disabled and says why,
 // a close asks to wait and the window stays, a log-off is refused with the
 // purge's own reason, the elapsed time runs against the drive's estimate, and
-// the drive's proven sanitize ends as "purged".
+// the drive's proven sanitize ends as "purged". The request waits for the
+// drive (a minute on the PC's clock): the window answers meanwhile, one idle
+// turn per 100 ms (waithang).
 TEST(PurgeWindow, APurgeEndsPurgedWithStopDisabledAndACloseThatWaits) {
   auto run = trv::test::Play(PurgePc(), std::string(kOpenDisk4) + kConfirmPurge +
-                                            "Yes; wait 3; click btStop; wait 1; close; wait 1; read lbPurgeReason; "
-                                            "wait 1; read lbCurrentPosition; wait 1; shutdown");
+                                            "Yes; waithang 10; click btStop; waithang 10; close; waithang 10; "
+                                            "read lbPurgeReason; waithang 10; read lbCurrentPosition; waithang 10; "
+                                            "shutdown");
   const auto& m = run.app->FmMain;
   EXPECT_EQ(run.exitReason, "main window closed");  // by the user, once the purge had ended
   EXPECT_EQ(run.ui->problems(), (std::vector<std::string>{"\"click btStop\": btStop is disabled"}));
