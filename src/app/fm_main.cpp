@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/product.h"
+#include "format/purge_plan.h"
 #include "report/smart_report.h"
 #include "ui/vista_funcs.h"
 
@@ -153,11 +154,13 @@ void TFmMain::SetBusy(bool enabled) {
   btRunBenchmarks.SetEnabled(enabled);
   btGetSmart.SetEnabled(enabled);
   cbQuickWipe.SetEnabled(enabled);
-  cbPurge.SetEnabled(enabled && purgePlan_.Runs());
+  cbPurge.SetEnabled(enabled && PurgeOffered());
   cbVerify.SetEnabled(enabled);
 }
 
 void TFmMain::btRunBenchmarksClick() { RunFormat(); }
+
+bool TFmMain::PurgeOffered() const { return purgePlan_ && purgePlan_->Runs(); }
 
 // The quick wipe and the firmware purge exclude each other; the zero fill is
 // what runs with neither.

@@ -2,13 +2,16 @@
 // S.M.A.R.T. tabs.
 #pragma once
 #include <cstdint>
+#include <memory>
 
-#include "format/purge_plan.h"
 #include "ui/form.h"
 
+// Not format/purge_plan.h: this header reaches the Win32 front end, where the
+// SDK's own IOCTL macros would collide with the device layer's constants.
 namespace trv::format {
 class RunWatch;
 struct EraseCommandResult;
+struct PurgePlan;
 }
 
 namespace trv::app {
@@ -80,7 +83,7 @@ class TFmMain : public ui::Form {
   // Reads what the selected disk offers here and shows it beside the purge box
   // (app/purge_tab.cpp); the plan the box was enabled by.
   void ShowPurgeChoice();
-  const format::PurgePlan& PurgeChoicePlan() const { return purgePlan_; }
+  bool PurgeOffered() const;
   // While a purge runs: the time since its request went out against the drive's estimate.
   void ShowPurgeElapsed();
 
@@ -108,7 +111,7 @@ class TFmMain : public ui::Form {
   std::uint64_t watchedRequest_ = 0;   // the erase's request seen pending at the last idle turn
   std::int64_t requestSeenMs_ = 0;     // when it was first seen (wall clock)
   std::uint64_t cancelledRequest_ = 0; // the last request cancelled: never twice
-  format::PurgePlan purgePlan_;         // what the purge box offers for the selected disk
+  std::shared_ptr<const format::PurgePlan> purgePlan_;  // what the purge box offers for the selected disk
   bool purgeRunning_ = false;           // the run is a firmware purge: it cannot be stopped
   std::int64_t purgeStartCounter_ = 0;  // the performance counter as the purge's run began
 };

@@ -13,8 +13,8 @@ bool TFmMain::PurgeStillOffered() {
   // The disk may have changed since the window opened (a sanitize begun
   // elsewhere): what is confirmed is what the disk offers now.
   ShowPurgeChoice();
-  if (purgePlan_.Runs()) return true;
-  app_.ui.MessageBox(handle, u"The disk was not purged: nothing was sent.\r\n\r\n" + purgePlan_.refusal.text,
+  if (PurgeOffered()) return true;
+  app_.ui.MessageBox(handle, u"The disk was not purged: nothing was sent.\r\n\r\n" + purgePlan_->refusal.text,
                      u"Purge refused", win::MB_ICONERROR | win::MB_OK);
   return false;
 }
@@ -22,7 +22,7 @@ bool TFmMain::PurgeStillOffered() {
 int TFmMain::ConfirmPurge() {
   const auto& entry = app_.dev.Devices[static_cast<std::size_t>(app_.dev.SelectedDevice)];
   return ui::ShowTaskDialog(app_.platform, app_.ui, handle, u"Warning", kPurgeConfirmInstruction,
-                            PurgeConfirmationText(format::IdentityOf(entry, app_.Drive), purgePlan_),
+                            PurgeConfirmationText(format::IdentityOf(entry, app_.Drive), *purgePlan_),
                             ui::kTdWarningIcon, ui::kTdYes | ui::kTdCancel);
 }
 

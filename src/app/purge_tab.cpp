@@ -35,17 +35,17 @@ void TFmMain::ShowPurgeChoice() {
   const auto& entry = app_.dev.Devices[static_cast<std::size_t>(app_.dev.SelectedDevice)];
   const format::PurgeFacts facts = format::GatherPurgeFacts(app_.platform, app_.dev.DeviceHandle, entry.DeviceNumber,
                                                             entry.IdentifyData.BusType);
-  purgePlan_ = format::PlanPurge(facts, format::PurgeChoice::Best);
-  if (!purgePlan_.Runs()) cbPurge.SetChecked(false);
-  cbPurge.SetEnabled(purgePlan_.Runs() && btRunBenchmarks.enabled());
-  lbPurgeReason.SetCaption(PurgeChoiceText(purgePlan_));
+  purgePlan_ = std::make_shared<const format::PurgePlan>(format::PlanPurge(facts, format::PurgeChoice::Best));
+  if (!PurgeOffered()) cbPurge.SetChecked(false);
+  cbPurge.SetEnabled(PurgeOffered() && btRunBenchmarks.enabled());
+  lbPurgeReason.SetCaption(PurgeChoiceText(*purgePlan_));
 }
 
 void TFmMain::ShowPurgeElapsed() {
-  if (!purgeRunning_ || app_.PerformanceFrequency <= 0) return;
+  if (!purgeRunning_ || !purgePlan_ || app_.PerformanceFrequency <= 0) return;
   std::int64_t now = 0;
   app_.platform.QueryPerformanceCounter(&now);
-  lbCurrentPosition.SetCaption(PurgeElapsedText((now - purgeStartCounter_) / app_.PerformanceFrequency, purgePlan_.estimateSeconds));
+  lbCurrentPosition.SetCaption(PurgeElapsedText((now - purgeStartCounter_) / app_.PerformanceFrequency, purgePlan_->estimateSeconds));
 }
 
 } // namespace trv::app
