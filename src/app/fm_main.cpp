@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/product.h"
+#include "format/purge_plan.h"
 #include "report/smart_report.h"
 #include "ui/vista_funcs.h"
 
@@ -27,20 +28,25 @@ TFmMain::TFmMain(App& app)
       Panel1(Add(ControlKind::Panel, "Panel1", &TabSheet1, Align::Client, {}, 5)),
       Panel5(Add(ControlKind::Panel, "Panel5", &Panel1, Align::Top, {0, 0, 0, 212}, 5)),
       Log_BenchMark(Add<ui::Memo>(ControlKind::Memo, "Log_BenchMark", &Panel5, Align::Client, {})),
-      Panel7(Add(ControlKind::Panel, "Panel7", &Panel1, Align::Top, {0, 0, 0, 87}, 10)),
+      Panel7(Add(ControlKind::Panel, "Panel7", &Panel1, Align::Top, {0, 0, 0, 67}, 10)),
       GroupBox2(Add(ControlKind::GroupBox, "GroupBox2", &Panel7, Align::Client, {})),
-      Panel9(Add(ControlKind::Panel, "Panel9", &GroupBox2, Align::Client, {}, 10)),
+      Panel9(Add(ControlKind::Panel, "Panel9", &GroupBox2, Align::Client, {}, 5)),
       pbCurrentTask(Add<ui::ProgressBar>(ControlKind::ProgressBar, "pbCurrentTask", &Panel9, Align::Client, {})),
-      // Under the progress box, left of the two check boxes (each a row of its
-      // own, 5 to 6 pixels apart) and the buttons (which stay where the
-      // S.M.A.R.T. tab has its button): the percentage, the speed with the time
-      // left (a row of its own, as wide as the column, so that it never runs
-      // under a check box), then the current sector.
-      lbCurrentPercent(Add(ControlKind::Label, "lbCurrentPercent", &Panel1, Align::None, {22, 296, 180, 25})),
-      lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {22, 326, 340, 25})),
-      lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 356, 340, 25})),
-      cbQuickWipe(Add<ui::CheckBox>(ControlKind::CheckBox, "cbQuickWipe", &Panel1, Align::None, {370, 294, 365, 17})),
-      cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {370, 317, 200, 17})),
+      // Under the progress box, left of the check boxes (each row 5 pixels
+      // from the next) and the buttons (which stay where the S.M.A.R.T. tab
+      // has its button): the percentage, the speed with the time left (a row
+      // of its own, as wide as the column, so that it never runs under a check
+      // box), then the current sector. On the right: the quick wipe; the
+      // firmware purge, which excludes it, under it with the read-back box
+      // beside it; then the line that says what the purge would run here, or
+      // why none can.
+      lbCurrentPercent(Add(ControlKind::Label, "lbCurrentPercent", &Panel1, Align::None, {22, 276, 180, 25})),
+      lbSpeed(Add(ControlKind::Label, "lbSpeed", &Panel1, Align::None, {22, 306, 340, 25})),
+      lbCurrentPosition(Add(ControlKind::Label, "lbCurrentPosition", &Panel1, Align::None, {22, 336, 340, 25})),
+      cbQuickWipe(Add<ui::CheckBox>(ControlKind::CheckBox, "cbQuickWipe", &Panel1, Align::None, {370, 274, 365, 17})),
+      cbPurge(Add<ui::CheckBox>(ControlKind::CheckBox, "cbPurge", &Panel1, Align::None, {370, 296, 130, 17})),
+      cbVerify(Add<ui::CheckBox>(ControlKind::CheckBox, "cbVerify", &Panel1, Align::None, {510, 296, 225, 17})),
+      lbPurgeReason(Add(ControlKind::Label, "lbPurgeReason", &Panel1, Align::None, {370, 318, 365, 17})),
       btStop(Add(ControlKind::Button, "btStop", &Panel1, Align::None, {369, 340, 94, 26})),
       btRunBenchmarks(Add(ControlKind::Button, "btRunBenchmarks", &Panel1, Align::None, {546, 340, 169, 26})),
       TabSheet2(Add(ControlKind::TabSheet, "TabSheet2", &pages, Align::Client, {})),
@@ -80,7 +86,14 @@ TFmMain::TFmMain(App& app)
   big.height = -21;
   for (ui::Control* label : {&lbCurrentPercent, &lbSpeed, &lbCurrentPosition}) label->SetFont(big);
   cbQuickWipe.SetCaption(u"执行快速擦除 （仅删除分区和 MBR）");
+  cbPurge.SetCaption(u"Firmware purge");
+  cbPurge.SetEnabled(false);  // until the selected disk is known to offer one here
   cbVerify.SetCaption(u"擦除后校验");
+  // The reasons are long English sentences: a small font keeps the longest on its row.
+  ui::Font note;
+  note.name = u"Tahoma";
+  note.height = -11;
+  lbPurgeReason.SetFont(note);
   btStop.SetCaption(u"停止");
   btStop.SetEnabled(false);
   btRunBenchmarks.SetCaption(u"格式化这个设备");
@@ -97,6 +110,8 @@ TFmMain::TFmMain(App& app)
   lbCopyright.handCursor = true;
 
   btRunBenchmarks.onClick = [this] { btRunBenchmarksClick(); };
+  cbQuickWipe.onClick = [this] { cbQuickWipeClick(); };
+  cbPurge.onClick = [this] { cbPurgeClick(); };
   btStop.onClick = [this] { btStopClick(); };
   btGetSmart.onClick = [this] { btGetSmartClick(); };
   lbCopyright.onClick = [this] { lbCopyrightClick(); };
@@ -117,6 +132,12 @@ void TFmMain::FormCreate() {
 }
 
 void TFmMain::FormClose(ui::CloseAction& action) {
+  if (purgeRunning_) {
+    // A purge cannot be stopped: the window stays until it has ended.
+    SayPurgeMustEnd();
+    action = ui::CloseAction::None;
+    return;
+  }
   if (formatRunning_) {
     // Closing acts as Stop: the current block finishes, the run ends as
     // cancelled and releases the volumes, and only then does the window close,
@@ -133,10 +154,25 @@ void TFmMain::SetBusy(bool enabled) {
   btRunBenchmarks.SetEnabled(enabled);
   btGetSmart.SetEnabled(enabled);
   cbQuickWipe.SetEnabled(enabled);
+  cbPurge.SetEnabled(enabled && PurgeOffered());
   cbVerify.SetEnabled(enabled);
 }
 
 void TFmMain::btRunBenchmarksClick() { RunFormat(); }
+
+bool TFmMain::PurgeOffered() const { return purgePlan_ && purgePlan_->Runs(); }
+
+// The quick wipe and the firmware purge exclude each other; the zero fill is
+// what runs with neither.
+void TFmMain::cbQuickWipeClick() {
+  cbQuickWipe.SetChecked(!cbQuickWipe.checked());
+  if (cbQuickWipe.checked()) cbPurge.SetChecked(false);
+}
+
+void TFmMain::cbPurgeClick() {
+  cbPurge.SetChecked(!cbPurge.checked());
+  if (cbPurge.checked()) cbQuickWipe.SetChecked(false);
+}
 
 void TFmMain::btGetSmartClick() {
   SetBusy(false);

@@ -2,11 +2,16 @@
 // S.M.A.R.T. tabs.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "ui/form.h"
 
+// Not format/purge_plan.h: this header reaches the Win32 front end, where the
+// SDK's own IOCTL macros would collide with the device layer's constants.
 namespace trv::format {
 class RunWatch;
+struct EraseCommandResult;
+struct PurgePlan;
 }
 
 namespace trv::app {
@@ -42,7 +47,9 @@ class TFmMain : public ui::Form {
   ui::Control& lbSpeed;
   ui::Control& lbCurrentPosition;
   ui::CheckBox& cbQuickWipe;
+  ui::CheckBox& cbPurge;
   ui::CheckBox& cbVerify;
+  ui::Control& lbPurgeReason;
   ui::Control& btStop;
   ui::Control& btRunBenchmarks;
   ui::Control& TabSheet2;
@@ -57,6 +64,8 @@ class TFmMain : public ui::Form {
   bool QueryEndSession() override;
   void EndSession() override;
   void btRunBenchmarksClick();
+  void cbQuickWipeClick();
+  void cbPurgeClick();
   void btStopClick();
   void btGetSmartClick();
   void lbCopyrightClick();
@@ -70,12 +79,28 @@ class TFmMain : public ui::Form {
   // The format command behind btRunBenchmarks.
   void RunFormat();
   bool FormatRunning() const { return formatRunning_; }
+  bool PurgeRunning() const { return purgeRunning_; }
+  // Reads what the selected disk offers here and shows it beside the purge box
+  // (app/purge_tab.cpp); the plan the box was enabled by.
+  void ShowPurgeChoice();
+  bool PurgeOffered() const;
+  // While a purge runs: the time since its request went out against the drive's estimate.
+  void ShowPurgeElapsed();
 
  private:
   // On the window thread about four times a second while a run's worker goes on.
   void RunIdle();
   // Cancels the request the run's worker waits on, where Windows can.
   void CancelRunIo();
+  // The purge's side of RunFormat (app/purge_run.cpp): the plan read again
+  // (false, said in a box: none runs here now), the confirmation (IDYES to go
+  // on), the controls while it runs, and what the window says after it.
+  bool PurgeStillOffered();
+  int ConfirmPurge();
+  void PurgeStarts();
+  void PurgeEnded(const format::EraseCommandResult& result);
+  // The box or the label that says why a close waits, while a purge runs.
+  void SayPurgeMustEnd();
 
   App& app_;
   bool formatRunning_ = false;
@@ -86,6 +111,9 @@ class TFmMain : public ui::Form {
   std::uint64_t watchedRequest_ = 0;   // the erase's request seen pending at the last idle turn
   std::int64_t requestSeenMs_ = 0;     // when it was first seen (wall clock)
   std::uint64_t cancelledRequest_ = 0; // the last request cancelled: never twice
+  std::shared_ptr<const format::PurgePlan> purgePlan_;  // what the purge box offers for the selected disk
+  bool purgeRunning_ = false;           // the run is a firmware purge: it cannot be stopped
+  std::int64_t purgeStartCounter_ = 0;  // the performance counter as the purge's run began
 };
 
 } // namespace trv::app

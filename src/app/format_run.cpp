@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/format_tab.h"
 #include "app/logs.h"
+#include "app/purge_tab.h"
 #include "app/worker_observer.h"
 #include "app/product.h"
 #include "app/remembered_fields.h"
@@ -49,6 +50,7 @@ void TFmMain::EndSession() {
 }
 
 void TFmMain::RunIdle() {
+  ShowPurgeElapsed();
   // Since when the erase's current request has been with the disk (as seen
   // from here: at most an idle turn late).
   const auto pending = watch_ ? watch_->Pending() : std::nullopt;
@@ -63,6 +65,9 @@ void TFmMain::RunIdle() {
 }
 
 void TFmMain::CancelRunIo() {
+  // A purge's request is never cancelled, nor the reads around it: the drive
+  // goes on purging whatever the program does.
+  if (purgeRunning_) return;
   if (!app_.ui.WorkerBusy()) return;  // parked at a call to the window: no request pending
   const auto pending = watch_ ? watch_->Pending() : std::nullopt;
   if (!pending || pending->serial == cancelledRequest_) return;  // not a write or read of the erase, or cancelled already
@@ -80,7 +85,9 @@ void TFmMain::RunFormat() {
   App& app = app_;
   auto& dev = app.dev;
   const bool quickWipe = cbQuickWipe.checked();  // read before anything is shown
+  const bool purge = cbPurge.checked() && cbPurge.enabled();
   const bool verify = cbVerify.checked();
+  if (purge && !PurgeStillOffered()) return;
   const auto& entry = dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)];
   std::u16string content =
       u"Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\n" + dev.DeviceTitle;
@@ -96,9 +103,10 @@ void TFmMain::RunFormat() {
   // whose texts stay as they are; Cancel stops here as a No there does.
   const std::optional<format::AuditFields> audit = app.FmRecordDetails.Ask(LoadRememberedFields(app.platform));
   if (!audit) return;
-  const int answer = ui::ShowTaskDialog(app.platform, app.ui, handle, u"Warning",
-                                        u"All data on the selected device will be lost", content, ui::kTdWarningIcon,
-                                        ui::kTdYes | ui::kTdCancel);
+  const int answer = purge ? ConfirmPurge()
+                           : ui::ShowTaskDialog(app.platform, app.ui, handle, u"Warning",
+                                                u"All data on the selected device will be lost", content,
+                                                ui::kTdWarningIcon, ui::kTdYes | ui::kTdCancel);
   if (answer != win::IDYES) return;
   SetBusy(false);
 
@@ -109,7 +117,8 @@ void TFmMain::RunFormat() {
   request.deviceTitle = dev.DeviceTitle;
   request.productLine = std::u16string(kProductTitle) + u"; " + kProductWebAddress;
   request.statedBytes = dev.StatedBytes;
-  request.quickWipe = quickWipe;
+  request.quickWipe = quickWipe && !purge;
+  if (purge) request.purge = format::PurgeChoice::Best;
   request.verify = verify;
   request.chosen = format::IdentityOf(entry, app.Drive);
   request.program = kProductName;
@@ -128,8 +137,10 @@ void TFmMain::RunFormat() {
   watch_ = &watch;
   watchedRequest_ = cancelledRequest_ = 0;
   app.StopRequested = false;  // every run starts with Stop cleared
-  // Logging off or shutting down is refused while the disk is written; Windows says why.
-  app.ui.SetShutdownBlockReason(*this, kEraseRunningReason);
+  // Logging off or shutting down is refused while the disk is written or
+  // purged; Windows says why.
+  app.ui.SetShutdownBlockReason(*this, purge ? kPurgeRunningReason : kEraseRunningReason);
+  if (purge) PurgeStarts();
   format::EraseCommandResult result;
   app.ui.RunWorker([&] { result = format::EraseDevice(ctx, request); }, [this] { RunIdle(); });
   app.ui.SetShutdownBlockReason(*this, u"");
@@ -137,6 +148,7 @@ void TFmMain::RunFormat() {
   watch_ = nullptr;
   app.StopRequested = false;  // taken in by the run, or too late to act on it
   formatRunning_ = false;
+  if (purge) PurgeEnded(result);
   SetBusy(true);
   if (result.diskChanged) {
     app.ui.MessageBox(handle,

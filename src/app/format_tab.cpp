@@ -18,7 +18,8 @@ void FormatTabObserver::ShowProgress(const format::BlockProgress& progress) {
   TFmMain& m = app_.FmMain;
   m.pbCurrentTask.SetPosition(progress.barPosition);
   m.lbCurrentPercent.SetCaption(DecimalText(static_cast<std::int64_t>(progress.percent)) + u"% complete");
-  m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
+  // A purge has no sector of its own: that row shows its elapsed time instead.
+  if (!m.PurgeRunning()) m.lbCurrentPosition.SetCaption(u"Current sector: " + report::FormatThousands(progress.sector));
 }
 
 void FormatTabObserver::ShowSpeed(const std::u16string& text) {
@@ -53,6 +54,7 @@ std::u16string SpeedLineTimeLeft(const format::TimeLeft& left) {
 void FormatTabObserver::ShowComplete() { app_.FmMain.pbCurrentTask.SetPosition(100); }
 
 void FormatTabObserver::ProcessMessages() {
+  app_.FmMain.ShowPurgeElapsed();
   app_.ui.ProcessMessages();
   // The system or the user ending the program stops the run at the next block.
   if (app_.ui.Terminated()) app_.StopRequested = true;
@@ -60,6 +62,7 @@ void FormatTabObserver::ProcessMessages() {
 
 void FormatTabObserver::FormatStarting() {
   TFmMain& m = app_.FmMain;
+  if (m.PurgeRunning()) return;  // Stop stays disabled: a purge cannot be stopped
   m.btStop.SetEnabled(true);
   m.FocusControl(m.btStop);
 }

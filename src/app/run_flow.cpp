@@ -37,6 +37,8 @@ void TFmMain::FormShow() {
   details.hiddenRanges = &dev.Hidden;
   details.drive = &app.Drive;
   dev.StatedBytes = report::ShowDeviceDetails(details);
+  // Whether the format tab may offer a firmware purge of this disk, or why not.
+  ShowPurgeChoice();
 }
 
 } // namespace trv::app

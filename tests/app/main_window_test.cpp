@@ -15,6 +15,11 @@ TEST(MainWindow, DesignStateBeforeAnyDiskIsChosen) {
   EXPECT_EQ(U8(m.TabSheet2.caption()), "S.M.A.R.T.");
   EXPECT_EQ(U8(m.cbQuickWipe.caption()), "执行快速擦除 （仅删除分区和 MBR）");
   EXPECT_FALSE(m.cbQuickWipe.checked());
+  // No disk, no purge: the box waits, unchecked and disabled, with nothing beside it.
+  EXPECT_EQ(U8(m.cbPurge.caption()), "Firmware purge");
+  EXPECT_FALSE(m.cbPurge.checked());
+  EXPECT_FALSE(m.cbPurge.enabled());
+  EXPECT_TRUE(m.lbPurgeReason.caption().empty());
   EXPECT_FALSE(m.btStop.enabled());
   EXPECT_TRUE(m.btRunBenchmarks.enabled());
   EXPECT_TRUE(m.btGetSmart.enabled());
@@ -32,8 +37,9 @@ TEST(MainWindow, DesignStateBeforeAnyDiskIsChosen) {
 }
 
 // Every control placed by position on the format tab keeps clear of the others
-// and of the progress box above, and stays inside the tab: the read-back box
-// has a row of its own between the quick-wipe box and the buttons.
+// and of the progress box above, and stays inside the tab: the purge box sits
+// under the quick-wipe box with the read-back box beside it, and the line that
+// says what the purge would run has a row of its own above the buttons.
 TEST(MainWindow, FormatTabControlsDoNotTouch) {
   auto run = Play(Scenario());
   const auto& m = run.app->FmMain;
@@ -47,7 +53,7 @@ TEST(MainWindow, FormatTabControlsDoNotTouch) {
   std::vector<const trv::ui::Control*> placed;
   for (const auto* c : m.Panel1.children())
     if (c->align == trv::ui::Align::None) placed.push_back(c);
-  ASSERT_EQ(placed.size(), 7u);
+  ASSERT_EQ(placed.size(), 9u);
   for (const auto* c : placed) {
     const Rect r = c->placed;
     EXPECT_TRUE(r.left >= tab.left && r.top >= tab.top && r.left + r.width <= tab.left + tab.width &&
@@ -59,11 +65,18 @@ TEST(MainWindow, FormatTabControlsDoNotTouch) {
       EXPECT_TRUE(apart(r, other->placed, 5)) << c->name() << " and " << other->name();
     }
   }
-  // The boxes one above the other, the left edges in line, each as tall as a check box.
-  EXPECT_EQ(m.cbVerify.placed.left, m.cbQuickWipe.placed.left);
-  EXPECT_GT(m.cbVerify.placed.top, m.cbQuickWipe.placed.top + m.cbQuickWipe.placed.height);
-  EXPECT_LT(m.cbVerify.placed.top + m.cbVerify.placed.height, m.btStop.placed.top);
+  // The two boxes that exclude each other one above the other, left edges in
+  // line; the read-back box beside the purge box; all as tall as a check box.
+  EXPECT_EQ(m.cbPurge.placed.left, m.cbQuickWipe.placed.left);
+  EXPECT_EQ(m.lbPurgeReason.placed.left, m.cbPurge.placed.left);
+  EXPECT_EQ(m.cbVerify.placed.top, m.cbPurge.placed.top);
+  EXPECT_GT(m.cbPurge.placed.top, m.cbQuickWipe.placed.top + m.cbQuickWipe.placed.height);
+  EXPECT_GT(m.lbPurgeReason.placed.top, m.cbPurge.placed.top + m.cbPurge.placed.height);
+  EXPECT_LT(m.lbPurgeReason.placed.top + m.lbPurgeReason.placed.height, m.btStop.placed.top);
   EXPECT_EQ(m.cbVerify.placed.height, m.cbQuickWipe.placed.height);
+  EXPECT_EQ(m.cbPurge.placed.height, m.cbQuickWipe.placed.height);
+  // The progress bar keeps a usable height in its smaller box.
+  EXPECT_GE(m.pbCurrentTask.placed.height, 17);
   // The format button sits where the S.M.A.R.T. tab has its button.
   EXPECT_EQ(m.btRunBenchmarks.placed, m.btGetSmart.placed);
 }
