@@ -76,13 +76,13 @@ TEST(PurgeWindow, OfferedOnAModernNvmeDataDiskAndRefusedElsewhereWithItsReason) 
       {"NVMe data disk on Windows XP",
        PurgePc([](nlohmann::json& pc, nlohmann::json&) { pc["os"] = {{"major", 5}, {"minor", 1}, {"build", 2600}}; }), 4,
        "Not available: needs Windows 10 1607 or later"},
-      // While it sanitizes the drive answers nothing but its status log: the
-      // plan, which asks for the capabilities first, cannot read them.
+      // While it sanitizes the drive answers nothing but its status log, which
+      // says why before the unread capabilities could.
       {"NVMe data disk, a sanitize under way",
        PurgePc([](nlohmann::json&, nlohmann::json& d) {
          d["nvme"]["sanitize"].update({{"state", "in-progress"}, {"lastAction", "crypto"}});
        }),
-       4, "Not available: the disk's capabilities could not be read"},
+       4, "Not available: a sanitize is already in progress on this disk"},
       {"NVMe data disk without sanitize or crypto format, build 17763",
        PurgePc([](nlohmann::json& pc, nlohmann::json& d) {
          pc["os"]["build"] = 17763;
@@ -175,10 +175,10 @@ TEST(PurgeWindow, APurgeEndsPurgedWithStopDisabledAndACloseThatWaits) {
   EXPECT_EQ(run.ui->sessionEnds(), (std::vector<std::string>{"refused"}));
   EXPECT_EQ(run.ui->shutdownBlocks(),
             (std::vector<std::string>{"FmMain: " + U8(trv::app::kPurgeRunningReason), "FmMain: -"}));
-  // One request, with the input 21H1 takes: Sanitize, crypto erase, the drive's estimate as its timeout.
+  // One request, with the input 21H1 takes: Sanitize, crypto erase, twice the drive's estimate and 30 minutes as its timeout.
   const auto journal = Journal(run);
   EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA"), 1u);
-  EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA version=16 size=16 timeout=120 method=crypto "
+  EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA version=16 size=16 timeout=2040 method=crypto "
                                      "disallowExit=0"),
             1u);
   // Afterwards: the outcome, the bar at its end, the controls back, the purge offered again.

@@ -69,9 +69,9 @@ TEST(CliPurge, EachWindowsBuildSendsItsOwnFormAndAProvenPurgeIsAPurge) {
     std::string method, request, methodLine;
   };
   for (const Case& c : std::vector<Case>{
-           // 21H1 and later: the input names the method; the timeout is the drive's estimate for it.
-           {22621, "", sanitize + "60 method=crypto disallowExit=0 -> ok returned=0", "Sanitize, crypto erase" + scope},
-           {22621, "=block", sanitize + "120 method=block disallowExit=0 -> ok returned=0", "Sanitize, block erase" + scope},
+           // 21H1 and later: the input names the method; the timeout is twice the drive's estimate and 30 minutes.
+           {22621, "", sanitize + "1920 method=crypto disallowExit=0 -> ok returned=0", "Sanitize, crypto erase" + scope},
+           {22621, "=block", sanitize + "2040 method=block disallowExit=0 -> ok returned=0", "Sanitize, block erase" + scope},
            // 1607 to 20H2: no input, which the driver runs as a crypto Format NVM.
            {17763, "", "IOCTL_STORAGE_REINITIALIZE_MEDIA no input -> ok returned=0",
             "Format NVM, crypto erase, this namespace only"}}) {
