@@ -179,7 +179,7 @@ std::vector<std::uint8_t> SanitizeStatusLog(const SanitizeRun& run, const Saniti
   rec::Put32(log, 8, drive.overwriteEstimate);
   rec::Put32(log, 12, drive.blockEstimate);
   rec::Put32(log, 16, drive.cryptoEstimate);
-  for (std::size_t at : {20, 24, 28}) rec::Put32(log, at, kNotReported);  // the no-deallocate times
+  for (const std::size_t at : {std::size_t{20}, std::size_t{24}, std::size_t{28}}) rec::Put32(log, at, kNotReported);  // the no-deallocate times
   return log;
 }
 
