@@ -25,7 +25,7 @@ std::string Hex(std::uint32_t value, int digits) {
 
 Json StatusJson(const std::optional<device::SanitizeStatus>& s) {
   if (!s) return nullptr;
-  return {{"state", SanitizeStateWord(*s)},
+  return {{"state", std::string(device::SanitizeStateWord(s->StateOf()))},
           {"sprog", Hex(s->sprog, 4)},
           {"sstat", Hex(s->sstat, 4)},
           {"scdw10", Hex(s->scdw10, 8)},
@@ -34,7 +34,7 @@ Json StatusJson(const std::optional<device::SanitizeStatus>& s) {
 
 std::string StatusText(const std::optional<device::SanitizeStatus>& s) {
   if (!s) return "could not be read";
-  return SanitizeStateWord(*s) + " (SPROG " + Hex(s->sprog, 4) + ", SSTAT " + Hex(s->sstat, 4) + ", SCDW10 " +
+  return std::string(device::SanitizeStateWord(s->StateOf())) + " (SPROG " + Hex(s->sprog, 4) + ", SSTAT " + Hex(s->sstat, 4) + ", SCDW10 " +
          Hex(s->scdw10, 8) + (s->GlobalDataErased() ? ", Global Data Erased" : ", Global Data Erased not set") + ")";
 }
 

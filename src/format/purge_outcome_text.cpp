@@ -40,22 +40,9 @@ std::string SampleResultWord(PurgeSample::Result result) {
   return "not-run";
 }
 
-std::string SanitizeStateWord(const device::SanitizeStatus& status) {
-  using State = device::SanitizeStatus::State;
-  switch (status.StateOf()) {
-    case State::Never: return "never";
-    case State::Succeeded: return "succeeded";
-    case State::InProgress: return "in-progress";
-    case State::Failed: return "failed";
-    case State::SucceededNoDeallocate: return "succeeded-no-deallocate";
-    case State::Other: break;
-  }
-  return "other";
-}
-
 std::u16string PurgeFailureText(const PurgeResult& r) {
   const std::string& code = r.failureCode;
-  const std::u16string state = r.statusAfter ? Utf8ToUtf16(SanitizeStateWord(*r.statusAfter)) : u"unreadable";
+  const std::u16string state = r.statusAfter ? Utf8ToUtf16(device::SanitizeStateWord(r.statusAfter->StateOf())) : u"unreadable";
   if (code == "stalled")
     return u"no progress for twice the drive's estimate (at least an hour): the sanitize stalled, and the drive "
            u"may still be at work; do not power it off";

@@ -18,7 +18,5 @@ std::u16string PurgeFailureText(const PurgeResult& result);
 std::u16string PurgeSuccessText(const PurgeResult& result);
 // "held", "failed", "no-evidence", "unreadable" or "not-run".
 std::string SampleResultWord(PurgeSample::Result result);
-// "never", "succeeded", "in-progress", "failed", "succeeded-no-deallocate" or "other".
-std::string SanitizeStateWord(const device::SanitizeStatus& status);
 
 } // namespace trv::format

@@ -178,6 +178,14 @@ TEST(PurgeWindow, APurgeEndsPurgedWithStopDisabledAndACloseThatWaits) {
   // One request, with the input 21H1 takes: Sanitize, crypto erase, twice the drive's estimate and 30 minutes as its timeout.
   const auto journal = Journal(run);
   EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA"), 1u);
+  // The computer is kept from sleeping from before the request until the drive has ended.
+  const auto at = [&](const std::string& text) {
+    return std::find_if(journal.begin(), journal.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }) -
+           journal.begin();
+  };
+  EXPECT_LT(at("SetThreadExecutionState 0x80000001"), at("IOCTL_STORAGE_REINITIALIZE_MEDIA"));
+  EXPECT_GT(at("SetThreadExecutionState 0x80000000"), at("IOCTL_STORAGE_REINITIALIZE_MEDIA"));
+  EXPECT_LT(at("SetThreadExecutionState 0x80000000"), static_cast<std::ptrdiff_t>(journal.size()));
   EXPECT_EQ(CountContaining(journal, "IOCTL_STORAGE_REINITIALIZE_MEDIA version=16 size=16 timeout=2040 method=crypto "
                                      "disallowExit=0"),
             1u);
