@@ -1,6 +1,7 @@
 // ATA commands through IOCTL_ATA_PASS_THROUGH (Windows XP SP2 and later, on the
-// ATA and SATA port drivers), for the read-only commands whose answer is in the
-// registers. Only what the callers below pass is sent; nothing here writes.
+// ATA and SATA port drivers): commands without data, PIO data-in of one block,
+// and PIO data-out of one block (the Security commands' password block). Only
+// what the callers pass is sent.
 #pragma once
 #include <cstdint>
 
@@ -27,8 +28,18 @@ struct AtaAnswer {
   bool Aborted() const { return outcome == Outcome::Registers && (current.command & kAtaStatusError) != 0; }
 };
 
-// A command without data; `ext` sends it as a 48-bit command.
+// A 48-bit command's high-order registers (FEATURE 15:8, COUNT 15:8, LBA 47:24),
+// sent as the previous task file.
+using AtaHighTaskFile = AtaTaskFile;
+
+// A command without data; `ext` sends it as a 48-bit command with `high` as its
+// previous task file. `timeoutSeconds`: TimeOutValue (1 to 108,000).
 AtaAnswer AtaNonData(win::Platform& platform, win::Handle handle, const AtaTaskFile& command, bool ext);
+AtaAnswer AtaNonData(win::Platform& platform, win::Handle handle, const AtaTaskFile& command, bool ext,
+                     const AtaHighTaskFile& high, std::uint32_t timeoutSeconds);
+// A PIO data-out command of one 512-byte block (ATA_FLAGS_DATA_OUT).
+AtaAnswer AtaDataOut(win::Platform& platform, win::Handle handle, const AtaTaskFile& command, const AtaBlock& block,
+                     std::uint32_t timeoutSeconds);
 // A PIO data-in command of one 512-byte block. `block` is written only when the
 // port moved all 512 bytes; the answer's registers say how the drive ended it.
 AtaAnswer AtaDataIn(win::Platform& platform, win::Handle handle, const AtaTaskFile& command, AtaBlock& block,

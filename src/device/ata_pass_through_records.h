@@ -14,6 +14,7 @@ inline constexpr std::uint32_t IOCTL_ATA_PASS_THROUGH = 0x0004D02C;
 
 inline constexpr std::uint16_t ATA_FLAGS_DRDY_REQUIRED = 1 << 0;
 inline constexpr std::uint16_t ATA_FLAGS_DATA_IN = 1 << 1;
+inline constexpr std::uint16_t ATA_FLAGS_DATA_OUT = 1 << 2;
 inline constexpr std::uint16_t ATA_FLAGS_48BIT_COMMAND = 1 << 3;
 
 // The fields before DataBufferOffset lie alike in both layouts.

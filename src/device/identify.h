@@ -11,6 +11,9 @@
 
 namespace trv::device {
 
+// STORAGE_BUS_TYPE values the purge tells apart (NVMe: nvme.h's kNvmeBus).
+inline constexpr std::int64_t kAtaBus = 3, kRaidBus = 8, kSataBus = 11, kUsbBus = 7;
+
 // Fills `data` and returns 0 when the disk was identified; -1 leaves `data` as it
 // was. Traces every step in the debug log. A failed device-descriptor query
 // ends the program through `env.errorAndExit`.

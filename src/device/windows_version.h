@@ -14,10 +14,14 @@ struct WindowsVersion {
   bool known = false;  // neither call answered: nothing that depends on the build is offered
   std::uint32_t major = 0, minor = 0, build = 0;
   bool fromRtl = false;  // RtlGetVersion answered (else GetVersionExW did)
+  std::uint32_t servicePack = 0;  // N of "Service Pack N" (szCSDVersion); 0: none
 };
 
 // RtlGetVersion through the seam, else GetVersionExW.
 WindowsVersion TrueWindowsVersion(win::Platform& platform);
+
+// Windows PE: HKLM\SYSTEM\CurrentControlSet\Control\MiniNT exists.
+bool IsWindowsPe(win::Platform& platform);
 
 // Windows 10 1607, the first build that knows IOCTL_STORAGE_REINITIALIZE_MEDIA,
 // and Windows 10 21H1, the first that takes its sanitize input.

@@ -7,23 +7,34 @@
 #include <optional>
 #include <string>
 
+#include "device/ata_sanitize.h"
 #include "device/erase_features.h"
+#include "device/identify.h"
 #include "device/nvme_sanitize.h"
 #include "device/windows_version.h"
+#include "format/ata_password_file.h"
 #include "format/refusal.h"
 #include "platform/platform.h"
 
 namespace trv::format {
 
 // What the user asked for: the best the disk and Windows allow, or one method.
-enum class PurgeChoice { Best, Crypto, Block };
+enum class PurgeChoice { Best, Crypto, Block, Overwrite, SecureErase, EnhancedSecureErase };
 
 enum class PurgeMethod {
   None,
   NvmeSanitizeCrypto,  // REINITIALIZE_MEDIA with input, SanitizeMethod CryptoErase (21H1 and later)
   NvmeSanitizeBlock,   // REINITIALIZE_MEDIA with input, SanitizeMethod BlockErase (21H1 and later)
   NvmeFormatCrypto,    // REINITIALIZE_MEDIA without input: Format NVM, Secure Erase Settings 2 (1607 to 20H2)
+  AtaSanitizeCrypto,   // SANITIZE DEVICE, CRYPTO SCRAMBLE EXT
+  AtaSanitizeBlock,    // SANITIZE DEVICE, BLOCK ERASE EXT
+  AtaSanitizeOverwrite,  // SANITIZE DEVICE, OVERWRITE EXT, one pass of zeros
+  AtaSecurityEraseEnhanced,  // SECURITY ERASE UNIT, enhanced
+  AtaSecurityErase,          // SECURITY ERASE UNIT, normal
 };
+bool IsAtaMethod(PurgeMethod method);
+bool IsAtaSanitize(PurgeMethod method);
+bool IsSecurityErase(PurgeMethod method);
 
 // Everything the choice rests on, read before the confirmation.
 struct PurgeFacts {
@@ -34,7 +45,17 @@ struct PurgeFacts {
   std::optional<device::EraseFeatures> features;   // none: Identify Controller could not be read
   std::uint32_t namespaceCount = 0;                // Identify Controller NN (0: not read)
   std::optional<device::SanitizeStatus> status;    // none: log 81h could not be read
+  // ATA and SATA disks (bus 3 or 11): IDENTIFY DEVICE through the pass-through
+  // and SANITIZE STATUS EXT, each none when it could not be read.
+  std::optional<device::AtaBlock> ataIdentify;
+  std::optional<device::AtaSanitizeStatus> ataSanitize;
+  bool windowsPe = false;
+  std::int64_t diskBytes = 0;  // for the security erase's timeout
+  // This program's saved password for this disk's serial (records folder),
+  // filled by the erase command; with it a locked disk's erase is finished.
+  std::optional<SavedPassword> savedPassword;
   bool Nvme() const { return busType == device::kNvmeBus; }
+  bool Ata() const { return busType == device::kAtaBus || busType == device::kSataBus; }
 };
 
 struct PurgePlan {
@@ -47,6 +68,12 @@ struct PurgePlan {
   bool allNamespaces = false;               // the method reaches every namespace of the controller
   std::uint32_t namespaceCount = 0;
   std::uint32_t windowsBuild = 0;
+  // ATA: the security erase's password is Windows PE's fixed one (else random);
+  // `finishesErase`: the disk is locked with this program's saved password, and
+  // PREPARE + ERASE UNIT are sent with it (no SET PASSWORD).
+  bool pePassword = false;
+  bool finishesErase = false;
+  bool rotational = true;  // word 217 says not a solid-state drive
   bool Runs() const { return method != PurgeMethod::None; }
 };
 
@@ -80,6 +107,25 @@ inline constexpr char kPurgeCryptoNotOffered[] = "purge-crypto-not-offered";
 inline constexpr char kPurgeBlockNotOffered[] = "purge-block-not-offered";
 inline constexpr char kSanitizeInProgress[] = "sanitize-in-progress";
 inline constexpr char kSanitizeFailed[] = "sanitize-failed";
+// ATA disks.
+inline constexpr char kPurgeBus[] = "purge-bus";                        // neither ATA, SATA nor NVMe
+inline constexpr char kPurgeRaid[] = "purge-raid";
+inline constexpr char kPurgeIdentifyUnread[] = "purge-identify-unread";
+inline constexpr char kPurgeFrozen[] = "purge-frozen";                  // word 128 bit 3
+inline constexpr char kPurgeLocked[] = "purge-locked";                  // locked, no saved password of ours
+inline constexpr char kPurgePasswordSet[] = "purge-password-set";       // someone else's user password
+inline constexpr char kPurgeCountExpired[] = "purge-count-expired";
+inline constexpr char kPurgeSecurityEraseNotHere[] = "purge-security-erase-not-here";  // Windows 7+ outside PE
+inline constexpr char kPurgeIdeMode[] = "purge-ide-mode";               // PE, controller in IDE mode
+inline constexpr char kPurgeEraseTooLong[] = "purge-erase-too-long";    // estimate over 108,000 s
+inline constexpr char kPurgeOverwriteNotOffered[] = "purge-overwrite-not-offered";
+inline constexpr char kPurgeSecurityEraseNotOffered[] = "purge-security-erase-not-offered";
+inline constexpr char kPurgeEnhancedNotOffered[] = "purge-enhanced-not-offered";
+inline constexpr char kPurgeSanitizeFrozen[] = "purge-sanitize-frozen";  // SANITIZE FREEZE LOCK
+
+// The help a frozen disk's refusal gives.
+inline constexpr char16_t kFrozenHelp[] =
+    u"power the disk off and on without the firmware freezing it, or boot Windows PE on another PC";
 
 // Texts for people and words for the record and JSON.
 std::u16string PurgeMethodText(PurgeMethod method);  // "Sanitize, crypto erase"

@@ -218,6 +218,11 @@ bool LockedPlatform::GetVersionExW(std::span<std::uint8_t> info) {
   return inner_.GetVersionExW(info);
 }
 
+std::uint32_t LockedPlatform::RegOpenLocalMachineKeyW(std::u16string_view subKey) {
+  Hold hold(lock_, inner_);
+  return inner_.RegOpenLocalMachineKeyW(subKey);
+}
+
 bool LockedPlatform::RtlGetVersion(std::span<std::uint8_t> info) {
   Hold hold(lock_, inner_);
   return inner_.RtlGetVersion(info);

@@ -41,6 +41,7 @@ class LockedPlatform : public Platform {
   bool GetVolumePathNamesForVolumeNameW(std::u16string_view volumeName, char16_t* buffer, std::uint32_t bufferLength, std::uint32_t* returnLength) override;
   std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
   std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName, std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+  std::uint32_t RegOpenLocalMachineKeyW(std::u16string_view subKey) override;
   std::uint32_t GetFileAttributesW(std::u16string_view path) override;
   std::u16string GetFileOwnerSid(std::u16string_view path) override;
   bool CreateDirectoryWithAccessW(std::u16string_view path, std::u16string_view sddl) override;

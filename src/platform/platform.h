@@ -71,6 +71,9 @@ class Platform {
   virtual std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
                                                    std::uint32_t* type, std::uint8_t* data,
                                                    std::uint32_t* dataSize) = 0;
+  // RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, KEY_QUERY_VALUE), then RegCloseKey:
+  // the registry's error code (0: the key exists; 2: it does not).
+  virtual std::uint32_t RegOpenLocalMachineKeyW(std::u16string_view subKey) = 0;
 
   // --- the records folder's guard: owners, access lists, links, final paths, I/O memory ---
   // GetFileAttributesW: a file's or folder's own attributes (a junction's, not

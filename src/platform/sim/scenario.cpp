@@ -72,7 +72,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "os")) {
     const json& os = root["os"];
     const std::string ow = w + ": os";
-    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails", "shimmedAs"});
+    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails", "shimmedAs", "windowsPe"});
     sc.osMajor = static_cast<std::uint32_t>(jf::Int(os, "major", ow, sc.osMajor, 0, UINT32_MAX));
     sc.osMinor = static_cast<std::uint32_t>(jf::Int(os, "minor", ow, sc.osMinor, 0, UINT32_MAX));
     sc.osBuild = static_cast<std::uint32_t>(jf::Int(os, "build", ow, sc.osBuild, 0, UINT32_MAX));
@@ -80,6 +80,7 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     sc.csd = jf::Str16(os, "csd", ow, sc.csd);
     if (sc.csd.size() > 127) jf::Fail(ow, "csd", "longer than 127 characters");
     sc.getVersionFails = jf::Bool(os, "getVersionFails", ow, false);
+    sc.windowsPe = jf::Bool(os, "windowsPe", ow, false);
     if (jf::Has(os, "shimmedAs")) {
       const json& shim = os["shimmedAs"];
       const std::string shw = ow + ": shimmedAs";

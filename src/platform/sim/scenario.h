@@ -29,6 +29,8 @@ struct Scenario {
   std::uint32_t osMajor = 6, osMinor = 1, osBuild = 7601, platformId = 2;
   std::u16string csd = u"Service Pack 1";
   bool getVersionFails = false;
+  // Windows PE: HKLM\SYSTEM\CurrentControlSet\Control\MiniNT exists.
+  bool windowsPe = false;
   // What GetVersionExW answers a program the compatibility layer shims (Windows
   // 8.1 and later tell one without a manifest entry that it runs on 6.2);
   // RtlGetVersion answers the true version. None: both answer the same.

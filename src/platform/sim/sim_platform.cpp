@@ -725,6 +725,13 @@ std::uint32_t SimPlatform::GetSystemDirectoryW(char16_t* buffer, std::uint32_t s
   return length;
 }
 
+std::uint32_t SimPlatform::RegOpenLocalMachineKeyW(std::u16string_view subKey) {
+  const bool exists = sc_.windowsPe && EqualsIgnoreAsciiCase(subKey, u"SYSTEM\\CurrentControlSet\\Control\\MiniNT");
+  const std::uint32_t result = exists ? 0 : win::ERROR_FILE_NOT_FOUND;
+  Log("RegOpenLocalMachineKeyW", "HKLM\\" + U8(subKey) + " -> " + std::to_string(result));
+  return result;
+}
+
 std::uint32_t SimPlatform::RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
                                                       std::uint32_t* type, std::uint8_t* data,
                                                       std::uint32_t* dataSize) {

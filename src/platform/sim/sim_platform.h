@@ -79,6 +79,7 @@ class SimPlatform : public win::Platform {
   std::uint32_t GetSystemDirectoryW(char16_t* buffer, std::uint32_t size) override;
   std::uint32_t RegQueryLocalMachineValueW(std::u16string_view subKey, std::u16string_view valueName,
                                            std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+  std::uint32_t RegOpenLocalMachineKeyW(std::u16string_view subKey) override;
   // Owners, access lists, junctions, SUBST drives, final paths and I/O memory:
   // sim_files_security.cpp.
   std::uint32_t GetFileAttributesW(std::u16string_view path) override;

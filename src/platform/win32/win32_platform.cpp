@@ -247,6 +247,14 @@ std::uint32_t Win32Platform::RegQueryLocalMachineValueW(std::u16string_view subK
   return static_cast<std::uint32_t>(queried);
 }
 
+std::uint32_t Win32Platform::RegOpenLocalMachineKeyW(std::u16string_view subKey) {
+  const std::wstring key = Wide(subKey);
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &opened);
+  if (status == ERROR_SUCCESS) ::RegCloseKey(opened);
+  return static_cast<std::uint32_t>(status);
+}
+
 // --- kernel32 and winmm: time ---------------------------------------------------------------
 
 bool Win32Platform::QueryPerformanceFrequency(std::int64_t* frequency) {
