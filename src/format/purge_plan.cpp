@@ -62,6 +62,11 @@ PurgePlan ChooseMethod(PurgePlan plan, const device::EraseFeatures& f, std::uint
       if (f.sanitizeBlock) plan.method = PurgeMethod::NvmeSanitizeBlock;
       else return Refused(plan, kPurgeBlockNotOffered, u"the disk offers no block erase");
       break;
+    case PurgeChoice::Overwrite:
+      return Refused(plan, kPurgeOverwriteNotOffered, u"the disk offers no overwrite that Windows passes on");
+    case PurgeChoice::SecureErase:
+    case PurgeChoice::EnhancedSecureErase:
+      return Refused(plan, kPurgeSecurityEraseNotOffered, u"an NVMe disk has no ATA security erase");
   }
   return plan;
 }
@@ -137,6 +142,11 @@ PurgePlan PlanPurge(const PurgeFacts& facts, PurgeChoice choice) {
       // FNA bit 0 (format) or bit 1 (secure erase): every namespace goes with this one.
       plan.allNamespaces = (facts.features->fna & 0x3u) != 0;
       break;
+    case PurgeMethod::AtaSanitizeCrypto:
+    case PurgeMethod::AtaSanitizeBlock:
+    case PurgeMethod::AtaSanitizeOverwrite:
+    case PurgeMethod::AtaSecurityEraseEnhanced:
+    case PurgeMethod::AtaSecurityErase:
     case PurgeMethod::None: break;
   }
   return plan;
@@ -154,11 +164,27 @@ std::optional<Refusal> ZeroFillRefusal(const std::optional<device::SanitizeStatu
   }
 }
 
+bool IsAtaSanitize(PurgeMethod method) {
+  return method == PurgeMethod::AtaSanitizeCrypto || method == PurgeMethod::AtaSanitizeBlock ||
+         method == PurgeMethod::AtaSanitizeOverwrite;
+}
+
+bool IsSecurityErase(PurgeMethod method) {
+  return method == PurgeMethod::AtaSecurityErase || method == PurgeMethod::AtaSecurityEraseEnhanced;
+}
+
+bool IsAtaMethod(PurgeMethod method) { return IsAtaSanitize(method) || IsSecurityErase(method); }
+
 std::u16string PurgeMethodText(PurgeMethod method) {
   switch (method) {
     case PurgeMethod::NvmeSanitizeCrypto: return u"Sanitize, crypto erase";
     case PurgeMethod::NvmeSanitizeBlock: return u"Sanitize, block erase";
     case PurgeMethod::NvmeFormatCrypto: return u"Format NVM, crypto erase";
+    case PurgeMethod::AtaSanitizeCrypto: return u"Sanitize, crypto scramble";
+    case PurgeMethod::AtaSanitizeBlock: return u"Sanitize, block erase";
+    case PurgeMethod::AtaSanitizeOverwrite: return u"Sanitize, overwrite (one pass of zeros)";
+    case PurgeMethod::AtaSecurityEraseEnhanced: return u"Security erase, enhanced";
+    case PurgeMethod::AtaSecurityErase: return u"Security erase";
     case PurgeMethod::None: break;
   }
   return u"none";
@@ -169,6 +195,11 @@ std::string PurgeMethodWord(PurgeMethod method) {
     case PurgeMethod::NvmeSanitizeCrypto: return "nvme-sanitize-crypto-erase";
     case PurgeMethod::NvmeSanitizeBlock: return "nvme-sanitize-block-erase";
     case PurgeMethod::NvmeFormatCrypto: return "nvme-format-crypto-erase";
+    case PurgeMethod::AtaSanitizeCrypto: return "ata-sanitize-crypto-scramble";
+    case PurgeMethod::AtaSanitizeBlock: return "ata-sanitize-block-erase";
+    case PurgeMethod::AtaSanitizeOverwrite: return "ata-sanitize-overwrite";
+    case PurgeMethod::AtaSecurityEraseEnhanced: return "ata-security-erase-enhanced";
+    case PurgeMethod::AtaSecurityErase: return "ata-security-erase";
     case PurgeMethod::None: break;
   }
   return "none";
