@@ -75,8 +75,8 @@ Block512 CurrentIdentify(const SimDrive& d, Block512 id) {
 // aborts. With S.M.A.R.T. off a drive aborts the S.M.A.R.T. reads.
 std::optional<std::uint32_t> ReadBlock(const SimDrive& d, const Command& c, Block512& block) {
   const SimAta& ata = *d.ata;
+  if (d.runtime.ata && d.runtime.ata->security) d.runtime.ata->security->prepared = false;  // a command between
   if (c.command == kIdentifyCommand) {
-    if (d.runtime.ata && d.runtime.ata->security) d.runtime.ata->security->prepared = false;  // a command between
     if (++d.runtime.identifyCommands <= ata.identifyFailures || !ata.identify) return win::ERROR_IO_DEVICE;
     block = CurrentIdentify(d, *ata.identify);
     return std::nullopt;

@@ -3,8 +3,10 @@
 // the program's process), the data after the record at DataBufferOffset, and
 // the task file handed back in CurrentTaskFile (PreviousTaskFile for a 48-bit
 // command). The drive knows READ NATIVE MAX ADDRESS (EXT) and DEVICE
-// CONFIGURATION IDENTIFY; it aborts every other command, the ones that change
-// its maximum included, so that nothing here can make a simulated disk smaller.
+// CONFIGURATION IDENTIFY; it aborts every other command that reaches it here,
+// the ones that change its maximum included, so that nothing here can make a
+// simulated disk smaller. IDENTIFY, Security and Sanitize are the platform's
+// (sim_platform_ata.cpp): they take time and the Windows drivers' rules.
 #include <algorithm>
 #include <cstdio>
 

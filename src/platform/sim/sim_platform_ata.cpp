@@ -216,8 +216,10 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
   ioctl::AptRecord record;
   if (ioctl::CheckAptRecord(d, r, record)) return std::nullopt;  // refused as before
   const std::uint8_t command = in[record.current + 6];
-  if (command != atacmd::kIdentifyDevice && !IsSecurity(command) && command != atacmd::kSanitizeDevice)
+  if (command != atacmd::kIdentifyDevice && !IsSecurity(command) && command != atacmd::kSanitizeDevice) {
+    if (d.runtime.ata && d.runtime.ata->security) d.runtime.ata->security->prepared = false;  // a command between
     return std::nullopt;
+  }
   // The I/O manager's access check: the code asks for reading and writing.
   if ((access & (win::GENERIC_READ | win::GENERIC_WRITE)) != (win::GENERIC_READ | win::GENERIC_WRITE))
     return IoctlResult{false, win::ERROR_ACCESS_DENIED, 0};
