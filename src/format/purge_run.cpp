@@ -134,9 +134,14 @@ void LogPlan(EraseObserver& log, const PurgePlan& plan) {
                        u"; estimate: " + PurgeEstimateText(plan));
   log.LogBilingual(u"Windows 内部版本 " + DecimalText(plan.windowsBuild) + u"：" + Utf8ToUtf16(PurgeRequestText(plan)),
                    u"Windows build " + DecimalText(plan.windowsBuild) + u": " + Utf8ToUtf16(PurgeRequestText(plan)));
-  log.LogBilingual(u"请勿关闭电源：清除一旦开始便无法停止，断电后驱动器会在下次通电时继续清除。",
-                   u"Do not power off: once begun, the purge cannot be stopped, and after a power loss the drive "
-                   u"goes on sanitizing when it next has power.");
+  if (IsSecurityErase(plan.method))
+    log.LogBilingual(u"请勿关闭电源：擦除一旦开始便无法停止，断电会让驱动器带着临时密码锁定（下次运行可完成擦除或去掉密码）。",
+                     u"Do not power off: once begun, the erase cannot be stopped, and a power loss leaves the drive "
+                     u"locked with the temporary password (the next run can finish the erase or take the password off).");
+  else
+    log.LogBilingual(u"请勿关闭电源：清除一旦开始便无法停止，断电后驱动器会在下次通电时继续清除。",
+                     u"Do not power off: once begun, the purge cannot be stopped, and after a power loss the drive "
+                     u"goes on sanitizing when it next has power.");
 }
 
 void LogOutcome(EraseObserver& log, const PurgeResult& r) {

@@ -41,10 +41,16 @@ std::u16string Hex2(std::uint32_t v) {
   return std::u16string{kDigits[(v >> 4) & 0xF], kDigits[v & 0xF]} + u"h";
 }
 
+// A system message without its closing full stop, to stand inside a sentence.
+std::u16string Message(win::Platform& p, std::uint32_t error) {
+  std::u16string text = p.SystemMessage(error);
+  while (!text.empty() && (text.back() == u'.' || text.back() == u' ')) text.pop_back();
+  return text.empty() ? u"(" + DecimalText(error) + u")" : u"(" + DecimalText(error) + u") " + text;
+}
+
 // How a command that did not go through ended, for the log.
 std::u16string AnswerText(win::Platform& p, const AtaAnswer& a) {
-  if (a.outcome == AtaAnswer::Outcome::Failed)
-    return u"the driver refused the request (" + DecimalText(a.error) + u") " + p.SystemMessage(a.error);
+  if (a.outcome == AtaAnswer::Outcome::Failed) return u"the driver refused the request " + Message(p, a.error);
   return u"the drive aborted it (status " + Hex2(a.current.command) + u", error " + Hex2(a.current.features) + u")";
 }
 
@@ -137,10 +143,9 @@ void AtaPurge::Sanitize() {
   r_.commandSucceeded = Took(answer);
   if (answer.outcome == AtaAnswer::Outcome::Failed) {
     r_.commandError = answer.error;
-    log_.LogBilingual(u"驱动程序拒绝了 SANITIZE DEVICE：(" + DecimalText(answer.error) + u") " + p_.SystemMessage(answer.error) +
-                          u"。驱动器没有收到命令，未擦除任何数据。",
-                      u"The driver refused SANITIZE DEVICE: (" + DecimalText(answer.error) + u") " +
-                          p_.SystemMessage(answer.error) + u". The drive never got the command: nothing was erased.");
+    log_.LogBilingual(u"驱动程序拒绝了 SANITIZE DEVICE：" + Message(p_, answer.error) + u"。驱动器没有收到命令，未擦除任何数据。",
+                      u"The driver refused SANITIZE DEVICE: " + Message(p_, answer.error) +
+                          u". The drive never got the command: nothing was erased.");
   } else if (answer.Aborted()) {
     log_.LogBilingual(u"驱动器中止了 SANITIZE DEVICE：" + device::AtaSanitizeReasonText(answer.current.lbaLow),
                       u"The drive aborted SANITIZE DEVICE: " + device::AtaSanitizeReasonText(answer.current.lbaLow) +
