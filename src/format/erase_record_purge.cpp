@@ -43,10 +43,19 @@ std::string StatusText(const std::optional<device::SanitizeStatus>& s) {
          Hex(s->scdw10, 8) + (s->GlobalDataErased() ? ", Global Data Erased" : ", Global Data Erased not set") + ")";
 }
 
-Json RegistersJson(const device::AtaTaskFile& t) {
-  return {{"error", Hex(t.features, 2)}, {"count", Hex(t.count, 2)},     {"lba_low", Hex(t.lbaLow, 2)},
-          {"lba_mid", Hex(t.lbaMid, 2)}, {"lba_high", Hex(t.lbaHigh, 2)}, {"device", Hex(t.device, 2)},
-          {"status", Hex(t.command, 2)}};
+// The registers as they came back, the 48-bit fields joined from the current
+// and the previous task file: "status 0x50, error 0x00, count 0x0000, LBA 0x000000000000, device 0x40".
+std::string RegistersText(const device::AtaAnswer& a) {
+  const device::AtaTaskFile& c = a.current;
+  const device::AtaTaskFile& p = a.previous;
+  const std::uint32_t count = static_cast<std::uint32_t>(p.count) << 8 | c.count;
+  const std::uint64_t lba = static_cast<std::uint64_t>(p.lbaHigh) << 40 | static_cast<std::uint64_t>(p.lbaMid) << 32 |
+                            static_cast<std::uint64_t>(p.lbaLow) << 24 | static_cast<std::uint64_t>(c.lbaHigh) << 16 |
+                            static_cast<std::uint64_t>(c.lbaMid) << 8 | c.lbaLow;
+  char text[96];
+  std::snprintf(text, sizeof text, "status 0x%02X, error 0x%02X, count 0x%04X, LBA 0x%012llX, device 0x%02X", c.command,
+                c.features, count, static_cast<unsigned long long>(lba), c.device);
+  return text;
 }
 
 std::string AnswerWord(const device::AtaAnswer& a) {
@@ -64,8 +73,7 @@ Json AnswerJson(const std::optional<device::AtaAnswer>& a) {
   const bool registers = a->outcome == device::AtaAnswer::Outcome::Registers;
   return {{"answer", AnswerWord(*a)},
           {"error_code", a->error},
-          {"registers", registers ? RegistersJson(a->current) : Json(nullptr)},
-          {"previous", registers ? RegistersJson(a->previous) : Json(nullptr)}};
+          {"registers", registers ? Json(RegistersText(*a)) : Json(nullptr)}};
 }
 
 Json AtaStatusJson(const std::optional<device::AtaSanitizeStatus>& s) {
@@ -75,7 +83,8 @@ Json AtaStatusJson(const std::optional<device::AtaSanitizeStatus>& s) {
           {"reason", s->reason},
           {"reason_text", Utf16ToUtf8(device::AtaSanitizeReasonText(s->reason))},
           {"antifreeze", s->antifreeze},
-          {"registers", AnswerJson(s->raw)}};
+          {"registers", s->raw.outcome == device::AtaAnswer::Outcome::Registers ? Json(RegistersText(s->raw))
+                                                                                : Json(nullptr)}};
 }
 
 Json WordJson(const std::optional<std::uint16_t>& word) { return word ? Json(Hex(*word, 4)) : Json(nullptr); }
@@ -122,10 +131,7 @@ std::string AtaAnswerLine(const std::optional<device::AtaAnswer>& a) {
   if (!a) return "not sent";
   std::string line = AnswerWord(*a);
   if (a->outcome == device::AtaAnswer::Outcome::Failed) return line + ", error " + std::to_string(a->error);
-  if (a->outcome == device::AtaAnswer::Outcome::Registers)
-    line += " (status " + Hex(a->current.command, 2) + ", error " + Hex(a->current.features, 2) + ", count " +
-            Hex(a->current.count, 2) + ", LBA " + Hex(a->current.lbaHigh, 2) + " " + Hex(a->current.lbaMid, 2) + " " +
-            Hex(a->current.lbaLow, 2) + ")";
+  if (a->outcome == device::AtaAnswer::Outcome::Registers) line += " (" + RegistersText(*a) + ")";
   return line;
 }
 
@@ -144,9 +150,9 @@ void AddAtaLines(const PurgeResult& r, std::vector<std::pair<std::string, std::s
                                        ? "FAILURE MODE 1, one pass of pattern 0x00000000, no inversion"
                                        : "FAILURE MODE 1"});
     lines.push_back({"Command answer", AtaAnswerLine(a.command)});
-    lines.push_back({"SANITIZE STATUS EXT before", AtaStatusLine(a.statusBefore)});
-    lines.push_back({"SANITIZE STATUS EXT after",
-                     AtaStatusLine(a.statusAfter) + (a.failureCleared ? ", the failed state cleared" : "")});
+    lines.push_back({"Status before", "SANITIZE STATUS EXT " + AtaStatusLine(a.statusBefore)});
+    lines.push_back({"Status after", "SANITIZE STATUS EXT " + AtaStatusLine(a.statusAfter) +
+                                         (a.failureCleared ? ", the failed state cleared" : "")});
     return;
   }
   lines.push_back({"Parameters", std::string(plan.method == PurgeMethod::AtaSecurityEraseEnhanced ? "enhanced" : "normal") +
