@@ -20,6 +20,9 @@ std::string HexWord(std::uint32_t v, int digits) {
   return text + "h";
 }
 
+// IDENTIFY word 128 as the record writes it: "0x0021".
+std::u16string Word128Text(std::uint16_t word) { return u"0x" + Utf8ToUtf16(HexWord(word, 4).substr(0, 4)); }
+
 std::u16string SampleSaid(const PurgeResult& r) {
   return r.sample.result == PurgeSample::Result::NoEvidence
              ? u"every sampled sector was zero (or unreadable) before, so the sample proves nothing either way"
@@ -66,12 +69,15 @@ std::optional<std::u16string> AtaFailureText(const PurgeResult& r) {
     else how = u"failed: the drive aborted it";
     return step + u" " + how + u"." + UndoSaid(r);
   }
+  if (code == "interrupted" && r.sent)
+    return u"the session ended during the security erase: the drive may keep the temporary password, whose file "
+           u"stays in " + a.passwordFile + u" (the next run offers to finish the erase or take the password off)";
   if (code == kPasswordNotSet)
     return u"SECURITY SET PASSWORD reported success, but IDENTIFY DEVICE shows no password: the driver did not pass "
            u"it on, and nothing was erased";
   if (code == kPasswordNotRemoved)
     return u"IDENTIFY DEVICE still shows a password after SECURITY ERASE UNIT (word 128 " +
-           Utf8ToUtf16(HexWord(a.word128After.value_or(0), 4)) + u")." + UndoSaid(r);
+           Word128Text(a.word128After.value_or(0)) + u")." + UndoSaid(r);
   return std::nullopt;
 }
 
@@ -159,7 +165,7 @@ std::u16string PurgeSuccessText(const PurgeResult& r) {
     return unverified ? u"SECURITY ERASE UNIT succeeded and " + SampleSaid(r) +
                             u", but IDENTIFY DEVICE could not be read after it."
                       : u"SECURITY ERASE UNIT succeeded, IDENTIFY DEVICE shows the password disabled and the drive "
-                        u"unlocked (word 128 " + Utf8ToUtf16(HexWord(r.ata.word128After.value_or(0), 4)) + u"), and " +
+                        u"unlocked (word 128 " + Word128Text(r.ata.word128After.value_or(0)) + u"), and " +
                             SampleSaid(r) + u".";
   const std::u16string sample = r.sample.result == PurgeSample::Result::NoEvidence
                                     ? u"every sampled sector was zero before, so the sample proves nothing either way"

@@ -166,6 +166,12 @@ PurgeResult PurgeLive::AsTheSessionEnds() const {
   return decided_ ? now_ : InterruptedPurge(now_);
 }
 
+void FindSavedPassword(win::Platform& platform, PurgeFacts& facts, const std::u16string& recordsFolder) {
+  // This program's password left on the drive by an erase cut off: with it the erase is finished.
+  if (facts.Ata() && facts.ataIdentify)
+    facts.savedPassword = ReadPasswordFile(platform, recordsFolder, AtaSerial(*facts.ataIdentify));
+}
+
 std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
                                        std::int64_t busType, PurgeChoice choice, const std::u16string& recordsFolder,
                                        std::optional<Refusal>& refusal) {
@@ -173,9 +179,7 @@ std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std
   start.recordsFolder = recordsFolder;
   start.facts = busType > 0 ? GatherPurgeFacts(ctx.platform, disk, deviceNumber, busType)
                             : GatherPurgeFacts(ctx.platform, disk, deviceNumber);
-  // This program's password left on the drive by an erase cut off: with it the erase is finished.
-  if (start.facts.Ata() && start.facts.ataIdentify)
-    start.facts.savedPassword = ReadPasswordFile(ctx.platform, recordsFolder, AtaSerial(*start.facts.ataIdentify));
+  FindSavedPassword(ctx.platform, start.facts, recordsFolder);
   start.plan = PlanPurge(start.facts, choice);
   if (start.plan.Runs()) return start;
   refusal = start.plan.refusal;

@@ -53,6 +53,11 @@ class PurgeLive {
   std::atomic<bool> sessionEnded_{false};
 };
 
+// An ATA disk's password saved by this program in `recordsFolder` (the
+// default one resolved), for the plan: with it a locked disk's erase is
+// finished. Nothing for other disks, or where none is saved.
+void FindSavedPassword(win::Platform& platform, PurgeFacts& facts, const std::u16string& recordsFolder);
+
 // Reads the facts and plans; when nothing can run here, says why in the log
 // and gives none (nothing was locked or sent).
 // `busType`: as the scan read it (0: asked of the disk). `recordsFolder`: where
