@@ -309,21 +309,23 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
 }
 
 IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t timeoutSeconds, const std::uint8_t* block) {
-  const AtaSecuritySetup& setup = *d.ata->security;
-  AtaDriveState::Security& s = *AtaStateOf(d).security;
-  const AtaDriveState::Security before = s;
+  const AtaSecuritySetup setup = *d.ata->security;  // a copy: the window answers while the drive erases
+  const AtaDriveState::Security before = *AtaStateOf(d).security;
   const bool enhanced = (block[0] & atacmd::kPasswordEnhanced) != 0;
   const std::int64_t eraseUs = setup.eraseSeconds * kUsPerSecond;
   const bool powerLoss = setup.fault == AtaSecuritySetup::Fault::PowerLoss;
   const auto cutUs = powerLoss ? static_cast<std::int64_t>(std::ceil(setup.cutAt * static_cast<double>(eraseUs))) : eraseUs;
   const std::int64_t timeoutUs = std::int64_t{timeoutSeconds} * kUsPerSecond;
+  const bool timedOut = timeoutUs < cutUs;
   Log("AtaSecurityErase", DriveName(d) + (enhanced ? " enhanced" : " normal") + " erase for " +
                               std::to_string(setup.eraseSeconds) + " s, request timeout " +
                               std::to_string(timeoutSeconds) + " s");
-  if (timeoutUs < cutUs) {
+  WaitForDevice(timedOut ? timeoutUs : cutUs);
+  if (!d.ata || !AtaStateOf(d).security) return {false, win::ERROR_DEVICE_NOT_CONNECTED, 0};  // another disk took its place
+  AtaDriveState::Security& s = *AtaStateOf(d).security;
+  if (timedOut) {
     // The port gives up and resets the drive: the erase is abandoned where it
     // got to, and the password it was sent with stays, so the drive is locked.
-    WaitForDevice(timeoutUs);
     EraseFirstPart(d, eraseUs ? static_cast<double>(timeoutUs) / static_cast<double>(eraseUs) : 1.0);
     s.locked = true;
     s.frozen = false;
@@ -331,7 +333,6 @@ IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t time
     return {false, win::ERROR_SEM_TIMEOUT, 0};
   }
   if (powerLoss) {
-    WaitForDevice(cutUs);
     EraseFirstPart(d, setup.cutAt);
     d.runtime.media.unplugged = true;
     d.runtime.media.unplugError = win::ERROR_DEVICE_NOT_CONNECTED;
@@ -339,7 +340,6 @@ IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t time
     Log("AtaPowerLost", DriveName(d) + " lost power mid-erase");
     return {false, win::ERROR_DEVICE_NOT_CONNECTED, 0};
   }
-  WaitForDevice(eraseUs);
   if (setup.fault != AtaSecuritySetup::Fault::Lies) {
     const MediaBase base = enhanced && setup.enhancedRandom
                                ? MediaBase{MediaBase::Kind::Random, EraseSeed(d.runtime.media.erasures + 1, d.number), 0}
