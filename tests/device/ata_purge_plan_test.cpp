@@ -5,10 +5,14 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "device/ata_security.h"
 #include "format/purge_plan.h"
 #include "platform/records.h"
+#include "platform/sim/sim_platform.h"
 #include "platform/text.h"
+#include "test_support.h"
 
 namespace {
 
@@ -165,6 +169,120 @@ TEST(AtaPurgePlan, EstimateTimeoutPasswordScopeAndTheZeroFill) {
   EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-failed");
   f.ataSanitize->state = S::Succeeded;
   EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
+}
+
+// --- read from and sent to a simulated PC ----------------------------------------
+
+using nlohmann::json;
+
+// Disk 1, a SATA hard disk of 10 MiB with no volume, Security (estimates of 2
+// and 4 minutes) and Sanitize modelled, alone in a PC with Windows `os`.
+trv::sim::Scenario AtaPc(const json& os, const json& ata = json::object()) {
+  json drive = {{"number", 1}, {"bus", 11}, {"sectors", 20480},
+                {"ata", {{"identify", trv::test::IdentifyHex({{83, 0x4000}, {255, 0x00A5}})}, {"rotationRate", 7200},
+                         {"security", {{"normalEraseMinutes", 2}, {"enhancedEraseMinutes", 4}}},
+                         {"sanitize", json::object()}}}};
+  if (ata.is_object()) drive["ata"].merge_patch(ata);
+  return trv::test::Scenario({{"os", os}, {"drives", json::array({drive})}, {"volumes", json::array()}});
+}
+const json kVista = {{"major", 6}, {"minor", 0}, {"build", 6002}, {"csd", "Service Pack 2"}};
+const json kWindows10 = {{"major", 10}, {"minor", 0}, {"build", 19045}, {"csd", ""}};
+const json kWindowsPe = {{"major", 10}, {"minor", 0}, {"build", 19045}, {"csd", ""}, {"windowsPe", true}};
+
+struct AtaDisk {
+  explicit AtaDisk(const trv::sim::Scenario& pc) : sim(pc) {
+    h = sim.CreateFileW(u"\\\\.\\PhysicalDrive1", trv::win::GENERIC_READ | trv::win::GENERIC_WRITE, 3,
+                        trv::win::OPEN_EXISTING, 0);
+  }
+  PurgeFacts Facts() { return trv::format::GatherPurgeFacts(sim, h, 1); }
+  trv::device::EraseFeatures Now() {
+    trv::device::AtaBlock b{};
+    EXPECT_TRUE(trv::device::ReadIdentifyPassThrough(sim, h, b));
+    return trv::device::AtaEraseFeatures(b);
+  }
+  // The pass-through commands sent, as the journal names them.
+  std::vector<std::string> Commands() {
+    std::vector<std::string> out;
+    for (const auto* e : sim.journal().Find("DeviceIoControl"))
+      if (e->code == 0x0004D02C) out.push_back(e->detail.substr(e->detail.find("command="), 25));
+    return out;
+  }
+  trv::sim::SimPlatform sim;
+  trv::win::Handle h;
+};
+
+TEST(AtaPurgeFacts, ReadThroughThePassThroughAndPlannedForEachWindows) {
+  struct Case {
+    const char* name;
+    json os, ata;
+    M best;
+    std::string code;
+    std::vector<std::string> commands;  // IDENTIFY, then SANITIZE STATUS EXT where word 59 offers Sanitize
+  };
+  const std::vector<std::string> both = {"command=0xEC feature=0x00", "command=0xB4 feature=0x00"};
+  const Case cases[] = {
+      {"vista", kVista, {}, M::AtaSanitizeCrypto, "", both},
+      {"vista, no sanitize", kVista, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
+      {"xp sp1", {{"major", 5}, {"minor", 1}, {"build", 2600}, {"csd", "Service Pack 1"}}, {}, M::None,
+       "purge-windows-too-old", both},
+      // Windows 10 freezes the drive's security itself and lets no security erase through outside PE.
+      {"windows 10, no sanitize", kWindows10, {{"sanitize", nullptr}}, M::None, "purge-security-erase-not-here", {both[0]}},
+      {"windows pe", kWindowsPe, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
+      {"sanitize frozen", kVista, {{"sanitize", {{"state", "frozen"}}}, {"security", nullptr}}, M::None,
+       "purge-sanitize-frozen", both},
+      // Windows 8 and later fail SANITIZE STATUS EXT in the driver: a sanitize is still tried.
+      {"windows 10", kWindows10, {}, M::AtaSanitizeCrypto, "", both},
+      {"sanitize in progress", kVista, {{"sanitize", {{"state", "in-progress"}, {"progress", 0.5}}}}, M::None,
+       "purge-sanitize-in-progress", both},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AtaDisk disk(AtaPc(c.os, c.ata));
+    disk.sim.journal().Clear();
+    const PurgeFacts facts = disk.Facts();
+    EXPECT_EQ(disk.Commands(), c.commands);
+    ASSERT_TRUE(facts.ataIdentify);
+    EXPECT_EQ(facts.diskBytes, 20480 * 512);
+    EXPECT_FALSE(facts.systemDisk);
+    const auto plan = PlanPurge(facts, C::Best);
+    EXPECT_EQ(plan.method, c.best);
+    EXPECT_EQ(plan.refusal.code, c.code);
+    EXPECT_EQ(plan.pePassword, c.os.value("windowsPe", false));
+    EXPECT_EQ(trv::format::ZeroFillRefusal(facts).has_value(), c.code == "purge-sanitize-in-progress");
+  }
+}
+
+TEST(AtaCommands, ASimulatedDriveEndsEachAsItsStateAndWindowsSay) {
+  const trv::device::AtaPassword pw = trv::device::PasswordFromText("0123456789abcdef0123456789abcdef");
+  AtaDisk disk(AtaPc(kVista));
+  // SET PASSWORD, a wrong UNLOCK refused, PREPARE and ERASE UNIT: the password gone.
+  EXPECT_EQ(trv::device::SecuritySetPassword(disk.sim, disk.h, pw).outcome, trv::device::AtaAnswer::Outcome::Registers);
+  EXPECT_TRUE(disk.Now().securityEnabled);
+  EXPECT_TRUE(trv::device::SecurityUnlock(disk.sim, disk.h, trv::device::PasswordFromText("wrong")).Aborted());
+  EXPECT_FALSE(trv::device::SecurityErasePrepare(disk.sim, disk.h).Aborted());
+  const auto erased = trv::device::SecurityEraseUnit(disk.sim, disk.h, pw, true, 3840);
+  EXPECT_EQ(erased.outcome, trv::device::AtaAnswer::Outcome::Registers);
+  EXPECT_FALSE(erased.Aborted());
+  EXPECT_EQ(trv::device::SecurityStateOf(disk.Now()), trv::device::SecurityState::Disabled);
+
+  // A sanitize: in progress on the PC's clock, then done; one that fails is cleared.
+  EXPECT_FALSE(trv::device::StartAtaSanitize(disk.sim, disk.h, trv::device::AtaSanitizeAction::Overwrite).Aborted());
+  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(disk.sim, disk.h, false)->state, S::InProgress);
+  disk.sim.Sleep(61'000);
+  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(disk.sim, disk.h, false)->state, S::Succeeded);
+  AtaDisk failing(AtaPc(kVista, {{"sanitize", {{"fault", "fails"}}}}));
+  EXPECT_FALSE(trv::device::StartAtaSanitize(failing.sim, failing.h, trv::device::AtaSanitizeAction::CryptoScramble).Aborted());
+  failing.sim.Sleep(61'000);
+  const auto failed = trv::device::ReadAtaSanitizeStatus(failing.sim, failing.h, false);
+  EXPECT_EQ(failed->state, S::Failed);
+  EXPECT_EQ(failed->reason, 1);
+  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(failing.sim, failing.h, true)->state, S::Idle);
+
+  // Windows 10 fails the security commands in the driver: nothing reaches the drive.
+  AtaDisk blocked(AtaPc(kWindows10));
+  const auto refused = trv::device::SecuritySetPassword(blocked.sim, blocked.h, pw);
+  EXPECT_EQ(refused.outcome, trv::device::AtaAnswer::Outcome::Failed);
+  EXPECT_EQ(refused.error, 50u);
 }
 
 } // namespace
