@@ -7,12 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "device/ata_security.h"
+#include "device/purge_scenarios.h"
 #include "format/purge_plan.h"
 #include "platform/records.h"
-#include "platform/sim/sim_platform.h"
 #include "platform/text.h"
-#include "test_support.h"
 
 namespace {
 
@@ -132,29 +130,17 @@ TEST(AtaPurgePlan, EstimateTimeoutPasswordScopeAndTheZeroFill) {
   // Word 90: 4 minutes; the timeout from the size: 500 GB at 30 MiB/s and half an hour.
   EXPECT_EQ(plan.estimateSeconds, 240u);
   EXPECT_EQ(plan.timeoutSeconds, 500'000'000'000u / (30u << 20) + 1800u);
-  EXPECT_FALSE(plan.pePassword);
-  EXPECT_TRUE(plan.rotational);
-  EXPECT_EQ(trv::format::PurgeScopeText(plan), u"the whole disk");
-  EXPECT_EQ(trv::format::PurgeEstimateText(plan), u"about 4 minutes (the drive's estimate)");
+  EXPECT_EQ(trv::format::PurgeScopeText(plan) + u"; " + trv::format::PurgeEstimateText(plan),
+            u"the whole disk; about 4 minutes (the drive's estimate)");
   f.diskBytes = 0;
   EXPECT_EQ(PlanPurge(f, C::SecureErase).timeoutSeconds, 2u * 120u + 3600u);
+  // Finishing an erase in Windows PE: the saved password's kind, not this system's.
   f.windowsPe = true;
   EXPECT_TRUE(PlanPurge(f, C::Best).pePassword);
-  // Finishing an erase: the saved password's kind, not this system's.
   Word(f, 128, 0x0027);
   f.savedPassword = Saved();
   EXPECT_FALSE(PlanPurge(f, C::Best).pePassword);
-  EXPECT_TRUE(PlanPurge(f, C::Best).finishesErase);
-
-  f = Capable();
-  plan = PlanPurge(f, C::Crypto);
-  EXPECT_FALSE(plan.estimateSeconds);
-  EXPECT_EQ(trv::format::PurgeEstimateText(plan), u"the drive gives no estimate");
-  Word(f, 217, 1);
-  EXPECT_FALSE(PlanPurge(f, C::Crypto).rotational);
-
-  // A frozen disk is told what works; Windows 7+ says where a security erase runs.
-  NoSanitize(f);
+  // A frozen disk is told what works.
   Word(f, 128, 0x0029);
   EXPECT_TRUE(PlanPurge(f, C::Best).refusal.text.ends_with(trv::format::kFrozenHelp));
 
@@ -162,56 +148,19 @@ TEST(AtaPurgePlan, EstimateTimeoutPasswordScopeAndTheZeroFill) {
   f = Capable();
   f.status = trv::device::SanitizeStatus{};
   f.status->sstat = 2;
-  EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
-  f.ataSanitize->state = S::InProgress;
-  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-in-progress");
-  f.ataSanitize->state = S::Failed;
-  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-failed");
-  f.ataSanitize->state = S::Succeeded;
-  EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
+  for (const auto& [state, code] : {std::pair{S::Idle, ""}, {S::Succeeded, ""}, {S::InProgress, "sanitize-in-progress"},
+                                    {S::Failed, "sanitize-failed"}}) {
+    f.ataSanitize->state = state;
+    EXPECT_EQ(trv::format::ZeroFillRefusal(f).value_or(trv::format::Refusal{}).code, code);
+  }
 }
 
-// --- read from and sent to a simulated PC ----------------------------------------
-
-using nlohmann::json;
-
-// Disk 1, a SATA hard disk of 10 MiB with no volume, Security (estimates of 2
-// and 4 minutes) and Sanitize modelled, alone in a PC with Windows `os`.
-trv::sim::Scenario AtaPc(const json& os, const json& ata = json::object()) {
-  json drive = {{"number", 1}, {"bus", 11}, {"sectors", 20480},
-                {"ata", {{"identify", trv::test::IdentifyHex({{83, 0x4000}, {255, 0x00A5}})}, {"rotationRate", 7200},
-                         {"security", {{"normalEraseMinutes", 2}, {"enhancedEraseMinutes", 4}}},
-                         {"sanitize", json::object()}}}};
-  if (ata.is_object()) drive["ata"].merge_patch(ata);
-  return trv::test::Scenario({{"os", os}, {"drives", json::array({drive})}, {"volumes", json::array()}});
-}
-const json kVista = {{"major", 6}, {"minor", 0}, {"build", 6002}, {"csd", "Service Pack 2"}};
-const json kWindows10 = {{"major", 10}, {"minor", 0}, {"build", 19045}, {"csd", ""}};
-const json kWindowsPe = {{"major", 10}, {"minor", 0}, {"build", 19045}, {"csd", ""}, {"windowsPe", true}};
-
-struct AtaDisk {
-  explicit AtaDisk(const trv::sim::Scenario& pc) : sim(pc) {
-    h = sim.CreateFileW(u"\\\\.\\PhysicalDrive1", trv::win::GENERIC_READ | trv::win::GENERIC_WRITE, 3,
-                        trv::win::OPEN_EXISTING, 0);
-  }
-  PurgeFacts Facts() { return trv::format::GatherPurgeFacts(sim, h, 1); }
-  trv::device::EraseFeatures Now() {
-    trv::device::AtaBlock b{};
-    EXPECT_TRUE(trv::device::ReadIdentifyPassThrough(sim, h, b));
-    return trv::device::AtaEraseFeatures(b);
-  }
-  // The pass-through commands sent, as the journal names them.
-  std::vector<std::string> Commands() {
-    std::vector<std::string> out;
-    for (const auto* e : sim.journal().Find("DeviceIoControl"))
-      if (e->code == 0x0004D02C) out.push_back(e->detail.substr(e->detail.find("command="), 25));
-    return out;
-  }
-  trv::sim::SimPlatform sim;
-  trv::win::Handle h;
-};
+// --- read from a simulated PC ---------------------------------------------------
 
 TEST(AtaPurgeFacts, ReadThroughThePassThroughAndPlannedForEachWindows) {
+  using nlohmann::json;
+  using trv::test::kVista;
+  using trv::test::kWindows10;
   struct Case {
     const char* name;
     json os, ata;
@@ -225,22 +174,24 @@ TEST(AtaPurgeFacts, ReadThroughThePassThroughAndPlannedForEachWindows) {
       {"vista, no sanitize", kVista, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
       {"xp sp1", {{"major", 5}, {"minor", 1}, {"build", 2600}, {"csd", "Service Pack 1"}}, {}, M::None,
        "purge-windows-too-old", both},
-      // Windows 10 freezes the drive's security itself and lets no security erase through outside PE.
+      // Windows 10 fails SANITIZE STATUS EXT in its driver (a sanitize is still tried), freezes
+      // the drive's security and lets no security erase through outside Windows PE.
+      {"windows 10", kWindows10, {}, M::AtaSanitizeCrypto, "", both},
       {"windows 10, no sanitize", kWindows10, {{"sanitize", nullptr}}, M::None, "purge-security-erase-not-here", {both[0]}},
-      {"windows pe", kWindowsPe, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
+      {"windows pe", trv::test::kWindowsPe, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
       {"sanitize frozen", kVista, {{"sanitize", {{"state", "frozen"}}}, {"security", nullptr}}, M::None,
        "purge-sanitize-frozen", both},
-      // Windows 8 and later fail SANITIZE STATUS EXT in the driver: a sanitize is still tried.
-      {"windows 10", kWindows10, {}, M::AtaSanitizeCrypto, "", both},
       {"sanitize in progress", kVista, {{"sanitize", {{"state", "in-progress"}, {"progress", 0.5}}}}, M::None,
        "purge-sanitize-in-progress", both},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    AtaDisk disk(AtaPc(c.os, c.ata));
-    disk.sim.journal().Clear();
-    const PurgeFacts facts = disk.Facts();
-    EXPECT_EQ(disk.Commands(), c.commands);
+    trv::test::AtaPurgeDisk disk(trv::test::AtaPurgePc(c.os, c.ata));
+    const PurgeFacts facts = trv::format::GatherPurgeFacts(disk.sim, disk.h, 1);
+    std::vector<std::string> commands;
+    for (const auto* e : disk.sim.journal().Find("DeviceIoControl"))
+      if (e->code == 0x0004D02C) commands.push_back(e->detail.substr(e->detail.find("command="), 25));
+    EXPECT_EQ(commands, c.commands);
     ASSERT_TRUE(facts.ataIdentify);
     EXPECT_EQ(facts.diskBytes, 20480 * 512);
     EXPECT_FALSE(facts.systemDisk);
@@ -250,39 +201,6 @@ TEST(AtaPurgeFacts, ReadThroughThePassThroughAndPlannedForEachWindows) {
     EXPECT_EQ(plan.pePassword, c.os.value("windowsPe", false));
     EXPECT_EQ(trv::format::ZeroFillRefusal(facts).has_value(), c.code == "purge-sanitize-in-progress");
   }
-}
-
-TEST(AtaCommands, ASimulatedDriveEndsEachAsItsStateAndWindowsSay) {
-  const trv::device::AtaPassword pw = trv::device::PasswordFromText("0123456789abcdef0123456789abcdef");
-  AtaDisk disk(AtaPc(kVista));
-  // SET PASSWORD, a wrong UNLOCK refused, PREPARE and ERASE UNIT: the password gone.
-  EXPECT_EQ(trv::device::SecuritySetPassword(disk.sim, disk.h, pw).outcome, trv::device::AtaAnswer::Outcome::Registers);
-  EXPECT_TRUE(disk.Now().securityEnabled);
-  EXPECT_TRUE(trv::device::SecurityUnlock(disk.sim, disk.h, trv::device::PasswordFromText("wrong")).Aborted());
-  EXPECT_FALSE(trv::device::SecurityErasePrepare(disk.sim, disk.h).Aborted());
-  const auto erased = trv::device::SecurityEraseUnit(disk.sim, disk.h, pw, true, 3840);
-  EXPECT_EQ(erased.outcome, trv::device::AtaAnswer::Outcome::Registers);
-  EXPECT_FALSE(erased.Aborted());
-  EXPECT_EQ(trv::device::SecurityStateOf(disk.Now()), trv::device::SecurityState::Disabled);
-
-  // A sanitize: in progress on the PC's clock, then done; one that fails is cleared.
-  EXPECT_FALSE(trv::device::StartAtaSanitize(disk.sim, disk.h, trv::device::AtaSanitizeAction::Overwrite).Aborted());
-  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(disk.sim, disk.h, false)->state, S::InProgress);
-  disk.sim.Sleep(61'000);
-  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(disk.sim, disk.h, false)->state, S::Succeeded);
-  AtaDisk failing(AtaPc(kVista, {{"sanitize", {{"fault", "fails"}}}}));
-  EXPECT_FALSE(trv::device::StartAtaSanitize(failing.sim, failing.h, trv::device::AtaSanitizeAction::CryptoScramble).Aborted());
-  failing.sim.Sleep(61'000);
-  const auto failed = trv::device::ReadAtaSanitizeStatus(failing.sim, failing.h, false);
-  EXPECT_EQ(failed->state, S::Failed);
-  EXPECT_EQ(failed->reason, 1);
-  EXPECT_EQ(trv::device::ReadAtaSanitizeStatus(failing.sim, failing.h, true)->state, S::Idle);
-
-  // Windows 10 fails the security commands in the driver: nothing reaches the drive.
-  AtaDisk blocked(AtaPc(kWindows10));
-  const auto refused = trv::device::SecuritySetPassword(blocked.sim, blocked.h, pw);
-  EXPECT_EQ(refused.outcome, trv::device::AtaAnswer::Outcome::Failed);
-  EXPECT_EQ(refused.error, 50u);
 }
 
 } // namespace
