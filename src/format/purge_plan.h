@@ -1,6 +1,8 @@
-// Which firmware purge a disk gets on this Windows, or exactly why none: the
-// NVMe disk's own capabilities (Identify Controller FNA, SANICAP, NN), its
-// Sanitize Status log, how it is attached, and the true Windows build decide.
+// Which firmware purge a disk gets on this Windows, or exactly why none: an
+// NVMe disk's own capabilities (Identify Controller FNA, SANICAP, NN) and its
+// Sanitize Status log; an ATA or SATA disk's IDENTIFY words (Security, Sanitize,
+// estimates, rotation), SANITIZE STATUS EXT and this program's saved password;
+// how it is attached, and the true Windows (build, service pack, Windows PE).
 // Nothing here changes the disk.
 #pragma once
 #include <cstdint>
