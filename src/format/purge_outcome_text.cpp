@@ -161,6 +161,9 @@ std::u16string PurgeSuccessText(const PurgeResult& r) {
     return unverified ? u"SANITIZE DEVICE succeeded and " + SampleSaid(r) + u", but SANITIZE STATUS EXT could not be read."
                       : u"SANITIZE DEVICE succeeded, SANITIZE STATUS EXT says it completed without error, and " +
                             SampleSaid(r) + u".";
+  if (IsSecurityErase(r.plan.method) && unverified && r.plan.finishesErase && r.ata.word128After)
+    return u"SECURITY ERASE UNIT succeeded and IDENTIFY DEVICE shows the password disabled, but the drive was locked, "
+           u"so no sample could be read before the erase: nothing shows that the content changed.";
   if (IsSecurityErase(r.plan.method))
     return unverified ? u"SECURITY ERASE UNIT succeeded and " + SampleSaid(r) +
                             u", but IDENTIFY DEVICE could not be read after it."

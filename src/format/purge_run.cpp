@@ -245,7 +245,11 @@ void DecidePurgeOutcome(PurgeResult& r) {
       break;
     case Sample::Held: break;
   }
-  r.outcome = statusProven ? PurgeOutcome::Purged : PurgeOutcome::Unverified;
+  // A locked drive's erase finished with the saved password had no sample
+  // before it: where the method only changes content, nothing but the drive's
+  // word says it did anything, and a drive's word alone is not proof.
+  const bool onlyTheDrivesWord = r.plan.finishesErase && r.sample.result == Sample::NoEvidence;
+  r.outcome = statusProven && !onlyTheDrivesWord ? PurgeOutcome::Purged : PurgeOutcome::Unverified;
   r.failureCode.clear();
   r.reason = PurgeSuccessText(r);
 }

@@ -328,25 +328,35 @@ INSTANTIATE_TEST_SUITE_P(AtaPurge, AtaSecurityFaults, testing::ValuesIn(kFaults)
 
 // --- A drive locked with a password this program saved ------------------------------
 
+// A locked drive reads nothing before the erase: a normal erase is proven by
+// the zeros it leaves; an enhanced one, whose content is the vendor's, only by
+// the drive's word, which is not proof.
 TEST(AtaSavedPassword, FinishesALockedEraseWithIt) {
-  PurgeEngine e(AtaPc(XpSp3(), AtaDisk({{"state", "locked"}, {"userPassword", "0123456789abcdef0123456789abcdef"}},
-                                       kNoFeature)));
-  SaveTestPassword(e.platform, "0123456789abcdef0123456789abcdef");
-  const auto result = e.Erase(PurgeChoice::Best);
-  ASSERT_FALSE(result.purgeRefusal) << result.purgeRefusal->code;
-  ASSERT_TRUE(result.purge);
-  EXPECT_TRUE(result.purge->plan.finishesErase);
-  const auto records = e.Records();
-  ASSERT_EQ(records.size(), 1u);
-  const json& purge = records[0]["purge"];
-  EXPECT_EQ(purge["outcome"], "purged") << purge["reason"];
-  EXPECT_EQ(purge["ata"]["parameters"]["password"], "saved");
-  EXPECT_EQ(purge["sample"]["digest_before"], nullptr);  // a locked drive reads nothing
-  EXPECT_EQ(AtaCommands(e.platform, "0xF1").size(), 0u);
-  EXPECT_EQ(AtaCommands(e.platform, "0xF4").size(), 1u);
-  EXPECT_EQ(Word128(e) & (kPasswordEnabled | kLocked), 0);
-  EXPECT_FALSE(e.platform.FileContent(kAtaPasswordFile));
-  EXPECT_TRUE(AllZero(e.Sector(1, 0)));
+  struct Case {
+    PurgeChoice choice;
+    const char* outcome;
+  };
+  for (const Case& c : {Case{PurgeChoice::SecureErase, "purged"}, Case{PurgeChoice::Best, "purge-unverified"}}) {
+    SCOPED_TRACE(c.outcome);
+    PurgeEngine e(AtaPc(XpSp3(), AtaDisk({{"state", "locked"}, {"userPassword", "0123456789abcdef0123456789abcdef"}},
+                                         kNoFeature)));
+    SaveTestPassword(e.platform, "0123456789abcdef0123456789abcdef");
+    const auto result = e.Erase(c.choice);
+    ASSERT_FALSE(result.purgeRefusal) << result.purgeRefusal->code;
+    ASSERT_TRUE(result.purge);
+    EXPECT_TRUE(result.purge->plan.finishesErase);
+    const auto records = e.Records();
+    ASSERT_EQ(records.size(), 1u);
+    const json& purge = records[0]["purge"];
+    EXPECT_EQ(purge["outcome"], c.outcome) << purge["reason"];
+    EXPECT_EQ(purge["ata"]["parameters"]["password"], "saved");
+    EXPECT_EQ(purge["sample"]["digest_before"], nullptr);  // a locked drive reads nothing
+    EXPECT_EQ(AtaCommands(e.platform, "0xF1").size(), 0u);
+    EXPECT_EQ(AtaCommands(e.platform, "0xF4").size(), 1u);
+    EXPECT_EQ(Word128(e) & (kPasswordEnabled | kLocked), 0);
+    EXPECT_FALSE(e.platform.FileContent(kAtaPasswordFile));
+    EXPECT_TRUE(AllZero(e.Sector(1, 0)));
+  }
 }
 
 TEST(AtaSavedPassword, AWrongOneIsSentOnceAndNeverAgain) {
