@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ui/form.h"
 
@@ -86,6 +87,13 @@ class TFmMain : public ui::Form {
   bool PurgeOffered() const;
   // While a purge runs: the time since its request went out against the drive's estimate.
   void ShowPurgeElapsed();
+  // After the scan (app/stranded_disk.cpp): each disk an erase of this program
+  // left with a password (locked, or unlocked with it set) gets a question:
+  // finish the erase, take the password away, or leave it. The number of the
+  // disk (its row in the device table) whose erase is to be finished, 0 for none.
+  std::int64_t OfferStrandedDisks();
+  // Runs the purge of the selected disk whose erase the user chose to finish.
+  void FinishStrandedErase();
 
  private:
   // On the window thread about four times a second while a run's worker goes on.
@@ -114,6 +122,7 @@ class TFmMain : public ui::Form {
   std::shared_ptr<const format::PurgePlan> purgePlan_;  // what the purge box offers for the selected disk
   bool purgeRunning_ = false;           // the run is a firmware purge: it cannot be stopped
   std::int64_t purgeStartCounter_ = 0;  // the performance counter as the purge's run began
+  std::u16string passwordFile_;         // where a security erase of the selected disk keeps its password
 };
 
 } // namespace trv::app

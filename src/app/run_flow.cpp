@@ -16,11 +16,16 @@ void TFmMain::FormShow() {
     app.ui.Hide(app.FmDebug);
     app.ui.ShowModal(app.FmDebug);
   }
-  if (!app.FmChoose.FillDeviceList()) {
+  // A disk an erase of ours left with a password is asked about first; the
+  // one whose erase is to be finished is the chosen disk.
+  auto& dev = app.dev;
+  const std::int64_t finish = OfferStrandedDisks();
+  if (finish > 0) {
+    dev.SelectedDevice = finish;
+  } else if (!app.FmChoose.FillDeviceList()) {
     app.ui.Terminate();
     return;
   }
-  auto& dev = app.dev;
   dev.DeviceTitle = report::GetDeviceDescription(dev, dev.SelectedDevice, app.platform.DecimalSeparator());
   lbDiskName.SetCaption(dev.DeviceTitle);
 
@@ -39,6 +44,7 @@ void TFmMain::FormShow() {
   dev.StatedBytes = report::ShowDeviceDetails(details);
   // Whether the format tab may offer a firmware purge of this disk, or why not.
   ShowPurgeChoice();
+  if (finish > 0) FinishStrandedErase();
 }
 
 } // namespace trv::app
