@@ -78,8 +78,10 @@ struct PurgePlan {
 };
 
 // Reads the facts through a handle opened on \\.\PhysicalDriveN (read access
-// is enough): identify, log 81h, bus, system disk, Windows build. Nothing
-// NVMe is asked of a disk on another bus.
+// is enough): identify, log 81h, bus, system disk, Windows build; on an ATA or
+// SATA disk IDENTIFY DEVICE and SANITIZE STATUS EXT through the pass-through,
+// Windows PE and the disk's size. Nothing NVMe is asked of an ATA disk, nothing
+// ATA of an NVMe disk.
 PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber);
 // The same with the bus type the scan already read (TIdentifyDeviceData::BusType).
 PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber,
@@ -92,10 +94,12 @@ PurgePlan PlanPurge(const PurgeFacts& facts, PurgeChoice choice);
 // failed state until a sanitize succeeds). None when the log says neither or
 // could not be read.
 std::optional<Refusal> ZeroFillRefusal(const std::optional<device::SanitizeStatus>& status);
-inline std::optional<Refusal> ZeroFillRefusal(const PurgeFacts& facts) { return ZeroFillRefusal(facts.status); }
+// The same from an ATA disk's SANITIZE STATUS EXT.
+std::optional<Refusal> ZeroFillRefusal(const std::optional<device::AtaSanitizeStatus>& status);
+// The disk's own status: SANITIZE STATUS EXT on an ATA or SATA disk, else log 81h.
+std::optional<Refusal> ZeroFillRefusal(const PurgeFacts& facts);
 
 // The refusals' stable words (docs/cli.md and the window show their texts).
-inline constexpr char kPurgeNotNvme[] = "purge-not-nvme";
 inline constexpr char kPurgeUsb[] = "purge-usb";
 inline constexpr char kPurgeWindowsTooOld[] = "purge-windows-too-old";
 inline constexpr char kPurgeSystemDisk[] = "purge-system-disk";
@@ -109,6 +113,8 @@ inline constexpr char kSanitizeInProgress[] = "sanitize-in-progress";
 inline constexpr char kSanitizeFailed[] = "sanitize-failed";
 // ATA disks.
 inline constexpr char kPurgeBus[] = "purge-bus";                        // neither ATA, SATA nor NVMe
+// The word this was before ATA disks could be purged; kept for the callers that still name it.
+inline constexpr const auto& kPurgeNotNvme = kPurgeBus;
 inline constexpr char kPurgeRaid[] = "purge-raid";
 inline constexpr char kPurgeIdentifyUnread[] = "purge-identify-unread";
 inline constexpr char kPurgeFrozen[] = "purge-frozen";                  // word 128 bit 3

@@ -22,7 +22,8 @@ using C = PurgeChoice;
 
 const std::map<std::string, std::u16string> kTexts = {
     {"", u""},
-    {"purge-not-nvme", u"only NVMe disks can be purged by this version"},
+    {"purge-bus", u"only disks on an ATA, SATA or NVMe connection can be purged"},
+    {"purge-raid", u"behind a RAID controller, which passes no erase command to its disks"},
     {"purge-usb", u"connected through USB"},
     {"purge-windows-too-old", u"needs Windows 10 1607 or later"},
     {"purge-system-disk", u"the system disk"},
@@ -65,7 +66,8 @@ struct Case {
 
 TEST(PurgePlan, EachRuleInItsOrder) {
   const Case cases[] = {
-      {"sata", [](PurgeFacts& f) { f.busType = 11; }, C::Best, M::None, "purge-not-nvme"},
+      {"scsi", [](PurgeFacts& f) { f.busType = 1; }, C::Best, M::None, "purge-bus"},
+      {"raid", [](PurgeFacts& f) { f.busType = 8; }, C::Best, M::None, "purge-raid"},
       {"usb", [](PurgeFacts& f) { f.busType = 7; }, C::Best, M::None, "purge-usb"},
       {"xp", [](PurgeFacts& f) { f.windows = {true, 5, 1, 2600, false}; }, C::Best, M::None, "purge-windows-too-old"},
       {"10586", [](PurgeFacts& f) { f.windows.build = 10586; }, C::Best, M::None, "purge-windows-too-old"},

@@ -142,7 +142,7 @@ TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
   EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end() - 1),
             std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end() - 1));
   EXPECT_EQ(bridged.lines.back(), "固件清除: 此处不可用: connected through USB");
-  EXPECT_EQ(sata.lines.back(), "固件清除: 此处不可用: only NVMe disks can be purged by this version");
+  EXPECT_EQ(sata.lines.back(), "固件清除: 此处不可用: the system disk");
   // IDENTIFY, then READ NATIVE MAX ADDRESS EXT and DEVICE CONFIGURATION IDENTIFY
   // for the sectors past the stated size.
   EXPECT_EQ(bridged.passThroughs, 3u);

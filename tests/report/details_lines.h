@@ -15,7 +15,8 @@ inline ReportLines DetailsHeader(const std::string& description) {
 
 // The last lines of every report: here, why no firmware purge would run.
 inline ReportLines PurgeNone(const std::string& why) { return {" ", "固件清除: 此处不可用: " + why}; }
-inline const std::string kPurgeNotNvme = "only NVMe disks can be purged by this version";
+inline const std::string kPurgeBus = "only disks on an ATA, SATA or NVMe connection can be purged";
+inline const std::string kPurgeSystemDisk = "the system disk";  // disk 0 of the default PC holds C:
 inline const std::string kPurgeUsb = "connected through USB";
 
 inline ReportLines Join(ReportLines a, const ReportLines& b) {

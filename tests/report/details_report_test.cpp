@@ -15,7 +15,8 @@
 using nlohmann::json;
 using trv::test::IdentifyHex;
 using trv::test::Join;
-using trv::test::kPurgeNotNvme;
+using trv::test::kPurgeBus;
+using trv::test::kPurgeSystemDisk;
 using trv::test::kPurgeUsb;
 using trv::test::PurgeNone;
 using trv::test::Lines;
@@ -88,17 +89,17 @@ const Report kSyntheticBody = {
     "特征：", "SMART 不支持", "HPA (宿主保护区) 不支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
     "队列：", "设备不支持命令队列",
     " ", "固件擦除 (仅读取，不发送擦除命令)：", "ATA 安全功能集: 不支持", "ATA Sanitize 功能集: 不支持",
-    " ", "固件清除: 此处不可用: only NVMe disks can be purged by this version"};
+    " ", "固件清除: 此处不可用: the system disk"};
 
 // The last section of a captured drive's report: its Security feature set (word
 // 128: enabled bit 1, frozen bit 3, enhanced erase bit 5; words 89 and 90 in
 // units of 2 minutes). None of the five offers Sanitize (word 59 bit 12 clear).
-// Then the purge line closes the report: none of them is NVMe.
+// Then the purge line closes the report: each is disk 0, the system disk.
 Report EraseSection(const Report& security) {
   Report r = {" ", "固件擦除 (仅读取，不发送擦除命令)："};
   r.insert(r.end(), security.begin(), security.end());
   r.push_back("ATA Sanitize 功能集: 不支持");
-  return Join(r, PurgeNone(kPurgeNotNvme));
+  return Join(r, PurgeNone(kPurgeSystemDisk));
 }
 Report Security(bool enabled, bool frozen, bool enhanced, const std::string& normal, const std::string& enhancedTime) {
   auto yes = [](bool on) { return std::string(on ? "是" : "否"); };
@@ -192,13 +193,13 @@ TEST(DetailsReport, NonAtaBusGetsOneAttemptOnly) {
   for (int bus : {7, 11, 1}) {  // USB, SATA, SCSI
     auto s = ChooseDisk(Disk(bus, kSyntheticSectors, With(Synthetic(), {{"identifyFailures", 1000}})));
     EXPECT_EQ(s.lines, Join(Join(Header(kSyntheticDescription), {"详细信息不可用于此设备。"}),
-                            PurgeNone(bus == 7 ? kPurgeUsb : kPurgeNotNvme)))
+                            PurgeNone(bus == 7 ? kPurgeUsb : bus == 1 ? kPurgeBus : kPurgeSystemDisk)))
         << bus;
     EXPECT_EQ(s.identifyReads, 1u) << bus;
   }
   // A SATA drive whose first read fails is not asked again.
   auto sata = ChooseDisk(Disk(11, kSyntheticSectors, With(Synthetic(), {{"identifyFailures", 2}})));
-  EXPECT_EQ(sata.lines, Join(Join(Header(kSyntheticDescription), {"详细信息不可用于此设备。"}), PurgeNone(kPurgeNotNvme)));
+  EXPECT_EQ(sata.lines, Join(Join(Header(kSyntheticDescription), {"详细信息不可用于此设备。"}), PurgeNone(kPurgeSystemDisk)));
   EXPECT_EQ(sata.identifyReads, 1u);
   // A USB stick without any ATA pass-through; the storage stack gives it no texts.
   auto stick = ChooseDisk(Disk(7, kSyntheticSectors, nullptr));
@@ -208,7 +209,7 @@ TEST(DetailsReport, NonAtaBusGetsOneAttemptOnly) {
 
 TEST(DetailsReport, AtaBusRetriesOnceThenGivesUp) {
   const Report failed = Join({"详细信息不可用： 内部错误。", "请发送这个问题到 https://trevasso.example.org/forum/"},
-                             PurgeNone(kPurgeNotNvme));
+                             PurgeNone(kPurgeSystemDisk));
   auto s = ChooseDisk(Disk(3, kSyntheticSectors, With(Synthetic(), {{"identifyFailures", 1000}})));
   EXPECT_EQ(s.lines, Join(Header(kSyntheticDescription), failed));
   EXPECT_EQ(s.identifyReads, 2u);  // asked twice, never more
@@ -253,7 +254,7 @@ TEST(DetailsReport, CacheSizeAndQueueDepth) {
             (Report{"模型: M", "固件版本: F", "序列号: S", "缓存大小: 8388.6 KB", " "}));
   EXPECT_EQ(Section(s.lines, "队列："), (Report{"队列：", "设备支持命令队列", "最大队列深度: 32"}));
   // The erase section, then the purge line end it, no closing blank line.
-  EXPECT_EQ(Report(s.lines.end() - 3, s.lines.end()), Join({"ATA Sanitize 功能集: 不支持"}, PurgeNone(kPurgeNotNvme)));
+  EXPECT_EQ(Report(s.lines.end() - 3, s.lines.end()), Join({"ATA Sanitize 功能集: 不支持"}, PurgeNone(kPurgeSystemDisk)));
 
   // The locale's decimal separator; word 75 taken whole (0x0100 is depth 257).
   auto comma = ChooseDisk(Disk(3, kSyntheticSectors, Synthetic({{21, 16384}, {75, 0x0100}})),

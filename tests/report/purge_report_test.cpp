@@ -8,6 +8,7 @@
 
 #include "device/purge_scenarios.h"
 #include "report/details_lines.h"
+#include "platform/records.h"
 #include "report/purge_report.h"
 #include "test_support.h"
 
@@ -62,6 +63,39 @@ TEST(PurgeReport, InEnglishWithTheEstimateAndAFailedSanitize) {
   EXPECT_EQ(trv::report::PurgeLines(facts, plan)[1], u"Sanitize 状态 (日志 81h): 上次 Sanitize 失败");
   facts.status->sstat = 0x101;  // succeeded: nothing to say of the state
   EXPECT_EQ(trv::report::PurgeLines(facts, plan).size(), 1u);
+}
+
+TEST(PurgeReport, AnAtaDiskWithItsSecurityAndSanitizeState) {
+  using S = trv::device::AtaSanitizeStatus::State;
+  using trv::report::Language;
+  trv::format::PurgeFacts facts;
+  facts.busType = 11;
+  facts.windows = {true, 6, 0, 6002, true, 2};
+  facts.ataIdentify = trv::device::AtaBlock{};
+  auto word = [&](int n, std::uint16_t v) { trv::rec::Put16(*facts.ataIdentify, 2 * static_cast<std::size_t>(n), v); };
+  word(128, 0x0029);  // security frozen, Sanitize (word 59) in progress
+  word(59, 0x3000);
+  facts.ataSanitize = trv::device::AtaSanitizeStatus{};
+  facts.ataSanitize->state = S::InProgress;
+  facts.ataSanitize->progress = 0x8000;
+  const auto plan = [&] { return trv::format::PlanPurge(facts, trv::format::PurgeChoice::Best); };
+  EXPECT_EQ(trv::report::PurgeLines(facts, plan(), Language::English),
+            (std::vector<std::u16string>{u"Firmware purge: none here: a sanitize is already in progress on this disk",
+                                         u"ATA security (word 128): frozen",
+                                         u"Sanitize status (SANITIZE STATUS EXT): in progress, 50% done"}));
+  EXPECT_EQ(trv::report::PurgeLines(facts, plan())[1], u"ATA 安全状态 (字 128): 已冻结");
+  // Failed, with the drive's reason; the security erase offered, the state of an idle drive unsaid.
+  facts.ataSanitize->state = S::Failed;
+  facts.ataSanitize->reason = 1;
+  word(128, 0x0021);
+  word(59, 0);
+  word(90, 2);
+  EXPECT_EQ(trv::report::PurgeLines(facts, plan(), Language::English),
+            (std::vector<std::u16string>{
+                u"Firmware purge: Security erase, enhanced; the whole disk; about 4 minutes (the drive's estimate)",
+                u"Sanitize status (SANITIZE STATUS EXT): the last sanitize failed: the sanitize was unsuccessful"}));
+  facts.ataSanitize->state = S::Idle;
+  EXPECT_EQ(trv::report::PurgeLines(facts, plan()).size(), 1u);
 }
 
 } // namespace
