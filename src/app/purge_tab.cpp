@@ -31,14 +31,7 @@ std::u16string PasswordParagraph(const format::PurgePlan& plan, const std::u16st
 
 std::u16string PurgeChoiceText(const format::PurgePlan& plan) {
   if (plan.Runs()) return u"Method: " + format::PurgeMethodText(plan.method);
-  const std::u16string help = format::kFrozenHelp;
-  if (plan.refusal.code == format::kPurgeFrozen && plan.refusal.text.find(help) == std::u16string::npos)
-    return u"Not available: " + plan.refusal.text + u": " + help;
   return u"Not available: " + plan.refusal.text;
-}
-
-std::u16string PurgeScopeShown(const format::PurgePlan& plan) {
-  return format::IsAtaMethod(plan.method) ? std::u16string(u"the whole disk") : format::PurgeScopeText(plan);
 }
 
 std::u16string PurgeConfirmationText(const format::DiskIdentity& disk, const format::PurgePlan& plan,
@@ -46,7 +39,7 @@ std::u16string PurgeConfirmationText(const format::DiskIdentity& disk, const for
   const bool security = format::IsSecurityErase(plan.method);
   return u"Are you absolutely sure you want to irreversibly destroy all data on this device?\r\n\r\nDisk " +
          DecimalText(static_cast<std::int64_t>(disk.number)) + u": " + format::DescribeDiskInEnglish(disk) +
-         u"\r\nMethod: " + format::PurgeMethodText(plan.method) + u"\r\nScope: " + PurgeScopeShown(plan) +
+         u"\r\nMethod: " + format::PurgeMethodText(plan.method) + u"\r\nScope: " + format::PurgeScopeText(plan) +
          u"\r\nEstimate: " + format::PurgeEstimateText(plan) +
          (security ? PasswordParagraph(plan, passwordFile) : std::u16string()) +
          u"\r\n\r\nA purge cannot be undone or stopped. Once it has begun, keep the computer on until it ends: " +

@@ -14,10 +14,8 @@
 namespace trv::app {
 
 // Beside the purge box: the method that would run here, or why none can (a
-// frozen drive's reason with what helps).
+// frozen drive's reason says what helps).
 std::u16string PurgeChoiceText(const format::PurgePlan& plan);
-// What the method reaches: the whole disk (ATA), or the namespaces (NVMe).
-std::u16string PurgeScopeShown(const format::PurgePlan& plan);
 // The confirmation's main instruction and content: the disk, the method, its
 // scope, that it cannot be undone or stopped, and the drive's estimate; for a
 // security erase the temporary password and `passwordFile`, where it is kept

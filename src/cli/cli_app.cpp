@@ -275,7 +275,7 @@ CliFailure LockFailed(win::Platform& p, const std::optional<format::VolumeLockFa
 // The purge asked for cannot run here: the reason and its code, nothing sent.
 CliFailure PurgeUnavailable(const format::Refusal& why) {
   return CliFailure{kExitPurgeUnavailable,
-                    u"not available here: the purge asked for cannot run on this disk: " + RefusalText(why) + u" (" +
+                    u"not available here: the purge asked for cannot run on this disk: " + why.text + u" (" +
                         Utf8ToUtf16(why.code) + u"). Nothing was sent",
                     why.code};
 }

@@ -17,7 +17,7 @@ using json = nlohmann::ordered_json;
 
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-json RefusalJson(const format::Refusal& refusal) { return {{"code", refusal.code}, {"text", U8(RefusalText(refusal))}}; }
+json RefusalJson(const format::Refusal& refusal) { return {{"code", refusal.code}, {"text", U8(refusal.text)}}; }
 
 // The sanitize action SCDW10 names, as a word; null for none or one the standard does not define.
 json ActionJson(std::uint8_t sanact) {
@@ -68,17 +68,6 @@ std::u16string PasswordFilePath(const format::PurgeFacts& facts, const std::u16s
   if (facts.savedPassword && !facts.savedPassword->path.empty()) return facts.savedPassword->path;
   if (!facts.ataIdentify || passwordFolder.empty()) return {};
   return format::PathIn(passwordFolder, format::PasswordFileName(format::AtaSerial(*facts.ataIdentify)));
-}
-
-std::u16string RefusalText(const format::Refusal& refusal) {
-  const std::u16string help = format::kFrozenHelp;
-  if (refusal.code == format::kPurgeFrozen && refusal.text.find(help) == std::u16string::npos)
-    return refusal.text + u": " + help;
-  return refusal.text;
-}
-
-std::u16string ScopeText(const format::PurgePlan& plan) {
-  return format::IsAtaMethod(plan.method) ? std::u16string(u"the whole disk") : format::PurgeScopeText(plan);
 }
 
 std::u16string SecurityEraseNote(const PurgeOutlook& outlook, const std::u16string& passwordFolder,
@@ -144,7 +133,7 @@ json PurgeJson(const PurgeOutlook& outlook) {
   const bool runs = plan.Runs();
   return {{"method", format::PurgeMethodWord(plan.method)},
           {"method_text", runs ? json(U8(format::PurgeMethodText(plan.method))) : json(nullptr)},
-          {"scope", runs ? json(U8(ScopeText(plan))) : json(nullptr)},
+          {"scope", runs ? json(U8(format::PurgeScopeText(plan))) : json(nullptr)},
           {"all_namespaces", runs && plan.allNamespaces},
           {"namespace_count", plan.namespaceCount},
           {"estimate_seconds", plan.estimateSeconds ? json(*plan.estimateSeconds) : json(nullptr)},
@@ -161,7 +150,7 @@ std::u16string PurgeSummary(const format::PurgeResult& purge) {
   if (purge.outcome != format::PurgeOutcome::Purged && !purge.reason.empty()) outcome += u": " + AsClause(purge.reason);
   if (purge.outcome == format::PurgeOutcome::Failed && !purge.failureCode.empty())
     outcome += u" (" + Utf8ToUtf16(purge.failureCode) + u")";
-  return outcome + u"\nmethod: " + format::PurgeMethodText(purge.plan.method) + u", " + ScopeText(purge.plan) + u"\n";
+  return outcome + u"\nmethod: " + format::PurgeMethodText(purge.plan.method) + u", " + format::PurgeScopeText(purge.plan) + u"\n";
 }
 
 std::u16string CategoryLine(const format::EraseRecord& record) {

@@ -44,10 +44,6 @@ std::u16string PasswordFolder(win::Platform& platform, const std::u16string& giv
 // the disk's IDENTIFY DEVICE was not read.
 std::u16string PasswordFilePath(const format::PurgeFacts& facts, const std::u16string& passwordFolder);
 
-// A refusal's sentence as the console says it: a frozen drive's with what helps.
-std::u16string RefusalText(const format::Refusal& refusal);
-// What the method reaches: the whole disk (ATA), or the namespaces (NVMe).
-std::u16string ScopeText(const format::PurgePlan& plan);
 // Before a security erase, on standard error: the temporary password set and
 // the file it is kept in, or the saved password an unfinished erase is
 // finished with; empty for another method.
