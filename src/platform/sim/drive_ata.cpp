@@ -62,8 +62,11 @@ bool SmartOn(const SimDrive& d) {
 // and the integrity word (signature 0xA5, then the byte that makes the block
 // sum to zero) is kept right, as a drive keeps it.
 Block512 CurrentIdentify(const SimDrive& d, Block512 id) {
-  if (!d.runtime.smartEnabled) return id;
-  id[kSmartEnabledByte] = static_cast<std::uint8_t>((id[kSmartEnabledByte] & ~1u) | (*d.runtime.smartEnabled ? 1u : 0u));
+  const bool modelled = d.ata->security || d.ata->sanitize;
+  if (!d.runtime.smartEnabled && !modelled) return id;
+  if (d.runtime.smartEnabled)
+    id[kSmartEnabledByte] = static_cast<std::uint8_t>((id[kSmartEnabledByte] & ~1u) | (*d.runtime.smartEnabled ? 1u : 0u));
+  if (modelled) PutLiveWords(AtaStateOf(d), d.ata->security, d.ata->sanitize, id);
   KeepIdentifyIntegrity(id);
   return id;
 }
@@ -72,6 +75,7 @@ Block512 CurrentIdentify(const SimDrive& d, Block512 id) {
 // aborts. With S.M.A.R.T. off a drive aborts the S.M.A.R.T. reads.
 std::optional<std::uint32_t> ReadBlock(const SimDrive& d, const Command& c, Block512& block) {
   const SimAta& ata = *d.ata;
+  if (d.runtime.ata && d.runtime.ata->security) d.runtime.ata->security->prepared = false;  // a command between
   if (c.command == kIdentifyCommand) {
     if (++d.runtime.identifyCommands <= ata.identifyFailures || !ata.identify) return win::ERROR_IO_DEVICE;
     block = CurrentIdentify(d, *ata.identify);
@@ -196,6 +200,8 @@ const char* SmartFeatureName(std::uint8_t feature) {
 
 } // namespace
 
+Block512 LiveIdentify(const SimDrive& d) { return CurrentIdentify(d, *d.ata->identify); }
+
 std::optional<IoctlResult> AtaIoctl(const SimDrive& d, const Request& r) {
   switch (r.code) {
     case kSmartReceive: return Receive(d, r);
@@ -221,6 +227,15 @@ std::string AtaCommandText(std::uint32_t code, const std::uint8_t* in, std::uint
                      : c.command == ioctl::kSmartCommand    ? ioctl::SmartFeatureName(c.features)
                                                             : "(other command)";
   return registers + std::string(name);
+}
+
+AtaDriveState& AtaStateOf(const SimDrive& d) {
+  if (!d.runtime.ata) {
+    static const SimAta kNone;
+    const SimAta& ata = d.ata ? *d.ata : kNone;
+    d.runtime.ata = PowerOnState(ata.security, ata.sanitize, nullptr);
+  }
+  return *d.runtime.ata;
 }
 
 void KeepIdentifyIntegrity(Block512& id) {

@@ -3,16 +3,21 @@
 // the program's process), the data after the record at DataBufferOffset, and
 // the task file handed back in CurrentTaskFile (PreviousTaskFile for a 48-bit
 // command). The drive knows READ NATIVE MAX ADDRESS (EXT) and DEVICE
-// CONFIGURATION IDENTIFY; it aborts every other command, the ones that change
-// its maximum included, so that nothing here can make a simulated disk smaller.
+// CONFIGURATION IDENTIFY; it aborts every other command that reaches it here,
+// the ones that change its maximum included, so that nothing here can make a
+// simulated disk smaller. IDENTIFY, Security and Sanitize are the platform's
+// (sim_platform_ata.cpp): they take time and the Windows drivers' rules.
 #include <algorithm>
 #include <cstdio>
 
+#include "device/ata_commands.h"
 #include "platform/records.h"
 #include "platform/sim/drive_ioctl.h"
 #include "platform/win_types.h"
 
 namespace trv::sim::ioctl {
+
+namespace atacmd = device::atacmd;
 
 namespace {
 
@@ -121,18 +126,11 @@ void NativeMax(const SimDrive& d, bool ext, std::uint8_t* previous, std::uint8_t
 }
 
 IoctlResult PassThrough(const SimDrive& d, const Request& r) {
-  if (const auto& failure = ScenarioFailure(d, DriveRequest::AtaPassThrough)) return Failed(*failure);
-  if (!d.ata) return Failed(win::ERROR_INVALID_FUNCTION);
-  if (r.in.size() < kCaller.size || rec::U16(r.in, 0) != kCaller.size) return Failed(win::ERROR_INVALID_PARAMETER);
-  if (r.out.size() < kCaller.size) return Failed(win::ERROR_INSUFFICIENT_BUFFER);
-  const std::uint16_t flags = rec::U16(r.in, 2);
-  const std::uint32_t transfer = rec::U32(r.in, 8);
-  const std::uint64_t dataOffset = rec::GetLE(r.in, kCaller.dataOffsetAt, kCaller.dataOffsetBytes);
-  // The data must lie in the caller's buffer, after the record.
-  if ((flags & (kDataIn | kDataOut)) && transfer > 0 &&
-      (dataOffset < kCaller.size || dataOffset > r.in.size() || transfer > r.in.size() - dataOffset ||
-       dataOffset + transfer > r.out.size()))
-    return Failed(win::ERROR_INVALID_PARAMETER);
+  AptRecord record;
+  if (auto refused = CheckAptRecord(d, r, record)) return Failed(*refused);
+  const std::uint16_t flags = record.flags;
+  const std::uint32_t transfer = record.transfer;
+  const std::uint64_t dataOffset = record.dataOffset;
 
   std::vector<std::uint8_t> a(r.in.begin(), r.in.end());
   std::uint8_t* previous = a.data() + kCaller.previous;
@@ -152,12 +150,10 @@ IoctlResult PassThrough(const SimDrive& d, const Request& r) {
   } else {
     Abort(current);
   }
-  rec::Put32(a, 8, moved);
   // A driver that does not hand the registers back: the task file as it was sent.
   if (d.ata->hidden.nativeAnswer == SimHidden::NativeAnswer::NoRegisters)
     std::copy_n(r.in.begin() + kCaller.previous, 16, a.begin() + kCaller.previous);
-  a.resize(moved ? static_cast<std::size_t>(dataOffset) + moved : kCaller.size);
-  return Deliver(r, a);
+  return AptAnswer(r, record, std::move(a), moved, moved != 0);
 }
 
 const char* CommandName(std::uint8_t command, std::uint8_t features) {
@@ -165,11 +161,61 @@ const char* CommandName(std::uint8_t command, std::uint8_t features) {
     case kReadNativeMax: return "READ NATIVE MAX ADDRESS";
     case kReadNativeMaxExt: return "READ NATIVE MAX ADDRESS EXT";
     case kDeviceConfiguration: return features == kDcoIdentify ? "DEVICE CONFIGURATION IDENTIFY" : "DEVICE CONFIGURATION (other)";
+    case atacmd::kIdentifyDevice: return "IDENTIFY DEVICE";
+    case atacmd::kSecuritySetPassword: return "SECURITY SET PASSWORD";
+    case atacmd::kSecurityUnlock: return "SECURITY UNLOCK";
+    case atacmd::kSecurityErasePrepare: return "SECURITY ERASE PREPARE";
+    case atacmd::kSecurityEraseUnit: return "SECURITY ERASE UNIT";
+    case atacmd::kSecurityFreezeLock: return "SECURITY FREEZE LOCK";
+    case atacmd::kSecurityDisablePassword: return "SECURITY DISABLE PASSWORD";
     default: return "(other command)";
   }
 }
 
 } // namespace
+
+std::optional<std::uint32_t> CheckAptRecord(const SimDrive& d, const Request& r, AptRecord& record) {
+  if (const auto& failure = ScenarioFailure(d, DriveRequest::AtaPassThrough)) return *failure;
+  if (!d.ata) return win::ERROR_INVALID_FUNCTION;
+  if (r.in.size() < kCaller.size || rec::U16(r.in, 0) != kCaller.size) return win::ERROR_INVALID_PARAMETER;
+  if (r.out.size() < kCaller.size) return win::ERROR_INSUFFICIENT_BUFFER;
+  record.flags = rec::U16(r.in, 2);
+  record.transfer = rec::U32(r.in, 8);
+  record.timeoutSeconds = rec::U32(r.in, 12);
+  record.dataOffset = rec::GetLE(r.in, kCaller.dataOffsetAt, kCaller.dataOffsetBytes);
+  record.previous = kCaller.previous;
+  record.current = kCaller.current;
+  // The data must lie in the caller's buffer, after the record.
+  if ((record.flags & (kDataIn | kDataOut)) && record.transfer > 0 &&
+      (record.dataOffset < kCaller.size || record.dataOffset > r.in.size() ||
+       record.transfer > r.in.size() - record.dataOffset || record.dataOffset + record.transfer > r.out.size()))
+    return win::ERROR_INVALID_PARAMETER;
+  return std::nullopt;
+}
+
+const char* SanitizeName(std::uint16_t feature) {
+  switch (feature) {
+    case atacmd::kSanitizeStatusExt: return "SANITIZE STATUS EXT";
+    case atacmd::kCryptoScrambleExt: return "CRYPTO SCRAMBLE EXT";
+    case atacmd::kBlockEraseExt: return "BLOCK ERASE EXT";
+    case atacmd::kOverwriteExt: return "OVERWRITE EXT";
+    case atacmd::kSanitizeFreezeLockExt: return "SANITIZE FREEZE LOCK EXT";
+    case atacmd::kSanitizeAntifreezeLockExt: return "SANITIZE ANTIFREEZE LOCK EXT";
+    default: return "SANITIZE DEVICE (other function)";
+  }
+}
+
+const std::uint8_t* AptDataOut(const Request& r, const AptRecord& record) {
+  if (!(record.flags & kDataOut) || record.transfer < 512) return nullptr;
+  return r.in.data() + record.dataOffset;
+}
+
+IoctlResult AptAnswer(const Request& r, const AptRecord& record, std::vector<std::uint8_t> a, std::uint32_t moved,
+                      bool dataIn) {
+  rec::Put32(a, 8, moved);
+  a.resize(dataIn && moved ? static_cast<std::size_t>(record.dataOffset) + moved : kCaller.size);
+  return Deliver(r, a);
+}
 
 std::optional<IoctlResult> AtaPassThroughIoctl(const SimDrive& drive, const Request& r) {
   if (r.code != kAtaPassThrough) return std::nullopt;
@@ -183,9 +229,35 @@ namespace trv::sim {
 std::string AtaPassThroughText(std::uint32_t code, const std::uint8_t* in, std::uint32_t inSize) {
   if (code != ioctl::kAtaPassThrough || !in || inSize < ioctl::kCaller.size) return {};
   const std::uint8_t* current = in + ioctl::kCaller.current;
+  const std::uint8_t* previous = in + ioctl::kCaller.previous;
+  const std::uint8_t command = current[6];
   char registers[40];
-  std::snprintf(registers, sizeof registers, "command=0x%02X feature=0x%02X ", current[6], current[0]);
-  return registers + std::string(ioctl::CommandName(current[6], current[0]));
+  std::snprintf(registers, sizeof registers, "command=0x%02X feature=0x%02X ", command, current[0]);
+  namespace atacmd = device::atacmd;
+  if (command == atacmd::kSanitizeDevice) {
+    const auto feature = static_cast<std::uint16_t>(current[0] | previous[0] << 8);
+    const auto count = static_cast<unsigned>(current[1] | previous[1] << 8);
+    std::uint64_t lba = 0;
+    for (int i = 2; i >= 0; --i) lba = lba << 8 | previous[2 + i];
+    for (int i = 2; i >= 0; --i) lba = lba << 8 | current[2 + i];
+    char operands[48];
+    std::snprintf(operands, sizeof operands, " count=0x%04X lba=0x%012llX", count, static_cast<unsigned long long>(lba));
+    return registers + std::string("SANITIZE DEVICE ") + ioctl::SanitizeName(feature) + operands;
+  }
+  std::string text = registers + std::string(ioctl::CommandName(command, current[0]));
+  // The password block of the security commands that carry one, as it was sent.
+  const std::span<const std::uint8_t> b(in, inSize);
+  const std::uint64_t dataOffset = rec::GetLE(b, ioctl::kCaller.dataOffsetAt, ioctl::kCaller.dataOffsetBytes);
+  const bool carriesBlock = command == atacmd::kSecuritySetPassword || command == atacmd::kSecurityUnlock ||
+                            command == atacmd::kSecurityEraseUnit || command == atacmd::kSecurityDisablePassword;
+  if (carriesBlock && (rec::U16(b, 2) & ioctl::kDataOut) && dataOffset >= ioctl::kCaller.size && dataOffset <= inSize &&
+      inSize - dataOffset >= 512) {
+    const std::uint8_t* block = in + dataOffset;
+    text += " password=" + PasswordText(block + atacmd::kPasswordAt);
+    if (block[0] & atacmd::kPasswordMaster) text += " identifier=master";
+    if (command == atacmd::kSecurityEraseUnit && (block[0] & atacmd::kPasswordEnhanced)) text += " enhanced";
+  }
+  return text;
 }
 
 } // namespace trv::sim

@@ -47,8 +47,27 @@ HiddenDrive BridgedDrive(const SimDrive& drive);
 // descriptor `reg` (14 bytes: EXTEND, error, count, LBA in high/low pairs,
 // device, status); false when the drive aborts it.
 bool NativeMaxReturn(const HiddenDrive& drive, bool ext, std::uint8_t* reg);
+// An ATA_PASS_THROUGH_EX record of the program's bitness, as the port driver reads it.
+struct AptRecord {
+  std::uint16_t flags = 0;
+  std::uint32_t transfer = 0, timeoutSeconds = 0;
+  std::uint64_t dataOffset = 0;
+  std::size_t previous = 0, current = 0;  // where the task files lie
+};
+// The request's failure (the scenario's, no ATA drive, a malformed record), or none.
+std::optional<std::uint32_t> CheckAptRecord(const SimDrive& drive, const Request& r, AptRecord& record);
+// "CRYPTO SCRAMBLE EXT", ...: SANITIZE DEVICE's function of this FEATURE.
+const char* SanitizeName(std::uint16_t feature);
+// The 512-byte block a data-out command carries; nullptr when it carries none.
+const std::uint8_t* AptDataOut(const Request& r, const AptRecord& record);
+// The record `a` (with the registers the drive left) handed back; `moved`: the
+// bytes the data phase moved, returned after the record for a data-in command.
+IoctlResult AptAnswer(const Request& r, const AptRecord& record, std::vector<std::uint8_t> a, std::uint32_t moved,
+                      bool dataIn);
 // IOCTL_ATA_PASS_THROUGH: the commands that read what lies past the drive's maximum.
 std::optional<IoctlResult> AtaPassThroughIoctl(const SimDrive& drive, const Request& r);
+// IDENTIFY DEVICE as the drive answers it now (the drive has an IDENTIFY block).
+Block512 LiveIdentify(const SimDrive& drive);
 // The NVMe protocol-specific property queries, where the drive and the system know them.
 std::optional<IoctlResult> ProtocolQuery(const SimDrive& drive, const Request& r);
 

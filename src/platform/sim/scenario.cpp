@@ -72,7 +72,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
   if (jf::Has(root, "os")) {
     const json& os = root["os"];
     const std::string ow = w + ": os";
-    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails", "shimmedAs", "windowsPe"});
+    jf::CheckKeys(os, ow, {"major", "minor", "build", "csd", "platformId", "getVersionFails", "shimmedAs", "windowsPe",
+                           "ataFilterError", "win7Sanitize"});
     sc.osMajor = static_cast<std::uint32_t>(jf::Int(os, "major", ow, sc.osMajor, 0, UINT32_MAX));
     sc.osMinor = static_cast<std::uint32_t>(jf::Int(os, "minor", ow, sc.osMinor, 0, UINT32_MAX));
     sc.osBuild = static_cast<std::uint32_t>(jf::Int(os, "build", ow, sc.osBuild, 0, UINT32_MAX));
@@ -81,6 +82,12 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& source) {
     if (sc.csd.size() > 127) jf::Fail(ow, "csd", "longer than 127 characters");
     sc.getVersionFails = jf::Bool(os, "getVersionFails", ow, false);
     sc.windowsPe = jf::Bool(os, "windowsPe", ow, false);
+    sc.ataFilterError = static_cast<std::uint32_t>(jf::Int(os, "ataFilterError", ow, 50, 0, UINT32_MAX));
+    if (sc.ataFilterError != 50 && sc.ataFilterError != 87)
+      jf::Fail(ow, "ataFilterError", "expected 50 (not supported) or 87 (invalid parameter)");
+    const std::string win7 = jf::Str(os, "win7Sanitize", ow, "rejected");
+    if (win7 != "rejected" && win7 != "passes") jf::Fail(ow, "win7Sanitize", "expected \"rejected\" or \"passes\", got \"" + win7 + "\"");
+    sc.win7SanitizePasses = win7 == "passes";
     if (jf::Has(os, "shimmedAs")) {
       const json& shim = os["shimmedAs"];
       const std::string shw = ow + ": shimmedAs";

@@ -31,6 +31,10 @@ struct Scenario {
   bool getVersionFails = false;
   // Windows PE: HKLM\SYSTEM\CurrentControlSet\Control\MiniNT exists.
   bool windowsPe = false;
+  // What the storage driver fails an ATA command it blocks with (50 or 87), and
+  // whether Windows 7's lets SANITIZE DEVICE through.
+  std::uint32_t ataFilterError = 50;
+  bool win7SanitizePasses = false;
   // What GetVersionExW answers a program the compatibility layer shims (Windows
   // 8.1 and later tell one without a manifest entry that it runs on 6.2);
   // RtlGetVersion answers the true version. None: both answer the same.

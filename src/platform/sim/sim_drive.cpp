@@ -137,12 +137,40 @@ void ParseHiddenSectors(const json& a, const std::string& where, SimHidden& ata)
                 "expected \"block\", \"aborted\", \"badChecksum\" or \"badSignature\", got \"" + dco + "\"");
 }
 
+// A list of ATA opcodes: "0xF4" or 244.
+std::vector<std::uint8_t> Opcodes(const json& a, const char* key, const std::string& where) {
+  std::vector<std::uint8_t> out;
+  if (!jf::Has(a, key)) return out;
+  const std::string wrong = "expected a list of opcodes such as \"0xF4\"";
+  if (!a[key].is_array()) jf::Fail(where, key, wrong);
+  for (const json& v : a[key]) {
+    std::int64_t code = -1;
+    if (v.is_number_integer()) {
+      code = v.get<std::int64_t>();
+    } else if (v.is_string()) {
+      const std::string t = v.get<std::string>();
+      if (t.size() > 2 && t.size() <= 4 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X') &&
+          t.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos)
+        code = std::stoll(t.substr(2), nullptr, 16);
+    }
+    if (code < 0 || code > 0xFF) jf::Fail(where, key, wrong);
+    out.push_back(static_cast<std::uint8_t>(code));
+  }
+  return out;
+}
+
 SimAta ParseAta(const json& a, const std::string& where, const std::string& baseFolder) {
   jf::CheckKeys(a, where, {"capture", "identify", "smartData", "thresholds", "status", "answerBytes", "smartEnable",
                            "smartDisable", "sendCarriesReads", "identifyFailures", "nativeSectors", "dcoSectors",
-                           "nativeMaxAnswer", "dcoAnswer", "serial", "rotationRate"});
+                           "nativeMaxAnswer", "dcoAnswer", "serial", "rotationRate", "security", "sanitize",
+                           "driverRefuses"});
   SimAta ata;
   LoadBlocks(a, where, baseFolder, ata);
+  for (const char* key : {"security", "sanitize"})
+    if (jf::Has(a, key) && !ata.identify) jf::Fail(where, key, "needs an IDENTIFY block (identify or capture)");
+  if (jf::Has(a, "security")) ata.security = ParseAtaSecurity(a["security"], where + ": security");
+  if (jf::Has(a, "sanitize")) ata.sanitize = ParseAtaSanitize(a["sanitize"], where + ": sanitize");
+  ata.driverRefuses = Opcodes(a, "driverRefuses", where);
   if (jf::Has(a, "status")) {
     const std::string status = jf::Str(a, "status", where, "good");
     if (status == "good") ata.status = SimAta::Status::Good;

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "platform/sim/sim_ata_erase.h"
 #include "platform/sim/sim_media.h"
 #include "platform/sim/sim_sanitize.h"
 
@@ -71,6 +72,13 @@ struct SimAta {
   int identifyFailures = 0;  // the first N IDENTIFY commands fail
 
   SimHidden hidden;  // what lies past the maximum IDENTIFY states
+
+  // The Security and Sanitize feature sets, modelled where the scenario gives
+  // them (IDENTIFY then states them as they are), through IOCTL_ATA_PASS_THROUGH.
+  std::optional<AtaSecuritySetup> security;
+  std::optional<AtaSanitizeSetup> sanitize;
+  // Commands (opcodes) this drive's driver fails whatever the Windows.
+  std::vector<std::uint8_t> driverRefuses;
 };
 
 // An NVMe drive's data, answered through the protocol-specific property queries.
@@ -155,9 +163,15 @@ struct SimDrive {
     // read), and, while a sanitize runs, what its other requests fail with.
     std::optional<std::vector<std::uint8_t>> sanitizeLog;
     std::optional<std::uint32_t> sanitizeBusy;
+    // An ATA drive's Security and Sanitize state (AtaStateOf).
+    std::optional<AtaDriveState> ata;
   };
   mutable Runtime runtime;
 };
+
+// The drive's ATA Security and Sanitize state, as it powered on the first time
+// unless the platform has set it since.
+AtaDriveState& AtaStateOf(const SimDrive& drive);
 
 // Keeps an IDENTIFY block's integrity word right after a change: with the
 // signature A5h in byte 510, byte 511 makes the block sum to zero.

@@ -21,6 +21,7 @@ namespace {
 
 constexpr std::u16string_view kDrivePrefix = u"\\\\.\\PhysicalDrive";
 constexpr std::uint32_t kReinitializeMedia = 0x002D9640;  // IOCTL_STORAGE_REINITIALIZE_MEDIA
+constexpr std::uint32_t kAtaPassThrough = 0x0004D02C;     // IOCTL_ATA_PASS_THROUGH
 
 // "\\.\PhysicalDriveN" with N in plain decimal (no sign, no leading zeros), 0..255.
 std::optional<std::uint32_t> DriveNumberOf(std::u16string_view path) {
@@ -79,6 +80,7 @@ SimPlatform::SimPlatform(Scenario scenario, std::filesystem::path stateFolder)
     const std::u16string marker = sc_.localAppData + u"\\Trevasso\\agreement.txt";
     files_[LinkedKey(marker)] = FileData{"accepted 1\r\n", marker};
   }
+  for (SimDrive& d : sc_.drives) AtaPowerOn(d, true);
   SettleSanitize();  // each NVMe drive's sanitize state and log as the scenario starts them
 }
 
@@ -111,6 +113,7 @@ void SimPlatform::SwapDriveIfDue(std::uint32_t number) {
   for (SimDrive& d : sc_.drives) {
     if (d.number != number || !d.swapTo || d.runtime.opens < d.swapAfterOpens) continue;
     d = SimDrive(*d.swapTo);  // a fresh disk: its own media, nothing written yet
+    AtaPowerOn(d, true);
     Log("DriveSwapped", "PhysicalDrive" + std::to_string(number) + " is now another disk");
     return;
   }
@@ -296,6 +299,10 @@ bool SimPlatform::DeviceIoControl(win::Handle handle, std::uint32_t code, const 
       r = {false, d->runtime.media.unplugError, 0};
     else if (d && code == kReinitializeMedia)
       r = ReinitializeMedia(*d, o->access, request.data(), static_cast<std::uint32_t>(request.size()));
+    else if (auto ata = d && code == kAtaPassThrough ? AtaPassThrough(*d, o->access, request, static_cast<std::uint8_t*>(out),
+                                                                     out ? outSize : 0)
+                                                      : std::nullopt)
+      r = *ata;
     else if (d)
       r = DriveIoctl(*d, o->access, code, static_cast<const std::uint8_t*>(in), in ? inSize : 0,
                      static_cast<std::uint8_t*>(out), out ? outSize : 0);
@@ -347,6 +354,7 @@ bool SimPlatform::DriveTransfer(win::Handle handle, bool write, void* data, std:
   if (!(o.access & (write ? win::GENERIC_WRITE : win::GENERIC_READ))) r.error = win::ERROR_ACCESS_DENIED;
   else if (d.bytesPerSector && (o.position % d.bytesPerSector || size % d.bytesPerSector)) r.error = win::ERROR_INVALID_PARAMETER;
   else if (d.runtime.sanitizeBusy) r.error = *d.runtime.sanitizeBusy;  // Sanitize In Progress
+  else if (const auto ata = AtaMediaError(d)) r.error = *ata;  // locked, or sanitizing
   else if (write) r = MediaWrite(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<const std::uint8_t*>(data), size);
   else r = MediaRead(d.media, d.runtime.media, d.lengthBytes, o.position, static_cast<std::uint8_t*>(data), size);
   if (r.hangs) {
@@ -887,7 +895,7 @@ bool SimPlatform::QueryPerformanceCounter(std::int64_t* counter) {
     Log("QueryPerformanceCounter", "-> failed");
     return Fail(win::ERROR_INVALID_FUNCTION);
   }
-  const std::int64_t us = clock_.NowUs();
+  const std::int64_t us = clock_.NowUs() - bootUs_;
   // 1 + elapsed ticks: a real counter is never 0 once the machine runs.
   std::int64_t value = 1 + static_cast<std::int64_t>(static_cast<long double>(us) * sc_.counterFrequency / 1e6L);
   if (counterReads_ == sc_.counterZeroOnRead) value = 0;

@@ -43,6 +43,12 @@ class SimPlatform : public win::Platform {
   bool VolumeDismounted(std::size_t index) const { return volumes_.at(index).dismounted; }
   std::size_t OpenVolumeHandles() const;
 
+  // The computer is switched off and on again: every drive is plugged in again
+  // and powers on (an ATA password set locks its drive, the drivers' freeze
+  // comes again, a sanitize goes on), files stay, and the performance counter
+  // starts again from a new boot. Journal: "PowerCycle".
+  void PowerCycle();
+
   // What the thread of a hanging write does while it waits: called after each
   // kHangStepUs of the PC's clock; `endless`: the write ends only when it is
   // cancelled. Without one a hang of fixed length passes at once, and an endless
@@ -199,6 +205,24 @@ class SimPlatform : public win::Platform {
   // every drive of the subsystem, or on this drive alone.
   void EraseNamespaces(const SimDrive& drive, SanitizeAction action, bool wholeSubsystem, std::int64_t erasure);
   void PowerOffSubsystem(const SimDrive& drive);
+  // ATA Security and Sanitize through IOCTL_ATA_PASS_THROUGH (sim_platform_ata.cpp):
+  // the commands of the two feature sets and IDENTIFY DEVICE; none for the
+  // others, which the drive answers as before.
+  std::optional<IoctlResult> AtaPassThrough(const SimDrive& drive, std::uint32_t access,
+                                            const std::vector<std::uint8_t>& in, std::uint8_t* out,
+                                            std::uint32_t outSize);
+  // The storage driver's answer to a Security or Sanitize command on this Windows: none when it passes.
+  std::optional<std::uint32_t> AtaDriverRefusal(const SimDrive& drive, std::uint8_t command, const std::uint8_t* block) const;
+  bool AtaDriverFreezes() const;
+  IoctlResult SecurityEraseUnit(const SimDrive& drive, std::uint32_t timeoutSeconds, const std::uint8_t* block);
+  // The drive's ATA state at power-on; `first`: as the scenario starts it.
+  void AtaPowerOn(SimDrive& drive, bool first);
+  // Ends running ATA sanitizes whose time has come; part of SettleSanitize.
+  void SettleAtaSanitize();
+  // What reads and writes of a locked drive, or one that sanitizes, fail with.
+  static std::optional<std::uint32_t> AtaMediaError(const SimDrive& drive);
+  void LogSecurity(const SimDrive& drive, const AtaDriveState::Security& before, const std::string& why);
+  void LogSanitize(const SimDrive& drive, SanitizeState before, const std::string& why);
   // Waits on the PC's clock as a request that cannot be cancelled.
   void WaitForDevice(std::int64_t us);
   Open* Find(win::Handle h);
@@ -236,6 +260,7 @@ class SimPlatform : public win::Platform {
   std::uint64_t randomState_ = 0, randomWord_ = 0;  // GenRandom's generator
   int randomLeft_ = 0;
   std::int64_t counterReads_ = 0;
+  std::int64_t bootUs_ = 0;  // the PC's clock at the last power-on: the counter counts from it
   int timersCreated_ = 0;
   bool timerResolutionHonoured_ = false;  // opted out of timer-resolution throttling
   std::map<win::Module, int> loaded_;

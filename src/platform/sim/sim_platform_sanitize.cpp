@@ -69,6 +69,7 @@ void SimPlatform::SettleSanitize() {
     d.runtime.sanitizeBusy.reset();
     if (run.running && !run.poweredOff) d.runtime.sanitizeBusy = own.busyError;
   }
+  SettleAtaSanitize();
 }
 
 void SimPlatform::EraseNamespaces(const SimDrive& drive, SanitizeAction action, bool wholeSubsystem,
