@@ -46,16 +46,6 @@ std::int64_t CurrentSectors(const HiddenDrive& d) {
 }
 std::int64_t NativeSectors(const HiddenDrive& d) { return d.hidden.nativeSectors.value_or(CurrentSectors(d)); }
 
-void Abort(std::uint8_t* current) {
-  current[0] = kErrorAbort;
-  current[6] = kStatusError;
-}
-
-void Ready(std::uint8_t* current) {
-  current[0] = 0;
-  current[6] = kStatusReady;
-}
-
 HiddenDrive Of(const SimDrive& d) {
   return {d.ata->identify, d.ata->hidden, d.bytesPerSector ? d.lengthBytes / d.bytesPerSector : 0};
 }
@@ -203,6 +193,16 @@ const char* SanitizeName(std::uint16_t feature) {
     case atacmd::kSanitizeAntifreezeLockExt: return "SANITIZE ANTIFREEZE LOCK EXT";
     default: return "SANITIZE DEVICE (other function)";
   }
+}
+
+void Abort(std::uint8_t* current) {
+  current[0] = kErrorAbort;
+  current[6] = kStatusError;
+}
+
+void Ready(std::uint8_t* current) {
+  current[0] = 0;
+  current[6] = kStatusReady;
 }
 
 const std::uint8_t* AptDataOut(const Request& r, const AptRecord& record) {

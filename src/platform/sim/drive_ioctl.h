@@ -58,6 +58,10 @@ struct AptRecord {
 std::optional<std::uint32_t> CheckAptRecord(const SimDrive& drive, const Request& r, AptRecord& record);
 // "CRYPTO SCRAMBLE EXT", ...: SANITIZE DEVICE's function of this FEATURE.
 const char* SanitizeName(std::uint16_t feature);
+// The status a drive ends a command with, in a task file's error and status
+// registers: aborted (ABRT, ERR), or done (ready).
+void Abort(std::uint8_t* current);
+void Ready(std::uint8_t* current);
 // The 512-byte block a data-out command carries; nullptr when it carries none.
 const std::uint8_t* AptDataOut(const Request& r, const AptRecord& record);
 // The record `a` (with the registers the drive left) handed back; `moved`: the

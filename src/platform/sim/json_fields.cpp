@@ -110,4 +110,12 @@ void Failures(const json& object, const std::string& where, const char* const* n
   }
 }
 
+double Fraction(const json& j, const char* key, const std::string& where, double fallback) {
+  if (!Has(j, key)) return fallback;
+  const json& v = j[key];
+  if (!v.is_number() || v.get<double>() < 0 || v.get<double>() >= 1)
+    Fail(where, key, "expected a fraction from 0 up to (not including) 1");
+  return v.get<double>();
+}
+
 } // namespace trv::sim::jf

@@ -28,6 +28,8 @@ std::u16string Str16(const json& object, const char* key, const std::string& whe
 // in parallel, `count` long; an unknown name is an error.
 void Failures(const json& object, const std::string& where, const char* const* names, std::size_t count,
               std::optional<std::uint32_t>* errors);
+// A fraction from 0 up to, not including, 1.
+double Fraction(const json& object, const char* key, const std::string& where, double fallback);
 // Hex text ("0A 1b ff" or "0a1bff") into bytes.
 std::vector<std::uint8_t> Hex(const json& object, const char* key, const std::string& where);
 

@@ -16,15 +16,6 @@ namespace {
 
 constexpr std::int64_t kUsPerSecond = 1'000'000;
 
-// A fraction from 0 up to, not including, 1.
-double Fraction(const json& j, const char* key, const std::string& where, double fallback) {
-  if (!jf::Has(j, key)) return fallback;
-  const json& v = j[key];
-  if (!v.is_number() || v.get<double>() < 0 || v.get<double>() >= 1)
-    jf::Fail(where, key, "expected a fraction from 0 up to (not including) 1");
-  return v.get<double>();
-}
-
 // One of the words of `names`, as its index.
 template <std::size_t N>
 std::size_t OneOf(const json& j, const char* key, const std::string& where, const char* const (&names)[N],
@@ -102,7 +93,7 @@ AtaSecuritySetup ParseAtaSecurity(const json& j, const std::string& where) {
   s.attemptsLeft = static_cast<int>(jf::Int(j, "attemptsLeft", where, 5, 0, 5));
   static const char* const kFaults[] = {"none", "lies", "power-loss"};
   s.fault = static_cast<AtaSecuritySetup::Fault>(OneOf(j, "fault", where, kFaults, 0));
-  s.cutAt = Fraction(j, "cutAt", where, 0.5);
+  s.cutAt = jf::Fraction(j, "cutAt", where, 0.5);
   static const char* const kPatterns[] = {"zeros", "random"};
   s.enhancedRandom = OneOf(j, "enhancedPattern", where, kPatterns, 0) == 1;
   return s;
@@ -119,7 +110,7 @@ AtaSanitizeSetup ParseAtaSanitize(const json& j, const std::string& where) {
   static const char* const kStates[] = {"idle", "frozen", "in-progress", "succeeded", "failed"};
   s.state = static_cast<AtaSanitizeSetup::State>(OneOf(j, "state", where, kStates, 0));
   const bool inProgress = s.state == AtaSanitizeSetup::State::InProgress;
-  s.progress = Fraction(j, "progress", where, 0);
+  s.progress = jf::Fraction(j, "progress", where, 0);
   if (jf::Has(j, "progress") && !inProgress) jf::Fail(where, "progress", "only with state \"in-progress\"");
   static const char* const kActions[] = {"crypto", "block", "overwrite"};
   s.action = static_cast<AtaSanitizeOp>(OneOf(j, "action", where, kActions, 1));
@@ -128,7 +119,7 @@ AtaSanitizeSetup ParseAtaSanitize(const json& j, const std::string& where) {
   s.durationSeconds = jf::Int(j, "durationSeconds", where, 60, 0, 30 * 86'400);
   static const char* const kFaults[] = {"none", "fails", "lies", "stuck"};
   s.fault = static_cast<AtaSanitizeSetup::Fault>(OneOf(j, "fault", where, kFaults, 0));
-  s.stuckAt = Fraction(j, "stuckAt", where, 0.5);
+  s.stuckAt = jf::Fraction(j, "stuckAt", where, 0.5);
   if (!s.crypto && !s.block && !s.overwrite)
     jf::Fail(where, "crypto", "a drive with the Sanitize feature set offers at least one of crypto, block, overwrite");
   return s;

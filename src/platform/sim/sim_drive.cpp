@@ -137,13 +137,13 @@ void ParseHiddenSectors(const json& a, const std::string& where, SimHidden& ata)
                 "expected \"block\", \"aborted\", \"badChecksum\" or \"badSignature\", got \"" + dco + "\"");
 }
 
-// A list of ATA opcodes: "0xF4" or 244.
+// A list of ATA opcodes, "0xF4" or 244 (one alone needs no list).
 std::vector<std::uint8_t> Opcodes(const json& a, const char* key, const std::string& where) {
   std::vector<std::uint8_t> out;
   if (!jf::Has(a, key)) return out;
   const std::string wrong = "expected a list of opcodes such as \"0xF4\"";
-  if (!a[key].is_array()) jf::Fail(where, key, wrong);
-  for (const json& v : a[key]) {
+  const json list = a[key].is_array() ? a[key] : json::array({a[key]});
+  for (const json& v : list) {
     std::int64_t code = -1;
     if (v.is_number_integer()) {
       code = v.get<std::int64_t>();

@@ -19,11 +19,13 @@ namespace trv::sim {
 namespace atacmd = device::atacmd;
 namespace apt = device::apt;
 
+using ioctl::Abort;
+using ioctl::Ready;
+
 namespace {
 
 constexpr std::int64_t kUsPerSecond = 1'000'000;
 constexpr std::uint8_t kBusAta = 3;
-constexpr std::uint8_t kStatusReady = 0x50, kStatusError = 0x51, kErrorAbort = 0x04;
 
 bool IsSecurity(std::uint8_t command) {
   return command >= atacmd::kSecuritySetPassword && command <= atacmd::kSecurityDisablePassword;
@@ -40,7 +42,7 @@ std::uint32_t ServicePack(const std::u16string& csd) {
   if (csd.size() <= kPrefix.size() || std::u16string_view(csd).substr(0, kPrefix.size()) != kPrefix) return 0;
   std::uint32_t n = 0;
   for (std::size_t i = kPrefix.size(); i < csd.size() && csd[i] >= u'0' && csd[i] <= u'9' && n < 100; ++i)
-    n = n * 10 + (csd[i] - u'0');
+    n = n * 10 + static_cast<std::uint32_t>(csd[i] - u'0');
   return n;
 }
 
@@ -52,16 +54,6 @@ bool IsPePassword(const std::uint8_t* block) {
 }
 
 std::string DriveName(const SimDrive& d) { return "PhysicalDrive" + std::to_string(d.number); }
-
-void Abort(std::uint8_t* current) {
-  current[0] = kErrorAbort;
-  current[6] = kStatusError;
-}
-
-void Ready(std::uint8_t* current) {
-  current[0] = 0;
-  current[6] = kStatusReady;
-}
 
 // SANITIZE DEVICE's error output: ABORT, ERR, the reason in LBA 7:0.
 void SanitizeError(std::uint8_t* previous, std::uint8_t* current, std::uint8_t reason) {
@@ -231,12 +223,20 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
   std::vector<std::uint8_t> a(in);
   std::uint8_t* previous = a.data() + record.previous;
   std::uint8_t* current = a.data() + record.current;
+  const auto answer = [&](std::uint32_t moved, bool dataIn) {
+    // A driver that does not hand the registers back: the task files as they were sent.
+    if (d.ata->hidden.nativeAnswer == SimHidden::NativeAnswer::NoRegisters)
+      std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(record.previous), 16,
+                  a.begin() + static_cast<std::ptrdiff_t>(record.previous));
+    return ioctl::AptAnswer(r, record, std::move(a), moved, dataIn);
+  };
   AtaDriveState& st = AtaStateOf(d);
   const bool sanitizing = st.sanitize && st.sanitize->state == SanitizeState::InProgress;
   std::uint32_t moved = 0;
   if (command == atacmd::kIdentifyDevice) {
     if (st.security) st.security->prepared = false;
-    if (!d.ata->identify || !(record.flags & apt::ATA_FLAGS_DATA_IN) || record.transfer < 512) {
+    if (!d.ata->identify || !(record.flags & apt::ATA_FLAGS_DATA_IN) || record.transfer < 512 ||
+        ++d.runtime.identifyCommands <= d.ata->identifyFailures) {
       Abort(current);
     } else {
       const Block512 id = ioctl::LiveIdentify(d);
@@ -244,7 +244,7 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
       moved = 512;
       Ready(current);
     }
-    return ioctl::AptAnswer(r, record, std::move(a), moved, true);
+    return answer(moved, true);
   }
   if (IsSecurity(command)) {
     if (!st.security || !d.ata->security || sanitizing) {
@@ -271,7 +271,7 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
       else Abort(current);
       moved = done && block ? 512 : 0;
     }
-    return ioctl::AptAnswer(r, record, std::move(a), moved, false);
+    return answer(moved, false);
   }
   // SANITIZE DEVICE: a 48-bit command, its high-order registers in the previous task file.
   if (st.security) st.security->prepared = false;
@@ -305,25 +305,27 @@ std::optional<IoctlResult> SimPlatform::AtaPassThrough(const SimDrive& d, std::u
       SettleAtaSanitize();  // one that takes no time has ended already
     }
   }
-  return ioctl::AptAnswer(r, record, std::move(a), 0, false);
+  return answer(0, false);
 }
 
 IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t timeoutSeconds, const std::uint8_t* block) {
-  const AtaSecuritySetup& setup = *d.ata->security;
-  AtaDriveState::Security& s = *AtaStateOf(d).security;
-  const AtaDriveState::Security before = s;
+  const AtaSecuritySetup setup = *d.ata->security;  // a copy: the window answers while the drive erases
+  const AtaDriveState::Security before = *AtaStateOf(d).security;
   const bool enhanced = (block[0] & atacmd::kPasswordEnhanced) != 0;
   const std::int64_t eraseUs = setup.eraseSeconds * kUsPerSecond;
   const bool powerLoss = setup.fault == AtaSecuritySetup::Fault::PowerLoss;
   const auto cutUs = powerLoss ? static_cast<std::int64_t>(std::ceil(setup.cutAt * static_cast<double>(eraseUs))) : eraseUs;
   const std::int64_t timeoutUs = std::int64_t{timeoutSeconds} * kUsPerSecond;
+  const bool timedOut = timeoutUs < cutUs;
   Log("AtaSecurityErase", DriveName(d) + (enhanced ? " enhanced" : " normal") + " erase for " +
                               std::to_string(setup.eraseSeconds) + " s, request timeout " +
                               std::to_string(timeoutSeconds) + " s");
-  if (timeoutUs < cutUs) {
+  WaitForDevice(timedOut ? timeoutUs : cutUs);
+  if (!d.ata || !AtaStateOf(d).security) return {false, win::ERROR_DEVICE_NOT_CONNECTED, 0};  // another disk took its place
+  AtaDriveState::Security& s = *AtaStateOf(d).security;
+  if (timedOut) {
     // The port gives up and resets the drive: the erase is abandoned where it
     // got to, and the password it was sent with stays, so the drive is locked.
-    WaitForDevice(timeoutUs);
     EraseFirstPart(d, eraseUs ? static_cast<double>(timeoutUs) / static_cast<double>(eraseUs) : 1.0);
     s.locked = true;
     s.frozen = false;
@@ -331,7 +333,6 @@ IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t time
     return {false, win::ERROR_SEM_TIMEOUT, 0};
   }
   if (powerLoss) {
-    WaitForDevice(cutUs);
     EraseFirstPart(d, setup.cutAt);
     d.runtime.media.unplugged = true;
     d.runtime.media.unplugError = win::ERROR_DEVICE_NOT_CONNECTED;
@@ -339,7 +340,6 @@ IoctlResult SimPlatform::SecurityEraseUnit(const SimDrive& d, std::uint32_t time
     Log("AtaPowerLost", DriveName(d) + " lost power mid-erase");
     return {false, win::ERROR_DEVICE_NOT_CONNECTED, 0};
   }
-  WaitForDevice(eraseUs);
   if (setup.fault != AtaSecuritySetup::Fault::Lies) {
     const MediaBase base = enhanced && setup.enhancedRandom
                                ? MediaBase{MediaBase::Kind::Random, EraseSeed(d.runtime.media.erasures + 1, d.number), 0}

@@ -16,15 +16,6 @@ namespace {
 constexpr std::uint16_t kInProgress = 2, kSucceeded = 1, kFailed = 3, kGlobalDataErased = 0x100;
 constexpr std::size_t kLogSize = 512;
 
-// A fraction from 0 up to, not including, 1.
-double Fraction(const json& j, const char* key, const std::string& where, double fallback) {
-  if (!jf::Has(j, key)) return fallback;
-  const json& v = j[key];
-  if (!v.is_number() || v.get<double>() < 0 || v.get<double>() >= 1)
-    jf::Fail(where, key, "expected a fraction from 0 up to (not including) 1");
-  return v.get<double>();
-}
-
 template <typename T, std::size_t N>
 T Word(const json& j, const char* key, const std::string& where, const std::pair<const char*, T> (&words)[N], T fallback) {
   if (!jf::Has(j, key)) return fallback;
@@ -76,7 +67,7 @@ SanitizeSetup ParseSanitize(const json& j, const std::string& where) {
   static const std::pair<const char*, std::uint16_t> kStates[] = {
       {"never", 0}, {"succeeded", kSucceeded}, {"in-progress", kInProgress}, {"failed", kFailed}};
   s.state = Word(j, "state", where, kStates, std::uint16_t{0});
-  s.progress = Fraction(j, "progress", where, 0);
+  s.progress = jf::Fraction(j, "progress", where, 0);
   if (jf::Has(j, "progress") && s.state != kInProgress) jf::Fail(where, "progress", "only with state \"in-progress\"");
   if (jf::Has(j, "lastAction") && !j["lastAction"].is_null()) {
     static const std::pair<const char*, SanitizeAction> kActions[] = {
@@ -104,7 +95,7 @@ SanitizeSetup ParseSanitize(const json& j, const std::string& where) {
       {"ends-failed", SanitizeFault::EndsFailed}, {"lies", SanitizeFault::Lies},
       {"stuck", SanitizeFault::Stuck}, {"power-loss", SanitizeFault::PowerLoss}};
   s.fault = Word(j, "fault", where, kFaults, SanitizeFault::None);
-  s.stuckAt = Fraction(j, "stuckAt", where, s.stuckAt);
+  s.stuckAt = jf::Fraction(j, "stuckAt", where, s.stuckAt);
   s.statusLog = jf::Bool(j, "statusLog", where, true);
   s.busyError = static_cast<std::uint32_t>(jf::Int(j, "busyError", where, s.busyError, 0, UINT32_MAX));
   return s;
