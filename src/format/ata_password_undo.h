@@ -22,7 +22,8 @@ struct StrandedDisk {
   SavedPassword saved;
 };
 
-// Reads IDENTIFY DEVICE through `handle` (read access is enough) and looks
+// Reads IDENTIFY DEVICE through `handle` (opened for reading and writing, as
+// IOCTL_ATA_PASS_THROUGH asks) and looks
 // for the serial's password file in `recordsFolder`; none when the disk has
 // no password set, or no file of ours matches it.
 std::optional<StrandedDisk> FindStrandedDisk(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber,

@@ -310,7 +310,9 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
   const std::int64_t busType = request.chosen ? request.chosen->busType : 0;
   std::optional<PurgeStart> purge;
   if (request.purge) {
-    purge = PreparePurge(ctx, request.target.handle, request.deviceNumber, busType, *request.purge, result.purgeRefusal);
+    const std::u16string folder = request.recordsFolder.empty() ? DefaultRecordsFolder(p) : request.recordsFolder;
+    purge = PreparePurge(ctx, request.target.handle, request.deviceNumber, busType, *request.purge, folder,
+                         result.purgeRefusal);
     if (!purge) return result;
   } else if (const auto refused = ZeroFillRefused(ctx, request.target.handle, request.deviceNumber, busType)) {
     result.refusal = refused->text;
@@ -389,9 +391,13 @@ EraseCommandResult EraseDevice(FormatContext& outer, const EraseRequest& request
       log.Log(u"Purging... ");
       log.FormatRunning();
       PurgeRunResult done = RunPurge(ctx, target, *purge, request.sampleSeed, request.verify, purgeLive);
-      result.purge = std::move(done.purge);
-      result.verify = std::move(done.verify);
-      log.PurgeEnded(*result.purge, result.verify ? &*result.verify : nullptr);
+      if (done.refusal) {
+        result.purgeRefusal = std::move(done.refusal);  // nothing was sent: no purge, no record
+      } else {
+        result.purge = std::move(done.purge);
+        result.verify = std::move(done.verify);
+        log.PurgeEnded(*result.purge, result.verify ? &*result.verify : nullptr);
+      }
     } else {
       log.Log(u"Formatting... ");
       log.FormatRunning();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "device/ata_sanitize.h"
 #include "device/nvme_sanitize.h"
 #include "format/purge_plan.h"
 
@@ -38,6 +39,22 @@ struct PurgeSample {
   std::string digestBefore, digestAfter;  // SHA-256 over the sampled sectors' hashes, in order
 };
 
+// An ATA disk's purge: the commands' registers and the drive's state before
+// and after, for the record (never the password itself).
+struct AtaPurgeFacts {
+  std::optional<device::AtaAnswer> command;  // the erase command's answer: SANITIZE DEVICE or SECURITY ERASE UNIT
+  std::optional<device::AtaSanitizeStatus> statusBefore, statusAfter;  // SANITIZE STATUS EXT; none: not read
+  bool failureCleared = false;               // a failed sanitize was left with STATUS EXT CLEAR
+  std::optional<std::uint16_t> word128Before, word128After;  // IDENTIFY DEVICE word 128 (security); none: not read
+  std::string failureCode;                   // a failure the run settled itself ("password-not-set")
+  std::string failedStep;                    // the security erase's command that failed ("SECURITY ERASE UNIT")
+  bool passwordSet = false;                  // SET PASSWORD went out and IDENTIFY showed the password
+  std::u16string passwordFile;               // where the temporary password was kept
+  bool passwordFileRemoved = false;          // deleted once IDENTIFY showed no password
+  std::string passwordUndo;                  // the undo's outcome code (ata_password_undo.h); empty: none tried
+  std::u16string passwordUndoText;           // what the undo did, in one sentence
+};
+
 struct PurgeResult {
   PurgePlan plan;
   PurgeOutcome outcome = PurgeOutcome::Failed;
@@ -50,7 +67,17 @@ struct PurgeResult {
   bool stalled = false;        // no progress for twice the estimate, at least an hour
   PurgeSample sample;
   std::int64_t actualMs = 0;   // from the request to the end of the wait
+  AtaPurgeFacts ata;           // ATA methods only
 };
+
+// ATA purges' own failure codes (docs/erase-record.md), besides the NVMe
+// purge's "command-failed", "status-failed", "stalled", "sample-..." ones.
+inline constexpr char kPasswordNotSet[] = "password-not-set";          // SET PASSWORD answered well, IDENTIFY shows none
+inline constexpr char kPasswordNotRemoved[] = "password-not-removed";  // IDENTIFY shows a password after the erase
+// Refusals of a security erase made after the plan, before anything is sent.
+inline constexpr char kPasswordFileFailed[] = "password-file-failed";  // the password could not be saved first
+inline constexpr char kPasswordUnavailable[] = "password-unavailable";  // the random source gave none
+inline constexpr char kPasswordRefusedBefore[] = "password-refused-before";  // the saved one was refused once
 
 std::string PurgeOutcomeWord(PurgeOutcome outcome);       // "purged", "purge-unverified", "failed"
 std::u16string PurgeOutcomeText(PurgeOutcome outcome);    // "purged", "purge unverified", "failed"

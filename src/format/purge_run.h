@@ -30,6 +30,7 @@ inline constexpr std::int64_t kPurgeLogEveryMs = 60'000;
 struct PurgeStart {
   PurgeFacts facts;
   PurgePlan plan;
+  std::u16string recordsFolder;  // where the record goes, and a security erase's password file
 };
 
 // The purge as it stands, for a record saved by another thread (Windows ending
@@ -52,11 +53,19 @@ class PurgeLive {
   std::atomic<bool> sessionEnded_{false};
 };
 
+// An ATA disk's password saved by this program in `recordsFolder` (the
+// default one resolved), for the plan: with it a locked disk's erase is
+// finished. Nothing for other disks, or where none is saved.
+void FindSavedPassword(win::Platform& platform, PurgeFacts& facts, const std::u16string& recordsFolder);
+
 // Reads the facts and plans; when nothing can run here, says why in the log
 // and gives none (nothing was locked or sent).
-// `busType`: as the scan read it (0: asked of the disk).
+// `busType`: as the scan read it (0: asked of the disk). `recordsFolder`: where
+// the record will be saved (the default one resolved); an ATA disk's saved
+// password is looked for there.
 std::optional<PurgeStart> PreparePurge(FormatContext& ctx, win::Handle disk, std::uint32_t deviceNumber,
-                                       std::int64_t busType, PurgeChoice choice, std::optional<Refusal>& refusal);
+                                       std::int64_t busType, PurgeChoice choice, const std::u16string& recordsFolder,
+                                       std::optional<Refusal>& refusal);
 
 // Why a zero fill or a quick wipe may not write this disk: its Sanitize Status
 // log says a sanitize is in progress or failed (NVMe disks; the log is read
@@ -65,6 +74,9 @@ std::optional<Refusal> ZeroFillRefused(FormatContext& ctx, win::Handle disk, std
                                        std::int64_t busType);
 
 struct PurgeRunResult {
+  // Refused before anything was sent (a security erase whose password could
+  // not be saved first, a drive frozen since the plan): no purge to record.
+  std::optional<Refusal> refusal;
   PurgeResult purge;
   std::optional<VerifyResult> verify;  // the whole-disk read-back, when asked for and run
 };

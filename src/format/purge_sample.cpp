@@ -109,6 +109,14 @@ void PurgeSampler::ReadBefore(PurgeSample& sample) {
   sample.digestBefore = DigestOfDigests(digests);
 }
 
+void PurgeSampler::NothingBefore(PurgeSample& sample) {
+  sample.seed = seed_;
+  sample.sectors = 0;
+  for (const SectorRun& r : runs_) sample.sectors += r.count;
+  sample.unreadable = sample.sectors;
+  kept_.assign(static_cast<std::size_t>(sample.sectors), Kept{});
+}
+
 void PurgeSampler::ReadAfter(SampleExpect expect, PurgeSample& sample) {
   std::vector<Sha256::Digest> digests;
   digests.reserve(kept_.size());

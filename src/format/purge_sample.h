@@ -48,6 +48,10 @@ class PurgeSampler {
   // Reads and hashes every sampled sector; fills seed, sectors, nonZeroBefore,
   // unreadable and digestBefore of `sample`.
   void ReadBefore(PurgeSample& sample);
+  // Where nothing can be read before (a locked drive): seed and sectors
+  // only, every sector counted unreadable; the sample after then proves
+  // zeros, or nothing (NoEvidence) for new content.
+  void NothingBefore(PurgeSample& sample);
   // Reads them again and says whether they read as `expect` says; fills the
   // rest of `sample`, its result included.
   void ReadAfter(SampleExpect expect, PurgeSample& sample);

@@ -273,7 +273,8 @@ TEST(FormatRun, LetterlessAndFolderMountedVolumesAreLockedAndDismounted) {
   for (std::size_t v = 0; v < 7; ++v) EXPECT_EQ(run.platform->VolumeDismounted(v), v == 2 || v == 3 || v >= 5) << v;
   EXPECT_EQ(run.platform->OpenVolumeHandles(), 0u);
   EXPECT_EQ(run.platform->OpenHandleCount(), 0u);  // the volume search was closed too
-  EXPECT_EQ(run.platform->journal().Count("FindVolumeClose"), 1u);
+  // Each volume search (the purge's plan makes its own) was closed.
+  EXPECT_EQ(run.platform->journal().Count("FindVolumeClose"), run.platform->journal().Count("FindFirstVolumeW"));
 }
 
 TEST(FormatRun, ThirtyVolumesWithLongMountFoldersAreAllFoundAndLocked) {

@@ -144,7 +144,9 @@ TEST(HiddenSectors, OnlyReadCommandsReachTheDrive) {
   ASSERT_FALSE(commands.empty());
   for (const std::string& c : commands)
     EXPECT_TRUE(c.starts_with("command=0x27 feature=0x00 READ NATIVE MAX ADDRESS EXT") ||
-                c.starts_with("command=0xB1 feature=0xC2 DEVICE CONFIGURATION IDENTIFY"))
+                c.starts_with("command=0xB1 feature=0xC2 DEVICE CONFIGURATION IDENTIFY") ||
+                c.starts_with("command=0xEC feature=0x00 IDENTIFY DEVICE") ||
+                c.starts_with("command=0xB4 feature=0x00 SANITIZE STATUS EXT"))
         << c;
 }
 

@@ -103,7 +103,8 @@ class PurgeEngine : public format::EraseObserver {
   std::vector<nlohmann::json> Records() const {
     std::vector<nlohmann::json> out;
     for (const auto& f : platform.FilesWritten(kPurgeRecords))
-      if (f.ends_with(u".json")) out.push_back(nlohmann::json::parse(*platform.FileContent(f)));
+      if (f.ends_with(u".json") && f.find(u"ata-password-") == std::u16string::npos)
+        out.push_back(nlohmann::json::parse(*platform.FileContent(f)));
     return out;
   }
 

@@ -163,11 +163,11 @@ TEST(Purge, RefusedWithItsReasonBeforeAnythingIsLockedOrSent) {
     EXPECT_TRUE(e.Records().empty());
     EXPECT_TRUE(e.Logged("Nothing was sent.")) << c.code;
   }
-  // A SATA disk: not NVMe.
+  // A SATA disk that answers no IDENTIFY through the pass-through: nothing to plan with.
   PurgeEngine sata(PurgePc(22621, json::array({{{"number", 1}, {"bus", 11}, {"sectors", kPurgeDiskSectors}}})));
   const auto result = sata.Erase(PurgeChoice::Best);
   ASSERT_TRUE(result.purgeRefusal);
-  EXPECT_EQ(result.purgeRefusal->code, "purge-not-nvme");
+  EXPECT_EQ(result.purgeRefusal->code, "purge-identify-unread");
   EXPECT_TRUE(sata.PurgeRequests().empty());
 }
 

@@ -68,6 +68,41 @@ inline format::EraseRecord PurgeRecord(format::PurgeOutcome outcome) {
   return r;
 }
 
+// An ATA disk's sanitize that failed: every field of `purge.ata` filled in.
+inline format::EraseRecord AtaPurgeRecord() {
+  format::EraseRecord r = PurgeRecord(format::PurgeOutcome::Failed);
+  r.disk.busType = 11;
+  r.disk.bus = u"SATA";
+  r.disk.media = device::MediaType::SataSsd;
+  format::PurgeResult& p = *r.purge;
+  p.plan = {};
+  p.plan.method = format::PurgeMethod::AtaSanitizeBlock;
+  p.plan.windowsBuild = 6002;
+  p.statusBefore.reset();
+  p.statusAfter.reset();
+  p.commandSucceeded = true;
+  p.commandError = 0;
+  p.failureCode = "status-failed";
+  p.reason = u"SANITIZE STATUS EXT says the sanitize failed: the sanitize was unsuccessful; the failed state was cleared";
+  device::AtaAnswer answer;
+  answer.outcome = device::AtaAnswer::Outcome::Registers;
+  answer.current = {0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x50};
+  p.ata.command = answer;
+  device::AtaSanitizeStatus before;
+  before.raw = answer;
+  p.ata.statusBefore = before;
+  device::AtaSanitizeStatus after;
+  after.state = device::AtaSanitizeStatus::State::Failed;
+  after.reason = 1;
+  after.raw = answer;
+  after.raw.current = {0x04, 0x00, 0x01, 0x00, 0x00, 0x40, 0x51};
+  p.ata.statusAfter = after;
+  p.ata.failureCleared = true;
+  p.sample.result = format::PurgeSample::Result::Failed;
+  p.sample.notErased = 4'352;
+  return r;
+}
+
 // One record of each outcome word, in the order of docs/erase-record.md.
 inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutcome() {
   using format::EraseOutcome;
@@ -102,6 +137,7 @@ inline std::vector<std::pair<std::string, format::EraseRecord>> RecordOfEachOutc
   out.emplace_back("purged", PurgeRecord(format::PurgeOutcome::Purged));
   out.emplace_back("purge-unverified", PurgeRecord(format::PurgeOutcome::Unverified));
   out.emplace_back("failed", PurgeRecord(format::PurgeOutcome::Failed));
+  out.emplace_back("failed", AtaPurgeRecord());
   return out;
 }
 
