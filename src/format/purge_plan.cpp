@@ -80,12 +80,12 @@ PurgePlan ChooseMethod(PurgePlan plan, const device::EraseFeatures& f, std::uint
 
 // --- ATA and SATA disks -----------------------------------------------------------
 
-// What one method needs on this disk and this Windows: none, or why it cannot run.
-// `circumstance`: the reason lies in the drive's state or the system, not in
-// what the drive offers; it is the more useful thing to say when nothing runs.
 // The saved password this program may still send: one the drive has not refused.
 bool MayUseSavedPassword(const PurgeFacts& facts) { return facts.savedPassword && !facts.savedPassword->refused; }
 
+// Why one method cannot run on this disk and this Windows. `circumstance`: the
+// reason lies in the drive's state or the system, not in what the drive offers;
+// it is the more useful thing to say when nothing runs.
 struct Obstacle {
   Refusal refusal;
   bool circumstance = false;
@@ -119,7 +119,6 @@ std::optional<Obstacle> SanitizeObstacle(const PurgeFacts& facts, const device::
                     true};
   return std::nullopt;
 }
-
 
 std::optional<Obstacle> SecurityEraseObstacle(const PurgeFacts& facts, const device::EraseFeatures& f,
                                               bool enhanced) {

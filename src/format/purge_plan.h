@@ -1,6 +1,8 @@
-// Which firmware purge a disk gets on this Windows, or exactly why none: the
-// NVMe disk's own capabilities (Identify Controller FNA, SANICAP, NN), its
-// Sanitize Status log, how it is attached, and the true Windows build decide.
+// Which firmware purge a disk gets on this Windows, or exactly why none: an
+// NVMe disk's own capabilities (Identify Controller FNA, SANICAP, NN) and its
+// Sanitize Status log; an ATA or SATA disk's IDENTIFY words (Security, Sanitize,
+// estimates, rotation), SANITIZE STATUS EXT and this program's saved password;
+// how it is attached, and the true Windows (build, service pack, Windows PE).
 // Nothing here changes the disk.
 #pragma once
 #include <cstdint>
@@ -77,11 +79,12 @@ struct PurgePlan {
   bool Runs() const { return method != PurgeMethod::None; }
 };
 
-// Reads the facts through a handle opened on \\.\PhysicalDriveN (read access
-// is enough): identify, log 81h, bus, system disk, Windows build; on an ATA or
-// SATA disk IDENTIFY DEVICE and SANITIZE STATUS EXT through the pass-through,
-// Windows PE and the disk's size. Nothing NVMe is asked of an ATA disk, nothing
-// ATA of an NVMe disk.
+// Reads the facts through a handle opened on \\.\PhysicalDriveN: identify,
+// log 81h, bus, system disk, Windows build; on an ATA or SATA disk IDENTIFY
+// DEVICE and SANITIZE STATUS EXT through the pass-through, Windows PE and the
+// disk's size. Read access is enough for an NVMe disk; IOCTL_ATA_PASS_THROUGH
+// needs a handle opened for reading and writing (else the identify is unread).
+// Nothing NVMe is asked of an ATA disk, nothing ATA of an NVMe disk.
 PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber);
 // The same with the bus type the scan already read (TIdentifyDeviceData::BusType).
 PurgeFacts GatherPurgeFacts(win::Platform& platform, win::Handle handle, std::uint32_t deviceNumber,

@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "device/purge_scenarios.h"
 #include "format/purge_plan.h"
 #include "platform/records.h"
 #include "platform/text.h"
@@ -128,29 +130,17 @@ TEST(AtaPurgePlan, EstimateTimeoutPasswordScopeAndTheZeroFill) {
   // Word 90: 4 minutes; the timeout from the size: 500 GB at 30 MiB/s and half an hour.
   EXPECT_EQ(plan.estimateSeconds, 240u);
   EXPECT_EQ(plan.timeoutSeconds, 500'000'000'000u / (30u << 20) + 1800u);
-  EXPECT_FALSE(plan.pePassword);
-  EXPECT_TRUE(plan.rotational);
-  EXPECT_EQ(trv::format::PurgeScopeText(plan), u"the whole disk");
-  EXPECT_EQ(trv::format::PurgeEstimateText(plan), u"about 4 minutes (the drive's estimate)");
+  EXPECT_EQ(trv::format::PurgeScopeText(plan) + u"; " + trv::format::PurgeEstimateText(plan),
+            u"the whole disk; about 4 minutes (the drive's estimate)");
   f.diskBytes = 0;
   EXPECT_EQ(PlanPurge(f, C::SecureErase).timeoutSeconds, 2u * 120u + 3600u);
+  // Finishing an erase in Windows PE: the saved password's kind, not this system's.
   f.windowsPe = true;
   EXPECT_TRUE(PlanPurge(f, C::Best).pePassword);
-  // Finishing an erase: the saved password's kind, not this system's.
   Word(f, 128, 0x0027);
   f.savedPassword = Saved();
   EXPECT_FALSE(PlanPurge(f, C::Best).pePassword);
-  EXPECT_TRUE(PlanPurge(f, C::Best).finishesErase);
-
-  f = Capable();
-  plan = PlanPurge(f, C::Crypto);
-  EXPECT_FALSE(plan.estimateSeconds);
-  EXPECT_EQ(trv::format::PurgeEstimateText(plan), u"the drive gives no estimate");
-  Word(f, 217, 1);
-  EXPECT_FALSE(PlanPurge(f, C::Crypto).rotational);
-
-  // A frozen disk is told what works; Windows 7+ says where a security erase runs.
-  NoSanitize(f);
+  // A frozen disk is told what works.
   Word(f, 128, 0x0029);
   EXPECT_TRUE(PlanPurge(f, C::Best).refusal.text.ends_with(trv::format::kFrozenHelp));
 
@@ -158,13 +148,59 @@ TEST(AtaPurgePlan, EstimateTimeoutPasswordScopeAndTheZeroFill) {
   f = Capable();
   f.status = trv::device::SanitizeStatus{};
   f.status->sstat = 2;
-  EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
-  f.ataSanitize->state = S::InProgress;
-  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-in-progress");
-  f.ataSanitize->state = S::Failed;
-  EXPECT_EQ(trv::format::ZeroFillRefusal(f)->code, "sanitize-failed");
-  f.ataSanitize->state = S::Succeeded;
-  EXPECT_FALSE(trv::format::ZeroFillRefusal(f));
+  for (const auto& [state, code] : {std::pair{S::Idle, ""}, {S::Succeeded, ""}, {S::InProgress, "sanitize-in-progress"},
+                                    {S::Failed, "sanitize-failed"}}) {
+    f.ataSanitize->state = state;
+    EXPECT_EQ(trv::format::ZeroFillRefusal(f).value_or(trv::format::Refusal{}).code, code);
+  }
+}
+
+// --- read from a simulated PC ---------------------------------------------------
+
+TEST(AtaPurgeFacts, ReadThroughThePassThroughAndPlannedForEachWindows) {
+  using nlohmann::json;
+  using trv::test::kVista;
+  using trv::test::kWindows10;
+  struct Case {
+    const char* name;
+    json os, ata;
+    M best;
+    std::string code;
+    std::vector<std::string> commands;  // IDENTIFY, then SANITIZE STATUS EXT where word 59 offers Sanitize
+  };
+  const std::vector<std::string> both = {"command=0xEC feature=0x00", "command=0xB4 feature=0x00"};
+  const Case cases[] = {
+      {"vista", kVista, {}, M::AtaSanitizeCrypto, "", both},
+      {"vista, no sanitize", kVista, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
+      {"xp sp1", {{"major", 5}, {"minor", 1}, {"build", 2600}, {"csd", "Service Pack 1"}}, {}, M::None,
+       "purge-windows-too-old", both},
+      // Windows 10 fails SANITIZE STATUS EXT in its driver (a sanitize is still tried), freezes
+      // the drive's security and lets no security erase through outside Windows PE.
+      {"windows 10", kWindows10, {}, M::AtaSanitizeCrypto, "", both},
+      {"windows 10, no sanitize", kWindows10, {{"sanitize", nullptr}}, M::None, "purge-security-erase-not-here", {both[0]}},
+      {"windows pe", trv::test::kWindowsPe, {{"sanitize", nullptr}}, M::AtaSecurityEraseEnhanced, "", {both[0]}},
+      {"sanitize frozen", kVista, {{"sanitize", {{"state", "frozen"}}}, {"security", nullptr}}, M::None,
+       "purge-sanitize-frozen", both},
+      {"sanitize in progress", kVista, {{"sanitize", {{"state", "in-progress"}, {"progress", 0.5}}}}, M::None,
+       "purge-sanitize-in-progress", both},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    trv::test::AtaPurgeDisk disk(trv::test::AtaPurgePc(c.os, c.ata));
+    const PurgeFacts facts = trv::format::GatherPurgeFacts(disk.sim, disk.h, 1);
+    std::vector<std::string> commands;
+    for (const auto* e : disk.sim.journal().Find("DeviceIoControl"))
+      if (e->code == 0x0004D02C) commands.push_back(e->detail.substr(e->detail.find("command="), 25));
+    EXPECT_EQ(commands, c.commands);
+    ASSERT_TRUE(facts.ataIdentify);
+    EXPECT_EQ(facts.diskBytes, 20480 * 512);
+    EXPECT_FALSE(facts.systemDisk);
+    const auto plan = PlanPurge(facts, C::Best);
+    EXPECT_EQ(plan.method, c.best);
+    EXPECT_EQ(plan.refusal.code, c.code);
+    EXPECT_EQ(plan.pePassword, c.os.value("windowsPe", false));
+    EXPECT_EQ(trv::format::ZeroFillRefusal(facts).has_value(), c.code == "purge-sanitize-in-progress");
+  }
 }
 
 } // namespace

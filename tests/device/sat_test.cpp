@@ -139,10 +139,12 @@ TEST(Sat, BridgedDiskShowsWhatTheSameDriveShowsOnSata) {
   EXPECT_EQ(bridged.lines[5], "模型: ST9160821AS");
   // Everything after the five header lines (whose description comes from the
   // bridge's own USB texts) up to the purge line, which names the connection.
+  // On SATA the drive's frozen security (word 128) follows, read through the pass-through.
   EXPECT_EQ(std::vector<std::string>(bridged.lines.begin() + 5, bridged.lines.end() - 1),
-            std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end() - 1));
+            std::vector<std::string>(sata.lines.begin() + 5, sata.lines.end() - 2));
   EXPECT_EQ(bridged.lines.back(), "固件清除: 此处不可用: connected through USB");
-  EXPECT_EQ(sata.lines.back(), "固件清除: 此处不可用: the system disk");
+  EXPECT_EQ(std::vector<std::string>(sata.lines.end() - 2, sata.lines.end()),
+            (std::vector<std::string>{"固件清除: 此处不可用: the system disk", "ATA 安全状态 (字 128): 已冻结"}));
   // IDENTIFY, then READ NATIVE MAX ADDRESS EXT and DEVICE CONFIGURATION IDENTIFY
   // for the sectors past the stated size.
   EXPECT_EQ(bridged.passThroughs, 3u);

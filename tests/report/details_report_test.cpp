@@ -95,11 +95,13 @@ const Report kSyntheticBody = {
 // 128: enabled bit 1, frozen bit 3, enhanced erase bit 5; words 89 and 90 in
 // units of 2 minutes). None of the five offers Sanitize (word 59 bit 12 clear).
 // Then the purge line closes the report: each is disk 0, the system disk.
-Report EraseSection(const Report& security) {
+Report EraseSection(const Report& security, const std::string& state = "") {
   Report r = {" ", "固件擦除 (仅读取，不发送擦除命令)："};
   r.insert(r.end(), security.begin(), security.end());
   r.push_back("ATA Sanitize 功能集: 不支持");
-  return Join(r, PurgeNone(kPurgeSystemDisk));
+  r = Join(r, PurgeNone(kPurgeSystemDisk));
+  if (!state.empty()) r.push_back("ATA 安全状态 (字 128): " + state);  // frozen, or a password set
+  return r;
 }
 Report Security(bool enabled, bool frozen, bool enhanced, const std::string& normal, const std::string& enhancedTime) {
   auto yes = [](bool on) { return std::string(on ? "是" : "否"); };
@@ -126,7 +128,7 @@ TEST(DetailsReport, CapturedSeagateST9160821AS) {
                            "可用扇区 LBA48 命令: 312,581,808", "设备全部容量: 160,041,885,696 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(false, true, true, "约 88 分钟", "约 88 分钟"))));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(false, true, true, "约 88 分钟", "约 88 分钟"), "已冻结")));
   EXPECT_EQ(s.identifyReads, 1u);
 }
 
@@ -157,7 +159,7 @@ TEST(DetailsReport, CapturedIntelSSDSA2CW120G3_No48BitBecauseBothCountsAreEqual_
                            "可用扇区 LBA48 命令: 0", "设备全部容量: 120,034,123,776 bytes", " ",
                            "安全：", "支持安全功能", "当前设备未被锁定", " ",
                            "特征：", "SMART 支持", "HPA (宿主保护区) 支持", "AAM (自动噪音管理) 不支持", "不支持特征功能", " ",
-                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(true, true, true, "约 2 分钟", "约 2 分钟"))));
+                           "队列：", "设备支持命令队列", "最大队列深度: 32"}), EraseSection(Security(true, true, true, "约 2 分钟", "约 2 分钟"), "已设密码, 已冻结")));
 }
 
 TEST(DetailsReport, CapturedMaxtor96147H8_NoQueueNoSecurity) {

@@ -387,10 +387,11 @@ TEST(SmartReport, FailedReadAfterEnableIsNotSupported) {
 }
 
 TEST(SmartReport, UnknownStateIsNeverSwitchedOff) {
-  // The details report uses up four IDENTIFY commands (two reads of two paths);
-  // the report's own read then fails on both paths too, so the state before is
-  // unknown and S.M.A.R.T. is not switched off, although it was off.
-  auto s = ClickSmart(OneDisk(AtaDisk(false, {{"identifyFailures", 6}})));
+  // The details report uses up four IDENTIFY commands (two reads of two paths),
+  // the purge's facts two more through the pass-through (the details and the
+  // window's purge box); the report's own read then fails on both paths too, so
+  // the state before is unknown and S.M.A.R.T. is not switched off, although it was off.
+  auto s = ClickSmart(OneDisk(AtaDisk(false, {{"identifyFailures", 8}})));
   EXPECT_EQ(s.commands, Join(Commands{"IDENTIFY DEVICE failed", "IDENTIFY DEVICE failed", "SMART ENABLE OPERATIONS",
                                        "SMART READ DATA"},
                               kHealthReads));
