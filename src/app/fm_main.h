@@ -12,6 +12,7 @@
 namespace trv::format {
 class RunWatch;
 struct EraseCommandResult;
+struct PurgeFacts;
 struct PurgePlan;
 }
 
@@ -82,8 +83,9 @@ class TFmMain : public ui::Form {
   bool FormatRunning() const { return formatRunning_; }
   bool PurgeRunning() const { return purgeRunning_; }
   // Reads what the selected disk offers here and shows it beside the purge box
-  // (app/purge_tab.cpp); the plan the box was enabled by.
-  void ShowPurgeChoice();
+  // (app/purge_tab.cpp); the plan the box was enabled by. `known`: the facts
+  // the details report has just read (none: read them now).
+  void ShowPurgeChoice(const format::PurgeFacts* known = nullptr);
   bool PurgeOffered() const;
   // While a purge runs: the time since its request went out against the drive's estimate.
   void ShowPurgeElapsed();

@@ -5,6 +5,7 @@
 #include "device/ata_security.h"
 #include "format/ata_password_file.h"
 #include "format/erase_record.h"
+#include "format/purge_run.h"
 #include "format/records_folder.h"
 #include "format/same_disk.h"
 #include "format/time_left.h"
@@ -76,22 +77,20 @@ std::u16string PurgeElapsedText(std::int64_t elapsedSeconds, const std::optional
 
 std::u16string PurgeOutcomeLine(format::PurgeOutcome outcome) { return u"Purge: " + format::PurgeOutcomeText(outcome); }
 
-void TFmMain::ShowPurgeChoice() {
+void TFmMain::ShowPurgeChoice(const format::PurgeFacts* known) {
   // Read through the disk's open handle: a second handle on a disk opened
   // exclusively would not open.
   const auto& entry = app_.dev.Devices[static_cast<std::size_t>(app_.dev.SelectedDevice)];
-  format::PurgeFacts facts = format::GatherPurgeFacts(app_.platform, app_.dev.DeviceHandle, entry.DeviceNumber,
-                                                      entry.IdentifyData.BusType);
+  format::PurgeFacts facts = known ? *known
+                                   : format::GatherPurgeFacts(app_.platform, app_.dev.DeviceHandle, entry.DeviceNumber,
+                                                              entry.IdentifyData.BusType);
   // A disk an erase of ours left locked is finished with the password saved for it.
   const std::u16string folder = PasswordFolder(app_.platform);
-  if (facts.Ata() && facts.ataIdentify && !folder.empty()) {
-    facts.savedPassword = format::ReadPasswordFile(app_.platform, folder, format::AtaSerial(*facts.ataIdentify));
-    passwordFile_ = facts.savedPassword
-                        ? facts.savedPassword->path
-                        : format::PathIn(folder, format::PasswordFileName(format::AtaSerial(*facts.ataIdentify)));
-  } else {
-    passwordFile_.clear();
-  }
+  if (!folder.empty()) format::FindSavedPassword(app_.platform, facts, folder);
+  if (facts.savedPassword) passwordFile_ = facts.savedPassword->path;
+  else if (facts.Ata() && facts.ataIdentify && !folder.empty())
+    passwordFile_ = format::PathIn(folder, format::PasswordFileName(format::AtaSerial(*facts.ataIdentify)));
+  else passwordFile_.clear();
   purgePlan_ = std::make_shared<const format::PurgePlan>(format::PlanPurge(facts, format::PurgeChoice::Best));
   if (!PurgeOffered()) cbPurge.SetChecked(false);
   cbPurge.SetEnabled(PurgeOffered() && btRunBenchmarks.enabled());

@@ -4,6 +4,7 @@
 #include "app/fatal.h"
 #include "app/product.h"
 #include "app/startup.h"
+#include "format/purge_plan.h"
 #include "report/details_report.h"
 #include "report/number_text.h"
 
@@ -41,9 +42,15 @@ void TFmMain::FormShow() {
                                  p.DecimalSeparator()};
   details.hiddenRanges = &dev.Hidden;
   details.drive = &app.Drive;
+  format::PurgeFacts purgeFacts;
+  format::PurgePlan purgePlan;
+  details.purgeFacts = &purgeFacts;
+  details.purgePlan = &purgePlan;
   dev.StatedBytes = report::ShowDeviceDetails(details);
-  // Whether the format tab may offer a firmware purge of this disk, or why not.
-  ShowPurgeChoice();
+  // Whether the format tab may offer a firmware purge of this disk, or why not
+  // (from the facts the report has just read, when it got to them).
+  const bool read = purgeFacts.busType == dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData.BusType;
+  ShowPurgeChoice(read ? &purgeFacts : nullptr);
   if (finish > 0) FinishStrandedErase();
 }
 

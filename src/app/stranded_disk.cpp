@@ -6,7 +6,9 @@
 #include "app/logs.h"
 #include "app/purge_tab.h"
 #include "device/identify.h"
+#include "format/ata_password_file.h"
 #include "format/ata_password_undo.h"
+#include "format/records_folder.h"
 #include "platform/text.h"
 #include "report/number_text.h"
 #include "ui/vista_funcs.h"
@@ -19,6 +21,15 @@ namespace {
 win::Handle OpenShared(win::Platform& p, const std::u16string& path) {
   return p.CreateFileW(path, win::GENERIC_READ | win::GENERIC_WRITE, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
                        win::OPEN_EXISTING, 0);
+}
+
+// Whether a password file is kept for the serial the scan read (Windows' view
+// of the drive's own serial, as the erase names the file).
+bool PasswordFileThere(win::Platform& p, const std::u16string& folder, const device::TDeviceTable& entry) {
+  const std::u16string path =
+      format::PathIn(folder, format::PasswordFileName(Utf16ToUtf8(TrimControl(entry.IdentifyData.SN))));
+  const std::uint32_t attributes = p.GetFileAttributesW(path);
+  return attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // UNLOCK then DISABLE PASSWORD with the saved password, once; the box says what was done.
@@ -50,6 +61,9 @@ std::int64_t TFmMain::OfferStrandedDisks() {
     const device::TDeviceTable& entry = app.dev.Devices[static_cast<std::size_t>(i)];
     // Only a disk on an ATA or SATA adapter ever gets a password of ours.
     if (entry.IdentifyData.BusType != device::kAtaBus && entry.IdentifyData.BusType != device::kSataBus) continue;
+    // Opened only when a password file for the serial the scan read is there:
+    // the start of the program sends no disk anything more than its scan.
+    if (!PasswordFileThere(p, folder, entry)) continue;
     const win::Handle h = OpenShared(p, entry.DevicePath);
     if (h == win::kInvalidHandle) continue;
     std::optional<format::StrandedDisk> stranded = format::FindStrandedDisk(p, h, entry.DeviceNumber, folder);

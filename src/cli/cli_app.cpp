@@ -455,11 +455,7 @@ CliFailure NothingToUnlock(win::Platform& p, win::Handle h, const device::TDevic
                                             u"Nothing was sent",
                       "no-saved-password"};
   device::AtaBlock identify{};
-  const device::SecurityState state = device::ReadIdentifyPassThrough(p, h, identify)
-                                          ? device::SecurityStateOf(device::AtaEraseFeatures(identify))
-                                          : device::SecurityState::NotSupported;
-  if (state != device::SecurityState::Locked && state != device::SecurityState::Unlocked &&
-      state != device::SecurityState::UnlockedFrozen)
+  if (!device::ReadIdentifyPassThrough(p, h, identify) || !HasPassword(identify))
     return CliFailure{kExitRefused, u"refused: " + disk + u" has no password set: there is nothing to take away. Nothing was sent",
                       "no-password-set"};
   return CliFailure{kExitRefused,

@@ -6,6 +6,7 @@
 #include "device/enumeration.h"
 #include "format/ata_password_file.h"
 #include "format/erase_record_outcome.h"
+#include "format/purge_run.h"
 #include "format/records_folder.h"
 #include "platform/text.h"
 
@@ -39,6 +40,12 @@ std::u16string AsClause(std::u16string text) {
 
 } // namespace
 
+bool HasPassword(const device::AtaBlock& identify) {
+  const device::SecurityState state = device::SecurityStateOf(device::AtaEraseFeatures(identify));
+  return state == device::SecurityState::Locked || state == device::SecurityState::Unlocked ||
+         state == device::SecurityState::UnlockedFrozen;
+}
+
 PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const device::TDeviceTable& entry,
                             format::PurgeChoice choice, const std::u16string& passwordFolder) {
   return PurgeOutlookFrom(platform,
@@ -50,9 +57,8 @@ PurgeOutlook PurgeOutlookFrom(win::Platform& platform, format::PurgeFacts facts,
                               const std::u16string& passwordFolder) {
   PurgeOutlook outlook;
   outlook.facts = std::move(facts);
-  if (outlook.facts.Ata() && outlook.facts.ataIdentify && !passwordFolder.empty() && !outlook.facts.savedPassword)
-    outlook.facts.savedPassword =
-        format::ReadPasswordFile(platform, passwordFolder, format::AtaSerial(*outlook.facts.ataIdentify));
+  if (!passwordFolder.empty() && !outlook.facts.savedPassword)
+    format::FindSavedPassword(platform, outlook.facts, passwordFolder);
   outlook.plan = format::PlanPurge(outlook.facts, choice);
   return outlook;
 }

@@ -35,6 +35,9 @@ PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const d
 PurgeOutlook PurgeOutlookFrom(win::Platform& platform, format::PurgeFacts facts, format::PurgeChoice choice,
                               const std::u16string& passwordFolder);
 
+// IDENTIFY DEVICE says a user password is set (locked, or unlocked with it).
+bool HasPassword(const device::AtaBlock& identify);
+
 // The records folder as the erase takes it (--records, else the default),
 // made absolute as the erase makes it: where the erase keeps a security
 // erase's password, and where list, details and unlock look for it. Empty when
