@@ -70,18 +70,17 @@ TEST(AtaPurgeWindow, TheBoxSaysWhyNoneRunsAndTheConfirmationNamesThePassword) {
     EXPECT_EQ(U8(m.lbPurgeReason.caption()), c.beside) << c.what;
     EXPECT_EQ(m.cbPurge.enabled(), std::string(c.beside).starts_with("Method: ")) << c.what;
     EXPECT_EQ(Sent(run, "SECURITY"), 0u) << c.what << ": reading what the disk offers sends nothing";
+    if (!m.cbPurge.enabled()) continue;
+    ASSERT_EQ(run.ui->boxes().size(), 1u);
+    const std::string text = U8(run.ui->boxes()[0].text);
+    for (const std::string& part : std::vector<std::string>{
+             "\r\nMethod: Security erase, enhanced\r\nScope: the whole disk\r\n",
+             "\r\n\r\nA temporary password (a random one) is set on the drive for the erase and kept in " + kPasswordFile +
+                 " until the drive shows it gone. If the erase is cut off, this program offers to finish it or to take "
+                 "the password away when it next starts.",
+             "keep the computer on until it ends: a security erase cut off leaves the drive locked with its password."})
+      EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
-  auto vista = trv::test::Play(Pc(trv::test::Vista()),
-                               std::string(kOpenDisk1) + "check cbPurge; click btRunBenchmarks; click btOk; answer Cancel");
-  ASSERT_EQ(vista.ui->boxes().size(), 1u);
-  const std::string text = U8(vista.ui->boxes()[0].text);
-  for (const std::string& part : std::vector<std::string>{
-           "\r\nMethod: Security erase, enhanced\r\nScope: the whole disk\r\n",
-        "\r\n\r\nA temporary password (a random one) is set on the drive for the erase and kept in " + kPasswordFile +
-            " until the drive shows it gone. If the erase is cut off, this program offers to finish it or to take the "
-            "password away when it next starts.",
-        "keep the computer on until it ends: a security erase cut off leaves the drive locked with its password."})
-    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
 }
 
 // After the scan the locked disk with our saved password is asked about:

@@ -220,7 +220,11 @@ TEST(CliPurge, UsageErrorsTouchNothing) {
            {"erase 4 --purge= --confirm-serial S", std::string(kMethods) + "--purge="},
            {"erase 4 --purge crypto --confirm-serial S", "write --purge=crypto, not --purge crypto"},
            {"erase 4 --confirm-serial --purge=block", "--confirm-serial needs a value"},
-           {"details 4 --purge", "--purge belongs to erase"}}) {
+           {"details 4 --purge", "--purge belongs to erase"},
+           {"erase 4 --purge secure-erase --confirm-serial S", "write --purge=secure-erase, not --purge secure-erase"},
+           {"unlock", "which disk? give its number"},
+           {"unlock 4 --confirm-serial S", "--confirm-serial belongs to erase"},
+           {"smart 4 --records C:\\R", "--records belongs to erase, unlock, list and details"}}) {
     auto run = Cli(PurgePcOf(22621), args);
     EXPECT_EQ(run.code, 2) << args;
     EXPECT_TRUE(run.host.err.starts_with("trevasso-cli: " + message + "\nusage: ")) << run.host.err;
@@ -228,6 +232,7 @@ TEST(CliPurge, UsageErrorsTouchNothing) {
   }
   const std::string help = Cli(PurgePcOf(22621), "--help").host.out;
   for (const char* part : {"--quick|--full|--purge[=METHOD]", "METHOD: crypto|block|overwrite|secure-erase|enhanced-secure-erase", "\n  13  refused, nothing sent: the purge method",
-                           "\n  14  purge unverified", "\n  15  purge failed"})
+                           "\n  14  purge unverified", "\n  15  purge failed",
+                           "trevasso-cli unlock N [--records DIR] [--json]", "\n  16  unlock: ", "\n  17  unlock: "})
     EXPECT_NE(help.find(part), std::string::npos) << part;
 }
