@@ -68,6 +68,7 @@ class TFmMain : public ui::Form {
   void btRunBenchmarksClick();
   void cbQuickWipeClick();
   void cbPurgeClick();
+  void lbPurgeReasonClick();
   void btStopClick();
   void btGetSmartClick();
   void lbCopyrightClick();

@@ -95,6 +95,14 @@ void TFmMain::ShowPurgeChoice(const format::PurgeFacts* known) {
   if (!PurgeOffered()) cbPurge.SetChecked(false);
   cbPurge.SetEnabled(PurgeOffered() && btRunBenchmarks.enabled());
   lbPurgeReason.SetCaption(PurgeChoiceText(*purgePlan_));
+  // A long reason (a frozen drive's, with what helps) may not fit its row: a click shows it whole.
+  lbPurgeReason.handCursor = !PurgeOffered();
+}
+
+void TFmMain::lbPurgeReasonClick() {
+  if (!purgePlan_ || PurgeOffered() || purgeRunning_) return;
+  app_.ui.MessageBox(handle, u"No firmware purge can run on this disk here:\r\n\r\n" + purgePlan_->refusal.text + u".",
+                     u"Firmware purge", win::MB_ICONINFORMATION | win::MB_OK);
 }
 
 void TFmMain::ShowPurgeElapsed() {

@@ -83,6 +83,15 @@ TEST(AtaPurgeWindow, TheBoxSaysWhyNoneRunsAndTheConfirmationNamesThePassword) {
   }
 }
 
+// The frozen drive's reason is longer than its row: a click on it shows it whole.
+TEST(AtaPurgeWindow, AClickOnTheReasonShowsItWhole) {
+  auto run = trv::test::Play(Pc(trv::test::Vista(), {{"frozenByBios", true}}), std::string(kOpenDisk1) + "click lbPurgeReason");
+  ASSERT_EQ(run.ui->boxes().size(), 1u);
+  EXPECT_EQ(U8(run.ui->boxes()[0].text),
+            "No firmware purge can run on this disk here:\r\n\r\nthe disk's security commands are frozen: power the "
+            "disk off and on without the firmware freezing it, or boot Windows PE on another PC.");
+}
+
 // After the scan the locked disk with our saved password is asked about:
 // No takes the password away (UNLOCK, DISABLE PASSWORD) and says so, Cancel
 // leaves it, and either way the selection follows.
