@@ -112,6 +112,7 @@ TFmMain::TFmMain(App& app)
   btRunBenchmarks.onClick = [this] { btRunBenchmarksClick(); };
   cbQuickWipe.onClick = [this] { cbQuickWipeClick(); };
   cbPurge.onClick = [this] { cbPurgeClick(); };
+  lbPurgeReason.onClick = [this] { lbPurgeReasonClick(); };
   btStop.onClick = [this] { btStopClick(); };
   btGetSmart.onClick = [this] { btGetSmartClick(); };
   lbCopyright.onClick = [this] { lbCopyrightClick(); };

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ui/form.h"
 
@@ -11,6 +12,7 @@
 namespace trv::format {
 class RunWatch;
 struct EraseCommandResult;
+struct PurgeFacts;
 struct PurgePlan;
 }
 
@@ -66,6 +68,7 @@ class TFmMain : public ui::Form {
   void btRunBenchmarksClick();
   void cbQuickWipeClick();
   void cbPurgeClick();
+  void lbPurgeReasonClick();
   void btStopClick();
   void btGetSmartClick();
   void lbCopyrightClick();
@@ -81,11 +84,19 @@ class TFmMain : public ui::Form {
   bool FormatRunning() const { return formatRunning_; }
   bool PurgeRunning() const { return purgeRunning_; }
   // Reads what the selected disk offers here and shows it beside the purge box
-  // (app/purge_tab.cpp); the plan the box was enabled by.
-  void ShowPurgeChoice();
+  // (app/purge_tab.cpp); the plan the box was enabled by. `known`: the facts
+  // the details report has just read (none: read them now).
+  void ShowPurgeChoice(const format::PurgeFacts* known = nullptr);
   bool PurgeOffered() const;
   // While a purge runs: the time since its request went out against the drive's estimate.
   void ShowPurgeElapsed();
+  // After the scan (app/stranded_disk.cpp): each disk an erase of this program
+  // left with a password (locked, or unlocked with it set) gets a question:
+  // finish the erase, take the password away, or leave it. The number of the
+  // disk (its row in the device table) whose erase is to be finished, 0 for none.
+  std::int64_t OfferStrandedDisks();
+  // Runs the purge of the selected disk whose erase the user chose to finish.
+  void FinishStrandedErase();
 
  private:
   // On the window thread about four times a second while a run's worker goes on.
@@ -114,6 +125,7 @@ class TFmMain : public ui::Form {
   std::shared_ptr<const format::PurgePlan> purgePlan_;  // what the purge box offers for the selected disk
   bool purgeRunning_ = false;           // the run is a firmware purge: it cannot be stopped
   std::int64_t purgeStartCounter_ = 0;  // the performance counter as the purge's run began
+  std::u16string passwordFile_;         // where a security erase of the selected disk keeps its password
 };
 
 } // namespace trv::app

@@ -22,7 +22,7 @@ bool TFmMain::PurgeStillOffered() {
 int TFmMain::ConfirmPurge() {
   const auto& entry = app_.dev.Devices[static_cast<std::size_t>(app_.dev.SelectedDevice)];
   return ui::ShowTaskDialog(app_.platform, app_.ui, handle, u"Warning", kPurgeConfirmInstruction,
-                            PurgeConfirmationText(format::IdentityOf(entry, app_.Drive), *purgePlan_),
+                            PurgeConfirmationText(format::IdentityOf(entry, app_.Drive), *purgePlan_, passwordFile_),
                             ui::kTdWarningIcon, ui::kTdYes | ui::kTdCancel);
 }
 

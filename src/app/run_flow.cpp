@@ -4,6 +4,7 @@
 #include "app/fatal.h"
 #include "app/product.h"
 #include "app/startup.h"
+#include "format/purge_plan.h"
 #include "report/details_report.h"
 #include "report/number_text.h"
 
@@ -16,11 +17,16 @@ void TFmMain::FormShow() {
     app.ui.Hide(app.FmDebug);
     app.ui.ShowModal(app.FmDebug);
   }
-  if (!app.FmChoose.FillDeviceList()) {
+  // A disk an erase of ours left with a password is asked about first; the
+  // one whose erase is to be finished is the chosen disk.
+  auto& dev = app.dev;
+  const std::int64_t finish = OfferStrandedDisks();
+  if (finish > 0) {
+    dev.SelectedDevice = finish;
+  } else if (!app.FmChoose.FillDeviceList()) {
     app.ui.Terminate();
     return;
   }
-  auto& dev = app.dev;
   dev.DeviceTitle = report::GetDeviceDescription(dev, dev.SelectedDevice, app.platform.DecimalSeparator());
   lbDiskName.SetCaption(dev.DeviceTitle);
 
@@ -36,9 +42,16 @@ void TFmMain::FormShow() {
                                  p.DecimalSeparator()};
   details.hiddenRanges = &dev.Hidden;
   details.drive = &app.Drive;
+  format::PurgeFacts purgeFacts;
+  format::PurgePlan purgePlan;
+  details.purgeFacts = &purgeFacts;
+  details.purgePlan = &purgePlan;
   dev.StatedBytes = report::ShowDeviceDetails(details);
-  // Whether the format tab may offer a firmware purge of this disk, or why not.
-  ShowPurgeChoice();
+  // Whether the format tab may offer a firmware purge of this disk, or why not
+  // (from the facts the report has just read, when it got to them).
+  const bool read = purgeFacts.busType == dev.Devices[static_cast<std::size_t>(dev.SelectedDevice)].IdentifyData.BusType;
+  ShowPurgeChoice(read ? &purgeFacts : nullptr);
+  if (finish > 0) FinishStrandedErase();
 }
 
 } // namespace trv::app

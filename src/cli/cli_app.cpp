@@ -14,8 +14,11 @@
 #include "cli/cli_purge.h"
 #include "cli/cli_smart_json.h"
 #include "cli/console_erase.h"
+#include "device/ata_security.h"
 #include "device/drive_identity.h"
 #include "device/enumeration.h"
+#include "device/identify.h"
+#include "format/ata_password_undo.h"
 #include "format/erase_record_outcome.h"
 #include "format/format_command.h"
 #include "format/hidden_range_text.h"
@@ -73,6 +76,7 @@ class Cli {
   int List();
   int Report();
   int Erase();
+  int Unlock();
   void CheckErasable(const device::TDeviceTable& entry, const device::DriveFacts& drive);
   // The purge asked for can run on this disk here, as far as its plan can tell before anything is locked.
   void CheckPurgeRuns(const device::TDeviceTable& entry);
@@ -88,6 +92,7 @@ class Cli {
   UnreadableDisks unreadable_;
   device::DeviceState dev_;
   LineList report_;  // the report's lines, printed when it ends
+  PurgeOutlook purge_;  // erase --purge: what its check found
 };
 
 void Cli::ScanNumber(std::uint32_t number) {
@@ -145,7 +150,7 @@ void Cli::Open(std::uint32_t access, std::uint32_t share) {
 
 int Cli::List() {
   for (std::uint32_t n = 0; n <= device::kHighestDeviceNumber; ++n) ScanNumber(n);
-  return ListDisks(p_, host_, disks_, unreadable_, o_.json);
+  return ListDisks(p_, host_, disks_, unreadable_, o_.json, PasswordFolder(p_, o_.recordsFolder));
 }
 
 int Cli::Report() {
@@ -186,7 +191,9 @@ int Cli::Report() {
       out["erase_features"] = EraseFeaturesJson(erase);
       out["hidden_sectors"] = HiddenSectorsJson(hidden);
       out["media"] = device::MediaWord(drive.media);
-      out["purge"] = PurgeJson(purge);
+      // The report's facts, with this program's saved password looked up.
+      out["purge"] = PurgeJson(
+          PurgeOutlookFrom(p_, purge.facts, format::PurgeChoice::Best, PasswordFolder(p_, o_.recordsFolder)));
     } else {
       out["health"] = HealthJson(health, o_.language);
       AddSmartValues(out, health, o_.language);
@@ -303,15 +310,16 @@ CliFailure VolumesRefused(const std::vector<format::Refusal>& reasons) {
 } // namespace
 
 void Cli::CheckPurgeRuns(const device::TDeviceTable& entry) {
-  // A shared open for reading: the plan asks, and sends nothing.
-  const win::Handle h = p_.CreateFileW(entry.DevicePath, win::GENERIC_READ, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
-                                       win::OPEN_EXISTING, 0);
+  // A shared open: the plan asks, and sends nothing that changes the disk
+  // (ATA pass-through needs a handle for reading and writing).
+  const win::Handle h = p_.CreateFileW(entry.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE,
+                                       win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
   if (h == win::kInvalidHandle)
     throw CliFailure{kExitError, u"Error opening " + DiskName() + u": " + p_.SystemMessage(p_.GetLastError()),
                      "open-failed"};
-  const PurgeOutlook outlook = PurgeOutlookOf(p_, h, entry, *o_.purge);
+  purge_ = PurgeOutlookOf(p_, h, entry, *o_.purge, PasswordFolder(p_, o_.recordsFolder));
   p_.CloseHandle(h);
-  if (!outlook.plan.Runs()) throw PurgeUnavailable(outlook.plan.refusal);
+  if (!purge_.plan.Runs()) throw PurgeUnavailable(purge_.plan.refusal);
 }
 
 int Cli::Erase() {
@@ -332,6 +340,8 @@ int Cli::Erase() {
   // Where the record goes is settled before anything is locked or written: an
   // erase whose proof cannot be kept does not start.
   const std::u16string recordsFolder = RecordsFolder(entry.DeviceNumber);
+  // A security erase sets a password: where it is kept is said before it is set.
+  if (o_.purge) host_.Err(SecurityEraseNote(purge_, recordsFolder, entry.DeviceNumber));
   // Exclusive, as the window program opens it: nobody else writes while we work.
   Open(win::GENERIC_READ | win::GENERIC_WRITE, 0);
   bool stop = false;
@@ -412,6 +422,87 @@ int Cli::Erase() {
   return code;
 }
 
+namespace {
+
+// The undo's outcome as a word, and its exit code.
+const char* UndoWord(format::PasswordUndo::Outcome outcome) {
+  switch (outcome) {
+    case format::PasswordUndo::Outcome::Removed: return "removed";
+    case format::PasswordUndo::Outcome::NotTried: return "not-tried";
+    case format::PasswordUndo::Outcome::Refused: return "refused";
+    case format::PasswordUndo::Outcome::Failed: break;
+  }
+  return "failed";
+}
+
+int UndoExitCode(format::PasswordUndo::Outcome outcome) {
+  switch (outcome) {
+    case format::PasswordUndo::Outcome::Removed: return kExitCompleted;
+    case format::PasswordUndo::Outcome::NotTried: return kExitPasswordNotTried;
+    case format::PasswordUndo::Outcome::Refused:
+    case format::PasswordUndo::Outcome::Failed: break;
+  }
+  return kExitPasswordNotRemoved;
+}
+
+// Why a disk that FindStrandedDisk did not find has no password of ours to take away.
+CliFailure NothingToUnlock(win::Platform& p, win::Handle h, const device::TDeviceTable& entry,
+                           const std::u16string& disk, const std::u16string& folder) {
+  const std::int64_t bus = entry.IdentifyData.BusType;
+  if (bus != device::kAtaBus && bus != device::kSataBus)
+    return CliFailure{kExitRefused,
+                      u"refused: " + disk + u" is not on an ATA or SATA adapter: this program sets no password on it. "
+                                            u"Nothing was sent",
+                      "no-saved-password"};
+  device::AtaBlock identify{};
+  if (!device::ReadIdentifyPassThrough(p, h, identify) || !HasPassword(identify))
+    return CliFailure{kExitRefused, u"refused: " + disk + u" has no password set: there is nothing to take away. Nothing was sent",
+                      "no-password-set"};
+  return CliFailure{kExitRefused,
+                    u"refused: " + disk + u" has a password set, but no password file of this program's in " + folder +
+                        u" matches its serial: it was not set by this program here (give --records with the folder "
+                        u"the erase used). Nothing was sent",
+                    "no-saved-password"};
+}
+
+} // namespace
+
+int Cli::Unlock() {
+  const auto& entry = Choose(*o_.disk);
+  const std::u16string folder = PasswordFolder(p_, o_.recordsFolder);
+  if (folder.empty())
+    throw CliFailure{kExitRecordsFolder,
+                     u"refused: the system tells no folder for the records; give --records DIR. Nothing was sent",
+                     format::kRecordsFolderUnusable};
+  // Shared, as the reports open it: the pass-through needs reading and writing.
+  Open(win::GENERIC_READ | win::GENERIC_WRITE, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE);
+  const std::int64_t bus = entry.IdentifyData.BusType;
+  std::optional<format::StrandedDisk> stranded;
+  if (bus == device::kAtaBus || bus == device::kSataBus)
+    stranded = format::FindStrandedDisk(p_, dev_.DeviceHandle, entry.DeviceNumber, folder);
+  if (!stranded) throw NothingToUnlock(p_, dev_.DeviceHandle, entry, DiskName(), folder);
+  const std::u16string state = Utf8ToUtf16(device::SecurityStateWord(stranded->state));
+  format::PasswordUndo undo = format::UndoSavedPassword(p_, dev_.DeviceHandle, stranded->saved);
+  const int code = UndoExitCode(undo.outcome);
+  if (o_.json) {
+    PrintJson({{"disk", *o_.disk},
+               {"state", U8(state)},
+               {"frozen", stranded->frozen},
+               {"count_expired", stranded->countExpired},
+               {"password_file", U8(stranded->saved.path)},
+               {"set_at", stranded->saved.setAt},
+               {"outcome", UndoWord(undo.outcome)},
+               {"code", undo.code},
+               {"text", U8(undo.text)},
+               {"exit_code", code}});
+  } else {
+    Print(DiskName() + u": " + state + u", with the password this program saved in " + stranded->saved.path + u"\n" +
+          u"outcome: " + Utf8ToUtf16(UndoWord(undo.outcome)) + u" (" + Utf8ToUtf16(undo.code) + u")\n" + undo.text +
+          u"\n");
+  }
+  return code;
+}
+
 int Cli::Run() {
   switch (o_.command) {
     case Command::Help:
@@ -431,6 +522,7 @@ int Cli::Run() {
                      "not-elevated"};
   if (o_.command == Command::List) return List();
   if (o_.command == Command::Erase) return Erase();
+  if (o_.command == Command::Unlock) return Unlock();
   return Report();
 }
 

@@ -27,6 +27,8 @@ enum ExitCode : int {
   kExitPurgeUnavailable = 13,    // the purge asked for cannot run on this disk here: nothing sent
   kExitPurgeUnverified = 14,     // the purge succeeded and the sample held; the drive's status could not be read
   kExitPurgeFailed = 15,         // refused or failed by the drive, stalled, data left, interrupted
+  kExitPasswordNotRemoved = 16,  // unlock: the saved password was sent, and the disk still has a password
+  kExitPasswordNotTried = 17,    // unlock: not sent (tried this power cycle, refused before, count expired, frozen)
 };
 
 int RunCli(win::Platform& platform, CliHost& host, const std::vector<std::u16string>& args);

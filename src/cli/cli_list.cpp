@@ -27,10 +27,41 @@ struct DiskStanding {
   std::vector<const format::VolumeFacts*> volumes;
   std::vector<format::Refusal> refusals;
   std::optional<device::SanitizeStatus> sanitize;  // an NVMe disk's log 81h, where it could be read
+  std::optional<PurgeOutlook> purge;               // none: the disk could not be opened for it
 };
 
-DiskStanding StandingOf(win::Platform& p, const format::VolumeSurvey& survey, const device::TDeviceTable& entry) {
+// The purge that would run on the disk here, through a shared open of its own.
+std::optional<PurgeOutlook> OutlookOf(win::Platform& p, const device::TDeviceTable& entry, const std::u16string& folder) {
+  const win::Handle h = p.CreateFileW(device::DevicePath(entry.DeviceNumber), win::GENERIC_READ | win::GENERIC_WRITE,
+                                      win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+  if (h == win::kInvalidHandle) return std::nullopt;
+  PurgeOutlook outlook = PurgeOutlookOf(p, h, entry, format::PurgeChoice::Best, folder);
+  p.CloseHandle(h);
+  return outlook;
+}
+
+// The table's Security column: an ATA disk's state word, and whether a password of ours is saved for it.
+std::u16string SecurityColumn(const std::optional<PurgeOutlook>& outlook) {
+  if (!outlook) return u"-";
+  const json security = AtaSecurityJson(outlook->facts);
+  if (security.is_null()) return u"-";
+  std::u16string text = Utf8ToUtf16(security["state"].get<std::string>());
+  if (security["count_expired"].get<bool>()) text += u", count expired";
+  if (security["saved_password"].get<bool>()) text += u", password saved";
+  return text;
+}
+
+// The table's Purge column: the method, or "none" and the refusal's code.
+std::u16string PurgeColumn(const std::optional<PurgeOutlook>& outlook) {
+  if (!outlook) return u"-";
+  if (outlook->plan.Runs()) return format::PurgeMethodText(outlook->plan.method);
+  return u"none: " + Utf8ToUtf16(outlook->plan.refusal.code);
+}
+
+DiskStanding StandingOf(win::Platform& p, const format::VolumeSurvey& survey, const device::TDeviceTable& entry,
+                        const std::u16string& passwordFolder) {
   DiskStanding standing;
+  standing.purge = OutlookOf(p, entry, passwordFolder);
   const std::uint32_t number = entry.DeviceNumber;
   if (auto size = SizeRefusal(entry, u"disk " + DecimalText(number))) standing.refusals.push_back(std::move(*size));
   for (format::Refusal& r : format::VolumesOfDisk(p, survey, number).refusals) standing.refusals.push_back(std::move(r));
@@ -82,23 +113,26 @@ json StandingJson(const DiskStanding& standing) {
           {"volumes", volumes},
           {"erasable", standing.refusals.empty()},
           {"refusals", refusals},
-          {"sanitize", SanitizeStatusJson(busy ? standing.sanitize : std::nullopt)}};
+          {"sanitize", SanitizeStatusJson(busy ? standing.sanitize : std::nullopt)},
+          {"purge", standing.purge ? PurgeJson(*standing.purge) : json(nullptr)}};
 }
 
 } // namespace
 
-int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const UnreadableDisks& unreadable, bool asJson) {
+int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const UnreadableDisks& unreadable, bool asJson,
+              const std::u16string& passwordFolder) {
   // The volumes are surveyed once for every disk, as an erase surveys them for its own.
   const format::VolumeSurvey survey = format::SurveyVolumes(p);
   struct Row {
-    std::u16string number, bus, media, model, firmware, serial, sectors, sectorSize, capacity, windows, volumes, erasable;
+    std::u16string number, bus, media, model, firmware, serial, sectors, sectorSize, capacity, windows, volumes, erasable,
+        security, purge;
   };
   std::map<std::uint32_t, Row> rows;
   json disksJson = json::array(), unreadableJson = json::array();
   for (const auto& [number, e] : disks) {
     // Behind a USB bridge Windows names the bridge: the drive is asked for its own identity.
     const auto disk = format::IdentityOf(e, device::AskDrive(p, number, e.IdentifyData));
-    const DiskStanding standing = StandingOf(p, survey, e);
+    const DiskStanding standing = StandingOf(p, survey, e, passwordFolder);
     json entry = format::DiskJson(disk);  // as an erase record names it, texts exactly
     entry["removable"] = e.IdentifyData.RemovableMedia;
     entry["confirm_serial"] = U8(ConfirmationsOf(disk).front());
@@ -119,7 +153,9 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
                     report::CapacityToStr(disk.Capacity(), p.DecimalSeparator()),
                     ControlPictures(WindowsViewColumn(disk)),
                     volumes.empty() ? u"-" : ControlPictures(volumes),
-                    ErasableText(standing.refusals)};
+                    ErasableText(standing.refusals),
+                    SecurityColumn(standing.purge),
+                    PurgeColumn(standing.purge)};
   }
   for (const auto& [number, u] : unreadable)
     unreadableJson.push_back({{"number", number}, {"code", kDiskUnreadable}, {"error", u.error}, {"reason", U8(u.reason)}});
@@ -128,11 +164,12 @@ int ListDisks(win::Platform& p, CliHost& host, const ScannedDisks& disks, const 
     return kExitCompleted;
   }
   // Every column as wide as its widest text.
-  Row header{u"Disk",     u"Bus",      u"Media",         u"Model",   u"Firmware", u"Serial",
-             u"Sectors",  u"Sector",   u"Capacity",      u"Windows shows", u"Volumes",  u"Erasable"};
+  Row header{u"Disk",    u"Bus",    u"Media",    u"Model",         u"Firmware", u"Serial",   u"Sectors",
+             u"Sector",  u"Capacity", u"Windows shows", u"Volumes", u"Erasable", u"Security", u"Purge"};
   std::vector<std::u16string Row::*> columns = {&Row::number,   &Row::bus,      &Row::media,    &Row::model,
                                                 &Row::firmware, &Row::serial,   &Row::sectors,  &Row::sectorSize,
-                                                &Row::capacity, &Row::windows,  &Row::volumes,  &Row::erasable};
+                                                &Row::capacity, &Row::windows,  &Row::volumes,  &Row::erasable,
+                                                &Row::security, &Row::purge};
   std::vector<std::size_t> widths;
   for (auto column : columns) {
     std::size_t w = (header.*column).size();

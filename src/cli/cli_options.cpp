@@ -25,13 +25,29 @@ std::u16string SwitchOf(const std::u16string& word) {
   return std::find(std::begin(kSwitches), std::end(kSwitches), word) != std::end(kSwitches) ? word : u"";
 }
 
-// --purge: the best method the disk and Windows allow; --purge=crypto or =block insists on one.
+// The methods --purge=METHOD insists on, by their words.
+struct PurgeWord {
+  std::u16string_view word;
+  format::PurgeChoice choice;
+};
+constexpr PurgeWord kPurgeWords[] = {{u"crypto", format::PurgeChoice::Crypto},
+                                     {u"block", format::PurgeChoice::Block},
+                                     {u"overwrite", format::PurgeChoice::Overwrite},
+                                     {u"secure-erase", format::PurgeChoice::SecureErase},
+                                     {u"enhanced-secure-erase", format::PurgeChoice::EnhancedSecureErase}};
+
+bool IsPurgeWord(const std::u16string& word) {
+  return std::any_of(std::begin(kPurgeWords), std::end(kPurgeWords), [&](const PurgeWord& w) { return w.word == word; });
+}
+
+// --purge: the best method the disk and Windows allow; --purge=METHOD insists on one.
 format::PurgeChoice PurgeChoiceOf(const std::u16string& word) {
   if (word == u"--purge") return format::PurgeChoice::Best;
   const std::u16string method = word.substr(kPurgeWith.size());
-  if (method == u"crypto") return format::PurgeChoice::Crypto;
-  if (method == u"block") return format::PurgeChoice::Block;
-  Fail(u"--purge takes no method, or =crypto or =block, not: " + word);
+  for (const PurgeWord& w : kPurgeWords)
+    if (w.word == method) return w.choice;
+  Fail(u"--purge takes no method, or =crypto, =block, =overwrite, =secure-erase or =enhanced-secure-erase, not: " +
+       word);
 }
 
 // Plain decimal, as list shows it: no sign, no leading zero, no other digits.
@@ -68,10 +84,12 @@ std::u16string UsageText() {
   return u"usage: trevasso-cli list [--json]\n"
          u"       trevasso-cli details N [--json]\n"
          u"       trevasso-cli smart N [--json]\n"
-         u"       trevasso-cli erase N --quick|--full|--purge[=crypto|block] [--verify]\n"
+         u"       trevasso-cli erase N --quick|--full|--purge[=METHOD] [--verify]\n"
          u"                          --confirm-serial SERIAL\n"
          u"                          [--records DIR] [--json]\n"
          u"                          [--operator NAME] [--asset ID] [--ticket REF]\n"
+         u"         METHOD: crypto|block|overwrite|secure-erase|enhanced-secure-erase\n"
+         u"       trevasso-cli unlock N [--records DIR] [--json]\n"
          u"       trevasso-cli --version | --help\n"
          u"--lang en|zh after a command: the language of its reports and log lines (zh by default).\n"
          u"N is the number of \\\\.\\PhysicalDriveN, as list shows it. See docs/cli.md.\n";
@@ -93,12 +111,18 @@ std::u16string HelpText() {
          u"and tried before the disk is touched; when it cannot be written, or lies on\n"
          u"the disk being erased, the erase is refused (10).\n"
          u"\n"
-         u"--purge erases an NVMe disk with its own firmware (a Sanitize, or a crypto\n"
-         u"format before Windows 10 21H1), where Windows 10 1607 or later lets it: the best\n"
-         u"method the disk offers, or --purge=crypto or --purge=block. details N says which\n"
-         u"would run here, or why none (13). Once sent it cannot be stopped: Ctrl+C says so\n"
-         u"and the purge goes on; do not power off until it ends. It counts as purged only\n"
-         u"when the drive's status and a sample of sectors read before and after prove it.\n"
+         u"--purge erases a disk with its own firmware, where Windows lets it: an NVMe\n"
+         u"disk with a Sanitize (or a crypto format before Windows 10 21H1) from Windows 10\n"
+         u"1607 on; an ATA or SATA disk with a Sanitize (crypto scramble, block erase,\n"
+         u"overwrite) or a security erase (enhanced or normal) on Windows XP SP2 to Vista\n"
+         u"and in Windows PE; from Windows 7 on outside PE only a Sanitize is tried. The\n"
+         u"best method the disk offers, or the one --purge=METHOD names. details N says\n"
+         u"which would run here, or why none (13). Once sent it cannot be stopped: Ctrl+C\n"
+         u"says so and the purge goes on; do not power off until it ends. It counts as\n"
+         u"purged only when the drive's status and a sample of sectors read before and\n"
+         u"after prove it. A security erase sets a temporary password, kept in the records\n"
+         u"folder (ata-password-SERIAL.json) until the drive shows it gone; unlock N takes\n"
+         u"a password left by a cut-off erase away again (once per power cycle).\n"
          u"\n"
          u"Ctrl+C during an erase stops it after the current block: the run ends as\n"
          u"cancelled (7), or, during the read-back after a complete write, as\n"
@@ -128,7 +152,12 @@ std::u16string HelpText() {
          u"  14  purge unverified: the purge succeeded and the sample held, but the drive's\n"
          u"      sanitize status could not be read\n"
          u"  15  purge failed: refused or failed by the drive, stalled, its checks found data\n"
-         u"      left (a drive that says it purged and did not), or interrupted\n";
+         u"      left (a drive that says it purged and did not), or interrupted\n"
+         u"  16  unlock: the saved password was sent and the disk still has a password (the\n"
+         u"      drive refused it, or the driver refused the command)\n"
+         u"  17  unlock: not tried, nothing sent: tried already in this power cycle, refused\n"
+         u"      before, the drive's attempts are used up, or it is frozen; power it off and\n"
+         u"      on first\n";
 }
 
 Options ParseOptions(const std::vector<std::u16string>& args) {
@@ -142,9 +171,11 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
   else if (name == u"details") o.command = Command::Details;
   else if (name == u"smart") o.command = Command::Smart;
   else if (name == u"erase") o.command = Command::Erase;
+  else if (name == u"unlock") o.command = Command::Unlock;
   else Fail(u"unknown command: " + name);
 
-  const bool takesDisk = o.command == Command::Details || o.command == Command::Smart || o.command == Command::Erase;
+  const bool takesDisk = o.command == Command::Details || o.command == Command::Smart || o.command == Command::Erase ||
+                        o.command == Command::Unlock;
   std::set<std::u16string> seen;
   for (; i < args.size(); ++i) {
     const std::u16string& a = args[i];
@@ -158,16 +189,20 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
       return args[++i];
     };
     const bool eraseOnly = known == u"--quick" || known == u"--full" || known == u"--purge" || known == u"--verify" ||
-                           known == u"--confirm-serial" || known == u"--records" || known == u"--operator" ||
-                           known == u"--asset" || known == u"--ticket";
+                           known == u"--confirm-serial" || known == u"--operator" || known == u"--asset" ||
+                           known == u"--ticket";
     if (eraseOnly && o.command != Command::Erase) Fail(known + u" belongs to erase");
+    // Where the records and the saved passwords of security erases are kept.
+    if (known == u"--records" && o.command != Command::Erase && o.command != Command::Unlock && o.command != Command::List &&
+        o.command != Command::Details)
+      Fail(known + u" belongs to erase, unlock, list and details");
     if (a == u"--json") o.json = true;
     else if (a == u"--quick") o.quick = true;
     else if (a == u"--full") o.full = true;
     else if (known == u"--purge") {
       o.purge = PurgeChoiceOf(a);
       // "--purge crypto" would leave the method to be read as the disk number.
-      if (a == u"--purge" && i + 1 < args.size() && (args[i + 1] == u"crypto" || args[i + 1] == u"block"))
+      if (a == u"--purge" && i + 1 < args.size() && IsPurgeWord(args[i + 1]))
         Fail(u"write --purge=" + args[i + 1] + u", not --purge " + args[i + 1]);
     }
     else if (a == u"--verify") o.verify = true;

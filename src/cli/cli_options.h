@@ -11,7 +11,7 @@
 
 namespace trv::cli {
 
-enum class Command { Help, Version, List, Details, Smart, Erase };
+enum class Command { Help, Version, List, Details, Smart, Erase, Unlock };
 
 struct Options {
   Command command = Command::Help;
@@ -19,10 +19,10 @@ struct Options {
   bool json = false;
   bool quick = false;
   bool full = false;
-  std::optional<format::PurgeChoice> purge;  // --purge[=crypto|block]: the disk's own firmware erases it
+  std::optional<format::PurgeChoice> purge;  // --purge[=METHOD]: the disk's own firmware erases it
   bool verify = false;
   std::optional<std::u16string> confirmSerial;
-  std::u16string recordsFolder;        // empty: the default one
+  std::u16string recordsFolder;        // empty: the default one (also where saved passwords are looked for)
   report::Language language = report::Language::Chinese;  // --lang: of the reports and the erase's log
   std::u16string operatorName, asset, ticket;  // for the record; empty: not given
 };

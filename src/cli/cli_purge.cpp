@@ -1,8 +1,13 @@
 #include "cli/cli_purge.h"
 
+#include "device/ata_commands.h"
+#include "device/ata_security.h"
 #include "device/device_records.h"
 #include "device/enumeration.h"
+#include "format/ata_password_file.h"
 #include "format/erase_record_outcome.h"
+#include "format/purge_run.h"
+#include "format/records_folder.h"
 #include "platform/text.h"
 
 namespace trv::cli {
@@ -35,12 +40,56 @@ std::u16string AsClause(std::u16string text) {
 
 } // namespace
 
+bool HasPassword(const device::AtaBlock& identify) {
+  const device::SecurityState state = device::SecurityStateOf(device::AtaEraseFeatures(identify));
+  return state == device::SecurityState::Locked || state == device::SecurityState::Unlocked ||
+         state == device::SecurityState::UnlockedFrozen;
+}
+
 PurgeOutlook PurgeOutlookOf(win::Platform& platform, win::Handle handle, const device::TDeviceTable& entry,
-                            format::PurgeChoice choice) {
+                            format::PurgeChoice choice, const std::u16string& passwordFolder) {
+  return PurgeOutlookFrom(platform,
+                          format::GatherPurgeFacts(platform, handle, entry.DeviceNumber, entry.IdentifyData.BusType),
+                          choice, passwordFolder);
+}
+
+PurgeOutlook PurgeOutlookFrom(win::Platform& platform, format::PurgeFacts facts, format::PurgeChoice choice,
+                              const std::u16string& passwordFolder) {
   PurgeOutlook outlook;
-  outlook.facts = format::GatherPurgeFacts(platform, handle, entry.DeviceNumber, entry.IdentifyData.BusType);
+  outlook.facts = std::move(facts);
+  if (!passwordFolder.empty() && !outlook.facts.savedPassword)
+    format::FindSavedPassword(platform, outlook.facts, passwordFolder);
   outlook.plan = format::PlanPurge(outlook.facts, choice);
   return outlook;
+}
+
+std::u16string PasswordFolder(win::Platform& platform, const std::u16string& given) {
+  const std::u16string folder = format::PlainFolderPath(given.empty() ? format::DefaultRecordsFolder(platform) : given);
+  if (folder.empty()) return {};
+  const std::u16string full = platform.GetFullPathNameW(folder);
+  return full.empty() ? folder : format::PlainFolderPath(full);
+}
+
+std::u16string PasswordFilePath(const format::PurgeFacts& facts, const std::u16string& passwordFolder) {
+  if (facts.savedPassword && !facts.savedPassword->path.empty()) return facts.savedPassword->path;
+  if (!facts.ataIdentify || passwordFolder.empty()) return {};
+  return format::PathIn(passwordFolder, format::PasswordFileName(format::AtaSerial(*facts.ataIdentify)));
+}
+
+std::u16string SecurityEraseNote(const PurgeOutlook& outlook, const std::u16string& passwordFolder,
+                                 std::uint32_t number) {
+  const format::PurgePlan& plan = outlook.plan;
+  if (!format::IsSecurityErase(plan.method)) return {};
+  const std::u16string file = PasswordFilePath(outlook.facts, passwordFolder);
+  const std::u16string disk = u"disk " + DecimalText(number);
+  if (plan.finishesErase)
+    return u"note: " + disk + u" is locked with the password this program saved in " + file +
+           u": the security erase is finished with it, and no new password is set.\n";
+  return u"note: the security erase sets a temporary password on " + disk +
+         (plan.pePassword ? u" (Windows PE's own, " + Utf8ToUtf16(device::atacmd::kWindowsPePassword) + u")"
+                          : std::u16string(u" (a random one)")) +
+         u" and keeps it in " + file + u" until the drive shows it gone. If the erase is cut off, " +
+         u"trevasso-cli unlock " + DecimalText(number) + u" takes the password away again.\n";
 }
 
 std::optional<device::SanitizeStatus> SanitizeStatusOf(win::Platform& platform, std::uint32_t number,
@@ -65,6 +114,26 @@ json SanitizeStatusJson(const std::optional<device::SanitizeStatus>& status) {
           {"last_action", ActionJson(status->ActionRun())}};
 }
 
+json AtaSecurityJson(const format::PurgeFacts& facts) {
+  if (!facts.Ata() || !facts.ataIdentify) return nullptr;
+  const device::EraseFeatures features = device::AtaEraseFeatures(*facts.ataIdentify);
+  const json file = facts.savedPassword ? json(U8(facts.savedPassword->path)) : json(nullptr);
+  return {{"state", device::SecurityStateWord(device::SecurityStateOf(features))},
+          {"frozen", features.frozen},
+          {"count_expired", features.countExpired},
+          {"saved_password", facts.savedPassword.has_value()},
+          {"password_file", file}};
+}
+
+json AtaSanitizeJson(const std::optional<device::AtaSanitizeStatus>& status) {
+  if (!status) return nullptr;
+  using State = device::AtaSanitizeStatus::State;
+  const bool failed = status->state == State::Failed;
+  return {{"state", device::AtaSanitizeStateWord(status->state)},
+          {"progress_percent", status->state == State::InProgress ? json(status->progress * 100 / 65536) : json(nullptr)},
+          {"reason", failed ? json(U8(device::AtaSanitizeReasonText(status->reason))) : json(nullptr)}};
+}
+
 json PurgeJson(const PurgeOutlook& outlook) {
   const format::PurgePlan& plan = outlook.plan;
   const bool runs = plan.Runs();
@@ -76,7 +145,10 @@ json PurgeJson(const PurgeOutlook& outlook) {
           {"estimate_seconds", plan.estimateSeconds ? json(*plan.estimateSeconds) : json(nullptr)},
           {"windows_build", plan.windowsBuild},
           {"refusal", runs ? json(nullptr) : RefusalJson(plan.refusal)},
-          {"sanitize_status", SanitizeStatusJson(outlook.facts.status)}};
+          {"sanitize_status", SanitizeStatusJson(outlook.facts.status)},
+          {"finishes_erase", runs && plan.finishesErase},
+          {"ata_security", AtaSecurityJson(outlook.facts)},
+          {"ata_sanitize_status", AtaSanitizeJson(outlook.facts.ataSanitize)}};
 }
 
 std::u16string PurgeSummary(const format::PurgeResult& purge) {
@@ -84,8 +156,7 @@ std::u16string PurgeSummary(const format::PurgeResult& purge) {
   if (purge.outcome != format::PurgeOutcome::Purged && !purge.reason.empty()) outcome += u": " + AsClause(purge.reason);
   if (purge.outcome == format::PurgeOutcome::Failed && !purge.failureCode.empty())
     outcome += u" (" + Utf8ToUtf16(purge.failureCode) + u")";
-  return outcome + u"\nmethod: " + format::PurgeMethodText(purge.plan.method) + u", " +
-         format::PurgeScopeText(purge.plan) + u"\n";
+  return outcome + u"\nmethod: " + format::PurgeMethodText(purge.plan.method) + u", " + format::PurgeScopeText(purge.plan) + u"\n";
 }
 
 std::u16string CategoryLine(const format::EraseRecord& record) {

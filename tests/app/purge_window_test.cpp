@@ -71,7 +71,8 @@ TEST(PurgeWindow, OfferedOnAModernNvmeDataDiskAndRefusedElsewhereWithItsReason) 
   const Case cases[] = {
       {"NVMe data disk, build 19045", PurgePc(), 4, "Method: Sanitize, crypto erase"},
       {"NVMe system disk", PurgePc(), 0, "Not available: the system disk"},
-      {"SATA disk", PurgePc(), 1, "Not available: only NVMe disks can be purged by this version"},
+      // A security erase and no sanitize: Windows 10 passes neither outside Windows PE.
+      {"SATA disk", PurgePc(), 1, "Not available: Windows 7 and later let a security erase through only in Windows PE"},
       {"disk behind a USB bridge", PurgePc(), 2, "Not available: connected through USB"},
       {"NVMe data disk on Windows XP",
        PurgePc([](nlohmann::json& pc, nlohmann::json&) { pc["os"] = {{"major", 5}, {"minor", 1}, {"build", 2600}}; }), 4,

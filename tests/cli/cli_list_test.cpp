@@ -98,7 +98,7 @@ TEST(CliList, MarksTheSystemDiskTheVolumesAndWhyADiskMayNotBeErased) {
     const std::string& line = lines[n + 1];
     EXPECT_EQ(line.substr(0, 2), std::to_string(n) + " ") << line;
     EXPECT_NE(line.find("  " + rows[n].first + " "), std::string::npos) << line;
-    EXPECT_TRUE(line.ends_with("  " + rows[n].second)) << line;
+    EXPECT_NE(line.find("  " + rows[n].second + "  "), std::string::npos) << line;  // Security and Purge follow
   }
 }
 
