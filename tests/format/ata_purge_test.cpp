@@ -241,6 +241,16 @@ TEST(AtaPurgeRefusals, NoCommandGoesToAFrozenDriveOrWithoutTheSavedPassword) {
     EXPECT_EQ(e.Sector(1, 0), before);
     EXPECT_TRUE(e.Records().empty());
   }
+  {  // The session ends just before SET PASSWORD: nothing sent, and no password file left behind.
+    PurgeEngine e(AtaPc(XpSp3(), AtaDisk(json::object(), kNoFeature)));
+    e.endSessionAtPump = 1;
+    const auto result = e.Erase(PurgeChoice::SecureErase);
+    ASSERT_TRUE(result.purge);
+    EXPECT_EQ(result.purge->failureCode, "interrupted");
+    EXPECT_FALSE(result.purge->sent);
+    EXPECT_EQ(ChangingCommands(e.platform), 0u);
+    EXPECT_FALSE(e.platform.FileContent(kAtaPasswordFile));
+  }
 }
 
 // --- Security erase faults: the password is taken off again ------------------------
