@@ -326,6 +326,39 @@ TEST_P(AtaSecurityFaults, NeverPurgedAndTheDriveIsNotStranded) {
 INSTANTIATE_TEST_SUITE_P(AtaPurge, AtaSecurityFaults, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<FaultCase>& info) { return Name(info.param.name); });
 
+// --- Nothing stops a running purge --------------------------------------------------
+
+// Stop while the drive sanitizes is answered once with why, the drive goes on
+// to its end, and the computer is kept awake from before SANITIZE DEVICE until
+// the drive has ended.
+TEST(AtaPurgeRunning, StopIsAnsweredAndTheComputerStaysAwakeUntilTheDriveHasEnded) {
+  PurgeEngine e(AtaPc(XpSp3(), AtaDisk(kNoFeature, {{"durationSeconds", 120}})));
+  e.stopAtPump = 3;
+  e.Erase(PurgeChoice::Block);
+  EXPECT_EQ(std::count_if(e.log.begin(), e.log.end(),
+                          [](const std::string& l) { return l.rfind("A firmware purge cannot be stopped", 0) == 0; }),
+            1);
+  EXPECT_EQ(e.Records().at(0)["purge"]["outcome"], "purged");
+  const auto& entries = e.platform.journal().entries();
+  const auto at = [&](const std::string& call, const std::string& detail, bool last) {
+    std::ptrdiff_t found = -1;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].call == call && entries[i].detail.find(detail) != std::string::npos) {
+        found = static_cast<std::ptrdiff_t>(i);
+        if (!last) break;
+      }
+    return found;
+  };
+  const std::ptrdiff_t awake = at("SetThreadExecutionState", "0x80000001", false);
+  const std::ptrdiff_t sent = at("DeviceIoControl", "command=0xB4 feature=0x12", false);
+  const std::ptrdiff_t lastStatus = at("DeviceIoControl", "command=0xB4 feature=0x00", true);
+  const std::ptrdiff_t released = at("SetThreadExecutionState", "0x80000000", true);
+  ASSERT_GE(awake, 0);
+  ASSERT_GT(sent, awake);
+  EXPECT_GT(lastStatus, sent);
+  EXPECT_GT(released, lastStatus);
+}
+
 // --- A drive locked with a password this program saved ------------------------------
 
 // A locked drive reads nothing before the erase: a normal erase is proven by
